@@ -1,0 +1,7 @@
+#include "cli/ConvertTool.h"
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return veskar::runConvertTool(args);
+}

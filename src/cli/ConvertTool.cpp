@@ -1,0 +1,196 @@
+#include "cli/ConvertTool.h"
+
+#include "formats/EngineModel.h"
+#include "formats/FormatConverter.h"
+#include "import/ConsoleLog.h"
+#include "import/FileBuffer.h"
+#include "import/SmdSections.h"
+#include "platform/Console.h"
+#include "platform/Shell.h"
+
+#include <cstdio>
+#include <string_view>
+
+namespace veskar {
+
+namespace {
+
+const char* const kUsage =
+    "usage: veskar-convert ref FILE...    convert SMD reference files to mRef (written beside each source)\n"
+    "       veskar-convert ani FILE...    convert SMD animation files to mAni (written beside each source)\n"
+    "       veskar-convert info FILE...   tell what SMD, mRef or mAni files hold\n"
+    "       veskar-convert --help\n"
+    "\n"
+    "Each file is handled on its own: a file that is refused is reported on standard\n"
+    "error as FILE:LINE: what is wrong, and the next file is taken. Progress lines go\n"
+    "to standard output. An existing output is replaced only once the new one is\n"
+    "complete; a source file is never written.\n"
+    "\n"
+    "Exit status: 0 when every file succeeded, 1 when any failed, 2 for a usage error.\n";
+
+// Keeps the message boxes of one file so they are printed with its diagnostic.
+class CollectingShell final : public Shell {
+public:
+    void messageBox(const char* text, const char* caption) override
+    {
+        std::string t = text ? text : "";
+        // The box carries the diagnostic as its second line; it is printed once, apart.
+        const auto newline = t.find('\n');
+        messages.push_back(std::string(caption ? caption : "") + ": " + t.substr(0, newline));
+    }
+    std::vector<std::string> messages;
+};
+
+void reportFailure(const Diagnostic& diagnostic, const std::string& file, CollectingShell& boxes)
+{
+    if (!diagnostic.empty()) std::fprintf(stderr, "%s\n", diagnostic.text().c_str());
+    else std::fprintf(stderr, "%s: failed\n", file.c_str());
+    for (const std::string& m : boxes.messages) std::fprintf(stderr, "  %s\n", m.c_str());
+    std::fflush(stderr);
+}
+
+enum class FileKind { Unknown, SmdReference, SmdAnimation, MRef, MAni };
+
+FileKind guessKind(std::string_view text)
+{
+    LineCursor cursor(text);
+    std::string_view line;
+    while (cursor.next(line)) {
+        const std::string_view w = firstWord(line);
+        if (w.empty() || w.substr(0, 2) == "//") continue;
+        break;
+    }
+    if (!equalsIgnoringCase(firstWord(line), "version")) return FileKind::Unknown;
+    if (cursor.next(line)) {
+        const std::string_view second = firstWord(line);
+        if (equalsIgnoringCase(second, "ref")) return FileKind::MRef;
+        if (equalsIgnoringCase(second, "ani")) return FileKind::MAni;
+    }
+    cursor.rewind();
+    std::string token;
+    std::int32_t value = 0;
+    readSmdHeader(cursor, token, value);
+    SmdCounts counts;
+    std::vector<std::string> names;
+    countSmdSections(cursor, counts, names);
+    return (counts.frameCount > 1 || counts.triangleCount <= 1) && counts.frameCount >= 1 && counts.triangleCount <= 1 ? FileKind::SmdAnimation
+                                                                                                                     : FileKind::SmdReference;
+}
+
+bool infoOne(const std::string& path, Diagnostic& diagnostic)
+{
+    std::string text, reason;
+    if (!readWholeFile(path, text, reason)) {
+        diagnostic = {path, 0, "cannot open: " + reason};
+        return false;
+    }
+    switch (guessKind(text)) {
+    case FileKind::Unknown:
+        diagnostic = {path, 1, "not an SMD, mRef or mAni file (the first line is not \"version 1\")"};
+        return false;
+    case FileKind::SmdReference: {
+        FormatConverter converter(nullptr);
+        converter.smdModel = std::make_unique<SmdModel>(nullptr);
+        SmdModel& model = *converter.smdModel;
+        if (!model.loadReferenceFromMemory(text, path)) {
+            diagnostic = model.diagnostic;
+            return false;
+        }
+        converter.weldVertices();
+        std::printf("%s: SMD reference\n  nodes %d, frames %d, triangles %d, materials %d\n", path.c_str(), model.nodeCount, model.frameCount,
+                    model.triangleCount, model.materialCount);
+        for (const std::string& name : model.materialNames) std::printf("    material %s\n", name.c_str());
+        std::printf("  vertices %d before welding, %d after\n", model.triangleCount * 3, converter.weldedCount);
+        return true;
+    }
+    case FileKind::SmdAnimation: {
+        SmdModel model(nullptr);
+        if (!model.loadAnimationFromMemory(text, path)) {
+            diagnostic = model.diagnostic;
+            return false;
+        }
+        std::printf("%s: SMD animation\n  nodes %d, frames %d\n", path.c_str(), model.nodeCount, model.frameCount);
+        return true;
+    }
+    case FileKind::MRef: {
+        EngineModel model(nullptr);
+        if (!model.loadReferenceFromMemory(text, path)) {
+            diagnostic = model.diagnostic;
+            return false;
+        }
+        const EngineMesh& mesh = model.meshes[0];
+        std::printf("%s: mRef\n  nodes %d, vertices %d, triangles %d, texture %s\n", path.c_str(), model.nodeCount, model.vertexCount,
+                    model.triangleCount, model.textureName.c_str());
+        std::printf("  root bone %s, hand bone %s\n", mesh.rootBone >= 0 ? mesh.nodes[static_cast<std::size_t>(mesh.rootBone)].name.c_str() : "(none)",
+                    mesh.handBone >= 0 ? mesh.nodes[static_cast<std::size_t>(mesh.handBone)].name.c_str() : "(none)");
+        return true;
+    }
+    case FileKind::MAni: {
+        // An mAni is read onto a model with its node count; take it from the file.
+        LineCursor cursor(text);
+        std::string_view line;
+        cursor.next(line);
+        cursor.next(line);
+        cursor.next(line);
+        FieldScanner scan(line);
+        std::string_view word;
+        std::int32_t nodes = 0;
+        scan.readWord(word);
+        scan.readInt(nodes);
+        EngineModel model(nullptr);
+        model.nodeCount = nodes;
+        if (!model.loadAnimationFromMemory(text, path)) {
+            diagnostic = model.diagnostic;
+            return false;
+        }
+        std::printf("%s: mAni\n  nodes %d, frames %d\n", path.c_str(), model.animations[0].nodeCount, model.animations[0].frameCount);
+        return true;
+    }
+    }
+    return false;
+}
+
+} // namespace
+
+int runConvertTool(const std::vector<std::string>& args)
+{
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.size() < 2 || (args[0] != "ref" && args[0] != "ani" && args[0] != "info")) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const std::string& command = args[0];
+    StdoutConsole console;
+    ConsoleLog::startUp(command == "info" ? nullptr : &console);
+    CollectingShell boxes;
+    Shell* previousShell = setShell(&boxes);
+
+    int failures = 0;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& path = args[i];
+        boxes.messages.clear();
+        bool ok = false;
+        Diagnostic diagnostic;
+        if (command == "info") {
+            ok = infoOne(path, diagnostic);
+        } else {
+            FormatConverter converter(nullptr);
+            ok = command == "ref" ? converter.convertReference(path) : converter.convertAnimation(path);
+            diagnostic = converter.diagnostic;
+            if (ok) std::printf("wrote %s\n", converter.outputPath.c_str());
+        }
+        std::fflush(stdout);
+        if (!ok) {
+            ++failures;
+            reportFailure(diagnostic, path, boxes);
+        }
+    }
+    setShell(previousShell);
+    ConsoleLog::shutDown();
+    return failures ? 1 : 0;
+}
+
+} // namespace veskar

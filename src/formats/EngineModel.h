@@ -1,0 +1,108 @@
+#pragma once
+// One converted model read from an mRef file, with the mAni animation loaded
+// onto it, ready for drawing.
+
+#include "formats/EngineVertex.h"
+#include "import/Diagnostic.h"
+#include "import/Skeleton.h"
+#include "platform/Effect.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veskar {
+
+class Device;
+class IndexBuffer;
+class Texture;
+class VertexBuffer;
+
+using EngineNode = SkeletonNode;
+using EngineAnimation = SkeletonAnimation;
+
+constexpr std::int32_t kNoBone = -1;
+
+class EngineMesh {
+public:
+    bool allocateNodes(std::int32_t count);
+    bool allocateVertices(std::int32_t count);
+    bool allocateTriangles(std::int32_t count);
+    bool loadTexture(Device* device, const std::string& directory, const std::string& name);
+    bool createRestBuffer(Device* device);
+    bool createBindBuffer(Device* device);
+    bool createIndexBuffer(Device* device);
+    void applyAxisMatrix(const Matrix& axis);
+    void release();
+
+    VertexBuffer* restBuffer = nullptr;
+    VertexBuffer* bindBuffer = nullptr;
+    IndexBuffer* indexBuffer = nullptr;
+    std::int32_t nodeCount = 0;
+    std::vector<EngineNode> nodes;
+    std::vector<Matrix> bonePalette;
+    std::int32_t vertexCount = 0;
+    std::vector<EngineVertex> vertices;
+    std::int32_t triangleCount = 0;
+    std::vector<TriangleIndices> triangles;
+    std::string texturePath;
+    Texture* texture = nullptr;
+    // kNoBone when the skeleton has no node of that name.
+    std::int32_t rootBone = kNoBone;
+    std::int32_t handBone = kNoBone;
+};
+
+// Results of the engine format readers.
+enum EngineReadResult : int {
+    kEngineRead = 0,
+    kEngineNotOurFile = 1,     // first line is not "version 1"
+    kEngineWrongKind = 2,      // second line is not "ref" / "ani"
+    kEngineNodeCountDiffers = 3,
+    kEngineMalformed = 4,      // a line the reader cannot use; see diagnostic
+    kEngineNoFreeSlot = 5,
+};
+
+class EngineModel {
+public:
+    explicit EngineModel(Device* device);
+    ~EngineModel();
+    EngineModel(const EngineModel&) = delete;
+    EngineModel& operator=(const EngineModel&) = delete;
+    void destroy();
+
+    bool loadReference(const std::string& path);
+    bool loadAnimation(const std::string& path);
+    bool loadReferenceFromMemory(std::string_view text, const std::string& displayName);
+    bool loadAnimationFromMemory(std::string_view text, const std::string& displayName);
+    int readReference(std::string_view text, const std::string& displayName);
+    int readAnimation(std::string_view text, const std::string& displayName);
+
+    // Model effect head: these three come first in every model.
+    Device* device = nullptr;
+    Effect* effect = nullptr;
+    EffectHandle technique = kNullHandle;
+
+    std::string token;
+    std::int32_t headerValue = 0;
+    Matrix axisMatrix;
+    std::string modelDirectory;
+    std::int32_t nodeCount = 0;
+    std::string textureName;
+    std::int32_t vertexCount = 0;
+    std::int32_t triangleCount = 0;
+    std::int32_t frameCount = 0;
+    std::int32_t meshCount = 0;
+    std::array<EngineMesh, kModelSlots> meshes;
+    bool hasMesh = false;
+    std::int32_t animationCount = 0;
+    std::array<EngineAnimation, kModelSlots> animations;
+    bool hasAnimation = false;
+    std::int32_t currentAnimation = 0;
+    std::int32_t firstFrame = 0;
+
+    Diagnostic diagnostic;   // why the last load failed
+};
+
+} // namespace veskar

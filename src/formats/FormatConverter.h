@@ -1,0 +1,54 @@
+#pragma once
+// The record behind the two convert commands: the SMD model read from the
+// source, the welded vertices and triangles, and the names of the output.
+
+#include "formats/EngineVertex.h"
+#include "import/Diagnostic.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace veskar {
+
+class Device;
+
+class FormatConverter {
+public:
+    explicit FormatConverter(Device* device);
+    ~FormatConverter();
+    FormatConverter(const FormatConverter&) = delete;
+    FormatConverter& operator=(const FormatConverter&) = delete;
+    void destroy();
+
+    // SMD reference -> mRef, SMD animation -> mAni, beside the source.
+    bool convertReference(const std::string& path);
+    bool convertAnimation(const std::string& path);
+
+    // Merges equal corners of mesh slot 0, numbering vertices in order of
+    // first appearance, and logs the counts before and after.
+    bool weldVertices();
+    bool writeReference();
+    bool writeAnimation();
+
+    Device* device = nullptr;
+    std::unique_ptr<SmdModel> smdModel;
+    std::string sourceDirectory;
+    std::string outputName;
+    std::string outputPath;
+    std::int32_t weldedCount = 0;
+    std::int32_t cornerCount = 0;
+    std::vector<EngineVertex> weldedVertices;
+    std::vector<TriangleIndices> triangles;
+    std::int32_t nodeCount = 0;
+    std::string textureName;
+
+    Diagnostic diagnostic;   // why the last command failed
+
+private:
+    // Sets sourceDirectory, outputName and outputPath for the source path;
+    // false when the output would be the source itself.
+    bool nameOutput(const std::string& path, const char* extension);
+};
+
+} // namespace veskar

@@ -1,0 +1,34 @@
+#pragma once
+// Why a file was refused, for people: "file:line: what".
+
+#include <string>
+
+namespace veskar {
+
+struct Diagnostic {
+    std::string file;
+    long line = 0;   // 0 when the problem is not on one line
+    std::string what;
+
+    bool empty() const { return what.empty(); }
+    void clear()
+    {
+        file.clear();
+        line = 0;
+        what.clear();
+    }
+    std::string text() const
+    {
+        if (what.empty()) return {};
+        return line > 0 ? file + ":" + std::to_string(line) + ": " + what : file + ": " + what;
+    }
+};
+
+// The message box text for a refusal: the system's own message, then the
+// diagnostic line when there is one.
+inline std::string refusalText(const char* message, const Diagnostic& d)
+{
+    return d.empty() ? std::string(message) : std::string(message) + "\n" + d.text();
+}
+
+} // namespace veskar

@@ -1,0 +1,150 @@
+#pragma once
+// One SMD reference model with the SMD animations loaded onto it.
+
+#include "import/Diagnostic.h"
+#include "import/Skeleton.h"
+#include "platform/Effect.h"
+#include "platform/Math.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veskar {
+
+class Device;
+class Texture;
+class VertexBuffer;
+
+constexpr int kMaxLinks = 16;
+constexpr int kModelSlots = 32;
+
+struct BoneLinks {
+    std::int32_t bone[kMaxLinks];
+    float weight[kMaxLinks];
+    BoneLinks()
+    {
+        for (int i = 0; i < kMaxLinks; ++i) {
+            bone[i] = -1;
+            weight[i] = 0.0f;
+        }
+    }
+};
+
+struct BoneLink {
+    std::int32_t bone = 0;
+    float weight = 0.0f;
+};
+
+struct SmdVertex {
+    float position[3] = {0, 0, 0};
+    float normal[3] = {0, 0, 0};
+    float u = 0.0f;
+    float v = 0.0f;   // 1 - the file's v
+};
+static_assert(sizeof(SmdVertex) == 32, "one vertex of the drawing's vertex buffer");
+
+using SmdNode = SkeletonNode;
+using SmdAnimation = SkeletonAnimation;
+
+// The links of a triangle's corners live in the mesh's link pool (a real mesh
+// has one to four links a corner, not sixteen); linkStart says where.
+struct SmdTriangle {
+    std::int32_t material = 0;
+    std::int32_t vertexBone[3] = {0, 0, 0};
+    SmdVertex vertices[3];
+    SmdVertex bindVertices[3];
+    std::int32_t linkCount[3] = {0, 0, 0};
+    std::uint32_t linkStart[3] = {0, 0, 0};
+};
+
+class SmdMesh {
+public:
+    bool allocateNodes(std::int32_t count);
+    bool allocateTriangles(std::int32_t count);
+    bool loadTextures(Device* device, std::int32_t count, const std::string& directory, const std::vector<std::string>& names);
+    bool createVertexBuffer(Device* device);
+    void applyAxis(const Matrix& axis);
+    void release();
+
+    // The 16-slot link block of a corner: its links, then bone 0 weight 0.
+    BoneLinks cornerLinks(std::int32_t triangle, int corner) const;
+    std::span<const BoneLink> links(std::int32_t triangle, int corner) const
+    {
+        const SmdTriangle& t = triangles[static_cast<std::size_t>(triangle)];
+        return {linkPool.data() + t.linkStart[corner], static_cast<std::size_t>(t.linkCount[corner])};
+    }
+
+    std::int32_t vertexCount = 0;
+    VertexBuffer* vertexBuffer = nullptr;
+    std::int32_t nodeCount = 0;
+    std::vector<SmdNode> nodes;
+    std::int32_t triangleCount = 0;
+    std::vector<SmdTriangle> triangles;
+    std::vector<BoneLink> linkPool;
+    std::vector<std::string> texturePaths;
+    std::int32_t textureCount = 0;
+    std::vector<Texture*> textures;
+};
+
+// Results of the SMD readers.
+enum SmdReadResult : int {
+    kSmdRead = 0,
+    kSmdNotSmd = 1,        // header refused
+    kSmdWrongKind = 2,     // a reference with frames, an animation with triangles
+    kSmdMalformed = 3,     // a line the reader cannot use; see diagnostic
+    kSmdNoFreeSlot = 4,    // 32 meshes or animations already
+};
+
+class SmdModel {
+public:
+    explicit SmdModel(Device* device);
+    ~SmdModel();
+    SmdModel(const SmdModel&) = delete;
+    SmdModel& operator=(const SmdModel&) = delete;
+    void destroy();
+
+    // Read a file into the next slot; false when it could not be opened (no
+    // box) or was refused (box shown). diagnostic says why in both cases.
+    bool loadReference(const std::string& path);
+    bool loadAnimation(const std::string& path);
+    // The same from a buffer already in memory; displayName names it in
+    // diagnostics and gives the texture folder.
+    bool loadReferenceFromMemory(std::string_view text, const std::string& displayName);
+    bool loadAnimationFromMemory(std::string_view text, const std::string& displayName);
+
+    int readReference(std::string_view text, const std::string& displayName);
+    int readAnimation(std::string_view text, const std::string& displayName);
+
+    // Model effect head: these three come first in every model.
+    Device* device = nullptr;
+    Effect* effect = nullptr;
+    EffectHandle technique = kNullHandle;
+
+    std::string token;
+    std::int32_t headerValue = 0;
+    Matrix axisMatrix;
+    std::int32_t nodeCount = 0;
+    std::int32_t frameCount = 0;
+    std::int32_t materialCount = 0;
+    std::int32_t triangleCount = 0;
+    std::vector<std::string> materialNames;
+    std::string modelDirectory;
+    std::int32_t meshCount = 0;
+    std::array<SmdMesh, kModelSlots> meshes;
+    bool hasMesh = false;
+    std::int32_t animationCount = 0;
+    std::int32_t currentAnimation = 0;
+    std::array<SmdAnimation, kModelSlots> animations;
+    bool hasAnimation = false;
+
+    Diagnostic diagnostic;   // why the last load failed
+};
+
+// The folder part of a path with its trailing separator ('\' first, then '/'),
+// or the whole path when it has neither.
+std::string directoryOf(const std::string& path);
+
+} // namespace veskar

@@ -1,0 +1,97 @@
+#include "import/SmdSections.h"
+
+#include <limits>
+
+namespace veskar {
+
+bool readSmdHeader(LineCursor& cursor, std::string& token, std::int32_t& headerValue)
+{
+    std::string_view line;
+    while (cursor.next(line)) {
+        const std::string_view word = firstWord(line);
+        if (word.empty() || word.substr(0, 2) == "//") continue;
+        FieldScanner scan(line);
+        std::string_view w;
+        scan.readWord(w);
+        token.assign(w);
+        std::int32_t value = 0;
+        if (scan.readInt(value) != ScanStatus::Ok) return false;
+        headerValue = value;
+        return equalsIgnoringCase(w, "version") && value == 1;
+    }
+    token.clear();
+    return false;
+}
+
+bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::string>& names)
+{
+    std::string_view line;
+    std::size_t namesWritten = 0;
+    while (cursor.next(line)) {
+        const std::string_view word = firstWord(line);
+        if (equalsIgnoringCase(word, "nodes")) {
+            while (cursor.next(line) && !equalsIgnoringCase(firstWord(line), "end")) ++counts.nodeCount;
+        } else if (equalsIgnoringCase(word, "skeleton")) {
+            while (cursor.next(line)) {
+                const std::string_view w = firstWord(line);
+                if (equalsIgnoringCase(w, "end")) break;
+                if (!equalsIgnoringCase(w, "time")) continue;
+                ++counts.frameCount;
+                FieldScanner scan(line);
+                std::string_view skip;
+                scan.readWord(skip);
+                std::int32_t number = 0;
+                if (scan.readInt(number) != ScanStatus::Ok) {
+                    if (!counts.frameLineWithoutNumber) counts.frameLineWithoutNumber = cursor.lineNumber();
+                    number = -1;
+                }
+                counts.frameNumbers.push_back(number);
+            }
+        } else if (equalsIgnoringCase(word, "triangles")) {
+            std::string_view previous;
+            bool havePrevious = false;
+            while (cursor.next(line)) {
+                const std::string_view material = firstWord(line);
+                if (equalsIgnoringCase(material, "end")) break;
+                if (!havePrevious || material != previous) {
+                    previous = material;
+                    havePrevious = true;
+                    if (namesWritten < names.size()) names[namesWritten].assign(material);
+                    else names.emplace_back(material);
+                    ++namesWritten;
+                    ++counts.materialCount;
+                }
+                int read = 0;
+                bool sectionEnded = false;
+                while (read < 3 && cursor.next(line)) {
+                    if (equalsIgnoringCase(firstWord(line), "end")) {
+                        sectionEnded = true;
+                        break;
+                    }
+                    ++read;
+                }
+                // A short last triangle is not counted; the reading pass refuses it.
+                if (read == 3) ++counts.triangleCount;
+                if (sectionEnded || read < 3) break;
+            }
+        }
+    }
+    return true;
+}
+
+bool scanNodeLine(std::string_view line, std::int32_t& number, std::string_view& name, std::int32_t& parent)
+{
+    FieldScanner scan(line);
+    return scan.readInt(number) == ScanStatus::Ok && scan.readQuoted(name) && scan.readInt(parent) == ScanStatus::Ok;
+}
+
+bool scanBoneLine(std::string_view line, std::int32_t& number, float values[6])
+{
+    FieldScanner scan(line);
+    if (scan.readInt(number) != ScanStatus::Ok) return false;
+    for (int i = 0; i < 6; ++i)
+        if (scan.readFloat(values[i]) != ScanStatus::Ok) return false;
+    return true;
+}
+
+} // namespace veskar

@@ -1,0 +1,71 @@
+#pragma once
+// Line-oriented text reading for the model formats: whole lines of any length
+// over an in-memory buffer, first words as "%s" takes them, and fields with the
+// meaning of the scanf conversions the formats are written for ("%d", "%f",
+// "\"%[^\"]\""), checked instead of trusted.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace veskar {
+
+inline bool isScanSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
+// The first whitespace-delimited word of a line (empty for a blank line).
+std::string_view firstWord(std::string_view line);
+
+// Walks the lines of a buffer. A line ends at '\n'; a '\r' before it is dropped,
+// so files written on Windows read the same.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text) : text_(text) {}
+
+    bool next(std::string_view& line);
+    bool atEnd() const { return position_ >= text_.size(); }
+    // 1-based number of the line last returned.
+    long lineNumber() const { return lineNumber_; }
+    // Lines from the current position to the end of the buffer.
+    std::size_t remainingLines() const;
+    void rewind()
+    {
+        position_ = 0;
+        lineNumber_ = 0;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t position_ = 0;
+    long lineNumber_ = 0;
+};
+
+enum class ScanStatus { Ok, Missing, OutOfRange };
+
+// Reads fields left to right from one line, skipping blanks before each as
+// scanf does.
+class FieldScanner {
+public:
+    explicit FieldScanner(std::string_view line) : rest_(line) {}
+
+    // "%d": optional sign and digits. A number beyond int32 is OutOfRange.
+    ScanStatus readInt(std::int32_t& value);
+    // "%f": what strtof accepts, including inf and nan.
+    ScanStatus readFloat(float& value);
+    // "%s": a word.
+    bool readWord(std::string_view& word);
+    // " \"%[^\"]\"": a name in double quotes (may hold blanks, may be empty).
+    bool readQuoted(std::string_view& name);
+    bool atEnd();
+
+private:
+    void skipSpace();
+    std::string_view rest_;
+};
+
+// Counts the '\n'-terminated lines of a buffer (a last line without one counts).
+std::size_t countLines(std::string_view text);
+
+} // namespace veskar

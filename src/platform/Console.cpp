@@ -1,0 +1,14 @@
+#include "platform/Console.h"
+
+#include <cstdio>
+
+namespace veskar {
+
+bool StdoutConsole::write(const char* bytes, std::size_t length)
+{
+    const bool ok = std::fwrite(bytes, 1, length, stdout) == length;
+    std::fflush(stdout);
+    return ok;
+}
+
+} // namespace veskar

@@ -1,0 +1,66 @@
+#pragma once
+// A device that draws nothing and remembers everything: the converter runs on
+// it and tests inspect what the system handed it.
+
+#include "platform/Device.h"
+
+#include <vector>
+
+namespace veskar {
+
+struct RecordedDraw {
+    PrimitiveType type = PrimitiveType::TriangleList;
+    bool indexed = false;
+    bool userPointer = false;
+    std::uint32_t primitiveCount = 0;
+    std::uint32_t startVertex = 0;
+    std::uint32_t startIndex = 0;
+    std::uint32_t fvf = 0;
+    std::uint32_t fillMode = 0;
+    const VertexBuffer* stream = nullptr;
+    const IndexBuffer* indices = nullptr;
+    const Texture* texture = nullptr;
+    const Effect* effect = nullptr;
+    Matrix world;
+    std::vector<std::uint8_t> userVertices;  // copy of the vertices of an UP draw
+};
+
+class MemoryDevice final : public Device {
+public:
+    Result clear(std::uint32_t flags, std::uint32_t argbColour, float z, std::uint32_t stencil) override;
+    Result beginScene() override;
+    Result endScene() override;
+    Result present() override;
+    Result drawPrimitive(PrimitiveType type, std::uint32_t startVertex, std::uint32_t primitiveCount) override;
+    Result drawIndexedPrimitive(PrimitiveType type, std::int32_t baseVertex, std::uint32_t minIndex, std::uint32_t vertexCount,
+                                std::uint32_t startIndex, std::uint32_t primitiveCount) override;
+    Result drawPrimitiveUP(PrimitiveType type, std::uint32_t primitiveCount, const void* vertices, std::uint32_t stride) override;
+    Result drawTextQuads(Texture& atlas, const TextQuad* quads, std::size_t count, std::uint32_t argbColour) override;
+    void uploadVertexBuffer(VertexBuffer&) override {}
+    void uploadIndexBuffer(IndexBuffer&) override {}
+    void applyEffect(Effect&) override { ++effectApplications; }
+    void finishEffect(Effect&) override {}
+
+    std::vector<RecordedDraw> draws;
+    std::uint32_t lastClearColour = 0;
+    int clears = 0;
+    int scenes = 0;
+    int presents = 0;
+    int effectApplications = 0;
+    int textDraws = 0;
+    std::vector<TextQuad> lastTextQuads;
+    std::uint32_t lastTextColour = 0;
+
+protected:
+    Result createTextureObject(Texture&) override { return kOk; }
+    void destroyTextureObject(Texture&) override {}
+    void destroyVertexBufferObject(VertexBuffer&) override {}
+    void destroyIndexBufferObject(IndexBuffer&) override {}
+    Result compileEffect(Effect&, std::string&) override { return kOk; }
+    void destroyEffectObject(Effect&) override {}
+
+private:
+    RecordedDraw snapshot(PrimitiveType type, std::uint32_t primitiveCount) const;
+};
+
+} // namespace veskar

@@ -1,0 +1,78 @@
+#include "platform/TextureFile.h"
+
+#include "platform/Device.h"
+
+#include <stb/stb_image.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+namespace veskar {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+} // namespace
+
+std::string resolveTexturePath(const std::string& path)
+{
+    std::string portable = path;
+    std::replace(portable.begin(), portable.end(), '\\', '/');
+    std::error_code ec;
+    if (fs::is_regular_file(portable, ec)) return portable;
+
+    // Walk the path component by component, matching each ignoring case.
+    const fs::path p(portable);
+    fs::path current = p.has_root_path() ? p.root_path() : fs::path(".");
+    bool relative = !p.has_root_path();
+    for (const auto& part : p.relative_path()) {
+        const std::string name = part.string();
+        if (name.empty() || name == ".") continue;
+        fs::path candidate = current / part;
+        if (name == ".." || fs::exists(candidate, ec)) {
+            current = candidate;
+            continue;
+        }
+        bool found = false;
+        for (fs::directory_iterator it(current, ec), end; !ec && it != end; it.increment(ec)) {
+            if (equalsIgnoringCase(it->path().filename().string(), name)) {
+                current = it->path();
+                found = true;
+                break;
+            }
+        }
+        if (!found) return portable;
+    }
+    std::string result = current.string();
+    if (relative && result.rfind("./", 0) == 0 && portable.rfind("./", 0) != 0) result = result.substr(2);
+    return result;
+}
+
+Result createTextureFromFile(Device* device, const char* path, Texture** out)
+{
+    if (!out) return kInvalidCall;
+    *out = nullptr;
+    if (!device || !path) return kInvalidCall;
+    const std::string resolved = resolveTexturePath(path);
+    std::error_code ec;
+    if (!fs::is_regular_file(resolved, ec)) return kFail;
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* pixels = stbi_load(resolved.c_str(), &width, &height, &channels, 4);
+    if (!pixels) return kFail;
+    const Result r = device->createTexture(width, height, pixels, out);
+    stbi_image_free(pixels);
+    if (!failed(r)) (*out)->sourcePath = resolved;
+    return r;
+}
+
+} // namespace veskar
