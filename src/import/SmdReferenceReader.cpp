@@ -24,11 +24,12 @@ public:
     int run();
 
 private:
-    int refuse(const std::string& what)
+    int refuse(const std::string& what, long line)
     {
-        model_.diagnostic = {file_, cursor_.lineNumber(), what};
+        model_.diagnostic = {file_, line, what};
         return kSmdMalformed;
     }
+    int refuse(const std::string& what) { return refuse(what, cursor_.lineNumber()); }
     bool nodeInRange(std::int32_t n) const { return n >= 0 && n < mesh_.nodeCount && !mesh_.nodes.empty(); }
     int readNodes();
     int readSkeleton();
@@ -89,7 +90,15 @@ int ReferenceReader::run()
     }
     if (trianglesRead_ != mesh_.triangleCount)
         return refuse("the triangles section holds " + std::to_string(trianglesRead_) + " triangles where " +
-                      std::to_string(mesh_.triangleCount) + " were counted");
+                          std::to_string(mesh_.triangleCount) + " were counted",
+                      0);
+    // Parents given without a skeleton section after them were never checked,
+    // and a loop among them would be written into an mRef its reader refuses.
+    std::int32_t bad = 0;
+    if (!composeWorldMatrices(std::span<SmdNode>(mesh_.nodes), bad)) {
+        model_.diagnostic = {file_, 0, "the parents of node " + std::to_string(bad) + " form a loop"};
+        return kSmdMalformed;
+    }
     if (trianglesSeen_) {
         bindPass();
         mesh_.applyAxis(model_.axisMatrix);
@@ -136,7 +145,7 @@ int ReferenceReader::readSkeleton()
     }
     std::int32_t bad = 0;
     if (!composeWorldMatrices(std::span<SmdNode>(mesh_.nodes), bad))
-        return refuse("the parents of node " + std::to_string(bad) + " form a loop");
+        return refuse("the parents of node " + std::to_string(bad) + " form a loop", 0);
     skeletonRead_ = true;
     return kSmdRead;
 }
@@ -197,8 +206,7 @@ int ReferenceReader::readTriangles()
     while (cursor_.next(line)) {
         const std::string_view material = firstWord(line);
         if (equalsIgnoringCase(material, "end")) return kSmdRead;
-        if (trianglesRead_ >= mesh_.triangleCount) return refuse("more triangles than the counting pass found");
-        SmdTriangle& triangle = mesh_.triangles[static_cast<std::size_t>(trianglesRead_)];
+        SmdTriangle triangle;
         const auto found = materialIndex_.find(material);
         triangle.material = found != materialIndex_.end() ? found->second : 0;
         for (int corner = 0; corner < 3; ++corner) {
@@ -208,7 +216,8 @@ int ReferenceReader::readTriangles()
             const int r = readVertex(line, triangle, corner);
             if (r != kSmdRead) return r;
         }
-        ++trianglesRead_;
+        if (trianglesRead_ >= mesh_.triangleCount) return refuse("more triangles than the counting pass found");
+        mesh_.triangles[static_cast<std::size_t>(trianglesRead_++)] = triangle;
     }
     return kSmdRead;
 }
@@ -261,8 +270,13 @@ int SmdModel::readReference(std::string_view text, const std::string& displayNam
     }
     if (device) {
         slot.loadTextures(device, materialCount, modelDirectory, materialNames);
-        for (std::size_t j = 0; j < slot.textures.size(); ++j)
-            if (!slot.textures[j]) consoleLog().print("[Texture] %s\n", slot.texturePaths[j].c_str());
+        // Creation stops at the first texture that fails; that one is named.
+        for (std::size_t j = 0; j < slot.textures.size(); ++j) {
+            if (!slot.textures[j]) {
+                consoleLog().print("[Texture] %s\n", slot.texturePaths[j].c_str());
+                break;
+            }
+        }
         slot.createVertexBuffer(device);
     } else {
         slot.textureCount = materialCount;

@@ -109,14 +109,14 @@ ScanStatus FieldScanner::readFloat(float& value)
     const char* begin = rest_.data();
     const char* end = begin + rest_.size();
     const char* p = begin;
-    if (*p == '+') ++p;  // from_chars takes '-' but not '+'
+    if (*p == '+' && (p + 1 == end || p[1] != '-')) ++p;  // from_chars takes '-' but not '+'; "+-" starts no number
     float parsed = 0.0f;
     auto [ptr, ec] = std::from_chars(p, end, parsed, std::chars_format::general);
     const bool hexPrefix = ec == std::errc() && ptr < end && (*ptr == 'x' || *ptr == 'X') && ptr - p >= 1 && ptr[-1] == '0';
     if (ec == std::errc::invalid_argument) return ScanStatus::Missing;
     if (ec == std::errc::result_out_of_range || hexPrefix) {
         // strtof gives these their scanf values (infinities, denormals, hex).
-        std::string copy(begin, std::min<std::size_t>(rest_.size(), 512));
+        std::string copy(begin, std::min(rest_.find_first_of(" \t\n\v\f\r"), rest_.size()));  // the whole field, however long
         char* stop = nullptr;
         parsed = std::strtof(copy.c_str(), &stop);
         if (stop == copy.c_str()) return ScanStatus::Missing;

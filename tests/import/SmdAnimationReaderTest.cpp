@@ -1,0 +1,161 @@
+#include "TestSupport.h"
+
+#include "import/SmdModel.h"
+
+#include <cmath>
+
+namespace veskar {
+namespace {
+
+using test::Capture;
+
+std::string nodes(int count)
+{
+    std::string s = "version 1\nnodes\n";
+    for (int i = 0; i < count; ++i) s += std::to_string(i) + " \"bone" + std::to_string(i) + "\" " + std::to_string(i - 1) + "\n";
+    return s + "end\n";
+}
+
+std::string block(int frame, int count, float x)
+{
+    std::string s = "time " + std::to_string(frame) + "\n";
+    for (int i = 0; i < count; ++i) s += std::to_string(i) + " " + std::to_string(x) + " 0 0 0 0 0\n";
+    return s;
+}
+
+int read(SmdModel& model, const std::string& text) { return model.readAnimation(text, "walk.smd"); }
+
+TEST(SmdAnimationReader, ReadsEveryFrameAsAFullTableAndLogsCounts)
+{
+    Capture capture;
+    SmdModel model(nullptr);
+    std::string text = nodes(52) + "skeleton\n";
+    for (int f = 0; f < 30; ++f) text += block(f, 52, static_cast<float>(f));
+    text += "end\n";
+    ASSERT_TRUE(model.loadAnimationFromMemory(text, "walk.smd"));
+    EXPECT_EQ(capture.console.text, "[Node] 52\n[Time] 30\n");
+    const SmdAnimation& a = model.animations[0];
+    EXPECT_EQ(a.frameCount, 30);
+    EXPECT_EQ(a.nodeCount, 52);
+    EXPECT_EQ(a.frame(29)[51].name, "bone51");
+    EXPECT_EQ(a.frame(29)[51].parent, 50);
+    EXPECT_FLOAT_EQ(a.frame(29)[0].position[0], 29.0f);
+    // Node 51 hangs from a chain of 52 bones each 29 along x: after the axis change x becomes -x.
+    EXPECT_NEAR(a.frame(29)[51].worldMatrix.m[3][0], -29.0f * 52, 1e-2f);
+    EXPECT_EQ(model.animationCount, 1);
+    EXPECT_TRUE(model.hasAnimation);
+}
+
+TEST(SmdAnimationReader, TrianglesDecideTheKindAfterTheCountsAreLogged)
+{
+    const std::string base = nodes(1) + "skeleton\n" + block(0, 1, 0) + "end\ntriangles\n";
+    const std::string tri = "m\n0 0 0 0 0 0 1 0 0 1 0 1\n0 0 0 0 0 0 1 0 0 1 0 1\n0 0 0 0 0 0 1 0 0 1 0 1\n";
+    {
+        SmdModel model(nullptr);
+        EXPECT_EQ(read(model, base + tri + "end\n"), kSmdRead);
+    }
+    Capture capture;
+    SmdModel model(nullptr);
+    EXPECT_FALSE(model.loadAnimationFromMemory(base + tri + tri + "end\n", "ref.smd"));
+    EXPECT_EQ(capture.console.text, "[Node] 1\n[Time] 1\n");
+    ASSERT_EQ(capture.shell.boxes.size(), 1u);
+    EXPECT_EQ(capture.shell.boxes[0].text.substr(0, capture.shell.boxes[0].text.find('\n')), "Animation 파일이 아닙니다!!");
+    EXPECT_EQ(model.animationCount, 0);
+}
+
+TEST(SmdAnimationReader, AnimationsAccumulateAndEarlierSlotsStay)
+{
+    SmdModel model(nullptr);
+    ASSERT_EQ(read(model, nodes(2) + "skeleton\n" + block(0, 2, 1) + block(1, 2, 2) + "end\n"), kSmdRead);
+    ASSERT_EQ(read(model, nodes(3) + "skeleton\n" + block(0, 3, 5) + "end\n"), kSmdRead);
+    EXPECT_EQ(model.animationCount, 2);
+    EXPECT_EQ(model.animations[0].frameCount, 2);
+    EXPECT_FLOAT_EQ(model.animations[0].frame(1)[0].position[0], 2.0f);
+    EXPECT_EQ(model.animations[1].nodeCount, 3);
+}
+
+TEST(SmdAnimationReader, FrameNumbersAreUsedAsGivenOrByOrderWhenIncreasing)
+{
+    {
+        SmdModel model(nullptr);
+        ASSERT_EQ(read(model, nodes(1) + "skeleton\n" + block(1, 1, 10) + block(0, 1, 20) + "end\n"), kSmdRead);
+        EXPECT_FLOAT_EQ(model.animations[0].frame(0)[0].position[0], 20.0f);
+        EXPECT_FLOAT_EQ(model.animations[0].frame(1)[0].position[0], 10.0f);
+    }
+    {
+        // Exporters that start counting at 5.
+        SmdModel model(nullptr);
+        ASSERT_EQ(read(model, nodes(1) + "skeleton\n" + block(5, 1, 1) + block(6, 1, 2) + block(9, 1, 3) + "end\n"), kSmdRead);
+        EXPECT_FLOAT_EQ(model.animations[0].frame(2)[0].position[0], 3.0f);
+    }
+    {
+        SmdModel model(nullptr);
+        EXPECT_EQ(read(model, nodes(1) + "skeleton\n" + block(3, 1, 1) + block(3, 1, 2) + "end\n"), kSmdMalformed);
+        EXPECT_EQ(model.animationCount, 0);
+    }
+    {
+        SmdModel model(nullptr);
+        EXPECT_EQ(read(model, nodes(1) + "skeleton\ntime\n0 0 0 0 0 0 0\nend\n"), kSmdMalformed);
+        EXPECT_EQ(model.diagnostic.line, 6);
+    }
+}
+
+TEST(SmdAnimationReader, BonesLeftOutOfABlockKeepThePreviousBlocksPose)
+{
+    SmdModel model(nullptr);
+    // The first block lists no bone at all (zero pose); the third lists only bone 1.
+    const std::string text = nodes(2) + "skeleton\ntime 0\ntime 1\n0 1 2 3 0 0 0\n1 4 5 6 0 0 0\ntime 2\n1 7 8 9 0 0 0\nend\n";
+    ASSERT_EQ(read(model, text), kSmdRead);
+    const SmdAnimation& a = model.animations[0];
+    EXPECT_FLOAT_EQ(a.frame(0)[0].position[0], 0.0f);
+    EXPECT_FLOAT_EQ(a.frame(0)[1].position[2], 0.0f);
+    EXPECT_FLOAT_EQ(a.frame(2)[0].position[1], 2.0f);
+    EXPECT_FLOAT_EQ(a.frame(2)[1].position[0], 7.0f);
+}
+
+TEST(SmdAnimationReader, ChildBeforeParentComposesParentsFirstAndAxisIsApplied)
+{
+    SmdModel model(nullptr);
+    const std::string text = "version 1\nnodes\n0 \"child\" 1\n1 \"root\" -1\nend\nskeleton\ntime 0\n0 0 0 10 0 0 0\n1 3 0 0 0 0 0\nend\n";
+    ASSERT_EQ(read(model, text), kSmdRead);
+    const Matrix& w = model.animations[0].frame(0)[0].worldMatrix;
+    // (3, 0, 10) in the exporter's axes is (-3, 10, 0) in the viewer's.
+    EXPECT_NEAR(w.m[3][0], -3.0f, 1e-5f);
+    EXPECT_NEAR(w.m[3][1], 10.0f, 1e-5f);
+    EXPECT_NEAR(w.m[3][2], 0.0f, 1e-5f);
+}
+
+TEST(SmdAnimationReader, RefusesWhatTheTablesCannotHold)
+{
+    struct Case {
+        std::string text;
+        std::string phrase;
+    } cases[] = {
+        {nodes(2) + "skeleton\ntime 0\n2 0 0 0 0 0 0\nend\n", "node number 2"},
+        {nodes(2) + "skeleton\ntime 0\n0 0 0\nend\n", "bone line"},
+        {"version 1\nnodes\nend\nskeleton\ntime 0\nend\n", "no nodes"},
+        {nodes(2) + "skeleton\nend\n", "no \"time\""},
+        {"version 1\nnodes\n0 \"a\" 1\n1 \"b\" 0\nend\nskeleton\ntime 0\nend\n", "loop"},
+    };
+    for (const Case& c : cases) {
+        SmdModel model(nullptr);
+        EXPECT_EQ(read(model, c.text), kSmdMalformed) << c.text;
+        EXPECT_NE(model.diagnostic.what.find(c.phrase), std::string::npos) << model.diagnostic.what;
+        EXPECT_EQ(model.animationCount, 0);
+        EXPECT_FALSE(model.animations[0].hasFrames());
+    }
+}
+
+TEST(SmdAnimationReader, AThirtyThirdAnimationIsRefused)
+{
+    Capture capture;
+    SmdModel model(nullptr);
+    const std::string text = nodes(1) + "skeleton\n" + block(0, 1, 0) + "end\n";
+    for (int i = 0; i < kModelSlots; ++i) ASSERT_EQ(read(model, text), kSmdRead);
+    EXPECT_FALSE(model.loadAnimationFromMemory(text, "walk.smd"));
+    EXPECT_EQ(model.animationCount, kModelSlots);
+    EXPECT_EQ(capture.shell.boxes.size(), 1u);
+}
+
+} // namespace
+} // namespace veskar

@@ -1,0 +1,268 @@
+#include "TestSupport.h"
+
+#include "import/SmdModel.h"
+#include "platform/MemoryDevice.h"
+
+#include <stb/stb_image_write.h>
+
+#include <cmath>
+
+namespace veskar {
+namespace {
+
+using test::Capture;
+
+constexpr const char* kTwoBones =
+    "version 1\n"
+    "nodes\n"
+    "0 \"root\" -1\n"
+    "1 \"child\" 0\n"
+    "end\n"
+    "skeleton\n"
+    "time 0\n"
+    "0 0 0 0 0 0 0\n"
+    "1 0 0 10 0 0 0\n"
+    "end\n";
+
+std::string triangle(const std::string& material, const std::string& links = " 1 0 1.0")
+{
+    return material + "\n0 0 0 0 0 0 1 0 0" + links + "\n0 1 0 0 0 0 1 1 0" + links + "\n0 0 1 0 0 0 1 0 1" + links + "\n";
+}
+
+int read(SmdModel& model, const std::string& text) { return model.readReference(text, "/models/test.smd"); }
+
+bool near(float a, float b) { return std::fabs(a - b) < 1e-4f; }
+
+TEST(SmdReferenceHeader, AcceptsVersionOneInAnyCaseAfterCommentsAndRefusesTheRest)
+{
+    const std::string body = std::string(kTwoBones).substr(std::string("version 1\n").size()) + "triangles\n" + triangle("a.png") + "end\n";
+    struct Case {
+        std::string header;
+        int expected;
+    } cases[] = {
+        {"version 1\n", kSmdRead},
+        {"VERSION 1\n", kSmdRead},
+        {"// exported by hand\n\nversion 1\n", kSmdRead},
+        {"version 1.0\n", kSmdRead},
+        {"version 2\n", kSmdNotSmd},
+        {"edition 1\n", kSmdNotSmd},
+        {"version\n", kSmdNotSmd},
+        {"", kSmdNotSmd},
+    };
+    for (const Case& c : cases) {
+        SmdModel model(nullptr);
+        EXPECT_EQ(read(model, c.header + body), c.expected) << c.header;
+        EXPECT_EQ(model.meshCount, c.expected == kSmdRead ? 1 : 0) << c.header;
+    }
+}
+
+TEST(SmdReferenceHeader, RefusalShowsTheSystemMessageWithTheLine)
+{
+    Capture capture;
+    SmdModel model(nullptr);
+    EXPECT_FALSE(model.loadReferenceFromMemory("version 2\nnodes\nend\n", "hero.smd"));
+    ASSERT_EQ(capture.shell.boxes.size(), 1u);
+    EXPECT_EQ(capture.shell.boxes[0].caption, "Error");
+    EXPECT_EQ(capture.shell.boxes[0].text.substr(0, capture.shell.boxes[0].text.find('\n')), "SMD 파일이 아닙니다!!");
+    EXPECT_NE(capture.shell.boxes[0].text.find("hero.smd:1:"), std::string::npos);
+}
+
+TEST(SmdReferenceReader, TwoFramesAreNotAReferenceAndLeaveTheModelUntouched)
+{
+    Capture capture;
+    SmdModel model(nullptr);
+    const std::string text = "version 1\nnodes\n0 \"root\" -1\nend\nskeleton\ntime 0\n0 0 0 0 0 0 0\ntime 1\n0 0 0 0 0 0 0\nend\n";
+    EXPECT_FALSE(model.loadReferenceFromMemory(text, "walk.smd"));
+    ASSERT_EQ(capture.shell.boxes.size(), 1u);
+    EXPECT_EQ(capture.shell.boxes[0].text.substr(0, capture.shell.boxes[0].text.find('\n')), "Reference 파일이 아닙니다!!");
+    EXPECT_EQ(model.meshCount, 0);
+    EXPECT_FALSE(model.hasMesh);
+    EXPECT_TRUE(model.meshes[0].nodes.empty());
+    EXPECT_EQ(model.frameCount, 2);
+}
+
+TEST(SmdReferenceReader, SkeletonWithoutTimeLineKeepsItsFirstBone)
+{
+    SmdModel model(nullptr);
+    const std::string text = "version 1\nnodes\n0 \"root\" -1\n1 \"child\" 0\nend\nskeleton\n0 0 0 5 0 0 0\n1 0 0 10 0 0 0\nend\n";
+    ASSERT_EQ(read(model, text), kSmdRead);
+    EXPECT_FLOAT_EQ(model.meshes[0].nodes[0].position[2], 5.0f);
+    // No triangles section: the axis change is never applied, the world is the composed one.
+    EXPECT_FLOAT_EQ(model.meshes[0].nodes[1].worldMatrix.m[3][2], 15.0f);
+}
+
+TEST(SmdReferenceReader, MaterialRunsNameTexturesAndTrianglesTakeTheLastEqualEntry)
+{
+    SmdModel model(nullptr);
+    const std::string text = std::string(kTwoBones) + "triangles\n" + triangle("A.png") + triangle("A.png") + triangle("B.png") + triangle("A.png") +
+                             triangle("a.png") + "END\n";
+    ASSERT_EQ(read(model, text), kSmdRead);
+    EXPECT_EQ(model.materialNames, (std::vector<std::string>{"A.png", "B.png", "A.png", "a.png"}));
+    EXPECT_EQ(model.materialCount, 4);
+    const SmdMesh& mesh = model.meshes[0];
+    ASSERT_EQ(mesh.triangleCount, 5);
+    EXPECT_EQ(mesh.triangles[0].material, 2);
+    EXPECT_EQ(mesh.triangles[1].material, 2);
+    EXPECT_EQ(mesh.triangles[2].material, 1);
+    EXPECT_EQ(mesh.triangles[3].material, 2);
+    EXPECT_EQ(mesh.triangles[4].material, 3);  // case counts
+    EXPECT_EQ(mesh.vertexCount, 15);
+    EXPECT_EQ(mesh.textureCount, 4);
+    EXPECT_EQ(mesh.texturePaths[1], "B.png");  // no folder: read straight from memory
+}
+
+TEST(SmdReferenceReader, LinksAreStoredPaddedAndBindPositionsBlendInverseBones)
+{
+    SmdModel model(nullptr);
+    std::string text =
+        "version 1\nnodes\n"
+        "0 \"b0\" -1\n1 \"b1\" -1\n2 \"b2\" -1\n3 \"b3\" -1\n4 \"b4\" -1\n5 \"b5\" -1\nend\n"
+        "skeleton\ntime 0\n"
+        "0 0 0 0 0 0 0\n1 0 0 0 0 0 0\n2 0 0 0 0 0 0\n3 10 0 0 0 0 0\n4 0 0 0 0 0 0\n5 0 0 20 0 0 1.5707964\n"
+        "end\ntriangles\nm.png\n"
+        "0 10 0 5 1 0 0 0.5 0.2 2 3 0.25 5 0.75\n"
+        "0 10 0 5 1 0 0 0.5 0.2 2 3 0.25 5 0.75\n"
+        "0 10 0 5 1 0 0 0.5 0.2 2 3 0.25 5 0.75\n"
+        "end\n";
+    ASSERT_EQ(read(model, text), kSmdRead);
+    const SmdMesh& mesh = model.meshes[0];
+    const SmdTriangle& t = mesh.triangles[0];
+    EXPECT_EQ(t.linkCount[0], 2);
+    const BoneLinks links = mesh.cornerLinks(0, 0);
+    EXPECT_EQ(links.bone[0], 3);
+    EXPECT_EQ(links.bone[1], 5);
+    EXPECT_EQ(links.bone[2], 0);
+    EXPECT_FLOAT_EQ(links.weight[0], 0.25f);
+    EXPECT_FLOAT_EQ(links.weight[1], 0.75f);
+    EXPECT_FLOAT_EQ(links.weight[2], 0.0f);
+    EXPECT_NEAR(t.vertices[0].v, 0.8f, 1e-6f);
+    // Bone 3 is a translation by (10, 0, 0): (10, 0, 5) -> (0, 0, 5).
+    // Bone 5 turns a quarter about Z and moves up 20: inverse maps (10, 0, 5) -> (0, -10, -15).
+    const SmdVertex& b = t.bindVertices[0];
+    EXPECT_TRUE(near(b.position[0], 0.25f * 0 + 0.75f * 0));
+    EXPECT_TRUE(near(b.position[1], 0.75f * -10.0f));
+    EXPECT_TRUE(near(b.position[2], 0.25f * 5 + 0.75f * -15.0f));
+    // The normal turns with the first link's bone only (a pure translation).
+    EXPECT_TRUE(near(b.normal[0], 1.0f));
+    EXPECT_TRUE(near(b.normal[1], 0.0f));
+}
+
+TEST(SmdReferenceReader, AxisChangeTurnsWorldMatricesIntoYUp)
+{
+    SmdModel model(nullptr);
+    const std::string text = std::string(kTwoBones) + "triangles\n" + triangle("m.png", " 1 1 1.0") + "end\n";
+    ASSERT_EQ(read(model, text), kSmdRead);
+    const SmdNode& child = model.meshes[0].nodes[1];
+    EXPECT_FLOAT_EQ(child.localMatrix.m[3][2], 10.0f);
+    EXPECT_TRUE(near(child.worldMatrix.m[3][0], 0.0f));
+    EXPECT_TRUE(near(child.worldMatrix.m[3][1], 10.0f));
+    EXPECT_TRUE(near(child.worldMatrix.m[3][2], 0.0f));
+    // Bind positions use the world before the axis change: (0, 1, 0) minus the bone at z = 10.
+    EXPECT_TRUE(near(model.meshes[0].triangles[0].bindVertices[2].position[1], 1.0f));
+    EXPECT_TRUE(near(model.meshes[0].triangles[0].bindVertices[2].position[2], -10.0f));
+}
+
+TEST(SmdReferenceReader, ChildListedBeforeItsParentStillGetsTheParentsMatrix)
+{
+    SmdModel model(nullptr);
+    const std::string text =
+        "version 1\nnodes\n0 \"child\" 1\n1 \"root\" -1\nend\nskeleton\ntime 0\n0 10 0 0 0 0 0\n1 0 0 7 0 0 0\nend\n";
+    ASSERT_EQ(read(model, text), kSmdRead);
+    EXPECT_FLOAT_EQ(model.meshes[0].nodes[0].worldMatrix.m[3][0], 10.0f);
+    EXPECT_FLOAT_EQ(model.meshes[0].nodes[0].worldMatrix.m[3][2], 7.0f);
+}
+
+TEST(SmdReferenceReader, VertexWithoutLinksFollowsItsParentBone)
+{
+    SmdModel model(nullptr);
+    const std::string text = std::string(kTwoBones) + "triangles\nm.png\n1 0 0 10 0 0 1 0 0\n1 1 0 10 0 0 1 1 0 0\n1 0 1 10 0 0 1 0 1\nend\n";
+    ASSERT_EQ(read(model, text), kSmdRead);
+    const SmdMesh& mesh = model.meshes[0];
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_EQ(mesh.triangles[0].linkCount[k], 1);
+        EXPECT_EQ(mesh.links(0, k)[0].bone, 1);
+        EXPECT_FLOAT_EQ(mesh.links(0, k)[0].weight, 1.0f);
+    }
+    // Bone 1 sits at z = 10, so the vertex at z = 10 is at its bone's origin.
+    EXPECT_TRUE(near(mesh.triangles[0].bindVertices[0].position[2], 0.0f));
+}
+
+TEST(SmdReferenceReader, RefusesNumbersOutsideTheTablesWithTheirLine)
+{
+    struct Case {
+        std::string text;
+        long line;
+        std::string phrase;
+    } cases[] = {
+        {"version 1\nnodes\n0 \"a\" -1\n2 \"b\" 0\nend\n", 4, "node number 2"},
+        {"version 1\nnodes\n0 \"a\" 5\nend\n", 3, "parent number 5"},
+        {"version 1\nnodes\n0 \"a\" -1\nend\nskeleton\ntime 0\n-1 0 0 0 0 0 0\nend\n", 7, "node number -1"},
+        {std::string(kTwoBones) + "triangles\n" + triangle("m", " 1 7 1.0") + "end\n", 13, "link bone 7"},
+        {std::string(kTwoBones) + "triangles\n" + triangle("m", " 17 0 1") + "end\n", 13, "link count 17"},
+        {std::string(kTwoBones) + "triangles\n" + triangle("m", " -1") + "end\n", 13, "link count -1"},
+        {std::string(kTwoBones) + "triangles\n" + triangle("m", " 2 0 0.5") + "end\n", 13, "2 but 1"},
+        {std::string(kTwoBones) + "triangles\n" + triangle("m", " 1 99999999999 1.0") + "end\n", 13, "far out of range"},
+        {std::string(kTwoBones) + "triangles\nm\n0 0 0 0 0 0 1 0 0\n0 0 0 0 0 0 1 0 0\nend\n", 15, "2 vertex lines"},
+        {std::string(kTwoBones) + "triangles\nm\n0 0 0 0 0 0 1 0\n", 13, "a vertex line needs"},
+        {"version 1\nnodes\n0 \"a\" 1\n1 \"b\" 0\nend\nskeleton\ntime 0\nend\n", 0, "loop"},
+    };
+    for (const Case& c : cases) {
+        SmdModel model(nullptr);
+        EXPECT_EQ(read(model, c.text), kSmdMalformed) << c.text;
+        EXPECT_EQ(model.diagnostic.line, c.line) << c.text;
+        EXPECT_NE(model.diagnostic.what.find(c.phrase), std::string::npos) << model.diagnostic.what;
+        EXPECT_EQ(model.meshCount, 0);
+        EXPECT_TRUE(model.meshes[0].triangles.empty());
+    }
+}
+
+TEST(SmdReferenceReader, AThirtyThirdReferenceIsRefusedWithoutTouchingTheSlots)
+{
+    Capture capture;
+    SmdModel model(nullptr);
+    const std::string text = std::string(kTwoBones) + "triangles\n" + triangle("m.png") + "end\n";
+    for (int i = 0; i < kModelSlots; ++i) ASSERT_TRUE(model.loadReferenceFromMemory(text, "a.smd"));
+    EXPECT_FALSE(model.loadReferenceFromMemory(text, "a.smd"));
+    EXPECT_EQ(model.meshCount, kModelSlots);
+    ASSERT_EQ(capture.shell.boxes.size(), 1u);
+    EXPECT_NE(model.diagnostic.what.find("32 meshes"), std::string::npos);
+}
+
+TEST(SmdReferenceReader, FileThatCannotBeOpenedFailsWithoutABox)
+{
+    Capture capture;
+    test::TempDir dir;
+    SmdModel model(nullptr);
+    EXPECT_FALSE(model.loadReference(dir.file("missing.smd")));
+    EXPECT_FALSE(model.loadReference(dir.path().string()));
+    EXPECT_TRUE(capture.shell.boxes.empty());
+    EXPECT_NE(model.diagnostic.what.find("directory"), std::string::npos);
+}
+
+TEST(SmdReferenceReader, WithADeviceMakesTexturesAndAVertexBufferAndMissingTexturesStayEmpty)
+{
+    Capture capture;
+    test::TempDir dir;
+    const unsigned char pixels[4 * 4] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
+    ASSERT_TRUE(stbi_write_png(dir.file("first.png").c_str(), 2, 2, 4, pixels, 8));
+    ASSERT_TRUE(stbi_write_png(dir.file("third.png").c_str(), 2, 2, 4, pixels, 8));
+    const std::string text = std::string(kTwoBones) + "triangles\n" + triangle("first.png") + triangle("second.png") + triangle("third.png") + "end\n";
+    test::writeText(dir.file("model.smd"), text);
+    MemoryDevice device;
+    {
+        SmdModel model(&device);
+        ASSERT_TRUE(model.loadReference(dir.file("model.smd")));
+        const SmdMesh& mesh = model.meshes[0];
+        ASSERT_EQ(mesh.textures.size(), 3u);
+        EXPECT_NE(mesh.textures[0], nullptr);
+        EXPECT_EQ(mesh.textures[1], nullptr);
+        EXPECT_EQ(mesh.textures[2], nullptr);  // creation stops at the first failure
+        ASSERT_NE(mesh.vertexBuffer, nullptr);
+        EXPECT_EQ(mesh.vertexBuffer->length(), 3u * 96u);
+        EXPECT_NE(capture.console.text.find("second.png"), std::string::npos);
+    }
+    EXPECT_EQ(device.liveObjects(), 0);
+}
+
+} // namespace
+} // namespace veskar
