@@ -11,9 +11,9 @@ namespace {
 
 std::string trim(const std::string& s)
 {
-    const auto first = s.find_first_not_of(" \t\r");
+    const auto first = s.find_first_not_of(" \t\r\n");
     if (first == std::string::npos) return {};
-    const auto last = s.find_last_not_of(" \t\r");
+    const auto last = s.find_last_not_of(" \t\r\n");
     return s.substr(first, last - first + 1);
 }
 

@@ -1,0 +1,256 @@
+#!/usr/bin/env bash
+# Drives veskar-convert as a user would: exit codes, what goes to stdout and
+# stderr, and which files exist afterwards.
+# Usage: convert_tool_test.sh PATH_TO_VESKAR_CONVERT
+set -u
+
+tool=${1:?usage: $0 PATH_TO_VESKAR_CONVERT}
+case $tool in /*) ;; *) tool=$PWD/$tool ;; esac
+if [ ! -x "$tool" ]; then
+    echo "not an executable: $tool" >&2
+    exit 2
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-cli.XXXXXX") || exit 2
+cleanup() {
+    chmod -R u+rwx "$work" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+cd "$work" || exit 2
+
+passed=0
+failed=0
+ok() { passed=$((passed + 1)); }
+fail() {
+    failed=$((failed + 1))
+    echo "FAIL: $current: $*"
+}
+
+# run ARGS...: runs the tool, leaving out, err and rc behind.
+run() {
+    "$tool" "$@" >out.txt 2>err.txt
+    rc=$?
+}
+expect_rc() { [ "$rc" -eq "$1" ] && ok || fail "exit status $rc, expected $1 (stderr: $(head -c 300 err.txt))"; }
+expect_in() { grep -qF -- "$2" "$1" && ok || fail "$1 lacks '$2'; it holds: $(head -c 400 "$1")"; }
+expect_not_in() { grep -qF -- "$2" "$1" && fail "$1 should not hold '$2'" || ok; }
+expect_empty() { [ ! -s "$1" ] && ok || fail "$1 should be empty; it holds: $(head -c 300 "$1")"; }
+expect_file() { [ -f "$1" ] && ok || fail "$1 was not written"; }
+expect_no_file() { [ ! -e "$1" ] && ok || fail "$1 should not exist"; }
+expect_no_temp() {
+    local left
+    left=$(find "$1" -name '*.tmp-*' | head -n 1)
+    [ -z "$left" ] && ok || fail "temporary file left behind: $left"
+}
+
+write_reference() {
+    cat >"$1" <<'EOF'
+version 1
+nodes
+0 "Bip01" -1
+1 "Bip01 L Hand" 0
+end
+skeleton
+time 0
+0 0.000000 0.000000 0.000000 0.000000 0.000000 0.000000
+1 1.000000 0.000000 0.000000 0.000000 0.000000 0.000000
+end
+triangles
+skin.bmp
+0 0.0 0.0 0.0 0.0 0.0 1.0 0.0 0.0 1 0 1.0
+0 1.0 0.0 0.0 0.0 0.0 1.0 1.0 0.0 1 0 1.0
+1 0.0 1.0 0.0 0.0 0.0 1.0 0.0 1.0 1 1 1.0
+skin.bmp
+0 1.0 0.0 0.0 0.0 0.0 1.0 1.0 0.0 1 0 1.0
+1 1.0 1.0 0.0 0.0 0.0 1.0 1.0 1.0 1 1 1.0
+1 0.0 1.0 0.0 0.0 0.0 1.0 0.0 1.0 1 1 1.0
+end
+EOF
+}
+
+write_animation() {
+    cat >"$1" <<'EOF'
+version 1
+nodes
+0 "Bip01" -1
+1 "Bip01 L Hand" 0
+end
+skeleton
+time 0
+0 0.000000 0.000000 0.000000 0.000000 0.000000 0.000000
+1 1.000000 0.000000 0.000000 0.000000 0.000000 0.000000
+time 1
+0 0.000000 0.000000 1.000000 0.000000 0.000000 0.000000
+1 1.000000 0.000000 0.000000 0.000000 0.000000 0.500000
+time 2
+0 0.000000 0.000000 2.000000 0.000000 0.000000 0.000000
+1 1.000000 0.000000 0.000000 0.000000 0.000000 1.000000
+end
+EOF
+}
+
+# A bone line with five numbers on line 7.
+write_broken() {
+    printf 'version 1\nnodes\n0 "Bip01" -1\nend\nskeleton\ntime 0\n0 0 0 0 0 0\nend\n' >"$1"
+}
+
+current="help"
+run --help
+expect_rc 0
+expect_in out.txt "usage: veskar-convert"
+expect_in out.txt "veskar-convert info FILE..."
+expect_empty err.txt
+
+current="usage errors"
+run
+expect_rc 2
+expect_in err.txt "usage: veskar-convert"
+expect_empty out.txt
+run frobnicate hero.smd
+expect_rc 2
+expect_in err.txt "usage: veskar-convert"
+expect_empty out.txt
+run ref
+expect_rc 2
+expect_in err.txt "usage: veskar-convert"
+
+current="convert a reference"
+mkdir models
+write_reference models/hero.smd
+cp models/hero.smd source-before.smd
+run ref models/hero.smd
+expect_rc 0
+expect_file models/hero.mRef
+expect_no_file hero.mRef
+expect_in out.txt "[Ref] hero.mRef"
+expect_in out.txt "[전 버텍스 개수] : 6"
+expect_in out.txt "[후 버텍스 개수] : 4"
+expect_in out.txt "[후 인덱스 개수] : 2"
+expect_empty err.txt
+# The progress lines come in this order, each on its own line.
+[ "$(head -n 4 out.txt | tr '\n' '|')" = "[Ref] hero.mRef|[전 버텍스 개수] : 6|[후 버텍스 개수] : 4|[후 인덱스 개수] : 2|" ] && ok ||
+    fail "progress lines out of order: $(head -n 5 out.txt | tr '\n' '|')"
+cmp -s models/hero.smd source-before.smd && ok || fail "the source file was changed"
+head -n 1 models/hero.mRef | grep -q '^version 1' && ok || fail "mRef does not start with 'version 1'"
+expect_no_temp models
+
+current="convert an animation"
+write_animation models/walk.smd
+run ani models/walk.smd
+expect_rc 0
+expect_file models/walk.mAni
+expect_in out.txt "[Ani] walk.mAni"
+expect_in out.txt "[Node] 2"
+expect_in out.txt "[Time] 3"
+expect_empty err.txt
+
+current="refused file, next file still converts"
+write_broken broken.smd
+write_reference next.smd
+run ref broken.smd next.smd
+expect_rc 1
+expect_in err.txt "broken.smd:7: "
+expect_in err.txt "Error: SMD 파일이 아닙니다!!"
+expect_no_file broken.mRef
+expect_file next.mRef
+expect_in out.txt "[Ref] next.mRef"
+expect_not_in out.txt "broken.smd:7"
+expect_no_temp .
+
+current="wrong kind of SMD"
+run ani models/hero.smd
+expect_rc 1
+expect_in err.txt "Animation 파일이 아닙니다!!"
+expect_no_file models/hero.mAni
+run ref models/walk.smd
+expect_rc 1
+expect_in err.txt "Reference 파일이 아닙니다!!"
+expect_no_file models/walk.mRef
+
+current="missing file and folder given as the path"
+run ref nowhere.smd
+expect_rc 1
+expect_in err.txt "nowhere.smd"
+expect_no_file nowhere.mRef
+mkdir folder.smd
+run ref folder.smd
+expect_rc 1
+expect_in err.txt "folder.smd: cannot open: is a directory"
+expect_no_file folder.mRef
+
+current="info"
+run info models/hero.smd models/walk.smd models/hero.mRef models/walk.mAni
+expect_rc 0
+expect_in out.txt "models/hero.smd: SMD reference"
+expect_in out.txt "nodes 2, frames 1, triangles 2, materials 1"
+expect_in out.txt "material skin.bmp"
+expect_in out.txt "vertices 6 before welding, 4 after"
+expect_in out.txt "models/walk.smd: SMD animation"
+expect_in out.txt "nodes 2, frames 3"
+expect_in out.txt "models/hero.mRef: mRef"
+expect_in out.txt "nodes 2, vertices 4, triangles 2, texture skin.bmp"
+expect_in out.txt "root bone Bip01, hand bone Bip01 L Hand"
+expect_in out.txt "models/walk.mAni: mAni"
+# info only looks: no progress lines, no files written.
+expect_not_in out.txt "[Node]"
+expect_not_in out.txt "[Ref]"
+expect_empty err.txt
+expect_no_file models/hero.mAni
+printf 'hello\n' >notes.txt
+run info notes.txt
+expect_rc 1
+expect_in err.txt "notes.txt:1: "
+
+current="read-only output folder"
+mkdir readonly
+write_reference readonly/hero.smd
+chmod 555 readonly
+# Root writes into a mode 555 folder anyway; then the tool runs as nobody, when possible.
+as_user=()
+if [ -w readonly ]; then
+    if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null &&
+        setpriv --reuid=65534 --regid=65534 --clear-groups test -x "$tool" 2>/dev/null; then
+        chmod 755 "$work"
+        as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    else
+        as_user=(skip)
+    fi
+fi
+if [ "${as_user[*]-}" = skip ]; then
+    echo "SKIP: $current: this user can write into a mode 555 folder; case not checked"
+else
+    "${as_user[@]}" "$tool" ref readonly/hero.smd >out.txt 2>err.txt
+    rc=$?
+    expect_rc 1
+    expect_in err.txt "readonly/hero.mRef: "
+    expect_no_file readonly/hero.mRef
+    expect_no_temp readonly
+fi
+chmod 755 readonly
+
+current="output that cannot be replaced"
+# A folder where the output goes: the finished text cannot be renamed over it.
+mkdir blocked
+write_reference blocked/hero.smd
+mkdir blocked/hero.mRef
+run ref blocked/hero.smd
+expect_rc 1
+expect_in err.txt "blocked/hero.mRef: "
+[ -d blocked/hero.mRef ] && ok || fail "the folder in the output's place was replaced"
+expect_no_temp blocked
+
+current="earlier output survives a failed conversion"
+mkdir keep
+write_reference keep/hero.smd
+run ref keep/hero.smd
+expect_rc 0
+cp keep/hero.mRef keep-before.mRef
+write_broken keep/hero.smd
+run ref keep/hero.smd
+expect_rc 1
+cmp -s keep/hero.mRef keep-before.mRef && ok || fail "the earlier hero.mRef was changed"
+expect_no_temp keep
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

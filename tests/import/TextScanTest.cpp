@@ -1,0 +1,268 @@
+// The model formats were written for scanf's "%d", "%f" and "%s"; the checked
+// scanner has to read every field to the same value and stop at the same
+// character, or a vertex line would shift its later fields.
+
+#include "import/TextScan.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace veskar {
+namespace {
+
+// What sscanf leaves after the field: the next word, or "" at the end.
+std::string nextWordAfter(const std::string& text, int consumed)
+{
+    return std::string(firstWord(std::string_view(text).substr(static_cast<std::size_t>(consumed))));
+}
+
+std::string nextWordOf(FieldScanner& scan)
+{
+    std::string_view word;
+    return scan.readWord(word) ? std::string(word) : std::string();
+}
+
+std::vector<std::string> floatInputs()
+{
+    std::vector<std::string> inputs = {
+        "1", "-7", "+3", "  42abc", "1.0", "0.5", "-0.000000", "0.000000", "1e3", "1.5e-3", "1E+2", "5.e2", ".5", "+.5", "-.5",
+        "5.", "3.250000 4.5", "\t-12.75\t9", "1,5", "1e-3x", "inf", "-inf", "+inf", "INF", "Infinity", "infx", "nan", "-nan",
+        "NaN", "1e39", "-1e39", "1e400", "3.4028235e38", "1e-45", "1e-40", "1e-50", "0x1p3", "-0x1p3", "0X1P3", "0x1.8p1",
+        "0.1", "16777217", "0.30000001192092896", "abc", "", "   ", "-", "+", ".", "-.", "- 5", "+-3", "in", "inx", ".e1", "e5",
+    };
+    // Longer than any line the formats were written with; the whole number is still one field.
+    inputs.push_back("1" + std::string(600, '0') + " 7");
+    inputs.push_back("0." + std::string(600, '0') + "1 7");
+    inputs.push_back("0.5" + std::string(600, '0') + " 7");
+    return inputs;
+}
+
+TEST(TextScanTest, ReadFloatMatchesSscanf)
+{
+    for (const std::string& text : floatInputs()) {
+        SCOPED_TRACE("input \"" + text.substr(0, 40) + "\"");
+        float expected = 0.0f;
+        int consumed = 0;
+        const int matched = std::sscanf(text.c_str(), "%f%n", &expected, &consumed);
+
+        FieldScanner scan(text);
+        float got = -12345.0f;
+        const ScanStatus status = scan.readFloat(got);
+        if (matched != 1) {
+            EXPECT_EQ(status, ScanStatus::Missing);
+            EXPECT_EQ(got, -12345.0f) << "a missing field leaves the value alone";
+            continue;
+        }
+        ASSERT_EQ(status, ScanStatus::Ok);
+        if (std::isnan(expected)) {
+            EXPECT_TRUE(std::isnan(got)) << got;
+        } else {
+            // Bit for bit: the sign of zero and denormals count.
+            EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << "got " << got << ", sscanf " << expected;
+        }
+        EXPECT_EQ(std::signbit(got), std::signbit(expected));
+        EXPECT_EQ(nextWordOf(scan), nextWordAfter(text, consumed)) << "stopped at another character";
+    }
+}
+
+TEST(TextScanTest, ReadIntMatchesSscanfWithinInt32)
+{
+    const std::vector<std::string> inputs = {
+        "1", "-7", "+3", "0", "-0", "  42abc", "1.0", "0.5", "-12 5", "007", "0x10", "2147483647", "-2147483648", "\t\r\n 9",
+        "1e3", "abc", "", "  ", "-", "+", "- 5", "+-3", "--3", ".5",
+    };
+    for (const std::string& text : inputs) {
+        SCOPED_TRACE("input \"" + text + "\"");
+        int expected = 0, consumed = 0;
+        const int matched = std::sscanf(text.c_str(), "%d%n", &expected, &consumed);
+        FieldScanner scan(text);
+        std::int32_t got = -12345;
+        const ScanStatus status = scan.readInt(got);
+        if (matched != 1) {
+            EXPECT_EQ(status, ScanStatus::Missing);
+            EXPECT_EQ(got, -12345);
+            continue;
+        }
+        ASSERT_EQ(status, ScanStatus::Ok);
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(nextWordOf(scan), nextWordAfter(text, consumed));
+    }
+
+    // Beyond int32 scanf has no defined value; the scanner says so instead of wrapping.
+    for (const char* text : {"2147483648", "-2147483649", "4294967296", "99999999999999999999", "-99999999999999999999999999"}) {
+        SCOPED_TRACE(text);
+        FieldScanner scan(text);
+        std::int32_t got = 5;
+        EXPECT_EQ(scan.readInt(got), ScanStatus::OutOfRange);
+        EXPECT_EQ(got, 5);
+    }
+}
+
+TEST(TextScanTest, FieldsAreReadLeftToRight)
+{
+    // A vertex line of an SMD file with one link.
+    FieldScanner scan("0  -1.5 2 3.25\t0 0 1 0.5 0.75 1 0 1.000000\r");
+    std::int32_t parent = -1, links = -1, bone = -1;
+    float f[8] = {};
+    float weight = 0;
+    ASSERT_EQ(scan.readInt(parent), ScanStatus::Ok);
+    for (float& v : f) ASSERT_EQ(scan.readFloat(v), ScanStatus::Ok);
+    ASSERT_EQ(scan.readInt(links), ScanStatus::Ok);
+    ASSERT_EQ(scan.readInt(bone), ScanStatus::Ok);
+    ASSERT_EQ(scan.readFloat(weight), ScanStatus::Ok);
+    EXPECT_TRUE(scan.atEnd());
+    EXPECT_EQ(scan.readFloat(weight), ScanStatus::Missing);
+    EXPECT_EQ(parent, 0);
+    EXPECT_EQ(f[0], -1.5f);
+    EXPECT_EQ(f[2], 3.25f);
+    EXPECT_EQ(f[7], 0.75f);
+    EXPECT_EQ(links, 1);
+    EXPECT_EQ(weight, 1.0f);
+
+    // A failed field consumes nothing, so the next read sees the same text.
+    FieldScanner words("abc 12");
+    std::int32_t n = 0;
+    EXPECT_EQ(words.readInt(n), ScanStatus::Missing);
+    std::string_view w;
+    ASSERT_TRUE(words.readWord(w));
+    EXPECT_EQ(w, "abc");
+    EXPECT_FALSE(words.atEnd());
+    EXPECT_EQ(words.readInt(n), ScanStatus::Ok);
+    EXPECT_EQ(n, 12);
+    EXPECT_FALSE(words.readWord(w));
+}
+
+TEST(TextScanTest, ReadQuotedTakesTheNameBetweenQuotes)
+{
+    std::string_view name;
+    std::int32_t parent = 0;
+
+    FieldScanner blanks("  \"Bip01 L Hand\" 3");
+    ASSERT_TRUE(blanks.readQuoted(name));
+    EXPECT_EQ(name, "Bip01 L Hand");
+    ASSERT_EQ(blanks.readInt(parent), ScanStatus::Ok);
+    EXPECT_EQ(parent, 3);
+
+    FieldScanner empty("\"\" -1");
+    ASSERT_TRUE(empty.readQuoted(name));
+    EXPECT_EQ(name, "");
+    ASSERT_EQ(empty.readInt(parent), ScanStatus::Ok);
+    EXPECT_EQ(parent, -1);
+
+    // The name may hold characters that are not ASCII (CP949 or UTF-8 bytes).
+    FieldScanner korean("\"\xEB\xBC\x88 1\"");
+    ASSERT_TRUE(korean.readQuoted(name));
+    EXPECT_EQ(name, "\xEB\xBC\x88 1");
+
+    for (const char* bad : {"\"unclosed name 3", "noquote 3", "", "   ", "'single' 3", "\""}) {
+        SCOPED_TRACE(bad);
+        FieldScanner scan(bad);
+        name = "unchanged";
+        EXPECT_FALSE(scan.readQuoted(name));
+        EXPECT_EQ(name, "unchanged");
+    }
+}
+
+TEST(TextScanTest, WordsAndKeywords)
+{
+    EXPECT_EQ(firstWord("  nodes  "), "nodes");
+    EXPECT_EQ(firstWord("end\r"), "end");
+    EXPECT_EQ(firstWord("\ttime 12"), "time");
+    EXPECT_EQ(firstWord("skin.bmp"), "skin.bmp");
+    EXPECT_EQ(firstWord(""), "");
+    EXPECT_EQ(firstWord(" \t\r\v\f"), "");
+
+    EXPECT_TRUE(equalsIgnoringCase("END", "end"));
+    EXPECT_TRUE(equalsIgnoringCase("Triangles", "tRIANGLES"));
+    EXPECT_TRUE(equalsIgnoringCase("", ""));
+    EXPECT_FALSE(equalsIgnoringCase("end", "ends"));
+    EXPECT_FALSE(equalsIgnoringCase("end", "enD "));
+    EXPECT_FALSE(equalsIgnoringCase("[", "{"));  // 0x5B and 0x7B differ by the case bit but are not letters
+    // Only ASCII letters fold; bytes of multibyte text must match exactly.
+    EXPECT_FALSE(equalsIgnoringCase("\xC4", "\xE4"));
+    EXPECT_TRUE(equalsIgnoringCase("\xEB\xBC\x88", "\xEB\xBC\x88"));
+}
+
+TEST(TextScanTest, LineCursorSplitsOnNewlinesAndDropsCarriageReturns)
+{
+    LineCursor cursor("a\r\nb\n\nc");
+    EXPECT_EQ(cursor.remainingLines(), 4u);
+    std::string_view line;
+    const char* expected[] = {"a", "b", "", "c"};
+    for (long i = 0; i < 4; ++i) {
+        ASSERT_TRUE(cursor.next(line));
+        EXPECT_EQ(line, expected[i]);
+        EXPECT_EQ(cursor.lineNumber(), i + 1);
+        EXPECT_EQ(cursor.remainingLines(), static_cast<std::size_t>(3 - i));
+    }
+    EXPECT_TRUE(cursor.atEnd());
+    EXPECT_FALSE(cursor.next(line));
+    EXPECT_EQ(cursor.lineNumber(), 4);
+
+    cursor.rewind();
+    EXPECT_EQ(cursor.lineNumber(), 0);
+    ASSERT_TRUE(cursor.next(line));
+    EXPECT_EQ(line, "a");
+
+    // A final line end does not make an empty last line; a lone '\r' inside stays.
+    LineCursor trailing("x\ry\r\n\r\n");
+    ASSERT_TRUE(trailing.next(line));
+    EXPECT_EQ(line, "x\ry");
+    ASSERT_TRUE(trailing.next(line));
+    EXPECT_EQ(line, "");
+    EXPECT_FALSE(trailing.next(line));
+
+    LineCursor empty("");
+    EXPECT_TRUE(empty.atEnd());
+    EXPECT_EQ(empty.remainingLines(), 0u);
+    EXPECT_FALSE(empty.next(line));
+}
+
+TEST(TextScanTest, LongLinesAreNotCut)
+{
+    std::string text(1 << 20, 'x');
+    text += "\nend\n";
+    LineCursor cursor(text);
+    std::string_view line;
+    ASSERT_TRUE(cursor.next(line));
+    EXPECT_EQ(line.size(), std::size_t{1} << 20);
+    ASSERT_TRUE(cursor.next(line));
+    EXPECT_EQ(line, "end");
+    EXPECT_EQ(cursor.lineNumber(), 2);
+    EXPECT_FALSE(cursor.next(line));
+
+    // Many fields on one long line are all read.
+    std::string numbers;
+    for (int i = 0; i < 20000; ++i) numbers += std::to_string(i) + ".5 ";
+    FieldScanner scan(numbers);
+    float v = 0;
+    int count = 0;
+    while (scan.readFloat(v) == ScanStatus::Ok) ++count;
+    EXPECT_EQ(count, 20000);
+    EXPECT_EQ(v, 19999.5f);
+}
+
+TEST(TextScanTest, CountLines)
+{
+    EXPECT_EQ(countLines(""), 0u);
+    EXPECT_EQ(countLines("a"), 1u);
+    EXPECT_EQ(countLines("a\n"), 1u);
+    EXPECT_EQ(countLines("a\nb"), 2u);
+    EXPECT_EQ(countLines("\n\n"), 2u);
+    EXPECT_EQ(countLines("a\r\nb\r\n\r\nc"), 4u);
+    // Agrees with walking the lines.
+    const std::string text = "version 1\nnodes\n0 \"root\" -1\nend\n\nskeleton\r\nend";
+    LineCursor cursor(text);
+    std::string_view line;
+    std::size_t walked = 0;
+    while (cursor.next(line)) ++walked;
+    EXPECT_EQ(countLines(text), walked);
+}
+
+} // namespace
+} // namespace veskar
