@@ -102,6 +102,48 @@ ScanStatus FieldScanner::readInt(std::int32_t& value)
     return ScanStatus::Ok;
 }
 
+namespace {
+
+// Exact powers of ten in float: 10^10 = 2^10 * 5^10 and 5^10 < 2^24.
+constexpr float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// The common case of the model formats, "-12.345678": when the digits fit in
+// 24 bits and at most ten follow the point, both operands of m / 10^k are
+// exact floats and IEEE division rounds the quotient correctly, which is the
+// value strtof gives. Anything else is left to the general path.
+bool parseShortDecimal(const char* p, const char* end, float& value, std::string_view& rest)
+{
+    const char* q = p;
+    const bool negative = q < end && *q == '-';
+    if (negative) ++q;
+    std::uint32_t mantissa = 0;
+    int digits = 0, fraction = 0;
+    const char* digitsStart = q;
+    while (q < end && *q >= '0' && *q <= '9') {
+        mantissa = mantissa * 10 + static_cast<std::uint32_t>(*q - '0');
+        if (++digits > 8) return false;
+        ++q;
+    }
+    if (q < end && *q == '.') {
+        ++q;
+        while (q < end && *q >= '0' && *q <= '9') {
+            mantissa = mantissa * 10 + static_cast<std::uint32_t>(*q - '0');
+            if (++digits > 8) return false;
+            ++fraction;
+            ++q;
+        }
+    }
+    if (digits == 0 || q == digitsStart) return false;
+    if (q < end && !isScanSpace(*q)) return false;  // exponents, hex, "nan" and the like
+    if (mantissa > (1u << 24) || fraction > 10) return false;
+    float v = static_cast<float>(mantissa) / kPowersOfTen[fraction];
+    value = negative ? -v : v;
+    rest.remove_prefix(static_cast<std::size_t>(q - rest.data()));
+    return true;
+}
+
+} // namespace
+
 ScanStatus FieldScanner::readFloat(float& value)
 {
     skipSpace();
@@ -110,6 +152,7 @@ ScanStatus FieldScanner::readFloat(float& value)
     const char* end = begin + rest_.size();
     const char* p = begin;
     if (*p == '+' && (p + 1 == end || p[1] != '-')) ++p;  // from_chars takes '-' but not '+'; "+-" starts no number
+    if (parseShortDecimal(p, end, value, rest_)) return ScanStatus::Ok;
     float parsed = 0.0f;
     auto [ptr, ec] = std::from_chars(p, end, parsed, std::chars_format::general);
     const bool hexPrefix = ec == std::errc() && ptr < end && (*ptr == 'x' || *ptr == 'X') && ptr - p >= 1 && ptr[-1] == '0';

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -262,6 +263,27 @@ TEST(TextScanTest, CountLines)
     std::size_t walked = 0;
     while (cursor.next(line)) ++walked;
     EXPECT_EQ(countLines(text), walked);
+}
+
+
+// The short-decimal path must give strtof's value bit for bit: random numbers
+// in the shapes exporters write, with 1 to 10 decimals and up to 9 digits.
+TEST(TextScanTest, ShortDecimalsGiveExactlyTheStrtofValue)
+{
+    std::mt19937_64 rng(7);
+    char text[64];
+    for (int i = 0; i < 400000; ++i) {
+        const int decimals = static_cast<int>(rng() % 11);
+        const double magnitude = std::pow(10.0, static_cast<double>(rng() % 9) - 3.0);
+        const double x = (static_cast<double>(rng() % 2000001) / 1000000.0 - 1.0) * magnitude;
+        std::snprintf(text, sizeof text, "%.*f", decimals, x);
+        FieldScanner scan(text);
+        float got = 0;
+        ASSERT_EQ(scan.readFloat(got), ScanStatus::Ok) << text;
+        const float expected = std::strtof(text, nullptr);
+        ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text << " gave " << got << " not " << expected;
+        ASSERT_TRUE(scan.atEnd()) << text;
+    }
 }
 
 } // namespace
