@@ -1,5 +1,6 @@
 #include "import/TextScan.h"
 
+#include <bit>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -104,39 +105,48 @@ ScanStatus FieldScanner::readInt(std::int32_t& value)
 
 namespace {
 
-// Exact powers of ten in float: 10^10 = 2^10 * 5^10 and 5^10 < 2^24.
-constexpr float kPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// The common case of the model formats, "-12.345678": when the digits fit in
-// 24 bits and at most ten follow the point, both operands of m / 10^k are
-// exact floats and IEEE division rounds the quotient correctly, which is the
-// value strtof gives. Anything else is left to the general path.
+// The common case of the model formats, "-12.345678", without a trip through
+// the general parser. With at most 2^53 as the digits and at most 22 decimals
+// both operands of m / 10^k are exact doubles, so the quotient is the double
+// nearest the written number. Rounding that double to float gives strtof's
+// value unless the double lies exactly halfway between two floats (then the
+// written number may be on either side); that case goes the general way.
 bool parseShortDecimal(const char* p, const char* end, float& value, std::string_view& rest)
 {
     const char* q = p;
     const bool negative = q < end && *q == '-';
     if (negative) ++q;
-    std::uint32_t mantissa = 0;
+    std::uint64_t mantissa = 0;
     int digits = 0, fraction = 0;
-    const char* digitsStart = q;
     while (q < end && *q >= '0' && *q <= '9') {
-        mantissa = mantissa * 10 + static_cast<std::uint32_t>(*q - '0');
-        if (++digits > 8) return false;
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q - '0');
+        if (++digits > 19) return false;
         ++q;
     }
     if (q < end && *q == '.') {
         ++q;
         while (q < end && *q >= '0' && *q <= '9') {
-            mantissa = mantissa * 10 + static_cast<std::uint32_t>(*q - '0');
-            if (++digits > 8) return false;
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q - '0');
+            if (++digits > 19) return false;
             ++fraction;
             ++q;
         }
     }
-    if (digits == 0 || q == digitsStart) return false;
+    if (digits == 0) return false;
     if (q < end && !isScanSpace(*q)) return false;  // exponents, hex, "nan" and the like
-    if (mantissa > (1u << 24) || fraction > 10) return false;
-    float v = static_cast<float>(mantissa) / kPowersOfTen[fraction];
+    if (mantissa > (std::uint64_t{1} << 53) || fraction > 22) return false;
+    const double exact = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+    if (exact != 0.0) {
+        // A float keeps 24 of the double's 53 bits: halfway shows as a one
+        // followed by 28 zeros in the 29 bits that are dropped.
+        const std::uint64_t dropped = std::bit_cast<std::uint64_t>(exact) & ((std::uint64_t{1} << 29) - 1);
+        if (dropped == (std::uint64_t{1} << 28)) return false;
+        if (exact < 1.1754943508222875e-38) return false;  // below the normal floats
+    }
+    const float v = static_cast<float>(exact);
     value = negative ? -v : v;
     rest.remove_prefix(static_cast<std::size_t>(q - rest.data()));
     return true;
