@@ -8,8 +8,14 @@
 #include "platform/Console.h"
 #include "platform/Shell.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
 #include <string_view>
+#include <thread>
 
 namespace veskar {
 
@@ -19,6 +25,7 @@ const char* const kUsage =
     "usage: veskar-convert ref FILE...    convert SMD reference files to mRef (written beside each source)\n"
     "       veskar-convert ani FILE...    convert SMD animation files to mAni (written beside each source)\n"
     "       veskar-convert info FILE...   tell what SMD, mRef or mAni files hold\n"
+    "Options: -j N   convert up to N files at once (default: the number of cores)\n"
     "       veskar-convert --help\n"
     "\n"
     "Each file is handled on its own: a file that is refused is reported on standard\n"
@@ -152,44 +159,134 @@ bool infoOne(const std::string& path, Diagnostic& diagnostic)
 
 } // namespace
 
+namespace {
+
+// What one file's conversion printed, kept so that files done in parallel
+// still show their lines together.
+struct FileOutcome {
+    bool ok = false;
+    std::string console;
+    std::string errors;
+};
+
+FileOutcome convertOne(const std::string& command, const std::string& path)
+{
+    FileOutcome outcome;
+    RecordingConsole console;
+    CollectingShell boxes;
+    ThreadConsole threadConsole(&console);
+    ThreadShell threadShell(&boxes);
+    FormatConverter converter(nullptr);
+    outcome.ok = command == "ref" ? converter.convertReference(path) : converter.convertAnimation(path);
+    outcome.console = std::move(console.text);
+    if (outcome.ok) {
+        outcome.console += "wrote " + converter.outputPath + "\n";
+    } else {
+        const Diagnostic& d = converter.diagnostic;
+        outcome.errors = (d.empty() ? path + ": failed" : d.text()) + "\n";
+        for (const std::string& m : boxes.messages) outcome.errors += "  " + m + "\n";
+    }
+    return outcome;
+}
+
+void printOutcome(const FileOutcome& outcome)
+{
+    std::fputs(outcome.console.c_str(), stdout);
+    std::fflush(stdout);
+    std::fputs(outcome.errors.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+// Converts the files on up to `jobs` threads and prints each file's lines, in
+// the order the files were given, as soon as that file and those before it
+// are done. Returns the number of failures.
+int convertAll(const std::string& command, const std::vector<std::string>& files, unsigned jobs)
+{
+    if (jobs <= 1 || files.size() <= 1) {
+        int failures = 0;
+        for (const std::string& f : files) {
+            const FileOutcome o = convertOne(command, f);
+            printOutcome(o);
+            failures += o.ok ? 0 : 1;
+        }
+        return failures;
+    }
+    std::vector<FileOutcome> outcomes(files.size());
+    std::vector<bool> done(files.size(), false);
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::atomic<std::size_t> next{0};
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < std::min<std::size_t>(jobs, files.size()); ++t) {
+        workers.emplace_back([&] {
+            for (std::size_t i = next++; i < files.size(); i = next++) {
+                FileOutcome o = convertOne(command, files[i]);
+                std::lock_guard<std::mutex> lock(mutex);
+                outcomes[i] = std::move(o);
+                done[i] = true;
+                finished.notify_all();
+            }
+        });
+    }
+    int failures = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::unique_lock<std::mutex> lock(mutex);
+        finished.wait(lock, [&] { return done[i]; });
+        const FileOutcome o = std::move(outcomes[i]);
+        lock.unlock();
+        printOutcome(o);
+        failures += o.ok ? 0 : 1;
+    }
+    for (std::thread& w : workers) w.join();
+    return failures;
+}
+
+} // namespace
+
 int runConvertTool(const std::vector<std::string>& args)
 {
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (args.size() < 2 || (args[0] != "ref" && args[0] != "ani" && args[0] != "info")) {
+    unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-j" || args[i].rfind("-j", 0) == 0) {
+            const std::string value = args[i] == "-j" ? (i + 1 < args.size() ? args[++i] : "") : args[i].substr(2);
+            char* end = nullptr;
+            const long n = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end || n < 1 || n > 1024) {
+                std::fprintf(stderr, "veskar-convert: -j needs a number of jobs from 1 to 1024\n");
+                return 2;
+            }
+            jobs = static_cast<unsigned>(n);
+            continue;
+        }
+        rest.push_back(args[i]);
+    }
+    if (rest.size() < 2 || (rest[0] != "ref" && rest[0] != "ani" && rest[0] != "info")) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    const std::string& command = args[0];
-    StdoutConsole console;
-    ConsoleLog::startUp(command == "info" ? nullptr : &console);
-    CollectingShell boxes;
-    Shell* previousShell = setShell(&boxes);
+    const std::string& command = rest[0];
+    const std::vector<std::string> files(rest.begin() + 1, rest.end());
+    if (command != "info") return convertAll(command, files, jobs) ? 1 : 0;
 
+    CollectingShell boxes;
+    ThreadShell threadShell(&boxes);
+    ThreadConsole quiet(nullptr);
     int failures = 0;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& path = args[i];
+    for (const std::string& path : files) {
         boxes.messages.clear();
-        bool ok = false;
         Diagnostic diagnostic;
-        if (command == "info") {
-            ok = infoOne(path, diagnostic);
-        } else {
-            FormatConverter converter(nullptr);
-            ok = command == "ref" ? converter.convertReference(path) : converter.convertAnimation(path);
-            diagnostic = converter.diagnostic;
-            if (ok) std::printf("wrote %s\n", converter.outputPath.c_str());
-        }
+        const bool ok = infoOne(path, diagnostic);
         std::fflush(stdout);
         if (!ok) {
             ++failures;
             reportFailure(diagnostic, path, boxes);
         }
     }
-    setShell(previousShell);
-    ConsoleLog::shutDown();
     return failures ? 1 : 0;
 }
 

@@ -7,22 +7,37 @@
 
 namespace veskar {
 
-ConsoleLog& consoleLog()
+namespace {
+thread_local ConsoleLog* threadLog = nullptr;
+
+ConsoleLog& processLog()
 {
     static ConsoleLog log;
     return log;
 }
+} // namespace
+
+ConsoleLog& consoleLog() { return threadLog ? *threadLog : processLog(); }
+
+ThreadConsole::ThreadConsole(ConsoleSink* sink) : previous_(threadLog)
+{
+    own_.handle = sink;
+    own_.enabled = sink ? 1 : 0;
+    threadLog = &own_;
+}
+
+ThreadConsole::~ThreadConsole() { threadLog = previous_; }
 
 void ConsoleLog::startUp(ConsoleSink* sink)
 {
-    ConsoleLog& log = consoleLog();
+    ConsoleLog& log = processLog();
     log.handle = sink;
     log.enabled = sink ? 1 : 0;
 }
 
 void ConsoleLog::shutDown()
 {
-    ConsoleLog& log = consoleLog();
+    ConsoleLog& log = processLog();
     log.handle = nullptr;
     log.enabled = 0;
 }

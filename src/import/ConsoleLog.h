@@ -25,4 +25,18 @@ public:
 
 ConsoleLog& consoleLog();
 
+// For the life of the object, this thread's console lines go to the given sink
+// (enabled) instead of the process's console.
+class ThreadConsole {
+public:
+    explicit ThreadConsole(ConsoleSink* sink);
+    ~ThreadConsole();
+    ThreadConsole(const ThreadConsole&) = delete;
+    ThreadConsole& operator=(const ThreadConsole&) = delete;
+
+private:
+    ConsoleLog* previous_;
+    ConsoleLog own_;
+};
+
 } // namespace veskar
