@@ -252,5 +252,20 @@ expect_rc 1
 cmp -s keep/hero.mRef keep-before.mRef && ok || fail "the earlier hero.mRef was changed"
 expect_no_temp keep
 
+current="many files at once keep their lines together and in order"
+mkdir many
+for n in 1 2 3 4 5; do write_reference many/m$n.smd; done
+write_broken many/m3.smd
+run -j 3 ref many/m1.smd many/m2.smd many/m3.smd many/m4.smd many/m5.smd
+expect_rc 1
+for n in 1 2 4 5; do expect_file many/m$n.mRef; done
+expect_no_file many/m3.mRef
+# Each file's block starts with its [Ref] line and ends with its "wrote" line.
+order=$(grep -oE '^(\[Ref\] m[0-9]|wrote many/m[0-9])' out.txt | tr '\n' ' ')
+[ "$order" = "[Ref] m1 wrote many/m1 [Ref] m2 wrote many/m2 [Ref] m3 [Ref] m4 wrote many/m4 [Ref] m5 wrote many/m5 " ] && ok || fail "lines out of order: $order"
+expect_in err.txt "many/m3.smd"
+run -j 0 ref many/m1.smd
+expect_rc 2
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
