@@ -1,0 +1,64 @@
+// The writer must give exactly what printf gives for the formats' "%d",
+// "%3d" and "%f", so that outputs stay byte-identical to the straightforward
+// printf path.
+
+#include "formats/TextWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+
+namespace veskar {
+namespace {
+
+std::string printfFloat(float v)
+{
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, "%f", static_cast<double>(v));
+    return buffer;
+}
+
+TEST(TextWriter, FloatsMatchPrintfBitPatternsAcrossTheRange)
+{
+    std::mt19937 rng(99);
+    for (int i = 0; i < 300000; ++i) {
+        // Random bit patterns cover every exponent, denormals, NaN and infinity.
+        const float v = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
+        TextWriter w;
+        w.putFloat(v);
+        if (std::isnan(v)) {
+            EXPECT_TRUE(w.text() == "nan" || w.text() == "-nan") << w.text();
+            continue;
+        }
+        ASSERT_EQ(w.text(), printfFloat(v)) << std::bit_cast<std::uint32_t>(v);
+    }
+    // Halfway cases at the sixth decimal and the usual suspects.
+    for (float v : {0.0f, -0.0f, 0.5f, 0.0000005f, 0.0000015f, 1.0000005f, 2.5e-7f, -1e-7f, 123456.7890625f, 1e38f,
+                    std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                    std::numeric_limits<float>::denorm_min()}) {
+        TextWriter w;
+        w.putFloat(v);
+        EXPECT_EQ(w.text(), printfFloat(v));
+    }
+}
+
+TEST(TextWriter, IntegersMatchPrintf)
+{
+    for (std::int32_t v : {0, 7, -7, 42, 99, 100, -99, 999, 1000, -1000, 2147483647, -2147483647 - 1}) {
+        char d[32], d3[32];
+        std::snprintf(d, sizeof d, "%d", v);
+        std::snprintf(d3, sizeof d3, "%3d", v);
+        TextWriter a, b;
+        a.putInt(v);
+        b.putInt3(v);
+        EXPECT_EQ(a.text(), d);
+        EXPECT_EQ(b.text(), d3);
+    }
+}
+
+} // namespace
+} // namespace veskar
