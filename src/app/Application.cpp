@@ -1,0 +1,197 @@
+#include "app/Application.h"
+
+#include "app/MenuCommands.h"
+#include "app/Overlay.h"
+#include "formats/EngineModel.h"
+#include "formats/FormatConverter.h"
+#include "import/SmdModel.h"
+#include "platform/Clock.h"
+#include "platform/Device.h"
+#include "platform/Shell.h"
+#include "render/SmdModelDrawing.h"
+
+#include <new>
+
+namespace veskar {
+
+Application& Application::instance()
+{
+    static Application application;
+    return application;
+}
+
+int Application::run(Host& h, int frameLimit)
+{
+    host = &h;
+    HostOptions options;
+    options.title = "[Tavimor] Veskar";
+    options.clientWidth = clientWidth;
+    options.clientHeight = clientHeight;
+    options.iconPath = "src/app/veskar-icon.png";
+    options.menu = mainMenu();
+    options.acceptFiles = true;
+    std::string error;
+    // Start-up failures end the program quietly with code 0, as a missing
+    // graphics device does; the reason still goes to standard error.
+    if (!h.create(options, error)) {
+        std::fprintf(stderr, "veskar: %s\n", error.c_str());
+        return 0;
+    }
+    // Message boxes belong with the window from now on.
+    setShell(&h.messageShell());
+    h.setSurfaceLostHandler([this] { releaseDeviceObjects(); });
+    h.setExposeHandler([this] {
+        if (host && host->device()) renderFrame();
+    });
+    const Result graphicsResult = graphics.create(h.device(), clientWidth, clientHeight, 20);
+    const Result resourcesResult = failed(graphicsResult) ? kFail : createFrameResources();
+    if (failed(graphicsResult) || failed(resourcesResult)) {
+        if (!graphics.failure.empty()) std::fprintf(stderr, "veskar: %s\n", graphics.failure.c_str());
+        releaseFrameResources();
+        graphics.release();
+        return 0;
+    }
+    h.fitClient(clientWidth, clientHeight);
+    h.show();
+    graphics.setTextColour(0, 1, 1, 1);
+    if (!grid) {
+        grid = new (std::nothrow) AxisGrid;
+        if (!grid) return -1;
+        if (grid->build(h.device()) < 0) {
+            delete grid;
+            grid = nullptr;
+            return -1;
+        }
+    }
+    if (!scene) {
+        scene = new (std::nothrow) Scene;
+        if (!scene) return -1;
+        scene->bind(h.device());
+    }
+
+    for (auto& [id, path] : startupCommands_) {
+        answerNextDialog(std::move(path));
+        h.post(WindowMessage{WM_COMMAND, makeWParam(id, 0), 0, {}});
+    }
+    startupCommands_.clear();
+
+    WindowMessage message;
+    while (!quit_) {
+        if (h.peekMessage(message)) {
+            if (message.id == WM_QUIT) {
+                exitCode = static_cast<std::int32_t>(static_cast<std::intptr_t>(message.wParam));
+                break;
+            }
+            handleMessage(message.id, message.wParam, message.lParam, message.path);
+            continue;
+        }
+        if (active && h.device()) {
+            renderFrame();
+            if (frameLimit > 0 && framesRendered >= frameLimit) break;
+        } else {
+            h.waitMessage();
+        }
+    }
+    return exitCode;
+}
+
+void Application::releaseDeviceObjects()
+{
+    if (grid) grid->releaseVertices();
+    delete grid;
+    grid = nullptr;
+    if (smdModel) smdModel->destroy();
+    delete smdModel;
+    smdModel = nullptr;
+    if (converter) converter->destroy();
+    delete converter;
+    converter = nullptr;
+    if (scene) scene->destroyModels();
+    delete scene;
+    scene = nullptr;
+    lastCharacter_ = nullptr;
+    releaseFrameResources();
+    graphics.release();
+}
+
+void Application::shutdown()
+{
+    releaseDeviceObjects();
+    scriptedPaths_.clear();
+    host = nullptr;
+}
+
+int Application::onResize(int width, int height)
+{
+    clientWidth = width;
+    clientHeight = height;
+    if (graphics.device) graphics.resize(width, height);
+    return 1;
+}
+
+void Application::updateFrameTimer() { frameTimer.update(milliseconds(), fps); }
+
+Result Application::createFrameResources()
+{
+    if (!graphics.device) return kFail;
+    return markers.create(*graphics.device);
+}
+
+void Application::releaseFrameResources() { markers.release(); }
+
+void Application::renderFrame()
+{
+    Device* device = graphics.device;
+    if (!device) return;
+    device->clear(kClearTarget | kClearZBuffer, 0xFF004040, 1.0f, 0);
+    if (!failed(device->beginScene())) {
+        if (grid) grid->draw();
+        device->setRenderState(RenderState::CullMode, kCullNone);
+        device->setRenderState(RenderState::ZEnable, 1);
+        device->setRenderState(RenderState::Lighting, 0);
+        drawSmdModel();
+        if (scene) scene->render(speedFactor / 2.0f);
+        drawRootMarkers();
+        drawHud();
+        device->endScene();
+    }
+    device->present();
+    if (host) host->present();
+    updateFrameTimer();
+    ++framesRendered;
+}
+
+void Application::drawSmdModel()
+{
+    if (!smdModel || !smdModel->hasMesh) return;
+    const float step = smdKeyStep * speedFactor / 2.0f;
+    if (smdModel->hasAnimation && smdMode == 1)
+        veskar::drawSmdModel(*smdModel, smdFillMode, 0, smdModel->animations[0].frameCount, step, 0, smdTextured);
+    else if (smdMode == 0 || !smdModel->hasAnimation)
+        veskar::drawSmdModel(*smdModel, smdFillMode, 0, 0, step, -1, smdTextured);
+}
+
+void Application::drawRootMarkers()
+{
+    if (!scene || !scene->primary || !scene->secondary) return;
+    if (!hasRootBone(*scene->primary) || !hasRootBone(*scene->secondary)) return;
+    Matrix primaryRoot, secondaryRoot;
+    float position[3];
+    if (!currentRootKey(*scene->primary, primaryRoot, position) || !currentRootKey(*scene->secondary, secondaryRoot, position)) return;
+    Device& device = *graphics.device;
+    setUnlitUntexturedStates(device);
+    device.setTransform(TransformType::World, primaryRoot);
+    markers.drawCube(device);
+    device.setTransform(TransformType::World, secondaryRoot);
+    markers.drawCube(device);
+    device.setTransform(TransformType::World, Matrix{});
+    device.setRenderState(RenderState::Lighting, 1);
+}
+
+void Application::drawHud()
+{
+    const auto lines = overlayLines(fps, graphics.camera.position, graphics.light.position);
+    for (int i = 0; i < kOverlayLines; ++i) graphics.drawText(lines[static_cast<std::size_t>(i)].c_str(), kOverlayX, kOverlayFirstY + i * kOverlayLineStep);
+}
+
+} // namespace veskar

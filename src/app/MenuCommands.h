@@ -1,0 +1,33 @@
+#pragma once
+// The menu of the main window: captions with their mnemonics, the command
+// identifiers and the Open dialog's filters.
+
+#include "platform/Host.h"
+#include "platform/WindowMessages.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace veskar {
+
+namespace command {
+constexpr std::uint32_t kClean = 40001;
+constexpr std::uint32_t kExit = 40002;
+constexpr std::uint32_t kOpenSmdRef = 40005;
+constexpr std::uint32_t kOpenSmdAni = 40006;
+constexpr std::uint32_t kOpenKovr1Ref = 40007;
+constexpr std::uint32_t kOpenKovr1Ani = 40008;
+constexpr std::uint32_t kConvertRef = 40009;
+constexpr std::uint32_t kConvertAni = 40010;
+constexpr std::uint32_t kOpenKovr2Ref = 40012;
+constexpr std::uint32_t kOpenKovr2Ani = 40013;
+constexpr std::uint32_t kOpenWeaponRef = 40015;
+} // namespace command
+
+std::vector<MenuItem> mainMenu();
+
+const FileFilter& smdFilter();
+const FileFilter& mRefFilter();
+const FileFilter& mAniFilter();
+
+} // namespace veskar

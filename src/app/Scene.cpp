@@ -1,0 +1,121 @@
+#include "app/Scene.h"
+
+#include "app/RootMarkers.h"
+#include "formats/EngineModel.h"
+#include "platform/Device.h"
+#include "render/EngineModelDrawing.h"
+
+namespace veskar {
+
+bool hasRootBone(const EngineModel& model)
+{
+    const EngineMesh& mesh = model.meshes[0];
+    return model.hasMesh && mesh.rootBone >= 0 && mesh.rootBone < mesh.nodeCount;
+}
+
+bool hasHandBone(const EngineModel& model)
+{
+    const EngineMesh& mesh = model.meshes[0];
+    return model.hasMesh && mesh.handBone >= 0 && mesh.handBone < mesh.nodeCount &&
+           mesh.handBone < static_cast<std::int32_t>(mesh.bonePalette.size());
+}
+
+void Scene::bind(Device* dev)
+{
+    device = dev;
+    primary = secondary = weapon = nullptr;
+    world = Matrix{};
+    placePosition[0] = placePosition[1] = placePosition[2] = 0.0f;
+    placeFacing[0] = placeFacing[1] = 0.0f;
+    placeFacing[2] = 1.0f;
+    rootOffset[0] = rootOffset[1] = rootOffset[2] = 0.0f;
+    rootHeight = 0.0f;
+    primaryMode = secondaryMode = kNoMode;
+    keyStep = 0.5f;
+    fillMode = kFillSolid;
+}
+
+void Scene::destroyModels()
+{
+    for (EngineModel** slot : {&primary, &secondary, &weapon}) {
+        if (*slot) (*slot)->destroy();
+        delete *slot;
+        *slot = nullptr;
+    }
+}
+
+void Scene::clear()
+{
+    destroyModels();
+    world = Matrix{};
+    primaryMode = secondaryMode = kNoMode;
+    keyStep = 0.5f;
+    fillMode = kFillSolid;
+}
+
+namespace {
+
+void drawSlot(EngineModel& model, std::int32_t mode, std::uint32_t fillMode, float step)
+{
+    // A slot whose load has not set a mode yet shows nothing.
+    if (mode < 0) return;
+    drawEngineModel(model, static_cast<DrawMode>(mode), fillMode, step, nullptr);
+}
+
+} // namespace
+
+bool Scene::render(float timeScale)
+{
+    const float step = keyStep * timeScale;
+    if (primary) {
+        if (secondary) {
+            rootOffset[0] = rootOffset[1] = rootOffset[2] = 0.0f;
+            Matrix ignored;
+            float p[3], s[3];
+            if (hasRootBone(*primary) && hasRootBone(*secondary) && currentRootKey(*primary, ignored, p) &&
+                currentRootKey(*secondary, ignored, s)) {
+                // The exporter's z is the viewer's y.
+                rootOffset[0] = s[0] - p[0];
+                rootOffset[1] = s[2] - p[2];
+                rootOffset[2] = s[1] - p[1];
+            }
+            if (hasRootBone(*primary)) rootHeight = primary->meshes[0].nodes[static_cast<std::size_t>(primary->meshes[0].rootBone)].position[2];
+            computePrimaryWorld();
+        }
+        device->setTransform(TransformType::World, world);
+        drawSlot(*primary, primaryMode, fillMode, step);
+    }
+    if (weapon && primary && primary->hasAnimation && hasHandBone(*primary)) {
+        const Matrix hand = primary->meshes[0].bonePalette[static_cast<std::size_t>(primary->meshes[0].handBone)];
+        drawEngineModel(*weapon, DrawMode::Attached, fillMode, step, &hand);
+    }
+    if (secondary) {
+        computeSecondaryWorld();
+        device->setTransform(TransformType::World, world);
+        drawSlot(*secondary, secondaryMode, fillMode, step);
+    }
+    world = Matrix{};
+    device->setTransform(TransformType::World, world);
+    return true;
+}
+
+void Scene::computePrimaryWorld()
+{
+    const Vector3 position{placePosition[0], placePosition[1], placePosition[2]};
+    const Vector3 f = vec3Normalize({placeFacing[0], placeFacing[1], placeFacing[2]});
+    const Vector3 target{f.x - position.x, f.y - position.y, f.z - position.z};
+    facingMatrix = matrixTranspose(matrixLookAtLH(position, target, {0, 1, 0}));
+    world = matrixMultiply(matrixMultiply(matrixTranslation(rootOffset[0], rootOffset[1] - rootHeight, rootOffset[2]), facingMatrix),
+                           matrixTranslation(placePosition[0], placePosition[1] + rootHeight, placePosition[2]));
+}
+
+void Scene::computeSecondaryWorld()
+{
+    const Vector3 position{placePosition[0], placePosition[1], placePosition[2]};
+    const Vector3 f = vec3Normalize({placeFacing[0], 0.0f, placeFacing[2]});
+    const Vector3 target{f.x - position.x, f.y - position.y, f.z - position.z};
+    facingMatrix = matrixTranspose(matrixLookAtLH(position, target, {0, 1, 0}));
+    world = matrixMultiply(facingMatrix, matrixTranslation(placePosition[0], placePosition[1], placePosition[2]));
+}
+
+} // namespace veskar

@@ -1,0 +1,153 @@
+// veskar: the viewer, in a window or headless.
+
+#include "app/Application.h"
+#include "app/MenuCommands.h"
+#include "import/ConsoleLog.h"
+#include "platform/Console.h"
+#include "platform/HeadlessHost.h"
+#include "platform/Shell.h"
+#include "platform/qt/QtHost.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using namespace veskar;
+
+const char* const kUsage =
+    "usage: veskar [OPTIONS]\n"
+    "Shows SMD models and converted mRef/mAni characters in a window.\n"
+    "\n"
+    "Menu commands, applied in the order given, each as if chosen from the menu with that file:\n"
+    "  --open-smd-ref FILE      Open > SMD > Ref\n"
+    "  --open-smd-ani FILE      Open > SMD > Ani\n"
+    "  --open-kovr1-mref FILE   Open > Kovr1 > mRef   (primary character)\n"
+    "  --open-kovr1-mani FILE   Open > Kovr1 > mAni\n"
+    "  --open-kovr2-mref FILE   Open > Kovr2 > mRef   (secondary character)\n"
+    "  --open-kovr2-mani FILE   Open > Kovr2 > mAni\n"
+    "  --open-weapon-mref FILE  Open > Weapon_Kovr > mRef (carried in the primary's left hand)\n"
+    "  --convert-ref FILE       Convert > Ref\n"
+    "  --convert-ani FILE       Convert > Ani\n"
+    "\n"
+    "Without a window:\n"
+    "  --headless               render off screen (no display needed)\n"
+    "  --frames N               frames to render headless (default 1)\n"
+    "  --screenshot OUT.png     write the last frame as PNG (headless)\n"
+    "\n"
+    "Keys: W/A/S/D move, R/F up/down, Q/E roll, right mouse button turns, numeric keypad moves the light,\n"
+    "Space wireframe/solid, 1/2 normal/quarter animation speed, Esc quits.\n"
+    "The effect file is read from ./Shaders/Phong.fx in the working directory.\n";
+
+struct Options {
+    bool headless = false;
+    int frames = 1;
+    std::string screenshot;
+    std::vector<std::pair<std::uint32_t, std::string>> commands;
+};
+
+// 0 ok, 1 help shown, 2 usage error.
+int parse(int argc, char** argv, Options& options)
+{
+    const std::pair<const char*, std::uint32_t> table[] = {
+        {"--open-smd-ref", command::kOpenSmdRef},       {"--open-smd-ani", command::kOpenSmdAni},
+        {"--open-kovr1-mref", command::kOpenKovr1Ref},  {"--open-kovr1-mani", command::kOpenKovr1Ani},
+        {"--open-kovr2-mref", command::kOpenKovr2Ref},  {"--open-kovr2-mani", command::kOpenKovr2Ani},
+        {"--open-weapon-mref", command::kOpenWeaponRef}, {"--convert-ref", command::kConvertRef},
+        {"--convert-ani", command::kConvertAni},
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 1;
+        }
+        if (arg == "--headless") {
+            options.headless = true;
+            continue;
+        }
+        std::string v;
+        if (arg == "--frames") {
+            char* end = nullptr;
+            if (!value(v) || (options.frames = static_cast<int>(std::strtol(v.c_str(), &end, 10))) < 1 || *end) {
+                std::fprintf(stderr, "veskar: --frames needs a number of frames, at least 1\n");
+                return 2;
+            }
+            continue;
+        }
+        if (arg == "--screenshot") {
+            if (!value(options.screenshot)) {
+                std::fprintf(stderr, "veskar: --screenshot needs a file name\n");
+                return 2;
+            }
+            continue;
+        }
+        bool known = false;
+        for (const auto& [name, id] : table) {
+            if (arg != name) continue;
+            known = true;
+            if (!value(v)) {
+                std::fprintf(stderr, "veskar: %s needs a file\n", name);
+                return 2;
+            }
+            options.commands.emplace_back(id, v);
+        }
+        if (!known) {
+            std::fprintf(stderr, "veskar: unknown option %s\n%s", arg.c_str(), kUsage);
+            return 2;
+        }
+    }
+    if (!options.screenshot.empty() && !options.headless) {
+        std::fprintf(stderr, "veskar: --screenshot goes with --headless\n");
+        return 2;
+    }
+    return 0;
+}
+
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (const int r = parse(argc, argv, options)) return r == 1 ? 0 : 2;
+
+    StdoutConsole console;
+    ConsoleLog::startUp(&console);
+    Application& application = Application::instance();
+    for (const auto& [id, path] : options.commands) application.addStartupCommand(id, path);
+    int code = 0;
+    if (options.headless) {
+        HeadlessHost host;
+        setShell(&host.messageShell());
+        code = application.run(host, options.frames);
+        if (!options.screenshot.empty()) {
+            std::string error;
+            if (host.writeScreenshot(options.screenshot, error)) {
+                std::printf("wrote %s\n", options.screenshot.c_str());
+            } else {
+                std::fprintf(stderr, "veskar: cannot write %s: %s\n", options.screenshot.c_str(), error.c_str());
+                code = code ? code : 1;
+            }
+        }
+        application.shutdown();
+        host.destroy();
+    } else {
+        QtHost host;
+        code = application.run(host, 0);
+        application.shutdown();
+        host.destroy();
+    }
+    setShell(nullptr);
+    ConsoleLog::shutDown();
+    return code;
+}

@@ -1,0 +1,192 @@
+#include "render/EngineModelDrawing.h"
+
+#include "platform/Device.h"
+#include "render/EffectBinding.h"
+#include "render/SkinningJobs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+
+namespace veskar {
+
+namespace {
+
+constexpr std::uint32_t kSkinVertexFvf = 0x280312;   // XYZ | NORMAL | TEX3, sizes 2, 4, 4
+constexpr std::uint32_t kSkinVertexStride = sizeof(SkinVertex);
+constexpr std::uint32_t kAlphaReference = 0x80;
+
+std::int32_t meshSlots(const EngineModel& model) { return std::clamp(model.meshCount, 0, kModelSlots); }
+
+// The vertices a mesh can draw: no more than its records, its count and its
+// buffer hold.
+std::size_t drawableVertices(const EngineMesh& mesh, const VertexBuffer& buffer)
+{
+    const std::size_t counted = static_cast<std::size_t>(std::max(mesh.vertexCount, 0));
+    return std::min({counted, mesh.vertices.size(), static_cast<std::size_t>(buffer.length() / kSkinVertexStride)});
+}
+
+void setBlendStates(Device& device, std::uint32_t fillMode)
+{
+    device.setRenderState(RenderState::FillMode, fillMode);
+    device.setRenderState(RenderState::AlphaBlendEnable, 1);
+    device.setRenderState(RenderState::DestBlend, kBlendInvSrcAlpha);
+    device.setRenderState(RenderState::SrcBlend, kBlendSrcAlpha);
+    device.setRenderState(RenderState::AlphaRef, kAlphaReference);
+    device.setRenderState(RenderState::AlphaFunc, kCmpGreaterEqual);
+}
+
+void drawIndexed(EngineModel& model, EngineMesh& mesh)
+{
+    Device& device = *model.device;
+    device.setFVF(kSkinVertexFvf);
+    device.setIndices(mesh.indexBuffer);
+    device.drawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, static_cast<std::uint32_t>(std::max(mesh.vertexCount, 0)), 0,
+                                static_cast<std::uint32_t>(std::max(mesh.triangleCount, 0)));
+    // Only blending is put back; fill mode and the alpha test stay as set.
+    device.setRenderState(RenderState::AlphaBlendEnable, 0);
+}
+
+bool drawable(const EngineMesh& mesh, const VertexBuffer* stream) { return stream && mesh.indexBuffer && mesh.triangleCount > 0; }
+
+// Clamps the playback position into 0..frameCount-1: the mAni reader keeps
+// the position of the animation a new one replaced, which may lie past the
+// new one's end. An out-of-range current key restarts at 0, as running off
+// the end does; an out-of-range next key becomes the one after current.
+void wrapPlayback(EngineAnimation& a)
+{
+    if (a.currentFrame < 0 || a.currentFrame >= a.frameCount) a.currentFrame = 0;
+    if (a.nextFrame < 0 || a.nextFrame >= a.frameCount) a.nextFrame = a.currentFrame + 1 >= a.frameCount ? 0 : a.currentFrame + 1;
+    if (std::isnan(a.blend)) a.blend = 0.0f;
+}
+
+} // namespace
+
+bool advanceAnimation(EngineModel& model, std::int32_t animationIndex, float timeStep)
+{
+    if (animationIndex < 0 || animationIndex >= kModelSlots) return false;
+    model.currentAnimation = animationIndex;
+    EngineAnimation& a = model.animations[static_cast<std::size_t>(animationIndex)];
+    if (a.currentFrame < 0) a.currentFrame = 0;
+    if (a.frameCount <= 0 || !a.hasFrames()) return false;
+    wrapPlayback(a);
+
+    if (a.blend >= 1.0f) {
+        a.blend = 0.0f;
+        if (++a.currentFrame >= a.frameCount) a.currentFrame = 0;
+        a.nextFrame = a.currentFrame + 1;
+        if (a.nextFrame >= a.frameCount) a.nextFrame = 0;
+    }
+
+    const auto from = a.frame(a.currentFrame);
+    const auto to = a.frame(a.nextFrame);
+    for (std::int32_t i = 0; i < meshSlots(model); ++i) {
+        EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
+        const std::size_t nodes = std::min(static_cast<std::size_t>(std::max(mesh.nodeCount, 0)), mesh.bonePalette.size());
+        blendPalette(from, to, a.blend, std::span<Matrix>(mesh.bonePalette).first(nodes));
+    }
+    a.blend += timeStep;   // this frame's pose used the blend from before
+    return true;
+}
+
+bool skinMesh(EngineMesh& mesh)
+{
+    VertexBuffer* buffer = mesh.bindBuffer;
+    if (!buffer) return false;
+    void* data = nullptr;
+    if (failed(buffer->lock(0, 0, &data, 0))) return false;
+    const std::size_t count = drawableVertices(mesh, *buffer);
+    skinVertices(std::span<const EngineVertex>(mesh.vertices).first(count), mesh.bonePalette,
+                 std::span<SkinVertex>(static_cast<SkinVertex*>(data), count));
+    buffer->unlock();
+    return true;
+}
+
+bool placeAttached(EngineMesh& mesh, const Matrix& attachMatrix)
+{
+    VertexBuffer* buffer = mesh.bindBuffer;
+    if (!buffer) return false;
+    void* data = nullptr;
+    if (failed(buffer->lock(0, 0, &data, 0))) return false;
+    const std::size_t count = drawableVertices(mesh, *buffer);
+    placeAttachedVertices(std::span<const EngineVertex>(mesh.vertices).first(count), attachMatrix,
+                          std::span<SkinVertex>(static_cast<SkinVertex*>(data), count));
+    buffer->unlock();
+    return true;
+}
+
+bool drawSkinned(EngineModel& model, std::uint32_t fillMode, float timeStep, std::int32_t animationIndex)
+{
+    if (animationIndex >= 0 && !advanceAnimation(model, animationIndex, timeStep)) return false;
+    Device& device = *model.device;
+    for (std::int32_t i = 0; i < meshSlots(model); ++i) {
+        EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
+        if (!drawable(mesh, mesh.bindBuffer)) continue;
+        skinMesh(mesh);
+        device.setStreamSource(0, mesh.bindBuffer, 0, kSkinVertexStride);
+        device.setRenderState(RenderState::AlphaTestEnable, 1);
+        setBlendStates(device, fillMode);
+        setDiffuseMap(*model.effect, mesh.texture);
+        drawIndexed(model, mesh);
+    }
+    return true;
+}
+
+bool drawRest(EngineModel& model, std::uint32_t fillMode)
+{
+    Device& device = *model.device;
+    for (std::int32_t i = 0; i < meshSlots(model); ++i) {
+        EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
+        if (!drawable(mesh, mesh.restBuffer)) continue;
+        device.setRenderState(RenderState::AlphaTestEnable, 1);
+        setBlendStates(device, fillMode);
+        setDiffuseMap(*model.effect, mesh.texture);
+        device.setStreamSource(0, mesh.restBuffer, 0, kSkinVertexStride);
+        drawIndexed(model, mesh);
+    }
+    return true;
+}
+
+bool drawAttached(EngineModel& model, std::uint32_t fillMode, const Matrix* attachMatrix)
+{
+    // Without a hand to follow there is nowhere to put the model.
+    if (!attachMatrix) return true;
+    Device& device = *model.device;
+    for (std::int32_t i = 0; i < meshSlots(model); ++i) {
+        EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
+        if (!drawable(mesh, mesh.bindBuffer)) continue;
+        placeAttached(mesh, *attachMatrix);
+        // The alpha test is left as the device has it.
+        setBlendStates(device, fillMode);
+        setDiffuseMap(*model.effect, mesh.texture);
+        device.setStreamSource(0, mesh.bindBuffer, 0, kSkinVertexStride);
+        drawIndexed(model, mesh);
+    }
+    return true;
+}
+
+bool drawEngineModel(EngineModel& model, DrawMode mode, std::uint32_t fillMode, float timeStep, const Matrix* attachMatrix)
+{
+    if (!beginModelDraw(model.device, model.effect, model.technique)) return true;
+    if (model.hasMesh) {
+        if (model.hasAnimation) {
+            if (mode == DrawMode::Still) drawSkinned(model, fillMode, timeStep, -1);
+            else if (mode == DrawMode::Play) drawSkinned(model, fillMode, timeStep, 0);
+        } else {
+            if (mode == DrawMode::Still) drawRest(model, fillMode);
+            else if (mode == DrawMode::Attached) drawAttached(model, fillMode, attachMatrix);
+        }
+    }
+    endModelDraw(*model.effect);
+    return true;
+}
+
+bool bindToHand(EngineModel& model, const Matrix& handMatrix)
+{
+    EngineMesh& mesh = model.meshes[0];
+    const std::size_t count = std::min(static_cast<std::size_t>(std::max(model.vertexCount, 0)), mesh.vertices.size());
+    bindVerticesToHand(std::span<EngineVertex>(mesh.vertices).first(count), handMatrix);
+    return true;
+}
+
+} // namespace veskar
