@@ -128,19 +128,6 @@ std::vector<WindowMessage> only(const std::vector<WindowMessage>& messages, std:
 
 // ---------------------------------------------------------------------------
 
-TEST(WindowMessages, PositionsPackIntoUnsignedWords)
-{
-    const std::intptr_t l = makeLParam(800, 600);
-    EXPECT_EQ(loWord(l), 800u);
-    EXPECT_EQ(hiWord(l), 600u);
-    // A point left of the client area reads back as a large unsigned word.
-    const std::intptr_t left = makeLParam(static_cast<std::uint32_t>(-3), 7);
-    EXPECT_EQ(loWord(left), 0xFFFDu);
-    EXPECT_EQ(hiWord(left), 7u);
-    EXPECT_EQ(loWord(makeWParam(40015, 0)), 40015u);
-    EXPECT_EQ(hiWord(makeWParam(40015, 0)), 0u);
-}
-
 TEST(MessageQueue, QuitWaitsForEverythingPosted)
 {
     MessageQueue queue;
@@ -161,48 +148,30 @@ TEST(MessageQueue, QuitWaitsForEverythingPosted)
 
 TEST(FileFilterMatch, PatternsIgnoreCaseAsOnWindows)
 {
-    for (const char* name : {"hero.SMD", "HERO.smd", "hero.smd", "Hero.Smd", ".smd", "a.b.smd"}) EXPECT_TRUE(matchesFilter(name, "*.SMD")) << name;
-    for (const char* name : {"hero.smd.bak", "hero.mRef", "herosmd", "smd", "hero.sm"}) EXPECT_FALSE(matchesFilter(name, "*.SMD")) << name;
-    EXPECT_TRUE(matchesFilter("kovr.MREF", "*.mRef"));
-    EXPECT_FALSE(matchesFilter("kovr.mAni", "*.mRef"));
-}
-
-TEST(FileFilterMatch, ListsWildcardsAndEveryFile)
-{
-    EXPECT_TRUE(matchesFilter("walk.mani", "*.mRef;*.mAni"));
+    for (const char* name : {"hero.SMD", "HERO.smd", "hero.smd", "a.b.smd"}) EXPECT_TRUE(matchesFilter(name, "*.SMD")) << name;
+    for (const char* name : {"hero.smd.bak", "hero.mRef", "herosmd"}) EXPECT_FALSE(matchesFilter(name, "*.SMD")) << name;
     EXPECT_TRUE(matchesFilter("walk.mani", "*.mRef; *.mAni"));
     EXPECT_FALSE(matchesFilter("walk.smd", "*.mRef;*.mAni"));
     EXPECT_TRUE(matchesFilter("run01.smd", "run??.smd"));
     EXPECT_FALSE(matchesFilter("run1.smd", "run??.smd"));
-    EXPECT_TRUE(matchesFilter("a*b*c.txt", "a*c.txt"));
+    EXPECT_TRUE(matchesFilter("a*b*c.txt", "a*c.txt")) << "a '*' in the name is no wildcard";
     EXPECT_TRUE(matchesFilter("README", "*.*")) << "Windows lists undotted names under *.*";
-    EXPECT_FALSE(matchesFilter("anything", ""));
-    // Backtracking over many stars stays correct.
     EXPECT_FALSE(matchesFilter(std::string(200, 'a'), "*a*a*a*a*b"));
 }
 
+// Without a display: the table alone, with the keys a desktop reports
+// differently from Windows (keypad with and without NumLock).
 TEST(QtKeyTable, KeysTheWindowProcedureUses)
 {
     EXPECT_EQ(virtualKeyFromQt(Qt::Key_W, false), static_cast<std::uint32_t>('W'));
-    EXPECT_EQ(virtualKeyFromQt(Qt::Key_Q, false), static_cast<std::uint32_t>('Q'));
     EXPECT_EQ(virtualKeyFromQt(Qt::Key_1, false), static_cast<std::uint32_t>('1'));
     EXPECT_EQ(virtualKeyFromQt(Qt::Key_Space, false), VK_SPACE);
-    EXPECT_EQ(virtualKeyFromQt(Qt::Key_Escape, false), VK_ESCAPE);
-    EXPECT_EQ(virtualKeyFromQt(Qt::Key_F1, false), VK_F1);
     EXPECT_EQ(virtualKeyFromQt(Qt::Key_F12, false), VK_F12);
     EXPECT_EQ(virtualKeyFromQt(Qt::Key_PageUp, false), VK_PRIOR);
-    EXPECT_EQ(virtualKeyFromQt(Qt::Key_PageDown, false), VK_NEXT);
-}
-
-TEST(QtKeyTable, KeypadFollowsNumLock)
-{
     for (int i = 0; i <= 9; ++i) EXPECT_EQ(virtualKeyFromQt(Qt::Key_0 + i, true), VK_NUMPAD0 + static_cast<std::uint32_t>(i));
     EXPECT_EQ(virtualKeyFromQt(Qt::Key_Plus, true), VK_ADD);
-    EXPECT_EQ(virtualKeyFromQt(Qt::Key_Minus, true), VK_SUBTRACT);
     EXPECT_EQ(virtualKeyFromQt(Qt::Key_Minus, false), VK_OEM_MINUS);
-    // NumLock off: keypad 8 arrives as an arrow, which moves no light.
-    EXPECT_EQ(virtualKeyFromQt(Qt::Key_Up, true), VK_UP);
-    EXPECT_EQ(virtualKeyFromQt(Qt::Key_Clear, true), VK_CLEAR);
+    EXPECT_EQ(virtualKeyFromQt(Qt::Key_Up, true), VK_UP) << "NumLock off: keypad 8 is an arrow";
     EXPECT_EQ(virtualKeyFromQt(Qt::Key_Exclam, false), 0u);
 }
 
@@ -328,9 +297,6 @@ protected:
     static void send(QObject& target, QEvent& event) { QCoreApplication::sendEvent(&target, &event); }
 
     static bool canSendRealInput() { return g_display.own && haveTool("xdotool"); }
-
-    // The client window's top-left corner on the screen.
-    static QPoint clientOrigin() { return client().mapToGlobal(QPoint(0, 0)); }
 
     inline static std::unique_ptr<QtHost> host_;
     inline static std::string error_;
@@ -566,30 +532,6 @@ TEST_F(QtHostTest, RealKeysThroughTheXServer)
     for (const auto& m : only(seen, {WM_KEYDOWN}))
         if (m.wParam != VK_NUMLOCK) downs.push_back(m.wParam);
     EXPECT_EQ(downs, (std::vector<std::uintptr_t>{'W', VK_SPACE, '2', VK_NUMPAD8, VK_UP}));
-}
-
-TEST_F(QtHostTest, RealRightDragThroughTheXServer)
-{
-    if (!canSendRealInput()) GTEST_SKIP() << "needs xdotool and the test's own X server";
-    const QPoint o = clientOrigin();
-    const auto at = [&](int x, int y) { return std::to_string(o.x() + x) + " " + std::to_string(o.y() + y); };
-    ASSERT_TRUE(run("xdotool mousemove " + at(300, 200) + " sleep 0.05 mousedown 3 sleep 0.05 mousemove " + at(340, 230) +
-                    " sleep 0.05 mouseup 3"));
-    const auto seen = only(pumpUntil(*host_, [](const WindowMessage& m) { return m.id == WM_RBUTTONUP; }),
-                           {WM_RBUTTONDOWN, WM_MOUSEMOVE, WM_RBUTTONUP});
-    ASSERT_GE(seen.size(), 3u);
-    std::size_t down = 0;
-    while (down < seen.size() && seen[down].id != WM_RBUTTONDOWN) ++down;
-    ASSERT_LT(down, seen.size());
-    EXPECT_EQ(loWord(seen[down].lParam), 300u);
-    EXPECT_EQ(hiWord(seen[down].lParam), 200u);
-    bool draggedMove = false;
-    for (std::size_t i = down + 1; i < seen.size(); ++i)
-        draggedMove = draggedMove || (seen[i].id == WM_MOUSEMOVE && (seen[i].wParam & MK_RBUTTON) && loWord(seen[i].lParam) == 340u);
-    EXPECT_TRUE(draggedMove);
-    EXPECT_EQ(seen.back().id, WM_RBUTTONUP);
-    EXPECT_EQ(loWord(seen.back().lParam), 340u);
-    EXPECT_EQ(hiWord(seen.back().lParam), 230u);
 }
 
 TEST_F(QtHostTest, MenuMnemonicsWorkFromTheClientArea)

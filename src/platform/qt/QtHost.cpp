@@ -89,9 +89,7 @@ struct QtHost::Impl {
     bool buildWindow(const HostOptions& options, std::string& error);
     bool buildMenu(const std::vector<MenuItem>& table, std::string& error);
     bool createDevice(std::string& error);
-    // force: bind again even when current, which makes the GL driver look at
-    // the window's size anew (Mesa's software path keeps the old one until then).
-    void makeCurrent(bool force = false);
+    void makeCurrent();
     void releaseDevice();
     void updateRenderTarget();
 
@@ -329,9 +327,8 @@ bool QtHost::Impl::buildWindow(const HostOptions& options, std::string& error)
 bool QtHost::Impl::createDevice(std::string& error)
 {
     // Native windows now, still hidden, so the device exists before anything
-    // is shown, as the Direct3D device did.
-    // The surface starts at the client size: the GL driver may go on using
-    // the size a window had when it was first drawn to.
+    // is shown, as the Direct3D device did. The surface is made at the client
+    // size: Mesa's software GL keeps a window's first size until a swap.
     client->resize(requestedWidth, requestedHeight);
     main->adjustSize();
     main->winId();
@@ -362,14 +359,9 @@ bool QtHost::Impl::createDevice(std::string& error)
     return true;
 }
 
-void QtHost::Impl::makeCurrent(bool force)
+void QtHost::Impl::makeCurrent()
 {
-    if (!context || !client || !client->handle()) return;
-    const bool current = QOpenGLContext::currentContext() == context.get();
-    if (current && !force) return;
-    // GLX skips binding what is already bound, so let go first.
-    if (current) context->doneCurrent();
-    context->makeCurrent(client);
+    if (context && client && client->handle() && QOpenGLContext::currentContext() != context.get()) context->makeCurrent(client);
 }
 
 void QtHost::Impl::updateRenderTarget()
