@@ -20,7 +20,7 @@ if(VESKAR_BUILD_TESTS)
   set(VESKAR_RENDER_TEST_DIR ${PROJECT_SOURCE_DIR}/tests/render)
 
   function(veskar_render_test name)
-    add_executable(${name} ${ARGN})
+    add_executable(${name} ${ARGN} ${VESKAR_RENDER_TEST_DIR}/LeakSuppressions.cpp)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src ${VESKAR_RENDER_TEST_DIR})
     target_compile_definitions(${name} PRIVATE
       VESKAR_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus"
