@@ -104,6 +104,8 @@ void EngineMesh::release()
     nodes.clear();
     bonePalette.clear();
     vertices.clear();
+    skinSources.clear();
+    skinLinks.clear();
     triangles.clear();
     nodeCount = vertexCount = triangleCount = 0;
     if (texture) texture->release();

@@ -45,6 +45,10 @@ public:
     std::vector<Matrix> bonePalette;
     std::int32_t vertexCount = 0;
     std::vector<EngineVertex> vertices;
+    // The bind copies as skinning streams them (see SkinSource); made when the
+    // vertices are read and again whenever their bind copies change.
+    std::vector<SkinSource> skinSources;
+    std::vector<BoneLink> skinLinks;
     std::int32_t triangleCount = 0;
     std::vector<TriangleIndices> triangles;
     std::string texturePath;

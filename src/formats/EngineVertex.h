@@ -4,6 +4,8 @@
 #include "import/SmdModel.h"
 
 #include <cstdint>
+#include <span>
+#include <vector>
 
 namespace veskar {
 
@@ -29,6 +31,20 @@ struct EngineVertex {
 struct TriangleIndices {
     std::int32_t a = -1, b = -1, c = -1;
 };
+
+// What skinning reads of a vertex every frame, packed: 40 bytes a vertex and
+// 8 a link in a shared pool, where the whole record is 264. A frame of a large
+// mesh is bound by memory traffic, not arithmetic.
+struct SkinSource {
+    float position[3];     // of bindVertex
+    float normal[3];
+    float u, v;
+    std::uint32_t linkStart;   // into the mesh's link pool
+    std::int32_t linkCount;
+};
+
+// One SkinSource per vertex and their links, from the vertices' bind copies.
+void buildSkinStream(std::span<const EngineVertex> vertices, std::vector<SkinSource>& sources, std::vector<BoneLink>& links);
 
 // Drops links of weight 0 (and -0) and packs the rest to the front; the slots
 // after them hold bone 0 and weight 0. A NaN weight is kept.

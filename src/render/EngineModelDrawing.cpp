@@ -96,8 +96,12 @@ bool skinMesh(EngineMesh& mesh)
     void* data = nullptr;
     if (failed(buffer->lock(0, 0, &data, 0))) return false;
     const std::size_t count = drawableVertices(mesh, *buffer);
-    skinVertices(std::span<const EngineVertex>(mesh.vertices).first(count), mesh.bonePalette,
-                 std::span<SkinVertex>(static_cast<SkinVertex*>(data), count));
+    if (mesh.skinSources.size() >= count)
+        skinStream(std::span<const SkinSource>(mesh.skinSources).first(count), mesh.skinLinks, mesh.bonePalette,
+                   std::span<SkinVertex>(static_cast<SkinVertex*>(data), count));
+    else
+        skinVertices(std::span<const EngineVertex>(mesh.vertices).first(count), mesh.bonePalette,
+                     std::span<SkinVertex>(static_cast<SkinVertex*>(data), count));
     buffer->unlock();
     return true;
 }
@@ -186,6 +190,7 @@ bool bindToHand(EngineModel& model, const Matrix& handMatrix)
     EngineMesh& mesh = model.meshes[0];
     const std::size_t count = std::min(static_cast<std::size_t>(std::max(model.vertexCount, 0)), mesh.vertices.size());
     bindVerticesToHand(std::span<EngineVertex>(mesh.vertices).first(count), handMatrix);
+    buildSkinStream(mesh.vertices, mesh.skinSources, mesh.skinLinks);
     return true;
 }
 

@@ -127,6 +127,30 @@ bool skinVertices(std::span<const EngineVertex> in, std::span<const Matrix> pale
     return valid;
 }
 
+bool skinStream(std::span<const SkinSource> in, std::span<const BoneLink> links, std::span<const Matrix> palette, std::span<SkinVertex> out)
+{
+    if (out.size() < in.size()) return false;
+    bool valid = true;
+    const Matrix* matrices = palette.data();
+    const auto matrixCount = static_cast<std::uint32_t>(std::min<std::size_t>(palette.size(), UINT32_MAX));
+    const auto matrixOf = [matrices](std::int32_t bone) -> const Matrix& { return matrices[bone]; };
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const SkinSource& source = in[i];
+        SkinVertex& target = out[i];
+        int count = clampLinkCount(source.linkCount, valid);
+        if (source.linkStart > links.size() || static_cast<std::size_t>(count) > links.size() - source.linkStart) {
+            valid = false;
+            count = 0;
+        }
+        const BoneLink* first = links.data() + source.linkStart;
+        const auto linkAt = [first](int j) { return Link{first[j].bone, first[j].weight}; };
+        valid &= skinPoint(source.position, source.normal, count, linkAt, matrixOf, matrixCount, target.position, target.normal);
+        target.u = source.u;
+        target.v = source.v;
+    }
+    return valid;
+}
+
 bool placeAttachedVertices(std::span<const EngineVertex> in, const Matrix& attachMatrix, std::span<SkinVertex> out)
 {
     if (out.size() < in.size()) return false;

@@ -32,6 +32,9 @@ bool blendPose(std::span<const SkeletonNode> from, std::span<const SkeletonNode>
 // lies outside 0..16 (clamped) or a link names a bone outside the palette
 // (that link is left out).
 bool skinVertices(std::span<const EngineVertex> in, std::span<const Matrix> palette, std::span<SkinVertex> out);
+// The same from the packed stream the mesh keeps (SkinSource), which is what
+// a frame uses: identical results, a sixth of the memory traffic.
+bool skinStream(std::span<const SkinSource> in, std::span<const BoneLink> links, std::span<const Matrix> palette, std::span<SkinVertex> out);
 
 // Rigid placement of an attached model: every vertex's bindVertex moved by one
 // matrix, normals unweighted, whatever links the vertex has. Writes position,

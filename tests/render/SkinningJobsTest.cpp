@@ -5,6 +5,7 @@
 
 #include "render/SkinningJobs.h"
 
+#include <cstring>
 #include <random>
 
 namespace veskar {
@@ -127,6 +128,16 @@ TEST(SkinVertices, MatchesTheLiteralScaledMatrixFormulaForUpToSixteenLinks)
     }
     std::vector<SkinVertex> out(in.size());
     ASSERT_TRUE(skinVertices(in, palette, out));
+    // The packed stream a frame uses gives the same bytes.
+    std::vector<SkinSource> sources;
+    std::vector<BoneLink> links;
+    buildSkinStream(in, sources, links);
+    std::vector<SkinVertex> streamed(in.size());
+    ASSERT_TRUE(skinStream(sources, links, palette, streamed));
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        EXPECT_EQ(std::memcmp(streamed[i].position, out[i].position, 32), 0) << "vertex " << i;
+        EXPECT_EQ(streamed[i].weights[0], 0.0f);  // bytes past u and v untouched
+    }
     for (std::size_t i = 0; i < in.size(); ++i) {
         const EngineVertex& v = in[i];
         const Vector3 p{v.bindVertex.position[0], v.bindVertex.position[1], v.bindVertex.position[2]};
