@@ -64,6 +64,7 @@ int MRefReader::run()
         std::int32_t value = 0;
         const HeaderLine r = readHeaderLine(cursor_, word, value);
         if (r == HeaderLine::NoLine) return refuse("the file ends in its header", cursor_.lineNumber() + 1);
+        if (r == HeaderLine::NumberOutOfRange) return refuse("the count on a header line is beyond int32");
         if (r != HeaderLine::Ok) return refuse("a header line needs a word and a number");
         if (value < 0) return refuse("a count cannot be negative");
         if (equalsIgnoringCase(word, "node")) model_.nodeCount = value;
@@ -110,6 +111,7 @@ int MRefReader::run()
     if (!composeWorldMatrices(std::span<EngineNode>(mesh_.nodes), bad)) return refuse("the parents of node " + std::to_string(bad) + " form a loop", 0);
     for (std::size_t i = 0; i < mesh_.nodes.size(); ++i) mesh_.bonePalette[i] = mesh_.nodes[i].worldMatrix;
     prepareVertices();
+    buildSkinStream(mesh_.vertices, mesh_.skinSources, mesh_.skinLinks);
     return kEngineRead;
 }
 
@@ -188,7 +190,9 @@ int MRefReader::readVertices()
             scratch.weight[k] = 0.0f;
         }
         for (std::int32_t k = 0; k < linkCount; ++k) {
-            if (scan.readInt(scratch.bone[k]) != ScanStatus::Ok || scan.readFloat(scratch.weight[k]) != ScanStatus::Ok)
+            const ScanStatus b = scan.readInt(scratch.bone[k]);
+            if (b == ScanStatus::OutOfRange) return refuse("a link bone number is far out of range");
+            if (b != ScanStatus::Ok || scan.readFloat(scratch.weight[k]) != ScanStatus::Ok)
                 return refuse("the link count is " + std::to_string(linkCount) + " but " + std::to_string(k) + " bone and weight pairs follow");
             if (!inNodes(scratch.bone[k])) return refuse("link bone " + std::to_string(scratch.bone[k]) + " is not a node number");
         }

@@ -11,7 +11,9 @@ namespace veskar {
 bool readWholeFile(const std::string& path, std::string& contents, std::string& reason)
 {
     contents.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a named pipe waits for a writer that may
+    // never come; regular files read the same either way.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         reason = std::strerror(errno);
         return false;
