@@ -51,8 +51,8 @@ int Application::run(Host& h, int frameLimit)
         graphics.release();
         return 0;
     }
-    h.fitClient(clientWidth, clientHeight);
-    h.show();
+    // Everything a frame draws is set up before the window shows: showing it
+    // exposes it, and the expose handler draws a frame there and then.
     graphics.setTextColour(0, 1, 1, 1);
     if (!grid) {
         grid = new (std::nothrow) AxisGrid;
@@ -68,6 +68,8 @@ int Application::run(Host& h, int frameLimit)
         if (!scene) return -1;
         scene->bind(h.device());
     }
+    h.fitClient(clientWidth, clientHeight);
+    h.show();
 
     for (auto& [id, path] : startupCommands_) {
         answerNextDialog(std::move(path));

@@ -200,6 +200,29 @@ private:
     QtHost::Impl& impl_;
 };
 
+// Windows gives the menu bar the keyboard only while a menu is in use. Qt's
+// keeps it after a menu closes when no widget had the focus before (the
+// client is a native window, not a widget), and then takes Esc and the menus'
+// letters for itself. Outside a menu its keys go back to the client.
+class MenuBarKeys final : public QObject {
+public:
+    MenuBarKeys(QtHost::Impl& impl, QMenuBar* bar) : QObject(bar), impl_(impl), bar_(bar) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const bool press = event->type() == QEvent::KeyPress;
+        if (watched != bar_ || (!press && event->type() != QEvent::KeyRelease) || bar_->activeAction()) return false;
+        if (impl_.container) impl_.container->setFocus(Qt::OtherFocusReason);
+        impl_.key(static_cast<QKeyEvent&>(*event), press);
+        return true;
+    }
+
+private:
+    QtHost::Impl& impl_;
+    QMenuBar* bar_;
+};
+
 } // namespace
 
 std::uint32_t virtualKeyFromQt(int qtKey, bool keypad)
@@ -274,6 +297,7 @@ bool QtHost::Impl::buildMenu(const std::vector<MenuItem>& table, std::string& er
     QMenuBar* bar = main->menuBar();
     // Keeps the menu in the window where a desktop would move it to a global bar.
     bar->setNativeMenuBar(false);
+    bar->installEventFilter(new MenuBarKeys(*this, bar));
     std::vector<QMenu*> open;  // open[d]: the submenu holding depth d + 1
     for (const MenuItem& item : table) {
         if (item.depth < 0 || static_cast<std::size_t>(item.depth) > open.size()) {

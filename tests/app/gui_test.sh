@@ -1,0 +1,378 @@
+#!/usr/bin/env bash
+# Drives the viewer in its own virtual X server the way a person would: keys,
+# menu mnemonics, the Open dialog and the error box, then reads what reached
+# the screen from screenshots.
+# Usage: gui_test.sh VESKAR VESKAR_SAMPLE VESKAR_CONVERT   (run from the repository root)
+set -u
+
+veskar=${1:?path to veskar}
+sample=${2:?path to veskar-sample}
+convert_tool=${3:?path to veskar-convert}
+
+for tool in Xvfb openbox xdotool xwininfo import convert od; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIP: $tool is not installed (packages: xvfb openbox xdotool x11-utils imagemagick)"
+        exit 0
+    fi
+done
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); echo "ok   - $1"; }
+fail() { failed=$((failed + 1)); echo "FAIL - $1"; }
+check() { # check DESCRIPTION CONDITION...
+    local what=$1
+    shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-gui.XXXXXX")
+chmod 700 "$work"
+xvfb_pid=
+wm_pid=
+viewer_pid=
+cleanup() {
+    for pid in $viewer_pid $wm_pid $xvfb_pid; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    # VESKAR_GUI_KEEP=1 keeps the screenshots and logs for a look.
+    if [[ -n ${VESKAR_GUI_KEEP:-} ]]; then echo "kept $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+# Settings, caches and the runtime folder of this run stay in the temp dir.
+mkdir -m 700 "$work/run" "$work/config" "$work/cache"
+export XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
+export QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY
+
+# wait_until SECONDS COMMAND...: polls every 0.1 s; status of the last try.
+wait_until() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        ((SECONDS >= deadline)) && return 1
+        sleep 0.1
+    done
+}
+
+started=$SECONDS
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+if ! wait_until 20 grep -q '[0-9]' "$work/display"; then
+    echo "Xvfb did not start:"
+    cat "$work/xvfb.log"
+    exit 1
+fi
+display=$(tr -dc '0-9' <"$work/display")
+export DISPLAY=:$display
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+wm_pid=$!
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+if command -v xprop >/dev/null 2>&1; then wait_until 20 wm_running; else sleep 1; fi
+
+# The sample character, converted; side.mAni is its walk with the root key
+# moved 80 units sideways, so that the second character stands apart from
+# the first and each root marker has its own place.
+data=$work/data
+mkdir "$data"
+if ! { "$sample" character "$data" && "$convert_tool" ref "$data/hero.smd" "$data/weapon.smd" &&
+    awk '/^skeleton/ {s = 1} /^end/ {s = 0} s && $1 == "0" && NF == 7 {$2 = sprintf("%f", $2 + 80)} {print}' \
+        "$data/walk.smd" >"$data/side.smd" &&
+    "$convert_tool" ani "$data/walk.smd" "$data/side.smd"; } >"$work/sample.log" 2>&1; then
+    echo "could not make the sample:"
+    cat "$work/sample.log"
+    exit 1
+fi
+echo "This is a plain text file." >"$data/notes.smd"
+
+# --- helpers on the running viewer -------------------------------------------
+
+title_pattern='^\[Tavimor\] Veskar$'
+main_window=
+client_window=
+log=
+
+# start_viewer NAME ARGS...: starts the viewer and waits for its window and
+# its client (the GL child window).
+start_viewer() {
+    log=$work/$1.log
+    shift
+    "$veskar" "$@" >"$log" 2>&1 &
+    viewer_pid=$!
+    main_window=
+    client_window=
+    find_main() { main_window=$(xdotool search --onlyvisible --name "$title_pattern" 2>/dev/null | head -n 1); [[ -n $main_window ]]; }
+    if ! wait_until 30 find_main; then
+        echo "  no window titled \"[Tavimor] Veskar\" appeared; viewer output:"
+        sed 's/^/    /' "$log"
+        return 1
+    fi
+    client_window=$(xwininfo -children -id "$main_window" | awk '/^ +0x[0-9a-f]+ / {print $1; exit}')
+    [[ -n $client_window ]]
+}
+
+activate() { timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1; }
+
+# keys ARGS...: xdotool key to the main window, activated first.
+keys() {
+    activate "$main_window"
+    xdotool key "$@"
+}
+
+shot() { import -window "$client_window" "$1" 2>/dev/null; }
+
+# count IMAGE GEOMETRY CONDITION: pixels of the box whose r, g, b satisfy the
+# awk condition.
+count() {
+    convert "$1" -crop "$2" +repage -depth 8 rgb:- 2>/dev/null | od -An -v -tu1 -w3 |
+        awk "{r = \$1; g = \$2; b = \$3} $3 {n++} END {print n + 0}"
+}
+digest() { convert "$1" -crop "$2" +repage -depth 8 rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
+
+background='r == 0 && g == 64 && b == 64'
+cyan='r <= 60 && g >= 150 && b >= 150 && g - b < 30'
+red='r >= 200 && g <= 60 && b <= 60'
+green='g >= 200 && r <= 60 && b <= 60'
+blue='b >= 200 && r <= 60 && g <= 60'
+white='r >= 220 && g >= 220 && b >= 220'
+
+# ends_with STATUS SECONDS: waits for the viewer to end; true when it ended
+# within the time with that exit status.
+ends_with() {
+    local want=$1 seconds=$2 status
+    gone() { ! kill -0 "$viewer_pid" 2>/dev/null; }
+    if ! wait_until "$seconds" gone; then
+        echo "  the viewer was still running after ${seconds}s; its windows:"
+        for w in $(xdotool search --onlyvisible --pid "$viewer_pid" 2>/dev/null); do echo "    $(xdotool getwindowname "$w")"; done
+        kill "$viewer_pid" 2>/dev/null
+        wait "$viewer_pid" 2>/dev/null
+        viewer_pid=
+        return 1
+    fi
+    wait "$viewer_pid"
+    status=$?
+    viewer_pid=
+    [[ $status == "$want" ]] || { echo "  exit status $status, expected $want"; sed 's/^/    /' "$log"; }
+    [[ $status == "$want" ]]
+}
+
+# open_dialog_choose PATH: in the Open dialog the menu has just asked for,
+# types PATH and accepts it. Return may first go to the file name completer's
+# list, so it is pressed again while the dialog stays.
+open_dialog_choose() {
+    wait_until 10 has_window '^Open$' || { echo "  no Open dialog"; return 1; }
+    local dialog
+    dialog=$(window_named '^Open$')
+    sleep 1
+    activate "$dialog"
+    xdotool type --delay 10 "$1"
+    for _ in 1 2 3; do
+        xdotool key Return
+        wait_until 2 no_window '^Open$' && return 0
+        activate "$dialog"
+    done
+    echo "  the Open dialog did not take $1"
+    return 1
+}
+
+window_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+has_window() { [[ -n $(window_named "$1") ]]; }
+no_window() { [[ -z $(window_named "$1") ]]; }
+alive() { kill -0 "$viewer_pid" 2>/dev/null && has_window "$title_pattern"; }
+
+# The picture has settled on something other than the given digest of a box.
+box_changed() { shot "$work/now.png" && [[ $(digest "$work/now.png" "$2") != "$1" ]]; }
+box_is() { shot "$work/now.png" && [[ $(digest "$work/now.png" "$2") == "$1" ]]; }
+
+line2='450x19+0+31'  # the camera line of the overlay
+
+# A closed dialog's pixels stay in the client window until the viewer draws
+# again; nothing in the empty viewer's picture is light grey.
+redrawn() { shot "$work/now.png" && (($(count "$work/now.png" 800x600+0+0 'r == g && g == b && r >= 200') == 0)); }
+
+# --- the empty viewer: window, picture, camera keys, menus, dialogs --------------
+
+echo "# empty viewer"
+if start_viewer empty; then
+    pass "a window titled \"[Tavimor] Veskar\" appears"
+    size=$(xwininfo -id "$client_window" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
+    check "the client area is 800x600 (got $size)" [ "$size" = 800x600 ]
+
+    frame_drawn() { shot "$work/start.png" && (($(count "$work/start.png" 800x600+0+0 "$background") > 200000)); }
+    check "the first frame shows, mostly in the clear colour 0,64,64" wait_until 10 frame_drawn
+    img=$work/start.png
+    check "the screenshot of the client is 800x600" [ "$(identify -format %wx%h "$img" 2>/dev/null)" = 800x600 ]
+    check "the y axis is a green vertical line through the middle" \
+        [ "$(count "$img" 3x260+399+300 "$green")" -ge 250 ]
+    check "the grid, seen edge-on, is a grey horizontal line at mid-height" \
+        [ "$(count "$img" 800x3+0+299 'r == g && g == b && r >= 80 && r <= 170')" -ge 700 ]
+    lines_ok=1
+    for i in 0 1 2 3 4 5 6; do
+        n=$(count "$img" "120x18+0+$((12 + 20 * i))" "$cyan")
+        ((n >= 40)) || { lines_ok=0; echo "  overlay line $((i + 1)): $n cyan pixels"; }
+    done
+    check "seven cyan overlay lines from the top-left, 20 pixels apart" [ $lines_ok = 1 ]
+    check "nothing cyan below the seventh line" [ "$(count "$img" 800x440+0+155 "$cyan")" -eq 0 ]
+    check "the overlay starts at the left edge" [ "$(count "$img" 4x140+0+10 "$cyan")" -ge 50 ]
+
+    # The camera line; the first line (frames per second) changes by itself.
+    shot "$work/steady.png"
+    steady=$(digest "$work/steady.png" $line2)
+    sleep 0.3
+    shot "$work/again.png"
+    check "the camera line stays as it is without keys" [ "$(digest "$work/again.png" $line2)" = "$steady" ]
+    keys w
+    check "W changes the camera line" wait_until 5 box_changed "$steady" $line2
+    keys s
+    check "S walks back: the camera line is as before" wait_until 5 box_is "$steady" $line2
+
+    # From above the grid the x and z axes leave the grid's line.
+    keys --delay 30 r r r r r d d d
+    above_grid() { shot "$work/above.png" && (($(count "$work/above.png" 800x300+0+300 "$red") >= 300)); }
+    check "R and D lift and shift the camera: the red x axis shows below the horizon" wait_until 5 above_grid
+    check "the blue z axis shows, running towards the viewer" \
+        [ "$(count "$work/above.png" 800x300+0+300 "$blue")" -ge 100 ]
+    check "the green y axis has moved left of the middle" \
+        [ "$(count "$work/above.png" 60x150+300+150 "$green")" -ge 100 -a "$(count "$work/above.png" 3x150+399+150 "$green")" -eq 0 ]
+
+    # Open > SMD > Ref through its mnemonics, then cancelled.
+    keys --delay 150 alt+o s r
+    check "Alt+O, S, R brings up the Open dialog" wait_until 10 has_window '^Open$'
+    dialog=$(window_named '^Open$')
+    if [[ -n $dialog ]]; then
+        sleep 1
+        activate "$dialog"
+        xdotool key Escape
+        check "Escape cancels the dialog" wait_until 10 no_window '^Open$'
+    fi
+    wait_until 10 redrawn
+    before=$(digest "$work/now.png" $line2)
+    keys f
+    check "the viewer goes on after the dialog: F moves the camera" wait_until 5 box_changed "$before" $line2
+
+    # Open > SMD > Ref with a file that is no SMD: the error box.
+    keys --delay 150 alt+o s r
+    if open_dialog_choose "$data/notes.smd"; then
+        check "a text file chosen as SMD reference brings up the \"Error\" box" wait_until 10 has_window '^Error$'
+        box=$(window_named '^Error$')
+        if [[ -n $box ]]; then
+            sleep 1
+            activate "$box"
+            xdotool key Return
+            check "Return closes the error box" wait_until 10 no_window '^Error$'
+        fi
+        check "the viewer is still there after the error" alive
+        wait_until 10 redrawn
+        before=$(digest "$work/now.png" $line2)
+        keys r
+        check "the viewer goes on after the error: R moves the camera" wait_until 5 box_changed "$before" $line2
+    else
+        fail "a text file can be chosen in the Open dialog"
+    fi
+
+    keys --delay 150 alt+f x
+    check "File > Exit ends the viewer with status 0" ends_with 0 20
+else
+    fail "a window titled \"[Tavimor] Veskar\" appears"
+    [[ -n $viewer_pid ]] && kill "$viewer_pid" 2>/dev/null && wait "$viewer_pid" 2>/dev/null
+    viewer_pid=
+fi
+
+# --- two characters playing, a weapon in the first one's hand -----------------------
+
+echo "# characters"
+if start_viewer characters --open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani "$data/walk.mAni" \
+    --open-kovr2-mref "$data/hero.mRef" --open-kovr2-mani "$data/side.mAni" \
+    --open-weapon-mref "$data/weapon.mRef"; then
+    activate "$main_window"
+    # The legs of the two characters, below the overlay and above the grid.
+    left=140x140+130+155
+    right=190x140+510+155
+    # Model pixels whose eight neighbours are model too: solid faces are made
+    # of them, one-pixel wireframe lines hardly have any.
+    inner() {
+        convert "$1" -crop "$2" +repage -fill black +opaque '#004040' -fill white -opaque '#004040' \
+            -morphology Dilate Square:1 -format '%[fx:round(w*h*(1-mean))]' info: 2>/dev/null
+    }
+    model_pixels() { echo $(($(inner "$1" $left) + $(inner "$1" $right))); }
+    both_shown() {
+        shot "$work/solid.png" && (($(count "$work/solid.png" $left "!($background)") > 2000 &&
+            $(count "$work/solid.png" $right "!($background)") > 2000))
+    }
+    check "both characters show, one left and one right of the middle" wait_until 20 both_shown
+    solid=$(model_pixels "$work/solid.png")
+    keys space
+    thinner() { shot "$work/wire.png" && (($(model_pixels "$work/wire.png") * 4 < solid)); }
+    check "Space turns the characters to wireframe" wait_until 5 thinner
+    echo "  inner model pixels: solid $solid, wireframe $(model_pixels "$work/wire.png")"
+    # In wireframe the root markers show inside the bodies too. Lifting the
+    # camera to hip height takes them away from the overlay.
+    keys --delay 30 r r r r r r r r r
+    markers() {
+        shot "$work/markers.png" &&
+            (($(count "$work/markers.png" 30x30+385+273 "$white") >= 4 && $(count "$work/markers.png" 30x30+192+273 "$white") >= 4))
+    }
+    check "the two root markers show as white squares at the two root keys" wait_until 5 markers
+    keys --delay 30 f f f f f f f f f
+
+    # The SMD model, opened through the dialog, stands between the two and
+    # keeps its own fill mode.
+    middle=120x140+340+155
+    keys --delay 150 alt+o s r
+    if open_dialog_choose "$data/hero.smd"; then
+        # Polling on both sides also waits out the closed dialog's pixels.
+        smd_shown() {
+            shot "$work/smd.png" && (($(inner "$work/smd.png" $middle) > 2000 && $(model_pixels "$work/smd.png") * 4 < solid))
+        }
+        check "Open > SMD > Ref with hero.smd shows the SMD model solid while the characters stay wireframe" \
+            wait_until 20 smd_shown
+        smd=$(inner "$work/smd.png" $middle)
+    else
+        fail "hero.smd can be chosen in the Open dialog"
+        smd=0
+    fi
+    keys space
+    thicker() { shot "$work/solid2.png" && (($(model_pixels "$work/solid2.png") * 10 > solid * 7)); }
+    check "Space again turns the characters solid" wait_until 5 thicker
+    check "the SMD model stays as it was" [ $(($(inner "$work/solid2.png" $middle) * 10)) -gt $((smd * 7)) ]
+    # Leaving the menu with Esc twice hands the keyboard back: F flies
+    # instead of opening File, and Esc quits. The File menu would show as
+    # light grey at the top-left.
+    no_menu() { shot "$work/now.png" && (($(count "$work/now.png" 150x60+0+0 'r == g && g == b && r >= 200') < 50)); }
+    keys --delay 150 alt+f Escape Escape
+    wait_until 5 no_menu
+    before=$(digest "$work/now.png" $line2)
+    keys f
+    flown() { box_changed "$before" $line2 && no_menu; }
+    check "after a menu is left with Esc, F moves the camera and opens no menu" wait_until 5 flown
+    keys Escape
+    check "Esc ends the viewer with status 0" ends_with 0 20
+else
+    fail "the viewer starts with the sample characters"
+fi
+
+# --- a bad file given on the command line ---------------------------------------------
+
+echo "# bad file at start-up"
+if start_viewer badfile --open-smd-ref "$data/notes.smd"; then
+    check "a text file given as SMD reference brings up the \"Error\" box" wait_until 20 has_window '^Error$'
+    box=$(window_named '^Error$')
+    if [[ -n $box ]]; then
+        sleep 1
+        activate "$box"
+        xdotool key Return
+        check "Return closes the error box" wait_until 10 no_window '^Error$'
+    fi
+    check "the viewer is still there after the error" alive
+    # Closing through the window manager (its Alt+F4) is the close button's way.
+    activate "$main_window"
+    xdotool key alt+F4
+    check "closing the window ends the viewer with status 0" ends_with 0 20
+else
+    fail "the viewer starts with a bad file on the command line"
+fi
+
+echo "took $((SECONDS - started))s"
+echo "$passed passed, $failed failed"
+[[ $failed == 0 ]]

@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# The viewer without a window: renders the sample scene off screen and the
+# checks read the picture it writes; also its command-line errors.
+# Usage: headless_test.sh VESKAR VESKAR_SAMPLE VESKAR_CONVERT   (run from the repository root)
+set -u
+
+veskar=${1:?path to veskar}
+sample=${2:?path to veskar-sample}
+convert_tool=${3:?path to veskar-convert}
+
+for tool in convert identify compare od; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIP: $tool is not installed (package: imagemagick)"
+        exit 0
+    fi
+done
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); echo "ok   - $1"; }
+fail() { failed=$((failed + 1)); echo "FAIL - $1"; }
+check() { # check DESCRIPTION CONDITION...
+    local what=$1
+    shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-headless.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# The sample character, converted; side.mAni is its walk with the root key
+# moved 80 units sideways, so that the two characters stand apart.
+data=$work/data
+mkdir "$data"
+if ! { "$sample" character "$data" && "$convert_tool" ref "$data/hero.smd" "$data/weapon.smd" &&
+    awk '/^skeleton/ {s = 1} /^end/ {s = 0} s && $1 == "0" && NF == 7 {$2 = sprintf("%f", $2 + 80)} {print}' \
+        "$data/walk.smd" >"$data/side.smd" &&
+    "$convert_tool" ani "$data/walk.smd" "$data/side.smd"; } >"$work/sample.log" 2>&1; then
+    echo "could not make the sample:"
+    cat "$work/sample.log"
+    exit 1
+fi
+
+# count IMAGE GEOMETRY CONDITION: pixels of the box whose r, g, b satisfy the
+# awk condition.
+count() {
+    convert "$1" -crop "$2" +repage -depth 8 rgb:- 2>/dev/null | od -An -v -tu1 -w3 |
+        awk "{r = \$1; g = \$2; b = \$3} $3 {n++} END {print n + 0}"
+}
+# differing IMAGE1 IMAGE2 GEOMETRY: pixels of the box that differ.
+differing() {
+    convert "$1" "$2" -alpha off -compose difference -composite -crop "$3" +repage -depth 8 rgb:- 2>/dev/null |
+        od -An -v -tu1 -w3 | awk '$1 + $2 + $3 > 0 {n++} END {print n + 0}'
+}
+
+background='r == 0 && g == 64 && b == 64'
+cyan='r <= 60 && g >= 150 && b >= 150 && g - b < 30'
+white='r >= 220 && g >= 220 && b >= 220'
+gold='r >= 170 && g >= 120 && b <= 100 && r > g'   # the sword's guard and pommel
+
+# render NAME ARGS...: renders 60 frames to NAME.png; true when the viewer
+# ended with 0 and the picture is an 800x600 PNG.
+render() {
+    local name=$1
+    shift
+    "$veskar" --headless --frames 60 --screenshot "$work/$name.png" "$@" >"$work/$name.log" 2>&1
+    local status=$?
+    if [[ $status != 0 ]]; then
+        echo "  exit status $status:"
+        sed 's/^/    /' "$work/$name.log"
+        return 1
+    fi
+    [[ $(identify -format '%m %wx%h' "$work/$name.png" 2>/dev/null) == "PNG 800x600" ]]
+}
+
+seven_lines() { # the overlay: seven cyan lines 20 pixels apart from the top-left
+    local i n ok=0
+    for i in 0 1 2 3 4 5 6; do
+        n=$(count "$1" "120x18+0+$((12 + 20 * i))" "$cyan")
+        ((n >= 40)) || { ok=1; echo "  overlay line $((i + 1)): $n cyan pixels"; }
+    done
+    ((ok == 0)) && (($(count "$1" 800x440+0+155 "$cyan") == 0))
+}
+
+characters=(--open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani "$data/walk.mAni"
+    --open-kovr2-mref "$data/hero.mRef" --open-kovr2-mani "$data/walk.mAni")
+hand=60x110+270+0  # the primary's left hand, where the sword hangs
+
+echo "# the sample: two characters walking in one place, the sword in the first one's hand"
+if render full "${characters[@]}" --open-weapon-mref "$data/weapon.mRef"; then
+    pass "renders 60 frames to an 800x600 PNG"
+    img=$work/full.png
+    check "the background is the clear colour 0,64,64" [ "$(count "$img" 800x600+0+0 "$background")" -ge 300000 ]
+    check "the characters' legs fill the middle above the grid" \
+        [ "$(count "$img" 100x140+350+155 "!($background)")" -ge 3000 ]
+    check "the overlay's seven cyan lines are at the top-left" seven_lines "$img"
+    check "gold of the sword's guard and pommel at the first character's left hand" \
+        [ "$(count "$img" $hand "$gold")" -ge 30 ]
+    if render noweapon "${characters[@]}"; then
+        check "without the sword there is no gold at the hand" [ "$(count "$work/noweapon.png" $hand "$gold")" -eq 0 ]
+        inside=$(differing "$img" "$work/noweapon.png" $hand)
+        everywhere=$(differing "$img" "$work/noweapon.png" 800x600+0+0)
+        check "the sword changes the picture at the hand only ($inside of $everywhere pixels there)" \
+            [ "$inside" -ge 100 -a "$inside" -eq "$everywhere" ]
+    else
+        fail "renders the characters without the sword"
+    fi
+else
+    fail "renders 60 frames to an 800x600 PNG"
+fi
+
+echo "# the second character's root key 80 units to the side"
+if render apart "${characters[@]:0:6}" --open-kovr2-mani "$data/side.mAni" --open-weapon-mref "$data/weapon.mRef"; then
+    img=$work/apart.png
+    check "one character stands left of the middle" [ "$(count "$img" 140x140+130+155 "!($background)")" -ge 3000 ]
+    check "and one right of it" [ "$(count "$img" 190x140+510+155 "!($background)")" -ge 3000 ]
+    check "nobody in the middle any more" [ "$(count "$img" 100x140+350+155 "!($background)")" -le 300 ]
+    check "the sword went along with the first character" [ "$(count "$img" 60x110+480+0 "$gold")" -ge 30 ]
+    # Each marker sits at its character's root key. The first character's
+    # stands in the open at the origin's hip height; the second one's is
+    # inside its own body, which hides it in solid drawing.
+    check "the first character's root marker: a small white square at the root key" \
+        [ "$(count "$img" 16x16+392+63 "$white")" -ge 10 ]
+    check "nothing else white" [ "$(count "$img" 800x600+0+0 "$white")" -eq "$(count "$img" 16x16+392+63 "$white")" ]
+else
+    fail "renders the characters apart"
+fi
+
+echo "# no files"
+if render empty; then
+    img=$work/empty.png
+    check "the y axis is a green vertical line through the middle" [ "$(count "$img" 3x600+399+0 'r == 0 && g == 255 && b == 0')" -ge 550 ]
+    check "the grid, seen edge-on, is a grey horizontal line" \
+        [ "$(count "$img" 800x3+0+299 'r == g && g == b && r >= 80 && r <= 170')" -ge 700 ]
+    check "the overlay's seven cyan lines are at the top-left" seven_lines "$img"
+    # Cyan text blended into the background keeps r at 0 and g equal to b;
+    # blended into the green axis, r at 0 and g at 255.
+    others=$(count "$img" 800x600+0+0 "!($background) && !(r == g && g == b && r >= 80 && r <= 170) && !(r == 0 && (g == 255 || g == b))")
+    check "nothing but background, axes, grid and overlay ($others other pixels)" [ "$others" -eq 0 ]
+else
+    fail "renders without files"
+fi
+
+echo "# the command line"
+"$veskar" --bogus >"$work/bogus.out" 2>"$work/bogus.err"
+status=$?
+check "an unknown option exits with 2" [ $status -eq 2 ]
+check "and names it on standard error" grep -q -- '--bogus' "$work/bogus.err"
+"$veskar" --headless --frames 0 >/dev/null 2>&1
+check "--frames 0 exits with 2" [ $? -eq 2 ]
+"$veskar" --headless --open-kovr1-mref >/dev/null 2>&1
+check "an option missing its file exits with 2" [ $? -eq 2 ]
+"$veskar" --screenshot "$work/x.png" >/dev/null 2>&1
+check "--screenshot without --headless exits with 2 and writes nothing" [ $? -eq 2 -a ! -e "$work/x.png" ]
+"$veskar" --help >"$work/help.out" 2>&1
+status=$?
+missing=
+for option in --open-kovr1-mref --open-kovr1-mani --open-kovr2-mref --open-kovr2-mani --open-weapon-mref \
+    --open-smd-ref --open-smd-ani --headless --frames --screenshot; do
+    grep -q -- "$option" "$work/help.out" || missing="$missing $option"
+done
+check "--help exits with 0 and lists every option${missing:+ (missing:$missing)}" [ $status -eq 0 -a -z "$missing" ]
+
+echo "$passed passed, $failed failed"
+[[ $failed == 0 ]]
