@@ -176,7 +176,10 @@ bool HeadlessContext::writePng(const std::string& path, std::string& error) cons
         error = "no context";
         return false;
     }
-    const std::vector<std::uint8_t> pixels = readPixels();
+    std::vector<std::uint8_t> pixels = readPixels();
+    // A window shows the colour whatever alpha blending left in the target;
+    // the picture of it must be opaque the same way.
+    for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
     if (!stbi_write_png(path.c_str(), width_, height_, 4, pixels.data(), width_ * 4)) {
         error = path + ": the image could not be written";
         return false;
