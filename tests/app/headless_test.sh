@@ -99,7 +99,9 @@ if render full "${characters[@]}" --open-weapon-mref "$data/weapon.mRef"; then
     if render noweapon "${characters[@]}"; then
         check "without the sword there is no gold at the hand" [ "$(count "$work/noweapon.png" $hand "$gold")" -eq 0 ]
         inside=$(differing "$img" "$work/noweapon.png" $hand)
-        everywhere=$(differing "$img" "$work/noweapon.png" 800x600+0+0)
+        # The FPS line is left out: its value depends on how fast the machine drew.
+        fpsline=$(differing "$img" "$work/noweapon.png" 250x20+0+10)
+        everywhere=$(($(differing "$img" "$work/noweapon.png" 800x600+0+0) - fpsline))
         check "the sword changes the picture at the hand only ($inside of $everywhere pixels there)" \
             [ "$inside" -ge 100 -a "$inside" -eq "$everywhere" ]
     else
