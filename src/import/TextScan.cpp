@@ -32,22 +32,6 @@ std::string_view firstWord(std::string_view line)
     return line.substr(begin, end - begin);
 }
 
-bool LineCursor::next(std::string_view& line)
-{
-    if (position_ >= text_.size()) return false;
-    const char* start = text_.data() + position_;
-    const std::size_t left = text_.size() - position_;
-    const void* newline = std::memchr(start, '\n', left);
-    std::size_t length = newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - start) : left;
-    position_ += newline ? length + 1 : length;
-    if (length > 0 && start[length - 1] == '\r') --length;
-    line = std::string_view(start, length);
-    ++lineNumber_;
-    return true;
-}
-
-std::size_t LineCursor::remainingLines() const { return countLines(text_.substr(position_ < text_.size() ? position_ : text_.size())); }
-
 std::size_t countLines(std::string_view text)
 {
     std::size_t lines = 0;
@@ -107,6 +91,42 @@ namespace {
 
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double kInversePowersOfTen[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,  1e-8,  1e-9,  1e-10, 1e-11,
+                                          1e-12, 1e-13, 1e-14, 1e-15, 1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
+
+constexpr std::uint64_t kDigitScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// Appends the run of digits at q to mantissa, eight at a time where the line
+// has eight bytes left; false when the digits come to more than 19.
+[[gnu::always_inline]] inline bool takeDigits(const char*& q, const char* end, std::uint64_t& mantissa, int& digits)
+{
+    while (end - q >= 8) {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, q, 8);
+        const std::uint64_t x = chunk ^ 0x3030303030303030ull;  // digits become 0 to 9
+        // The high bit of a byte is set where the byte is no digit; no carry
+        // crosses from one byte into the next.
+        const std::uint64_t notDigit = (((x & 0x7F7F7F7F7F7F7F7Full) + 0x7676767676767676ull) | x) & 0x8080808080808080ull;
+        const int n = notDigit ? std::countr_zero(notDigit) / 8 : 8;
+        if (n == 0) return true;
+        if (digits + n > 19) return false;
+        // The n digits right-aligned behind leading zeros, then summed in pairs,
+        // fours and eights.
+        std::uint64_t v = n == 8 ? x : x << (8 * (8 - n));
+        v = v * 10 + (v >> 8);
+        v = (((v & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) + (((v >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >> 32;
+        mantissa = mantissa * kDigitScale[n] + (v & 0xFFFFFFFFull);
+        digits += n;
+        q += n;
+        if (n < 8) return true;
+    }
+    while (q < end && *q >= '0' && *q <= '9') {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q - '0');
+        if (++digits > 19) return false;
+        ++q;
+    }
+    return true;
+}
 
 // The common case of the model formats, "-12.345678", without a trip through
 // the general parser. With at most 2^53 as the digits and at most 22 decimals
@@ -121,32 +141,32 @@ bool parseShortDecimal(const char* p, const char* end, float& value, std::string
     if (negative) ++q;
     std::uint64_t mantissa = 0;
     int digits = 0, fraction = 0;
-    while (q < end && *q >= '0' && *q <= '9') {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q - '0');
-        if (++digits > 19) return false;
-        ++q;
-    }
+    if (!takeDigits(q, end, mantissa, digits)) return false;
     if (q < end && *q == '.') {
         ++q;
-        while (q < end && *q >= '0' && *q <= '9') {
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q - '0');
-            if (++digits > 19) return false;
-            ++fraction;
-            ++q;
-        }
+        const int before = digits;
+        if (!takeDigits(q, end, mantissa, digits)) return false;
+        fraction = digits - before;
     }
     if (digits == 0) return false;
     if (q < end && !isScanSpace(*q)) return false;  // exponents, hex, "nan" and the like
     if (mantissa > (std::uint64_t{1} << 53) || fraction > 22) return false;
-    const double exact = static_cast<double>(mantissa) / kPowersOfTen[fraction];
-    if (exact != 0.0) {
-        // A float keeps 24 of the double's 53 bits: halfway shows as a one
-        // followed by 28 zeros in the 29 bits that are dropped.
-        const std::uint64_t dropped = std::bit_cast<std::uint64_t>(exact) & ((std::uint64_t{1} << 29) - 1);
-        if (dropped == (std::uint64_t{1} << 28)) return false;
-        if (exact < 1.1754943508222875e-38) return false;  // below the normal floats
+    // A float keeps 24 of the double's 53 bits: halfway between two floats
+    // shows as a one followed by 28 zeros in the 29 bits that are dropped.
+    constexpr std::uint64_t kDroppedMask = (std::uint64_t{1} << 29) - 1;
+    constexpr std::int64_t kHalfway = std::int64_t{1} << 28;
+    // Multiplying by the nearest double to 10^-k is within a few units of the
+    // last place of the exact quotient and far cheaper than dividing; it
+    // rounds to the same float unless a halfway point lies that close, and
+    // then the exact division decides.
+    double quotient = static_cast<double>(mantissa) * kInversePowersOfTen[fraction];
+    const std::int64_t fromHalfway = static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(quotient) & kDroppedMask) - kHalfway;
+    if (fromHalfway >= -16 && fromHalfway <= 16) quotient = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+    if (quotient != 0.0) {
+        if ((std::bit_cast<std::uint64_t>(quotient) & kDroppedMask) == static_cast<std::uint64_t>(kHalfway)) return false;
+        if (quotient < 1.1754943508222875e-38) return false;  // below the normal floats
     }
-    const float v = static_cast<float>(exact);
+    const float v = static_cast<float>(quotient);
     value = negative ? -v : v;
     rest.remove_prefix(static_cast<std::size_t>(q - rest.data()));
     return true;

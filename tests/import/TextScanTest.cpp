@@ -276,7 +276,9 @@ TEST(TextScanTest, ShortDecimalsGiveExactlyTheStrtofValue)
         const int decimals = static_cast<int>(rng() % 11);
         const double magnitude = std::pow(10.0, static_cast<double>(rng() % 9) - 3.0);
         const double x = (static_cast<double>(rng() % 2000001) / 1000000.0 - 1.0) * magnitude;
-        std::snprintf(text, sizeof text, "%.*f", decimals, x);
+        // Every other number has room after it, as numbers inside a line do:
+        // digits are then taken eight at a time.
+        std::snprintf(text, sizeof text, i % 2 ? "%.*f" : "%.*f         ", decimals, x);
         FieldScanner scan(text);
         float got = 0;
         ASSERT_EQ(scan.readFloat(got), ScanStatus::Ok) << text;
@@ -284,6 +286,31 @@ TEST(TextScanTest, ShortDecimalsGiveExactlyTheStrtofValue)
         ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text << " gave " << got << " not " << expected;
         ASSERT_TRUE(scan.atEnd()) << text;
     }
+}
+
+// Decimals written right at and beside the points halfway between two floats,
+// where a quotient off by a unit in the last place would round the other way.
+TEST(TextScanTest, DecimalsNearHalfwayPointsGiveTheStrtofValue)
+{
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<float> any(-1000.0f, 1000.0f);
+    char text[64];
+    int checked = 0;
+    for (int i = 0; i < 100000; ++i) {
+        const float f = any(rng);
+        const double halfway = (static_cast<double>(f) + static_cast<double>(std::nextafter(f, 2000.0f))) / 2;
+        const int decimals = 6 + static_cast<int>(rng() % 10);
+        for (double x : {halfway, std::nextafter(halfway, 1e9), std::nextafter(halfway, -1e9)}) {
+            std::snprintf(text, sizeof text, i % 2 ? "%.*f" : "%.*f         ", decimals, x);
+            FieldScanner scan(text);
+            float got = 0;
+            ASSERT_EQ(scan.readFloat(got), ScanStatus::Ok) << text;
+            const float expected = std::strtof(text, nullptr);
+            ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text << " gave " << got << " not " << expected;
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 300000);
 }
 
 } // namespace
