@@ -8,8 +8,14 @@ bool FormatConverter::writeAnimation()
 {
     outputPath = sourceDirectory + outputName;
     const SmdAnimation& animation = smdModel->animations[0];
+    AtomicFile file;
+    std::string reason;
+    if (!file.create(outputPath, reason)) {
+        diagnostic = {outputPath, 0, reason};
+        return false;
+    }
     TextWriter out;
-    out.reserve(static_cast<std::size_t>(animation.frameCount) * static_cast<std::size_t>(animation.nodeCount) * 72 + 4096);
+    out.reserve(kOutputPiece + 4096);
     out.put("version 1\nani\n");
     out.put("node ").putInt(animation.nodeCount).put('\n');
     out.put("time ").putInt(animation.frameCount).put('\n');
@@ -30,10 +36,11 @@ bool FormatConverter::writeAnimation()
             for (float r : node.rotation) out.put(' ').putFloat(r);
             out.put('\n');
         }
+        if (out.size() >= kOutputPiece) out.drainTo(file);
     }
     out.put("end\n");
-    std::string reason;
-    if (!writeFileAtomically(outputPath, out.text(), reason)) {
+    out.drainTo(file);
+    if (!file.commit(reason)) {
         diagnostic = {outputPath, 0, reason};
         return false;
     }

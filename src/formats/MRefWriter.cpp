@@ -8,8 +8,14 @@ bool FormatConverter::writeReference()
 {
     outputPath = sourceDirectory + outputName;
     const SmdMesh& mesh = smdModel->meshes[0];
+    AtomicFile file;
+    std::string reason;
+    if (!file.create(outputPath, reason)) {
+        diagnostic = {outputPath, 0, reason};
+        return false;
+    }
     TextWriter out;
-    out.reserve(static_cast<std::size_t>(weldedCount) * 120 + static_cast<std::size_t>(cornerCount) * 8 + 4096);
+    out.reserve(kOutputPiece + 4096);
     out.put("version 1\nref\n").put(textureName).put('\n');
     out.put("node ").putInt(nodeCount).put('\n');
     out.put("vertex ").putInt(weldedCount).put('\n');
@@ -37,15 +43,17 @@ bool FormatConverter::writeReference()
         out.put(' ').putInt(v.linkCount);
         for (std::int32_t k = 0; k < v.linkCount; ++k) out.put(' ').putInt(v.links.bone[k]).put(' ').putFloat(v.links.weight[k]);
         out.put('\n');
+        if (out.size() >= kOutputPiece) out.drainTo(file);
     }
     out.put("end\nindices\n");
     for (std::int32_t t = 0; t < cornerCount / 3; ++t) {
         const TriangleIndices& tri = triangles[static_cast<std::size_t>(t)];
         out.putInt(tri.a).put(' ').putInt(tri.b).put(' ').putInt(tri.c).put('\n');
+        if (out.size() >= kOutputPiece) out.drainTo(file);
     }
     out.put("end\n");
-    std::string reason;
-    if (!writeFileAtomically(outputPath, out.text(), reason)) {
+    out.drainTo(file);
+    if (!file.commit(reason)) {
         diagnostic = {outputPath, 0, reason};
         return false;
     }

@@ -46,6 +46,29 @@ TEST(TextWriter, FloatsMatchPrintfBitPatternsAcrossTheRange)
     }
 }
 
+// Exact ties at the sixth decimal (odd multiples of 2^-7 times 10^-6 scale to
+// n + 0.5) round to even, as printf rounds them; values in the shapes models
+// hold, and many lines into one writer, which must grow without losing text.
+TEST(TextWriter, TiesAndLongTextsMatchPrintf)
+{
+    std::string expected;
+    TextWriter all;
+    for (int m = -4000; m <= 4000; ++m) {
+        const float tie = static_cast<float>(m) / 128.0f;
+        std::mt19937 rng(static_cast<unsigned>(m + 5000));
+        const float shaped = static_cast<float>(static_cast<int>(rng() % 2000001) - 1000000) / 1000.0f;
+        for (float v : {tie, shaped, tie * 1000.0f}) {
+            TextWriter w;
+            w.putFloat(v);
+            ASSERT_EQ(w.text(), printfFloat(v)) << v;
+            all.putFloat(v).put(' ');
+            expected += printfFloat(v) + " ";
+        }
+    }
+    EXPECT_EQ(all.text(), expected);
+    EXPECT_EQ(all.size(), expected.size());
+}
+
 TEST(TextWriter, IntegersMatchPrintf)
 {
     for (std::int32_t v : {0, 7, -7, 42, 99, 100, -99, 999, 1000, -1000, 2147483647, -2147483647 - 1}) {
