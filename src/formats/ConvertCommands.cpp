@@ -45,6 +45,7 @@ bool FormatConverter::convertReference(const std::string& path)
     consoleLog().print("[Ref] %s\n", outputName.c_str());
     smdModel.reset();
     smdModel = std::make_unique<SmdModel>(device);
+    smdModel->buildPoseMatrices = false;
     if (!smdModel->loadReference(path)) {
         diagnostic = smdModel->diagnostic;
         return false;
@@ -65,6 +66,7 @@ bool FormatConverter::convertAnimation(const std::string& path)
     consoleLog().print("[Ani] %s\n", outputName.c_str());
     smdModel.reset();
     smdModel = std::make_unique<SmdModel>(device);
+    smdModel->buildPoseMatrices = false;
     if (!smdModel->loadAnimation(path)) {
         diagnostic = smdModel->diagnostic;
         return false;

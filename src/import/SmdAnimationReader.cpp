@@ -27,8 +27,8 @@ struct Pose {
 
 class AnimationReader {
 public:
-    AnimationReader(SmdModel& model, SmdAnimation& animation, std::string_view text, const std::string& file)
-        : model_(model), animation_(animation), cursor_(text), file_(file), textBytes_(text.size())
+    AnimationReader(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file)
+        : model_(model), animation_(animation), cursor_(lines), file_(file)
     {
     }
 
@@ -48,9 +48,8 @@ private:
 
     SmdModel& model_;
     SmdAnimation& animation_;
-    LineCursor cursor_;
+    LineCursor& cursor_;
     const std::string& file_;
-    const std::size_t textBytes_;
     std::vector<std::int32_t> frameOfBlock_;
     std::vector<std::int32_t> parents_;
     std::vector<std::string> names_;
@@ -91,6 +90,7 @@ int AnimationReader::run()
     }
     SmdCounts counts;
     countSmdSections(cursor_, counts, model_.materialNames);
+    if (!cursor_.failure().empty()) return refuse("cannot read the file: " + cursor_.failure());
     model_.nodeCount = counts.nodeCount;
     model_.frameCount = counts.frameCount;
     model_.materialCount = counts.materialCount;
@@ -109,9 +109,9 @@ int AnimationReader::run()
     if (model_.nodeCount <= 0) return refuse("the file has no nodes", 0);
     if (model_.frameCount <= 0) return refuse("the skeleton has no \"time\" line", 0);
     const std::size_t tableNodes = static_cast<std::size_t>(model_.nodeCount) * static_cast<std::size_t>(model_.frameCount);
-    if (tableNodes > textBytes_ * kTableNodesPerByteAllowed)
+    if (tableNodes > cursor_.size() * kTableNodesPerByteAllowed)
         return refuse(std::to_string(model_.frameCount) + " frames of " + std::to_string(model_.nodeCount) +
-                          " nodes are far more than a file of " + std::to_string(textBytes_) + " bytes describes",
+                          " nodes are far more than a file of " + std::to_string(cursor_.size()) + " bytes describes",
                       0);
     if (!numberFrames(counts)) return refuse("the frame numbers are neither distinct and below the frame count nor increasing", 0);
     if (!animation_.allocate(model_.frameCount, model_.nodeCount)) return refuse("not enough memory for the frame tables", 0);
@@ -120,7 +120,7 @@ int AnimationReader::run()
     names_.assign(static_cast<std::size_t>(model_.nodeCount), std::string());
     pose_.assign(static_cast<std::size_t>(model_.nodeCount), Pose{});
 
-    cursor_.rewind();
+    if (!cursor_.rewind()) return refuse("cannot read the file again: " + cursor_.failure(), 0);
     std::string token;
     std::int32_t value = 0;
     readSmdHeader(cursor_, token, value);
@@ -138,6 +138,7 @@ int AnimationReader::run()
         }
         if (r != kSmdRead) return r;
     }
+    if (!cursor_.failure().empty()) return refuse("cannot read the file: " + cursor_.failure());
 
     for (std::int32_t f = 0; f < animation_.frameCount; ++f) {
         auto frame = animation_.frame(f);
@@ -145,10 +146,12 @@ int AnimationReader::run()
             frame[n].parent = parents_[n];
             frame[n].name = names_[n];
         }
+        // Every frame has the same parents: without matrices one check finds a loop.
+        if (!model_.buildPoseMatrices && f > 0) continue;
         std::int32_t bad = 0;
         if (!composeWorldMatrices(frame, bad)) return refuse("the parents of node " + std::to_string(bad) + " form a loop", 0);
     }
-    animation_.applyAxis(model_.axisMatrix);
+    if (model_.buildPoseMatrices) animation_.applyAxis(model_.axisMatrix);
     return kSmdRead;
 }
 
@@ -176,7 +179,12 @@ void AnimationReader::storeBlock(std::int32_t frame)
     auto nodes = animation_.frame(frame);
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         const float* v = pose_[n].values;
-        nodes[n].setPose(v[0], v[1], v[2], v[3], v[4], v[5]);
+        if (model_.buildPoseMatrices) {
+            nodes[n].setPose(v[0], v[1], v[2], v[3], v[4], v[5]);
+        } else {
+            std::copy(v, v + 3, nodes[n].position);
+            std::copy(v + 3, v + 6, nodes[n].rotation);
+        }
     }
 }
 
@@ -217,10 +225,16 @@ int AnimationReader::readSkeleton()
 
 int SmdModel::readAnimation(std::string_view text, const std::string& displayName)
 {
+    LineCursor lines(text);
+    return readAnimation(lines, displayName);
+}
+
+int SmdModel::readAnimation(LineCursor& lines, const std::string& displayName)
+{
     diagnostic.clear();
     SmdAnimation scratch;
     SmdAnimation& slot = animationCount < kModelSlots ? animations[static_cast<std::size_t>(animationCount)] : scratch;
-    AnimationReader reader(*this, slot, text, displayName);
+    AnimationReader reader(*this, slot, lines, displayName);
     const int r = reader.run();
     if (r != kSmdRead) {
         if (r == kSmdMalformed) {
@@ -234,26 +248,35 @@ int SmdModel::readAnimation(std::string_view text, const std::string& displayNam
     return kSmdRead;
 }
 
-bool SmdModel::loadAnimationFromMemory(std::string_view text, const std::string& displayName)
+namespace {
+
+bool reportAnimation(SmdModel& model, int r)
 {
-    const int r = readAnimation(text, displayName);
     switch (r) {
     case kSmdRead: return true;
-    case kSmdWrongKind: showMessageBox(refusalText("Animation 파일이 아닙니다!!", diagnostic).c_str(), "Error"); return false;
-    case kSmdNoFreeSlot: showMessageBox(refusalText("모델 슬롯이 가득 찼습니다!!", diagnostic).c_str(), "Error"); return false;
-    default: showMessageBox(refusalText("SMD 파일이 아닙니다!!", diagnostic).c_str(), "Error"); return false;
+    case kSmdWrongKind: showMessageBox(refusalText("Animation 파일이 아닙니다!!", model.diagnostic).c_str(), "Error"); return false;
+    case kSmdNoFreeSlot: showMessageBox(refusalText("모델 슬롯이 가득 찼습니다!!", model.diagnostic).c_str(), "Error"); return false;
+    default: showMessageBox(refusalText("SMD 파일이 아닙니다!!", model.diagnostic).c_str(), "Error"); return false;
     }
+}
+
+} // namespace
+
+bool SmdModel::loadAnimationFromMemory(std::string_view text, const std::string& displayName)
+{
+    return reportAnimation(*this, readAnimation(text, displayName));
 }
 
 bool SmdModel::loadAnimation(const std::string& path)
 {
-    std::string text, reason;
+    LineCursor lines;
+    std::string reason;
     diagnostic.clear();
-    if (!readWholeFile(path, text, reason)) {
+    if (!lines.openFile(path, reason)) {
         diagnostic = {path, 0, "cannot open: " + reason};
         return false;
     }
-    return loadAnimationFromMemory(text, path);
+    return reportAnimation(*this, readAnimation(lines, path));
 }
 
 } // namespace veskar

@@ -5,7 +5,9 @@
 #include "platform/Device.h"
 #include "platform/TextureFile.h"
 
+#include <algorithm>
 #include <new>
+#include <thread>
 
 namespace veskar {
 
@@ -16,6 +18,12 @@ std::string directoryOf(const std::string& path)
     // A bare file name lies in the current folder.
     if (cut == std::string::npos) return {};
     return path.substr(0, cut + 1);
+}
+
+int defaultReaderThreads()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : static_cast<int>(std::min(cores, 4u));
 }
 
 bool SmdMesh::allocateNodes(std::int32_t count)
@@ -37,6 +45,7 @@ bool SmdMesh::allocateTriangles(std::int32_t count)
     if (count <= 0) return false;
     triangles.clear();
     linkPool.clear();
+    bindVertices.clear();
     triangleCount = count;
     vertexCount = count * 3;
     try {
@@ -100,6 +109,7 @@ void SmdMesh::release()
     nodeCount = 0;
     triangles.clear();
     linkPool.clear();
+    bindVertices.clear();
     triangleCount = 0;
     vertexCount = 0;
     if (vertexBuffer) vertexBuffer->release();

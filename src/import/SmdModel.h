@@ -15,6 +15,7 @@
 namespace veskar {
 
 class Device;
+class LineCursor;
 class Texture;
 class VertexBuffer;
 
@@ -55,7 +56,6 @@ struct SmdTriangle {
     std::int32_t material = 0;
     std::int32_t vertexBone[3] = {0, 0, 0};
     SmdVertex vertices[3];
-    SmdVertex bindVertices[3];
     std::int32_t linkCount[3] = {0, 0, 0};
     std::uint32_t linkStart[3] = {0, 0, 0};
 };
@@ -84,10 +84,17 @@ public:
     std::int32_t triangleCount = 0;
     std::vector<SmdTriangle> triangles;
     std::vector<BoneLink> linkPool;
+    // The corners carried into their bones' space, three a triangle in corner
+    // order; only a model that is drawn has them (the converter writes the
+    // file's own positions).
+    std::vector<SmdVertex> bindVertices;
     std::vector<std::string> texturePaths;
     std::int32_t textureCount = 0;
     std::vector<Texture*> textures;
 };
+
+// The cores there are, at most 4 (reading is bound by memory beyond that).
+int defaultReaderThreads();
 
 // Results of the SMD readers.
 enum SmdReadResult : int {
@@ -117,11 +124,22 @@ public:
 
     int readReference(std::string_view text, const std::string& displayName);
     int readAnimation(std::string_view text, const std::string& displayName);
+    // The same over lines read from a file or a buffer.
+    int readReference(LineCursor& lines, const std::string& displayName);
+    int readAnimation(LineCursor& lines, const std::string& displayName);
 
     // Model effect head: these three come first in every model.
     Device* device = nullptr;
     Effect* effect = nullptr;
     EffectHandle technique = kNullHandle;
+
+    // The converter writes the file's own numbers and needs neither the bind
+    // vertices of a reference nor the matrices of every animation frame.
+    bool buildPoseMatrices = true;
+    // A triangles section of at least two shares of minimumShare triangles is
+    // read by up to readerThreads threads (1: in order on the caller's).
+    int readerThreads = defaultReaderThreads();
+    std::int32_t minimumShare = 16384;
 
     std::string token;
     std::int32_t headerValue = 0;

@@ -7,17 +7,54 @@
 #include "import/SmdSections.h"
 #include "platform/Shell.h"
 
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 
 namespace veskar {
 
 namespace {
 
+// Reads triangles from one cursor into the mesh's table from triangle first
+// on, until the section's "end" or triangle stopAt; the corners' links go to
+// pool. Shares of one section run on their own threads: each writes only its
+// own triangles and pool, and reads the rest.
+class TriangleShare {
+public:
+    TriangleShare(SmdMesh& mesh, std::vector<BoneLink>& pool, LineCursor& cursor, const std::string& file,
+                  const std::unordered_map<std::string_view, std::int32_t>& materialIndex, std::int32_t first)
+        : next(first), mesh_(mesh), pool_(pool), cursor_(cursor), file_(file), materialIndex_(materialIndex)
+    {
+    }
+
+    int run();
+
+    std::int32_t next;   // the next triangle's number
+    std::int32_t stopAt = std::numeric_limits<std::int32_t>::max();
+    int result = kSmdRead;
+    Diagnostic diagnostic;
+
+private:
+    int refuse(const std::string& what);
+    bool nodeInRange(std::int32_t n) const { return n >= 0 && n < mesh_.nodeCount && !mesh_.nodes.empty(); }
+    int readVertex(std::string_view line, SmdTriangle& triangle, int corner);
+
+    SmdMesh& mesh_;
+    std::vector<BoneLink>& pool_;
+    LineCursor& cursor_;
+    const std::string& file_;
+    const std::unordered_map<std::string_view, std::int32_t>& materialIndex_;
+};
+
 class ReferenceReader {
 public:
-    ReferenceReader(SmdModel& model, SmdMesh& mesh, std::string_view text, const std::string& file)
-        : model_(model), mesh_(mesh), cursor_(text), file_(file)
+    ReferenceReader(SmdModel& model, SmdMesh& mesh, LineCursor& lines, const std::string& file)
+        : model_(model), mesh_(mesh), cursor_(lines), file_(file)
     {
     }
 
@@ -34,14 +71,15 @@ private:
     int readNodes();
     int readSkeleton();
     int readTriangles();
-    int readVertex(std::string_view line, SmdTriangle& triangle, int corner);
-    void bindPass();
+    bool bindPass();
 
     SmdModel& model_;
     SmdMesh& mesh_;
-    LineCursor cursor_;
+    LineCursor& cursor_;
     const std::string& file_;
     std::unordered_map<std::string_view, std::int32_t> materialIndex_;
+    SmdCounts counts_;
+    std::size_t sectionsRead_ = 0;
     std::int32_t trianglesRead_ = 0;
     bool skeletonRead_ = false;
     bool trianglesSeen_ = false;
@@ -55,8 +93,10 @@ int ReferenceReader::run()
         model_.diagnostic = {file_, cursor_.lineNumber(), "the first line is not \"version 1\""};
         return kSmdNotSmd;
     }
-    SmdCounts counts;
+    SmdCounts& counts = counts_;
+    if (model_.readerThreads > 1 && model_.minimumShare > 0) counts.markSpacing = std::max(1, model_.minimumShare / 8);
     countSmdSections(cursor_, counts, model_.materialNames);
+    if (!cursor_.failure().empty()) return refuse("cannot read the file: " + cursor_.failure());
     model_.nodeCount = counts.nodeCount;
     model_.frameCount = counts.frameCount;
     model_.materialCount = counts.materialCount;
@@ -71,11 +111,19 @@ int ReferenceReader::run()
     }
 
     mesh_.allocateNodes(model_.nodeCount);
-    mesh_.allocateTriangles(model_.triangleCount);
+    if (model_.triangleCount > 0 && !mesh_.allocateTriangles(model_.triangleCount))
+        return refuse("not enough memory for " + std::to_string(model_.triangleCount) + " triangles", 0);
+    // Most exporters write one to four links a corner; room for four each
+    // saves moving the pool as it grows (room that is never written costs no
+    // memory).
+    try {
+        mesh_.linkPool.reserve(static_cast<std::size_t>(model_.triangleCount) * 12);
+    } catch (const std::bad_alloc&) {
+    }
     for (std::int32_t i = 0; i < model_.materialCount; ++i)
         materialIndex_[model_.materialNames[static_cast<std::size_t>(i)]] = i;  // the last equal entry wins
 
-    cursor_.rewind();
+    if (!cursor_.rewind()) return refuse("cannot read the file again: " + cursor_.failure(), 0);
     std::string token;
     std::int32_t value = 0;
     readSmdHeader(cursor_, token, value);
@@ -88,6 +136,7 @@ int ReferenceReader::run()
         else if (equalsIgnoringCase(word, "triangles")) r = readTriangles();
         if (r != kSmdRead) return r;
     }
+    if (!cursor_.failure().empty()) return refuse("cannot read the file: " + cursor_.failure());
     if (trianglesRead_ != mesh_.triangleCount)
         return refuse("the triangles section holds " + std::to_string(trianglesRead_) + " triangles where " +
                           std::to_string(mesh_.triangleCount) + " were counted",
@@ -100,7 +149,7 @@ int ReferenceReader::run()
         return kSmdMalformed;
     }
     if (trianglesSeen_) {
-        bindPass();
+        if (model_.buildPoseMatrices && !bindPass()) return refuse("not enough memory for the bind vertices", 0);
         mesh_.applyAxis(model_.axisMatrix);
     }
     return kSmdRead;
@@ -150,7 +199,13 @@ int ReferenceReader::readSkeleton()
     return kSmdRead;
 }
 
-int ReferenceReader::readVertex(std::string_view line, SmdTriangle& triangle, int corner)
+int TriangleShare::refuse(const std::string& what)
+{
+    diagnostic = {file_, cursor_.lineNumber(), what};
+    return kSmdMalformed;
+}
+
+int TriangleShare::readVertex(std::string_view line, SmdTriangle& triangle, int corner)
 {
     FieldScanner scan(line);
     std::int32_t parent = 0;
@@ -177,10 +232,10 @@ int ReferenceReader::readVertex(std::string_view line, SmdTriangle& triangle, in
     v.normal[2] = f[5];
     v.u = f[6];
     v.v = 1.0f - f[7];
-    triangle.linkStart[corner] = static_cast<std::uint32_t>(mesh_.linkPool.size());
+    triangle.linkStart[corner] = static_cast<std::uint32_t>(pool_.size());
     if (s == ScanStatus::Missing || linkCount == 0) {
         // Exporters that write no links mean the vertex follows its parent bone.
-        mesh_.linkPool.push_back({parent, 1.0f});
+        pool_.push_back({parent, 1.0f});
         triangle.linkCount[corner] = 1;
         return kSmdRead;
     }
@@ -189,7 +244,7 @@ int ReferenceReader::readVertex(std::string_view line, SmdTriangle& triangle, in
         const ScanStatus b = scan.readInt(link.bone);
         if (b == ScanStatus::Ok && scan.readFloat(link.weight) == ScanStatus::Ok) {
             if (!nodeInRange(link.bone)) return refuse("link bone " + std::to_string(link.bone) + " is not a node number");
-            mesh_.linkPool.push_back(link);
+            pool_.push_back(link);
             continue;
         }
         if (b == ScanStatus::OutOfRange) return refuse("a link bone number is far out of range");
@@ -199,31 +254,135 @@ int ReferenceReader::readVertex(std::string_view line, SmdTriangle& triangle, in
     return kSmdRead;
 }
 
-int ReferenceReader::readTriangles()
+int TriangleShare::run()
 {
-    trianglesSeen_ = true;
     std::string_view line;
-    while (cursor_.next(line)) {
+    while (next < stopAt && cursor_.next(line)) {
         const std::string_view material = firstWord(line);
-        if (equalsIgnoringCase(material, "end")) return kSmdRead;
+        if (equalsIgnoringCase(material, "end")) return result = kSmdRead;
         SmdTriangle triangle;
         const auto found = materialIndex_.find(material);
         triangle.material = found != materialIndex_.end() ? found->second : 0;
         for (int corner = 0; corner < 3; ++corner) {
-            if (!cursor_.next(line)) return refuse("the file ends inside a triangle");
+            if (!cursor_.next(line)) return result = refuse("the file ends inside a triangle");
             if (equalsIgnoringCase(firstWord(line), "end"))
-                return refuse("triangle " + std::to_string(trianglesRead_) + " has " + std::to_string(corner) + " vertex lines instead of 3");
+                return result = refuse("triangle " + std::to_string(next) + " has " + std::to_string(corner) + " vertex lines instead of 3");
             const int r = readVertex(line, triangle, corner);
-            if (r != kSmdRead) return r;
+            if (r != kSmdRead) return result = r;
         }
-        if (trianglesRead_ >= mesh_.triangleCount) return refuse("more triangles than the counting pass found");
-        mesh_.triangles[static_cast<std::size_t>(trianglesRead_++)] = triangle;
+        if (next >= static_cast<std::int32_t>(mesh_.triangles.size())) return result = refuse("more triangles than the counting pass found");
+        mesh_.triangles[static_cast<std::size_t>(next++)] = triangle;
     }
+    return result = kSmdRead;
+}
+
+int ReferenceReader::readTriangles()
+{
+    trianglesSeen_ = true;
+    const TriangleSection* section = sectionsRead_ < counts_.triangleSections.size() ? &counts_.triangleSections[sectionsRead_] : nullptr;
+    ++sectionsRead_;
+
+    // Shares of a large section start at marks the counting pass left; the
+    // first share is read on this thread with this cursor. A section the
+    // counting pass did not see as the reading pass does is read in order.
+    std::vector<const TriangleMark*> starts;
+    const int threads = std::max(1, model_.readerThreads);
+    if (section && section->first == trianglesRead_ && threads > 1 && model_.minimumShare > 0) {
+        const std::int32_t shares = std::min<std::int32_t>(threads, section->count / model_.minimumShare);
+        for (std::int32_t k = 1; k < shares; ++k) {
+            const std::int32_t target = section->first + static_cast<std::int32_t>(static_cast<std::int64_t>(section->count) * k / shares);
+            const auto mark = std::lower_bound(section->marks.begin(), section->marks.end(), target,
+                                               [](const TriangleMark& m, std::int32_t t) { return m.triangle < t; });
+            if (mark == section->marks.end()) break;
+            if (starts.empty() || starts.back()->triangle < mark->triangle) starts.push_back(&*mark);
+        }
+    }
+
+    TriangleShare first(mesh_, mesh_.linkPool, cursor_, file_, materialIndex_, trianglesRead_);
+    if (starts.empty()) {
+        first.run();
+        trianglesRead_ = first.next;
+        if (first.result != kSmdRead) model_.diagnostic = first.diagnostic;
+        return first.result;
+    }
+
+    first.stopAt = starts.front()->triangle;
+    std::vector<LineCursor> cursors(starts.size());
+    std::vector<std::vector<BoneLink>> pools(starts.size());
+    std::vector<std::unique_ptr<TriangleShare>> shares;
+    for (std::size_t k = 0; k < starts.size(); ++k) {
+        if (!cursors[k].startAt(cursor_, starts[k]->offset, starts[k]->line))
+            return refuse("cannot read the file again: " + cursor_.failure(), 0);
+        shares.push_back(std::make_unique<TriangleShare>(mesh_, pools[k], cursors[k], file_, materialIndex_, starts[k]->triangle));
+        if (k + 1 < starts.size()) shares.back()->stopAt = starts[k + 1]->triangle;
+        const std::int32_t end = k + 1 < starts.size() ? starts[k + 1]->triangle : section->first + section->count;
+        try {
+            pools[k].reserve(static_cast<std::size_t>(std::max(0, end - starts[k]->triangle)) * 12);
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    std::vector<std::thread> workers;
+    std::size_t started = 0;
+    for (; started < shares.size(); ++started) {
+        TriangleShare* share = shares[started].get();
+        try {
+            workers.emplace_back([share] { share->run(); });
+        } catch (const std::system_error&) {
+            break;  // no thread to be had: the rest are read here, in order
+        }
+    }
+    first.run();
+    for (std::thread& worker : workers) worker.join();
+    for (std::size_t k = started; k < shares.size(); ++k) shares[k]->run();
+
+    for (const LineCursor& cursor : cursors)
+        if (!cursor.failure().empty()) return refuse("cannot read the file: " + cursor.failure(), cursor.lineNumber());
+    // The first refusal in file order is the one reading in order would give.
+    if (first.result != kSmdRead || first.next != first.stopAt) {
+        trianglesRead_ = first.next;
+        if (first.result != kSmdRead) model_.diagnostic = first.diagnostic;
+        else model_.diagnostic = {file_, cursor_.lineNumber(), "the triangles section changed while it was read"};
+        return first.result != kSmdRead ? first.result : kSmdMalformed;
+    }
+    for (std::size_t k = 0; k < shares.size(); ++k) {
+        const TriangleShare& share = *shares[k];
+        const bool whole = k + 1 == shares.size() || share.next == share.stopAt;
+        if (share.result != kSmdRead || !whole) {
+            trianglesRead_ = share.next;
+            if (share.result != kSmdRead) model_.diagnostic = share.diagnostic;
+            else model_.diagnostic = {file_, cursors[k].lineNumber(), "the triangles section changed while it was read"};
+            return share.result != kSmdRead ? share.result : kSmdMalformed;
+        }
+    }
+    // Each share's links go after the ones before it.
+    std::size_t links = mesh_.linkPool.size();
+    for (const auto& pool : pools) links += pool.size();
+    try {
+        mesh_.linkPool.reserve(links);
+    } catch (const std::bad_alloc&) {
+        return refuse("not enough memory for " + std::to_string(links) + " bone links", 0);
+    }
+    for (std::size_t k = 0; k < shares.size(); ++k) {
+        const auto base = static_cast<std::uint32_t>(mesh_.linkPool.size());
+        mesh_.linkPool.insert(mesh_.linkPool.end(), pools[k].begin(), pools[k].end());
+        for (std::int32_t t = starts[k]->triangle; t < shares[k]->next; ++t)
+            for (std::uint32_t& start : mesh_.triangles[static_cast<std::size_t>(t)].linkStart) start += base;
+        std::vector<BoneLink>().swap(pools[k]);
+    }
+    trianglesRead_ = shares.back()->next;
+    // This cursor goes on after the section, where the last share stopped.
+    if (!cursor_.seek(cursors.back().offset(), cursors.back().lineNumber()))
+        return refuse("cannot read the file again: " + cursor_.failure(), 0);
     return kSmdRead;
 }
 
-void ReferenceReader::bindPass()
+bool ReferenceReader::bindPass()
 {
+    try {
+        mesh_.bindVertices.assign(static_cast<std::size_t>(trianglesRead_) * 3, SmdVertex{});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     // Every corner linked to a bone needs that bone's inverse; make each once.
     std::vector<Matrix> inverse(mesh_.nodes.size());
     for (std::size_t i = 0; i < mesh_.nodes.size(); ++i) matrixInverse(mesh_.nodes[i].worldMatrix, inverse[i]);
@@ -242,7 +401,7 @@ void ReferenceReader::bindPass()
                 sum.z += links[k].weight * q.z;
                 if (k == 0) normal = vec3TransformNormal({v.normal[0], v.normal[1], v.normal[2]}, m);
             }
-            SmdVertex& b = triangle.bindVertices[corner];
+            SmdVertex& b = mesh_.bindVertices[static_cast<std::size_t>(t) * 3 + static_cast<std::size_t>(corner)];
             b.position[0] = sum.x;
             b.position[1] = sum.y;
             b.position[2] = sum.z;
@@ -253,16 +412,23 @@ void ReferenceReader::bindPass()
             b.v = v.v;
         }
     }
+    return true;
 }
 
 } // namespace
 
 int SmdModel::readReference(std::string_view text, const std::string& displayName)
 {
+    LineCursor lines(text);
+    return readReference(lines, displayName);
+}
+
+int SmdModel::readReference(LineCursor& lines, const std::string& displayName)
+{
     diagnostic.clear();
     SmdMesh scratch;
     SmdMesh& slot = meshCount < kModelSlots ? meshes[static_cast<std::size_t>(meshCount)] : scratch;
-    ReferenceReader reader(*this, slot, text, displayName);
+    ReferenceReader reader(*this, slot, lines, displayName);
     const int r = reader.run();
     if (r != kSmdRead) {
         if (r == kSmdMalformed) slot.release();
@@ -287,28 +453,37 @@ int SmdModel::readReference(std::string_view text, const std::string& displayNam
     return kSmdRead;
 }
 
+namespace {
+
+bool reportReference(SmdModel& model, int r)
+{
+    switch (r) {
+    case kSmdRead: return true;
+    case kSmdWrongKind: showMessageBox(refusalText("Reference 파일이 아닙니다!!", model.diagnostic).c_str(), "Error"); return false;
+    case kSmdNoFreeSlot: showMessageBox(refusalText("모델 슬롯이 가득 찼습니다!!", model.diagnostic).c_str(), "Error"); return false;
+    default: showMessageBox(refusalText("SMD 파일이 아닙니다!!", model.diagnostic).c_str(), "Error"); return false;
+    }
+}
+
+} // namespace
+
 bool SmdModel::loadReferenceFromMemory(std::string_view text, const std::string& displayName)
 {
     modelDirectory = directoryOf(displayName);
-    const int r = readReference(text, displayName);
-    switch (r) {
-    case kSmdRead: return true;
-    case kSmdWrongKind: showMessageBox(refusalText("Reference 파일이 아닙니다!!", diagnostic).c_str(), "Error"); return false;
-    case kSmdNoFreeSlot: showMessageBox(refusalText("모델 슬롯이 가득 찼습니다!!", diagnostic).c_str(), "Error"); return false;
-    default: showMessageBox(refusalText("SMD 파일이 아닙니다!!", diagnostic).c_str(), "Error"); return false;
-    }
+    return reportReference(*this, readReference(text, displayName));
 }
 
 bool SmdModel::loadReference(const std::string& path)
 {
-    std::string text, reason;
+    LineCursor lines;
+    std::string reason;
     diagnostic.clear();
-    if (!readWholeFile(path, text, reason)) {
-        modelDirectory = directoryOf(path);
+    modelDirectory = directoryOf(path);
+    if (!lines.openFile(path, reason)) {
         diagnostic = {path, 0, "cannot open: " + reason};
         return false;
     }
-    return loadReferenceFromMemory(text, path);
+    return reportReference(*this, readReference(lines, path));
 }
 
 } // namespace veskar

@@ -48,14 +48,18 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
                 counts.frameNumbers.push_back(number);
             }
         } else if (equalsIgnoringCase(word, "triangles")) {
-            std::string_view previous;
-            bool havePrevious = false;
-            while (cursor.next(line)) {
+            // The previous name is compared from its copy: a line read from a
+            // file does not outlive the next one.
+            const std::size_t runStart = namesWritten;
+            TriangleSection section;
+            section.first = counts.triangleCount;
+            for (;;) {
+                const std::uint64_t offset = cursor.offset();
+                const long linesBefore = cursor.lineNumber();
+                if (!cursor.next(line)) break;
                 const std::string_view material = firstWord(line);
                 if (equalsIgnoringCase(material, "end")) break;
-                if (!havePrevious || material != previous) {
-                    previous = material;
-                    havePrevious = true;
+                if (namesWritten == runStart || material != names[namesWritten - 1]) {
                     if (namesWritten < names.size()) names[namesWritten].assign(material);
                     else names.emplace_back(material);
                     ++namesWritten;
@@ -71,9 +75,15 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
                     ++read;
                 }
                 // A short last triangle is not counted; the reading pass refuses it.
-                if (read == 3) ++counts.triangleCount;
+                if (read == 3) {
+                    if (counts.markSpacing > 0 && section.count > 0 && section.count % counts.markSpacing == 0)
+                        section.marks.push_back({offset, linesBefore, counts.triangleCount});
+                    ++counts.triangleCount;
+                    ++section.count;
+                }
                 if (sectionEnded || read < 3) break;
             }
+            counts.triangleSections.push_back(std::move(section));
         }
     }
     return true;

@@ -12,6 +12,22 @@
 
 namespace veskar {
 
+// The start of a triangle's material line as the counting pass saw it: the
+// reading pass may begin there on another thread.
+struct TriangleMark {
+    std::uint64_t offset = 0;   // bytes from the start of the file
+    long line = 0;              // lines before it
+    std::int32_t triangle = 0;  // its number among all the file's triangles
+};
+
+// One "triangles" section: its whole triangles, and a mark every
+// SmdCounts::markSpacing of them.
+struct TriangleSection {
+    std::int32_t first = 0;
+    std::int32_t count = 0;
+    std::vector<TriangleMark> marks;
+};
+
 struct SmdCounts {
     std::int32_t nodeCount = 0;
     std::int32_t frameCount = 0;
@@ -19,6 +35,8 @@ struct SmdCounts {
     std::int32_t triangleCount = 0;
     std::vector<std::int32_t> frameNumbers;  // the numbers of the "time" lines, in file order
     long frameLineWithoutNumber = 0;         // line of a "time" without a number, 0 if none
+    std::int32_t markSpacing = 0;            // set before counting; 0: no marks
+    std::vector<TriangleSection> triangleSections;
 };
 
 // Finds the header: comment lines ("//") and blank lines before it are passed

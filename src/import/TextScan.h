@@ -1,8 +1,9 @@
 #pragma once
-// Line-oriented text reading for the model formats: whole lines of any length
-// over an in-memory buffer, first words as "%s" takes them, and fields with the
-// meaning of the scanf conversions the formats are written for ("%d", "%f",
-// "\"%[^\"]\""), checked instead of trusted.
+// Line-oriented text reading for the model formats: first words as "%s" takes
+// them, and fields with the meaning of the scanf conversions the formats are
+// written for ("%d", "%f", "\"%[^\"]\""), checked instead of trusted.
+
+#include "import/LineCursor.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,30 +18,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 // The first whitespace-delimited word of a line (empty for a blank line).
 std::string_view firstWord(std::string_view line);
-
-// Walks the lines of a buffer. A line ends at '\n'; a '\r' before it is dropped,
-// so files written on Windows read the same.
-class LineCursor {
-public:
-    explicit LineCursor(std::string_view text) : text_(text) {}
-
-    bool next(std::string_view& line);
-    bool atEnd() const { return position_ >= text_.size(); }
-    // 1-based number of the line last returned.
-    long lineNumber() const { return lineNumber_; }
-    // Lines from the current position to the end of the buffer.
-    std::size_t remainingLines() const;
-    void rewind()
-    {
-        position_ = 0;
-        lineNumber_ = 0;
-    }
-
-private:
-    std::string_view text_;
-    std::size_t position_ = 0;
-    long lineNumber_ = 0;
-};
 
 enum class ScanStatus { Ok, Missing, OutOfRange };
 

@@ -191,10 +191,10 @@ bool bindVerticesToHand(std::span<EngineVertex> vertices, const Matrix& handMatr
     return invertible;
 }
 
-bool skinTriangles(std::span<const SmdTriangle> triangles, std::span<const BoneLink> linkPool, std::span<const SkeletonNode> nodes,
-                   std::span<SmdVertex> out)
+bool skinTriangles(std::span<const SmdTriangle> triangles, std::span<const SmdVertex> bindVertices, std::span<const BoneLink> linkPool,
+                   std::span<const SkeletonNode> nodes, std::span<SmdVertex> out)
 {
-    if (out.size() / 3 < triangles.size()) return false;
+    if (out.size() / 3 < triangles.size() || bindVertices.size() / 3 < triangles.size()) return false;
     bool valid = true;
     const SkeletonNode* table = nodes.data();
     const auto matrixCount = static_cast<std::uint32_t>(std::min<std::size_t>(nodes.size(), UINT32_MAX));
@@ -202,7 +202,7 @@ bool skinTriangles(std::span<const SmdTriangle> triangles, std::span<const BoneL
     for (std::size_t t = 0; t < triangles.size(); ++t) {
         const SmdTriangle& triangle = triangles[t];
         for (int c = 0; c < 3; ++c) {
-            const SmdVertex& source = triangle.bindVertices[c];
+            const SmdVertex& source = bindVertices[3 * t + static_cast<std::size_t>(c)];
             SmdVertex& target = out[3 * t + static_cast<std::size_t>(c)];
             int count = clampLinkCount(triangle.linkCount[c], valid);
             const std::size_t start = triangle.linkStart[c];

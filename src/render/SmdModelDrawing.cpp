@@ -71,7 +71,7 @@ bool skinTriangles(SmdMesh& mesh)
     if (failed(buffer->lock(0, 0, &data, 0))) return false;
     const std::size_t count = drawableTriangles(mesh, *buffer);
     const std::size_t nodes = std::min(static_cast<std::size_t>(std::max(mesh.nodeCount, 0)), mesh.nodes.size());
-    skinTriangles(std::span<const SmdTriangle>(mesh.triangles).first(count), mesh.linkPool, std::span<const SmdNode>(mesh.nodes).first(nodes),
+    skinTriangles(std::span<const SmdTriangle>(mesh.triangles).first(count), mesh.bindVertices, mesh.linkPool, std::span<const SmdNode>(mesh.nodes).first(nodes),
                   std::span<SmdVertex>(static_cast<SmdVertex*>(data), count * 3));
     buffer->unlock();
     return true;

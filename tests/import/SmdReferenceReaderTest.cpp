@@ -1,11 +1,14 @@
 #include "TestSupport.h"
 
+#include "import/LineCursor.h"
 #include "import/SmdModel.h"
 #include "platform/MemoryDevice.h"
 
 #include <stb/stb_image_write.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 
 namespace veskar {
 namespace {
@@ -138,7 +141,7 @@ TEST(SmdReferenceReader, LinksAreStoredPaddedAndBindPositionsBlendInverseBones)
     EXPECT_NEAR(t.vertices[0].v, 0.8f, 1e-6f);
     // Bone 3 is a translation by (10, 0, 0): (10, 0, 5) -> (0, 0, 5).
     // Bone 5 turns a quarter about Z and moves up 20: inverse maps (10, 0, 5) -> (0, -10, -15).
-    const SmdVertex& b = t.bindVertices[0];
+    const SmdVertex& b = model.meshes[0].bindVertices[0];
     EXPECT_TRUE(near(b.position[0], 0.25f * 0 + 0.75f * 0));
     EXPECT_TRUE(near(b.position[1], 0.75f * -10.0f));
     EXPECT_TRUE(near(b.position[2], 0.25f * 5 + 0.75f * -15.0f));
@@ -158,8 +161,8 @@ TEST(SmdReferenceReader, AxisChangeTurnsWorldMatricesIntoYUp)
     EXPECT_TRUE(near(child.worldMatrix.m[3][1], 10.0f));
     EXPECT_TRUE(near(child.worldMatrix.m[3][2], 0.0f));
     // Bind positions use the world before the axis change: (0, 1, 0) minus the bone at z = 10.
-    EXPECT_TRUE(near(model.meshes[0].triangles[0].bindVertices[2].position[1], 1.0f));
-    EXPECT_TRUE(near(model.meshes[0].triangles[0].bindVertices[2].position[2], -10.0f));
+    EXPECT_TRUE(near(model.meshes[0].bindVertices[2].position[1], 1.0f));
+    EXPECT_TRUE(near(model.meshes[0].bindVertices[2].position[2], -10.0f));
 }
 
 TEST(SmdReferenceReader, ChildListedBeforeItsParentStillGetsTheParentsMatrix)
@@ -184,7 +187,7 @@ TEST(SmdReferenceReader, VertexWithoutLinksFollowsItsParentBone)
         EXPECT_FLOAT_EQ(mesh.links(0, k)[0].weight, 1.0f);
     }
     // Bone 1 sits at z = 10, so the vertex at z = 10 is at its bone's origin.
-    EXPECT_TRUE(near(mesh.triangles[0].bindVertices[0].position[2], 0.0f));
+    EXPECT_TRUE(near(mesh.bindVertices[0].position[2], 0.0f));
 }
 
 TEST(SmdReferenceReader, RefusesNumbersOutsideTheTablesWithTheirLine)
@@ -262,6 +265,128 @@ TEST(SmdReferenceReader, WithADeviceMakesTexturesAndAVertexBufferAndMissingTextu
         EXPECT_NE(capture.console.text.find("second.png"), std::string::npos);
     }
     EXPECT_EQ(device.liveObjects(), 0);
+}
+
+// A reference of many triangles: 0 to 4 links a corner, runs of materials,
+// Windows line ends here and there, and a second triangles section.
+std::string largeReference(int triangles, std::mt19937& rng)
+{
+    std::string text = "version 1\nnodes\n";
+    char line[64];
+    for (int n = 0; n < 6; ++n) {
+        std::snprintf(line, sizeof line, "%d \"bone%d\" %d\n", n, n, n - 1);
+        text += line;
+    }
+    text += "end\nskeleton\ntime 0\n";
+    for (int n = 0; n < 6; ++n) {
+        std::snprintf(line, sizeof line, "%d 0 0 %d 0 0.1 0\n", n, n);
+        text += line;
+    }
+    text += "end\ntriangles\n";
+    for (int t = 0; t < triangles; ++t) {
+        if (t == triangles * 3 / 4) text += "end\ntriangles\n";
+        text += (t / 7) % 3 == 0 ? "skin.png\n" : "cloth.png\n";
+        char field[32];
+        for (int c = 0; c < 3; ++c) {
+            text += std::to_string(rng() % 6);
+            for (int f = 0; f < 8; ++f) {
+                std::snprintf(field, sizeof field, " %d.%u", static_cast<int>(rng() % 2000) - 1000, static_cast<unsigned>(rng() % 1000));
+                text += field;
+            }
+            const int links = static_cast<int>(rng() % 5);
+            if (links > 0) {
+                std::snprintf(field, sizeof field, " %d", links);
+                text += field;
+            }
+            for (int k = 0; k < links; ++k) {
+                std::snprintf(field, sizeof field, " %u 0.%u", static_cast<unsigned>(rng() % 6), static_cast<unsigned>(rng() % 100));
+                text += field;
+            }
+            text += rng() % 5 == 0 ? "\r\n" : "\n";
+        }
+    }
+    return text + "end\n";
+}
+
+struct ReadOutcome {
+    int result = kSmdRead;
+    std::string diagnostic;
+    std::vector<SmdTriangle> triangles;
+    std::vector<BoneLink> links;
+    std::vector<SmdVertex> bind;
+};
+
+ReadOutcome readWith(const std::string& text, const std::string& path, int threads, bool fromFile)
+{
+    SmdModel model(nullptr);
+    model.readerThreads = threads;
+    model.minimumShare = 16;
+    ReadOutcome outcome;
+    if (fromFile) {
+        test::writeText(path, text);
+        LineCursor lines;
+        std::string reason;
+        EXPECT_TRUE(lines.openFile(path, reason, 100));
+        outcome.result = model.readReference(lines, path);
+    } else {
+        outcome.result = model.readReference(text, path);
+    }
+    outcome.diagnostic = model.diagnostic.text();
+    if (outcome.result == kSmdRead) {
+        outcome.triangles = model.meshes[0].triangles;
+        outcome.links = model.meshes[0].linkPool;
+        outcome.bind = model.meshes[0].bindVertices;
+    }
+    return outcome;
+}
+
+void expectSame(const ReadOutcome& a, const ReadOutcome& b, const std::string& what)
+{
+    ASSERT_EQ(a.result, b.result) << what;
+    EXPECT_EQ(a.diagnostic, b.diagnostic) << what;
+    ASSERT_EQ(a.triangles.size(), b.triangles.size()) << what;
+    if (!a.triangles.empty()) {
+        EXPECT_EQ(std::memcmp(a.triangles.data(), b.triangles.data(), a.triangles.size() * sizeof(SmdTriangle)), 0) << what;
+    }
+    ASSERT_EQ(a.links.size(), b.links.size()) << what;
+    for (std::size_t i = 0; i < a.links.size(); ++i)
+        ASSERT_TRUE(a.links[i].bone == b.links[i].bone && a.links[i].weight == b.links[i].weight) << what << " link " << i;
+    ASSERT_EQ(a.bind.size(), b.bind.size()) << what;
+    if (!a.bind.empty()) {
+        EXPECT_EQ(std::memcmp(a.bind.data(), b.bind.data(), a.bind.size() * sizeof(SmdVertex)), 0) << what;
+    }
+}
+
+// Large sections are read in shares on several threads; the mesh, its link
+// pool and any refusal must be what reading in order gives, from memory and
+// from a file read in small pieces.
+TEST(SmdReferenceReader, SharedReadingGivesWhatReadingInOrderGives)
+{
+    test::TempDir dir;
+    std::mt19937 rng(17);
+    const std::string text = largeReference(400, rng);
+    const ReadOutcome inOrder = readWith(text, dir.file("a.smd"), 1, false);
+    ASSERT_EQ(inOrder.result, kSmdRead) << inOrder.diagnostic;
+    ASSERT_EQ(inOrder.triangles.size(), 400u);
+    for (int threads : {2, 3, 4})
+        for (bool fromFile : {false, true}) expectSame(inOrder, readWith(text, dir.file("a.smd"), threads, fromFile), "whole file");
+
+    // A bad line early, in the middle and late: the same refusal, the same line.
+    std::vector<std::size_t> lineStarts;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n' && i + 1 < text.size()) lineStarts.push_back(i + 1);
+    for (double where : {0.1, 0.3, 0.5, 0.62, 0.9, 0.99}) {
+        std::size_t at = lineStarts[static_cast<std::size_t>(where * static_cast<double>(lineStarts.size()))];
+        for (const char* damage : {"9 1 2 3\n", "0 1 2 3 4 5 6 7 8 17\n", "end\n", "0 1 2 3 4 5 6 7 8 2 1 0.5\n"}) {
+            std::string broken(text, 0, at);
+            broken += damage;
+            broken.append(text, at, std::string::npos);
+            const ReadOutcome expected = readWith(broken, dir.file("b.smd"), 1, false);
+            for (int threads : {2, 4})
+                for (bool fromFile : {false, true})
+                    expectSame(expected, readWith(broken, dir.file("b.smd"), threads, fromFile), std::string("damage ") + damage);
+        }
+    }
 }
 
 } // namespace

@@ -221,14 +221,14 @@ TEST(SkinTriangles, CornersSkinFromTheLinkPoolIntoThreeVerticesATriangle)
     nodes[1].worldMatrix = turnAndLift();
     std::vector<BoneLink> pool = {{0, 0.25f}, {1, 0.75f}, {1, 1.0f}};
     std::vector<SmdTriangle> triangles(2);
-    for (SmdTriangle& t : triangles)
-        for (int c = 0; c < 3; ++c) {
-            t.bindVertices[c].position[0] = 1;
-            t.bindVertices[c].position[1] = 2;
-            t.bindVertices[c].position[2] = 3;
-            t.bindVertices[c].normal[2] = 1;
-            t.bindVertices[c].u = static_cast<float>(c);
-        }
+    std::vector<SmdVertex> bind(6);
+    for (std::size_t i = 0; i < bind.size(); ++i) {
+        bind[i].position[0] = 1;
+        bind[i].position[1] = 2;
+        bind[i].position[2] = 3;
+        bind[i].normal[2] = 1;
+        bind[i].u = static_cast<float>(i % 3);
+    }
     triangles[0].linkCount[0] = 2;
     triangles[0].linkStart[0] = 0;
     triangles[0].linkCount[1] = 1;
@@ -242,7 +242,7 @@ TEST(SkinTriangles, CornersSkinFromTheLinkPoolIntoThreeVerticesATriangle)
     triangles[1].linkStart[2] = 2;
 
     std::vector<SmdVertex> out(6);
-    EXPECT_FALSE(skinTriangles(triangles, pool, nodes, out));
+    EXPECT_FALSE(skinTriangles(triangles, bind, pool, nodes, out));
     EXPECT_TRUE(vectorNear(out[0].position, 1.25f, 1.25f, 6.75f));
     EXPECT_TRUE(vectorNear(out[0].normal, 0, 0, 0.25f));
     EXPECT_TRUE(vectorNear(out[1].position, -2, 1, 8));
@@ -253,11 +253,14 @@ TEST(SkinTriangles, CornersSkinFromTheLinkPoolIntoThreeVerticesATriangle)
 
     // A node outside the table is left out; a short output writes nothing.
     std::vector<SkeletonNode> oneNode(nodes.begin(), nodes.begin() + 1);
-    EXPECT_FALSE(skinTriangles(std::span(triangles).first(1), pool, oneNode, out));
+    EXPECT_FALSE(skinTriangles(std::span(triangles).first(1), bind, pool, oneNode, out));
     EXPECT_TRUE(vectorNear(out[0].position, 2.75f, 0.5f, 0.75f));
     std::vector<SmdVertex> shortOut(5);
-    EXPECT_FALSE(skinTriangles(triangles, pool, nodes, shortOut));
+    EXPECT_FALSE(skinTriangles(triangles, bind, pool, nodes, shortOut));
     EXPECT_EQ(shortOut[0].position[0], 0.0f);
+    // Too few bind vertices for the triangles: nothing written either.
+    EXPECT_FALSE(skinTriangles(triangles, std::span(bind).first(5), pool, nodes, out = std::vector<SmdVertex>(6)));
+    EXPECT_EQ(out[0].position[0], 0.0f);
 }
 
 } // namespace

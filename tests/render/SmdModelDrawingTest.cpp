@@ -26,14 +26,15 @@ protected:
         mesh.nodes[1].worldMatrix = translation(0, 100, 0);
         ASSERT_TRUE(mesh.allocateTriangles(3));
         mesh.linkPool = {{0, 1.0f}, {1, 1.0f}};
+        mesh.bindVertices.assign(9, SmdVertex{});
         for (int t = 0; t < 3; ++t) {
             SmdTriangle& tri = mesh.triangles[static_cast<std::size_t>(t)];
             tri.material = t == 1 ? 1 : 0;
             for (int c = 0; c < 3; ++c) {
-                tri.bindVertices[c].position[0] = 1;
-                tri.bindVertices[c].position[1] = 2;
-                tri.bindVertices[c].position[2] = 3;
-                tri.bindVertices[c].normal[2] = 1;
+                mesh.bindVertices[static_cast<std::size_t>(3 * t + c)].position[0] = 1;
+                mesh.bindVertices[static_cast<std::size_t>(3 * t + c)].position[1] = 2;
+                mesh.bindVertices[static_cast<std::size_t>(3 * t + c)].position[2] = 3;
+                mesh.bindVertices[static_cast<std::size_t>(3 * t + c)].normal[2] = 1;
                 tri.linkCount[c] = 1;
                 tri.linkStart[c] = t == 2 ? 1 : 0;
             }

@@ -1,0 +1,73 @@
+#pragma once
+// Walks the lines of a model file, either a buffer already in memory or a
+// regular file read in pieces. The readers make two passes over a file; a
+// reference of a few hundred megabytes must not have to fit in memory as text
+// beside the model made from it, so a file is read twice instead of held.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace veskar {
+
+// A line ends at '\n'; a '\r' before it is dropped, so files written on Windows
+// read the same. Lines may be of any length.
+class LineCursor {
+public:
+    static constexpr std::size_t kDefaultPiece = std::size_t{1} << 20;
+
+    LineCursor() = default;
+    explicit LineCursor(std::string_view text);
+    ~LineCursor();
+    LineCursor(const LineCursor&) = delete;
+    LineCursor& operator=(const LineCursor&) = delete;
+
+    // Opens a regular file to be read piece by piece. False with a reason
+    // ("No such file or directory", "is a directory", ...) otherwise.
+    bool openFile(const std::string& path, std::string& reason, std::size_t piece = kDefaultPiece);
+
+    // The line stays valid until the next call (of a buffer: as long as it).
+    bool next(std::string_view& line);
+    bool atEnd();
+    // 1-based number of the line last returned.
+    long lineNumber() const { return lineNumber_; }
+    // Lines from the current position to the end.
+    std::size_t remainingLines();
+    // Back to the first line; false when a file cannot be read again.
+    bool rewind();
+    // Bytes of the buffer, or of the file when it was opened.
+    std::uint64_t size() const { return size_; }
+    // Where the next line starts, in bytes from the beginning.
+    std::uint64_t offset() const { return fd_ >= 0 ? consumed_ - (filled_ - position_) : position_; }
+    // Continues at offset (a line start from offset()) as if lineNumber lines
+    // had been read; false when offset lies beyond the end.
+    bool seek(std::uint64_t offset, long lineNumber);
+    // A second cursor over the same text from offset on, for reading one part
+    // of a file on another thread; other must outlive it.
+    bool startAt(const LineCursor& other, std::uint64_t offset, long lineNumber);
+    // A read that failed ends the lines early; this says why (empty if none).
+    const std::string& failure() const { return failure_; }
+
+private:
+    bool fill();
+    void closeFile();
+
+    const char* data_ = nullptr;
+    std::size_t filled_ = 0;    // bytes of data_ that hold text
+    std::size_t position_ = 0;  // start of the next line in data_
+    bool endOfInput_ = true;    // nothing more will come after filled_
+    long lineNumber_ = 0;
+    std::uint64_t size_ = 0;
+
+    // Only when reading a file (read with pread, so cursors can share it).
+    int fd_ = -1;
+    bool ownsFile_ = false;
+    std::unique_ptr<char[]> piece_;
+    std::size_t capacity_ = 0;
+    std::uint64_t consumed_ = 0;  // bytes taken from the file so far
+    std::string failure_;
+};
+
+} // namespace veskar
