@@ -3,6 +3,7 @@
 
 #include "formats/FormatConverter.h"
 #include "import/ConsoleLog.h"
+#include "platform/LargePages.h"
 
 #include <algorithm>
 #include <bit>
@@ -182,6 +183,10 @@ bool FormatConverter::weldVertices()
     std::vector<WeldKey> keys;
     std::vector<BoneLink> keyLinks;
     try {
+        triangles.reserve(static_cast<std::size_t>(triangleTotal));
+        cornerHash.reserve(corners);
+        preferLargePages(triangles);
+        preferLargePages(cornerHash);
         triangles.assign(static_cast<std::size_t>(triangleTotal), TriangleIndices{});
         table.assign(tableSize, -1);
         cornerHash.resize(corners);
@@ -194,6 +199,8 @@ bool FormatConverter::weldVertices()
     // much room cannot be had, the tables grow as needed.
     try {
         weldedVertices.reserve(corners);
+        preferLargePages(weldedVertices);
+        preferLargePages(keys);
         keys.reserve(corners);
         hashes.reserve(corners);
         hashable.reserve(corners);

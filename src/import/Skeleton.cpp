@@ -1,5 +1,7 @@
 #include "import/Skeleton.h"
 
+#include "platform/LargePages.h"
+
 #include <new>
 
 namespace veskar {
@@ -51,6 +53,8 @@ bool SkeletonAnimation::allocate(std::int32_t frames, std::int32_t nodes)
     frameCount = frames;
     nodeCount = nodes;
     try {
+        frames_.reserve(static_cast<std::size_t>(frames) * static_cast<std::size_t>(nodes));
+        preferLargePages(frames_);
         frames_.assign(static_cast<std::size_t>(frames) * static_cast<std::size_t>(nodes), SkeletonNode{});
     } catch (const std::bad_alloc&) {
         frames_.clear();

@@ -3,6 +3,7 @@
 #include "import/FileBuffer.h"
 #include "import/ModelEffect.h"
 #include "platform/Device.h"
+#include "platform/LargePages.h"
 #include "platform/TextureFile.h"
 
 #include <algorithm>
@@ -49,6 +50,8 @@ bool SmdMesh::allocateTriangles(std::int32_t count)
     triangleCount = count;
     vertexCount = count * 3;
     try {
+        triangles.reserve(static_cast<std::size_t>(count));
+        preferLargePages(triangles);
         triangles.assign(static_cast<std::size_t>(count), SmdTriangle{});
     } catch (const std::bad_alloc&) {
         triangles.clear();

@@ -5,6 +5,7 @@
 #include "import/FileBuffer.h"
 #include "import/SmdModel.h"
 #include "import/SmdSections.h"
+#include "platform/LargePages.h"
 #include "platform/Shell.h"
 
 #include <algorithm>
@@ -118,6 +119,7 @@ int ReferenceReader::run()
     // memory).
     try {
         mesh_.linkPool.reserve(static_cast<std::size_t>(model_.triangleCount) * 12);
+        preferLargePages(mesh_.linkPool);
     } catch (const std::bad_alloc&) {
     }
     for (std::int32_t i = 0; i < model_.materialCount; ++i)
