@@ -198,7 +198,7 @@ bool writeLargeReference(const std::string& path, const LargeReferenceOptions& o
                 const double bump = 0.3 * (unit(seed, (static_cast<std::uint64_t>(ln) << 32) | static_cast<std::uint32_t>(column)) - 0.5);
                 const double x = (radius + bump) * std::cos(angle), y = (radius + bump) * std::sin(angle);
                 const int region = (column * 4 / cols + b + linkShift) % 4;
-                const Links links = linksAt(z, region + 1, bones);
+                const Links links = linksAt(z, options.links > 0 ? options.links : region + 1, bones);
                 int n = std::snprintf(line, sizeof line, "%d %f %f %f %f %f %f %f %f %d", links.bones[0], x, y, z, nRadial * std::cos(angle),
                                       nRadial * std::sin(angle), nUp, static_cast<double>(c) / cols, static_cast<double>(ln) / rows, links.count);
                 for (int k = 0; k < links.count; ++k)

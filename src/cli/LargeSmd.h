@@ -16,6 +16,7 @@ struct LargeReferenceOptions {
     long long triangles = 200000;
     int bones = 50;
     std::uint64_t seed = 1;
+    int links = 0;   // 1 to 4: that many links at every corner; 0: 1 to 4 by region
 };
 
 struct LargeAnimationOptions {

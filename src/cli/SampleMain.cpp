@@ -17,7 +17,7 @@ constexpr int kExitUsage = 2;
 
 const char kSynopsis[] =
     "usage: veskar-sample character DIR\n"
-    "       veskar-sample large-ref FILE [--triangles N] [--bones B] [--seed S]\n"
+    "       veskar-sample large-ref FILE [--triangles N] [--bones B] [--seed S] [--links L]\n"
     "       veskar-sample large-ani FILE [--bones B] [--frames F]\n"
     "       veskar-sample --help\n";
 
@@ -27,7 +27,8 @@ const char kDetails[] =
     "           in place), weapon.smd (a sword for the left hand) and their PNG\n"
     "           textures into DIR, creating it if needed.\n"
     "large-ref  writes a reference SMD of N triangles (default 200000) on a\n"
-    "           chain of B bones (default 50); S (default 1) picks the variant.\n"
+    "           chain of B bones (default 50); S (default 1) picks the variant;\n"
+    "           L (1 to 4) gives every corner L links instead of 1 to 4 by region.\n"
     "large-ani  writes an animation SMD of F frames (default 2000) for B bones\n"
     "           (default 50), the same chain as large-ref.\n"
     "\n"
@@ -55,18 +56,18 @@ bool parseNumber(std::string_view text, Number& value)
 
 // Options after the file name: each a name from `allowed` and a number.
 struct OptionValues {
-    long long triangles = -1, bones = -1, frames = -1;
+    long long triangles = -1, bones = -1, frames = -1, links = 0;
     unsigned long long seed = 1;
-    bool seen[4] = {false, false, false, false};
+    bool seen[5] = {false, false, false, false, false};
 };
 
 bool parseOptions(int argc, char** argv, int first, std::initializer_list<std::string_view> allowed, OptionValues& values, std::string& error)
 {
-    static const std::string_view kNames[4] = {"--triangles", "--bones", "--frames", "--seed"};
+    static const std::string_view kNames[5] = {"--triangles", "--bones", "--frames", "--seed", "--links"};
     for (int i = first; i < argc; i += 2) {
         const std::string_view name = argv[i];
         int which = -1;
-        for (int k = 0; k < 4; ++k)
+        for (int k = 0; k < 5; ++k)
             if (name == kNames[k]) which = k;
         bool known = false;
         for (std::string_view a : allowed) known = known || a == name;
@@ -87,7 +88,8 @@ bool parseOptions(int argc, char** argv, int first, std::initializer_list<std::s
         const bool ok = which == 0   ? parseNumber(text, values.triangles)
                         : which == 1 ? parseNumber(text, values.bones)
                         : which == 2 ? parseNumber(text, values.frames)
-                                     : parseNumber(text, values.seed);
+                        : which == 3 ? parseNumber(text, values.seed)
+                                     : parseNumber(text, values.links);
         if (!ok) {
             error = std::string(name) + " needs a whole number, not '" + std::string(text) + "'";
             return false;
@@ -114,8 +116,10 @@ int runLargeReference(int argc, char** argv)
     if (argc < 3 || argv[2][0] == '-') return usageError("large-ref needs a file name");
     OptionValues values;
     std::string error;
-    if (!parseOptions(argc, argv, 3, {"--triangles", "--bones", "--seed"}, values, error)) return usageError(error);
+    if (!parseOptions(argc, argv, 3, {"--triangles", "--bones", "--seed", "--links"}, values, error)) return usageError(error);
     veskar::sample::LargeReferenceOptions options;
+    if (values.links < 0 || values.links > 4) return usageError("--links must lie between 1 and 4");
+    options.links = static_cast<int>(values.links);
     if (values.seen[0]) options.triangles = values.triangles;
     if (values.seen[1]) {
         if (!fitsInt(values.bones)) return usageError("--bones is out of range");
