@@ -306,6 +306,18 @@ TEST(MalformedSmdReference, LongNamesOddBytesAndMegabyteLinesAreKeptWhole)
     EXPECT_EQ(model.materialNames[0], hugeMaterial);
 }
 
+// Inputs the fuzzers once crashed on stay refused with their message.
+TEST(MalformedSmdReference, FuzzFindingsStayRefused)
+{
+    // The first input the reference fuzzer crashed on: a node that is its
+    // own parent ("-0"), then stray bytes where the skeleton would be.
+    const std::string selfParent("version 1\nnodes\n0 \"blender_imp\x99""icit\" -0\n1 \"Bone\" -1\nend\nske.000000 0.000000 0.p00\x00""\x07""0 1\nno-1.000000 -1.000000   0 0 0\n1  2.000000 0.000000 0.000000  1.5707\xc6""\xc9""\xc8""\xcf""796 -0.000000 0.000000\nend\n", 185);
+    SmdModel model(nullptr);
+    EXPECT_EQ(model.readReference(selfParent, "found.smd"), kSmdMalformed);
+    EXPECT_EQ(model.diagnostic.text(), "found.smd: the parents of node 0 form a loop");
+    EXPECT_EQ(model.meshCount, 0);
+}
+
 TEST(MalformedSmdReference, A33rdMeshIsRefusedAndTheFirst32Stay)
 {
     SmdModel model(nullptr);
