@@ -1,5 +1,7 @@
 // Reads an SMD reference file into the next mesh slot: a counting pass that
-// sizes the tables, then a reading pass over the same buffer.
+// sizes the tables, then a reading pass over the same lines (a file is read
+// twice rather than held), large triangle sections in shares on several
+// threads.
 
 #include "import/ConsoleLog.h"
 #include "import/FileBuffer.h"
