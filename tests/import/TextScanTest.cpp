@@ -266,25 +266,32 @@ TEST(TextScanTest, CountLines)
 }
 
 
+// x written with the given decimals (and blanks after it when room) must
+// scan to strtof's float, bit for bit, and leave nothing but blanks.
+void expectStrtofValue(int decimals, double x, bool room)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, room ? "%.*f         " : "%.*f", decimals, x);
+    FieldScanner scan(text);
+    float got = 0;
+    ASSERT_EQ(scan.readFloat(got), ScanStatus::Ok) << text;
+    const float expected = std::strtof(text, nullptr);
+    ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text << " gave " << got << " not " << expected;
+    ASSERT_TRUE(scan.atEnd()) << text;
+}
+
 // The short-decimal path must give strtof's value bit for bit: random numbers
 // in the shapes exporters write, with 1 to 10 decimals and up to 9 digits.
 TEST(TextScanTest, ShortDecimalsGiveExactlyTheStrtofValue)
 {
     std::mt19937_64 rng(7);
-    char text[64];
     for (int i = 0; i < 400000; ++i) {
         const int decimals = static_cast<int>(rng() % 11);
         const double magnitude = std::pow(10.0, static_cast<double>(rng() % 9) - 3.0);
         const double x = (static_cast<double>(rng() % 2000001) / 1000000.0 - 1.0) * magnitude;
         // Every other number has room after it, as numbers inside a line do:
         // digits are then taken eight at a time.
-        std::snprintf(text, sizeof text, i % 2 ? "%.*f" : "%.*f         ", decimals, x);
-        FieldScanner scan(text);
-        float got = 0;
-        ASSERT_EQ(scan.readFloat(got), ScanStatus::Ok) << text;
-        const float expected = std::strtof(text, nullptr);
-        ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text << " gave " << got << " not " << expected;
-        ASSERT_TRUE(scan.atEnd()) << text;
+        ASSERT_NO_FATAL_FAILURE(expectStrtofValue(decimals, x, i % 2 == 0));
     }
 }
 
@@ -294,19 +301,13 @@ TEST(TextScanTest, DecimalsNearHalfwayPointsGiveTheStrtofValue)
 {
     std::mt19937 rng(11);
     std::uniform_real_distribution<float> any(-1000.0f, 1000.0f);
-    char text[64];
     int checked = 0;
     for (int i = 0; i < 100000; ++i) {
         const float f = any(rng);
         const double halfway = (static_cast<double>(f) + static_cast<double>(std::nextafter(f, 2000.0f))) / 2;
         const int decimals = 6 + static_cast<int>(rng() % 10);
         for (double x : {halfway, std::nextafter(halfway, 1e9), std::nextafter(halfway, -1e9)}) {
-            std::snprintf(text, sizeof text, i % 2 ? "%.*f" : "%.*f         ", decimals, x);
-            FieldScanner scan(text);
-            float got = 0;
-            ASSERT_EQ(scan.readFloat(got), ScanStatus::Ok) << text;
-            const float expected = std::strtof(text, nullptr);
-            ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text << " gave " << got << " not " << expected;
+            ASSERT_NO_FATAL_FAILURE(expectStrtofValue(decimals, x, i % 2 == 0));
             ++checked;
         }
     }
