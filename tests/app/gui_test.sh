@@ -167,12 +167,16 @@ open_dialog_choose() {
     sleep 1
     activate "$dialog"
     xdotool type --delay 10 "$1"
-    for _ in 1 2 3; do
+    # A loaded machine can take seconds to complete the name and close.
+    for _ in 1 2 3 4; do
         xdotool key Return
-        wait_until 2 no_window '^Open$' && return 0
+        wait_until 5 no_window '^Open$' && return 0
         activate "$dialog"
     done
     echo "  the Open dialog did not take $1"
+    # Out of the way, so the steps after this one are not typed into it.
+    xdotool key Escape
+    wait_until 5 no_window '^Open$'
     return 1
 }
 
