@@ -132,7 +132,8 @@ bool sameAsKey(const SmdMesh& mesh, std::int32_t t, int k, const WeldKey& key, c
     return kept == key.linkCount;
 }
 
-// The corner as its welded vertex: compactLinks over its 16-slot block.
+// The corner as its welded vertex. Only corners that become new vertices get
+// here, so the 16-slot block is built for them alone.
 void makeCorner(const SmdMesh& mesh, std::int32_t t, int k, EngineVertex& corner)
 {
     const SmdTriangle& triangle = mesh.triangles[static_cast<std::size_t>(t)];
@@ -142,15 +143,9 @@ void makeCorner(const SmdMesh& mesh, std::int32_t t, int k, EngineVertex& corner
     std::memcpy(corner.restVertex.normal, v.normal, sizeof v.normal);
     corner.restVertex.u = v.u;
     corner.restVertex.v = v.v;
-    for (int j = 0; j < kMaxLinks; ++j) {
-        corner.links.bone[j] = 0;
-        corner.links.weight[j] = 0.0f;
-    }
-    corner.linkCount = forKeptLinks(mesh.links(t, k), [&corner](int n, const BoneLink& link) {
-        corner.links.bone[n] = link.bone;
-        corner.links.weight[n] = link.weight;
-        return true;
-    });
+    corner.linkCount = triangle.linkCount[k];
+    corner.links = mesh.cornerLinks(t, k);
+    compactLinks(corner.linkCount, corner.links);
 }
 
 // The hashes of corners [begin, end); unhashable corners are marked.
@@ -255,10 +250,10 @@ bool FormatConverter::weldVertices()
                 weldedVertices.push_back(corner);
                 hashes.push_back(hash);
                 hashable.push_back(cornerHashable[c]);
-                const SkinVertex& s = corner.restVertex;
-                keys.push_back({{s.position[0], s.position[1], s.position[2], s.normal[0], s.normal[1], s.normal[2], s.u, s.v},
-                                corner.linkCount,
-                                static_cast<std::uint32_t>(keyLinks.size())});
+                WeldKey& key = keys.emplace_back();
+                cornerValues(mesh.triangles[static_cast<std::size_t>(t)].vertices[k], key.values);
+                key.linkCount = corner.linkCount;
+                key.linkStart = static_cast<std::uint32_t>(keyLinks.size());
                 for (std::int32_t n = 0; n < corner.linkCount; ++n) keyLinks.push_back({corner.links.bone[n], corner.links.weight[n]});
                 if (cornerHashable[c] && (inTable + 1) * 2 > tableSize) {
                     tableSize *= 2;
