@@ -342,22 +342,21 @@ int ReferenceReader::readTriangles()
     for (const LineCursor& cursor : cursors)
         if (!cursor.failure().empty()) return refuse("cannot read the file: " + cursor.failure(), cursor.lineNumber());
     // The first refusal in file order is the one reading in order would give.
-    if (first.result != kSmdRead || first.next != first.stopAt) {
-        trianglesRead_ = first.next;
-        if (first.result != kSmdRead) model_.diagnostic = first.diagnostic;
-        else model_.diagnostic = {file_, cursor_.lineNumber(), "the triangles section changed while it was read"};
-        return first.result != kSmdRead ? first.result : kSmdMalformed;
-    }
-    for (std::size_t k = 0; k < shares.size(); ++k) {
-        const TriangleShare& share = *shares[k];
-        const bool whole = k + 1 == shares.size() || share.next == share.stopAt;
-        if (share.result != kSmdRead || !whole) {
-            trianglesRead_ = share.next;
-            if (share.result != kSmdRead) model_.diagnostic = share.diagnostic;
-            else model_.diagnostic = {file_, cursors[k].lineNumber(), "the triangles section changed while it was read"};
-            return share.result != kSmdRead ? share.result : kSmdMalformed;
+    // A share that stopped short of the next one's first triangle saw a
+    // section other than the one counted.
+    const auto stoppedEarly = [this](const TriangleShare& share, const LineCursor& cursor, bool last) -> int {
+        if (share.result == kSmdRead && (last || share.next == share.stopAt)) return kSmdRead;
+        trianglesRead_ = share.next;
+        if (share.result != kSmdRead) {
+            model_.diagnostic = share.diagnostic;
+            return share.result;
         }
-    }
+        model_.diagnostic = {file_, cursor.lineNumber(), "the triangles section changed while it was read"};
+        return kSmdMalformed;
+    };
+    if (const int r = stoppedEarly(first, cursor_, false); r != kSmdRead) return r;
+    for (std::size_t k = 0; k < shares.size(); ++k)
+        if (const int r = stoppedEarly(*shares[k], cursors[k], k + 1 == shares.size()); r != kSmdRead) return r;
     // Each share's links go after the ones before it.
     std::size_t links = mesh_.linkPool.size();
     for (const auto& pool : pools) links += pool.size();

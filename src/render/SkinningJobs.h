@@ -49,9 +49,9 @@ bool bindVerticesToHand(std::span<EngineVertex> vertices, const Matrix& handMatr
 // SMD skinning, corner by corner: triangle t's corner c goes to out[3t + c],
 // from bindVertices[3t + c] and the corner's links in linkPool, with the same
 // sums as skinVertices over the nodes' worldMatrix. False when out or
-// bindVertices is shorter than three corners a triangle (nothing written), or when a corner's links lie
-// outside the pool (the corner gets no links) or name a node outside nodes
-// (that link is left out).
+// bindVertices is shorter than three corners a triangle (nothing written), or
+// when a corner's links lie outside the pool (the corner gets no links) or
+// name a node outside nodes (that link is left out).
 bool skinTriangles(std::span<const SmdTriangle> triangles, std::span<const SmdVertex> bindVertices, std::span<const BoneLink> linkPool,
                    std::span<const SkeletonNode> nodes, std::span<SmdVertex> out);
 
