@@ -2,7 +2,7 @@
 
 #include "platform/Effect.h"
 
-#include <epoxy/gl.h>
+#include "GlFunctions.h"
 
 #include <cstring>
 #include <sstream>
@@ -350,9 +350,8 @@ GlDevice::~GlDevice()
 bool GlDevice::initialise(std::string& error)
 {
     if (initialised_) return true;
-    if (epoxy_gl_version() < 33 || epoxy_is_desktop_gl() == 0) {
-        error = "OpenGL 3.3 core is needed; the context offers " + std::to_string(epoxy_gl_version() / 10) + "." +
-                std::to_string(epoxy_gl_version() % 10);
+    if (const int version = currentGlVersion(); version < 33) {
+        error = "OpenGL 3.3 core is needed; the context offers " + std::to_string(version / 10) + "." + std::to_string(version % 10);
         return false;
     }
     std::string log;

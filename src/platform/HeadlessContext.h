@@ -1,7 +1,9 @@
 #pragma once
-// An OpenGL 3.3 core context with no window: EGL on Mesa's surfaceless
-// platform, drawing into a framebuffer object of a fixed size. For tests and
-// for rendering frames to image files.
+// An OpenGL 3.3 core context with no window to show, drawing into a
+// framebuffer object of a fixed size. For tests and for rendering frames to
+// image files. The context comes from the platform's half: EGL on Mesa's
+// surfaceless platform on Linux (linux/EglHeadlessContext.cpp), a hidden
+// window's WGL context on Windows (win32/WglHeadlessContext.cpp).
 
 #include <cstdint>
 #include <string>
@@ -17,7 +19,7 @@ public:
     HeadlessContext& operator=(const HeadlessContext&) = delete;
 
     // Makes the context current with its framebuffer bound; false with the
-    // reason when EGL, the surfaceless platform or GL 3.3 core is missing.
+    // reason when the platform cannot give an OpenGL 3.3 core context.
     bool create(int width, int height, std::string& error);
     void release();
     bool makeCurrent();
@@ -32,8 +34,16 @@ public:
     bool writePng(const std::string& path, std::string& error) const;
 
 private:
-    void* display_ = nullptr;
-    void* context_ = nullptr;
+    // The platform's half: makes a current 3.3 core context (and the GL
+    // functions usable), ends it, makes it current again.
+    bool openNativeContext(std::string& error);
+    void closeNativeContext();
+    bool makeNativeContextCurrent();
+
+    // The platform's handles: the EGL display and context, or the hidden
+    // window and its WglContext.
+    void* nativeSurface_ = nullptr;
+    void* nativeContext_ = nullptr;
     std::uint32_t framebuffer_ = 0;
     std::uint32_t colour_ = 0;
     std::uint32_t depth_ = 0;

@@ -2,7 +2,7 @@
 
 #include "platform/GlDevice.h"
 
-#include <epoxy/gl.h>
+#include "GlFunctions.h"
 
 namespace veskar {
 

@@ -1,12 +1,6 @@
 #include "platform/TextDrawer.h"
 
-#include <fontconfig/fontconfig.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_TRUETYPE_TABLES_H
-
 #include <algorithm>
-#include <cmath>
 
 namespace veskar {
 
@@ -52,56 +46,6 @@ char32_t nextCodePoint(const unsigned char*& p)
     return cp;
 }
 
-// The font file fontconfig picks for a family and weight, optionally one that
-// covers a code point; empty when fontconfig has nothing.
-bool matchFont(const char* family, bool bold, char32_t mustCover, std::string& path, int& index)
-{
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
-    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    if (mustCover) {
-        FcCharSet* chars = FcCharSetCreate();
-        FcCharSetAddChar(chars, mustCover);
-        FcPatternAddCharSet(pattern, FC_CHARSET, chars);
-        FcCharSetDestroy(chars);
-    }
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-    FcPatternDestroy(pattern);
-    if (!match) return false;
-    FcChar8* file = nullptr;
-    bool found = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file;
-    if (found) {
-        path = reinterpret_cast<const char*>(file);
-        if (FcPatternGetInteger(match, FC_INDEX, 0, &index) != FcResultMatch) index = 0;
-    }
-    FcPatternDestroy(match);
-    return found;
-}
-
-// Sizes a face so that its ascent plus descent, as Windows measures them, is
-// the cell height; returns the ascent in pixels.
-int setCellHeight(FT_Face face, int cellHeight)
-{
-    long ascent = face->ascender, descent = -face->descender;
-    if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2))) {
-        if (os2->usWinAscent + os2->usWinDescent > 0) {
-            ascent = os2->usWinAscent;
-            descent = os2->usWinDescent;
-        }
-    }
-    if (ascent + descent <= 0 || face->units_per_EM == 0) {
-        FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(cellHeight));
-        return cellHeight * 4 / 5;
-    }
-    const double em = static_cast<double>(cellHeight) * face->units_per_EM / static_cast<double>(ascent + descent);
-    FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(em * 64.0)), 72, 72);
-    return static_cast<int>(std::lround(static_cast<double>(cellHeight) * ascent / static_cast<double>(ascent + descent)));
-}
-
 } // namespace
 
 TextDrawer::~TextDrawer() { release(); }
@@ -115,32 +59,11 @@ bool TextDrawer::create(Device& device, int pixelHeight, bool bold, std::string&
     }
     device_ = &device;
     pixelHeight_ = pixelHeight;
-    bold_ = bold;
-    FT_Library library = nullptr;
-    if (FT_Init_FreeType(&library) != 0) {
-        error = "FreeType could not be started";
+    if (!faces_.open(pixelHeight, bold, error)) {
         release();
         return false;
     }
-    library_ = library;
-    if (!FcInit()) {
-        error = "fontconfig could not be started";
-        release();
-        return false;
-    }
-    std::string path;
-    int index = 0;
-    if (!matchFont("Liberation Sans", bold, 0, path, index)) {
-        error = "fontconfig finds no font for Liberation Sans";
-        release();
-        return false;
-    }
-    if (!openFace(path, index, error)) {
-        release();
-        return false;
-    }
-    fontPath_ = path;
-    ascent_ = setCellHeight(faces_[0].face, pixelHeight);
+    ascent_ = faces_.ascent();
 
     std::vector<std::uint8_t> clear(static_cast<std::size_t>(atlasSize_) * atlasSize_ * 4, 0);
     if (failed(device.createTexture(atlasSize_, atlasSize_, clear.data(), &atlas_))) {
@@ -156,44 +79,9 @@ void TextDrawer::release()
 {
     if (atlas_) atlas_->release();
     atlas_ = nullptr;
-    for (Face& f : faces_)
-        if (f.face) FT_Done_Face(f.face);
-    faces_.clear();
-    faceByPath_.clear();
+    faces_.close();
     glyphs_.clear();
-    if (library_) FT_Done_FreeType(library_);
-    library_ = nullptr;
     device_ = nullptr;
-}
-
-bool TextDrawer::openFace(const std::string& path, int index, std::string& error)
-{
-    FT_Face face = nullptr;
-    if (FT_New_Face(library_, path.c_str(), index, &face) != 0) {
-        error = path + ": FreeType cannot open the font";
-        return false;
-    }
-    faces_.push_back({face, path});
-    faceByPath_[path + "#" + std::to_string(index)] = static_cast<int>(faces_.size()) - 1;
-    return true;
-}
-
-int TextDrawer::faceFor(char32_t codePoint)
-{
-    for (std::size_t i = 0; i < faces_.size(); ++i)
-        if (FT_Get_Char_Index(faces_[i].face, codePoint) != 0) return static_cast<int>(i);
-    // Windows links a Korean font in for Hangul; fontconfig finds one covering
-    // the code point, NanumGothic when it is there.
-    std::string path;
-    int index = 0;
-    if (!matchFont("NanumGothic", bold_, codePoint, path, index)) return -1;
-    const auto known = faceByPath_.find(path + "#" + std::to_string(index));
-    if (known != faceByPath_.end()) return -1;  // already open and it lacks the code point
-    std::string error;
-    if (!openFace(path, index, error)) return -1;
-    const int added = static_cast<int>(faces_.size()) - 1;
-    setCellHeight(faces_[static_cast<std::size_t>(added)].face, pixelHeight_);
-    return FT_Get_Char_Index(faces_[static_cast<std::size_t>(added)].face, codePoint) != 0 ? added : -1;
 }
 
 void TextDrawer::resetAtlas()
@@ -208,21 +96,17 @@ void TextDrawer::resetAtlas()
 bool TextDrawer::rasterise(char32_t codePoint, Glyph& glyph)
 {
     // A code point no font has shows the main face's missing-glyph box.
-    FT_Face face = faces_[static_cast<std::size_t>(glyph.face < 0 ? 0 : glyph.face)].face;
-    const FT_UInt index = glyph.face < 0 ? 0 : FT_Get_Char_Index(face, codePoint);
-    if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0 ||
-        FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) != 0) {
+    GlyphImage image;
+    if (!faces_.render(glyph.face, codePoint, image)) {
         glyph.width = glyph.height = 0;
         glyph.inAtlas = true;
         return true;
     }
-    const FT_GlyphSlot slot = face->glyph;
-    const FT_Bitmap& bitmap = slot->bitmap;
-    glyph.advance = static_cast<int>((slot->advance.x + 32) >> 6);
-    glyph.left = slot->bitmap_left;
-    glyph.top = slot->bitmap_top;
-    glyph.width = static_cast<int>(bitmap.width);
-    glyph.height = static_cast<int>(bitmap.rows);
+    glyph.advance = image.advance;
+    glyph.left = image.left;
+    glyph.top = image.top;
+    glyph.width = image.width;
+    glyph.height = image.height;
     if (glyph.width == 0 || glyph.height == 0) {
         glyph.inAtlas = true;
         return true;
@@ -239,14 +123,11 @@ bool TextDrawer::rasterise(char32_t codePoint, Glyph& glyph)
     shelfX_ += glyph.width + 1;
     shelfHeight_ = std::max(shelfHeight_, glyph.height);
     for (int y = 0; y < glyph.height; ++y) {
-        const unsigned char* row = bitmap.buffer + static_cast<std::ptrdiff_t>(y) * bitmap.pitch;
+        const std::uint8_t* row = image.coverage.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(glyph.width);
         std::uint8_t* out = atlas_->rgba.data() + (static_cast<std::size_t>(glyph.atlasY + y) * atlasSize_ + glyph.atlasX) * 4;
         for (int x = 0; x < glyph.width; ++x, out += 4) {
-            std::uint8_t coverage = 0;
-            if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) coverage = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
-            else coverage = row[x];
             out[0] = out[1] = out[2] = 255;
-            out[3] = coverage;
+            out[3] = row[x];
         }
     }
     glyph.inAtlas = true;
@@ -266,7 +147,7 @@ bool TextDrawer::prepareGlyphs(const char* utf8)
             auto found = glyphs_.find(cp);
             if (found == glyphs_.end()) {
                 Glyph g;
-                g.face = faceFor(cp);
+                g.face = faces_.faceFor(cp);
                 found = glyphs_.emplace(cp, g).first;
             }
             if (!found->second.inAtlas && !rasterise(cp, found->second)) full = true;

@@ -1,18 +1,16 @@
 #pragma once
-// Overlay text in the manner of a D3DX font: Liberation Sans (Arial's metric
-// twin) of a given cell height, glyphs rasterised by FreeType into an atlas
-// texture on the device, and code points that face lacks (Hangul) taken from
-// another font fontconfig finds, NanumGothic first.
+// Overlay text in the manner of a D3DX font: Arial or its metric twin
+// Liberation Sans of a given cell height, glyphs rasterised by the platform's
+// font faces (FontFaces.h) into an atlas texture on the device, and code
+// points that face lacks (Hangul) taken from a Korean font.
 
 #include "platform/Device.h"
+#include "platform/FontFaces.h"
 
 #include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
-
-struct FT_LibraryRec_;
-struct FT_FaceRec_;
 
 namespace veskar {
 
@@ -41,39 +39,28 @@ public:
     const std::vector<TextQuad>& layout(const char* utf8, const Rect& rect);
 
     int pixelHeight() const { return pixelHeight_; }
-    const std::string& fontPath() const { return fontPath_; }
+    const std::string& fontPath() const { return faces_.mainPath(); }
     const Texture* atlas() const { return atlas_; }
 
 private:
     struct Glyph {
-        int face = -1;       // index into faces_, -1 when no font has it
+        int face = -1;       // the FontFaces face, -1 when no font has it
         int atlasX = 0, atlasY = 0, width = 0, height = 0;
         int left = 0, top = 0;  // bitmap offset from the pen, top measured up from the baseline
         int advance = 0;
         bool inAtlas = false;
     };
-    struct Face {
-        FT_FaceRec_* face = nullptr;
-        std::string path;
-    };
-
-    bool openFace(const std::string& path, int index, std::string& error);
-    int faceFor(char32_t codePoint);
     bool rasterise(char32_t codePoint, Glyph& glyph);
     bool prepareGlyphs(const char* utf8);
     void resetAtlas();
 
     Device* device_ = nullptr;
     Texture* atlas_ = nullptr;
-    FT_LibraryRec_* library_ = nullptr;
-    std::vector<Face> faces_;            // faces_[0] is the main face
-    std::unordered_map<std::string, int> faceByPath_;
+    FontFaces faces_;
     std::unordered_map<char32_t, Glyph> glyphs_;
     std::vector<TextQuad> quads_;
-    std::string fontPath_;
     int pixelHeight_ = 0;
     int ascent_ = 0;
-    bool bold_ = false;
     int atlasSize_ = 512;
     int shelfX_ = 0, shelfY_ = 0, shelfHeight_ = 0;
     bool atlasDirty_ = false;
