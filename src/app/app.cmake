@@ -12,4 +12,7 @@ add_library(veskar_app STATIC
 target_link_libraries(veskar_app PUBLIC veskar_render veskar_platform_host)
 
 add_executable(veskar cli/ViewerMain.cpp)
-target_link_libraries(veskar PRIVATE veskar_app veskar_platform_qt)
+target_link_libraries(veskar PRIVATE veskar_app veskar_platform_window veskar_program_entry)
+if(VESKAR_WINDOW_RESOURCES)
+  target_sources(veskar PRIVATE ${VESKAR_WINDOW_RESOURCES})
+endif()

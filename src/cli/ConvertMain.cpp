@@ -1,6 +1,7 @@
 #include "cli/ConvertTool.h"
+#include "platform/ProgramEntry.h"
 
-int main(int argc, char** argv)
+int veskar::programMain(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     return veskar::runConvertTool(args);

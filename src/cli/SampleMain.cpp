@@ -3,6 +3,7 @@
 
 #include "cli/LargeSmd.h"
 #include "cli/SampleCharacter.h"
+#include "platform/ProgramEntry.h"
 
 #include <charconv>
 #include <cstdio>
@@ -161,7 +162,7 @@ int runLargeAnimation(int argc, char** argv)
 
 } // namespace
 
-int main(int argc, char** argv)
+int veskar::programMain(int argc, char** argv)
 {
     if (argc < 2) return usageError("no command given");
     const std::string_view command = argv[1];

@@ -5,8 +5,9 @@
 #include "import/ConsoleLog.h"
 #include "platform/Console.h"
 #include "platform/HeadlessHost.h"
+#include "platform/ProgramEntry.h"
 #include "platform/Shell.h"
-#include "platform/qt/QtHost.h"
+#include "platform/WindowHost.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -116,7 +117,7 @@ int parse(int argc, char** argv, Options& options)
 
 } // namespace
 
-int main(int argc, char** argv)
+int veskar::programMain(int argc, char** argv)
 {
     Options options;
     if (const int r = parse(argc, argv, options)) return r == 1 ? 0 : 2;
@@ -142,10 +143,10 @@ int main(int argc, char** argv)
         application.shutdown();
         host.destroy();
     } else {
-        QtHost host;
-        code = application.run(host, 0);
+        const std::unique_ptr<Host> host = makeWindowHost();
+        code = application.run(*host, 0);
         application.shutdown();
-        host.destroy();
+        host->destroy();
     }
     setShell(nullptr);
     ConsoleLog::shutDown();

@@ -111,7 +111,8 @@ int clampLinkCount(std::int32_t count, bool& valid)
 // so every result is the same bit for bit; the VEX forms avoid the register
 // copies of two-operand SSE and the stalls of mixing it with AVX code run
 // before. Measured on a 100,000-vertex stream: 1.4 to 1.8 times as fast.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// The choice at load time needs ELF's ifunc; Windows builds run the SSE loops.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && defined(__ELF__)
 #define VESKAR_SKINNING_CLONES __attribute__((target_clones("avx", "default")))
 #else
 #define VESKAR_SKINNING_CLONES

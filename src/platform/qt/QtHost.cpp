@@ -1,6 +1,7 @@
 #include "platform/qt/QtHost.h"
 
 #include "platform/GlDevice.h"
+#include "platform/WindowHost.h"
 #include "platform/qt/QtShell.h"
 
 #include <QApplication>
@@ -645,5 +646,11 @@ void QtHost::destroy()
 QMainWindow* QtHost::mainWindow() const { return impl_->main; }
 
 QWindow* QtHost::clientWindow() const { return impl_->client; }
+
+} // namespace veskar
+
+namespace veskar {
+
+std::unique_ptr<Host> makeWindowHost() { return std::make_unique<QtHost>(); }
 
 } // namespace veskar

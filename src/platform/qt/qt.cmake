@@ -16,6 +16,8 @@ add_library(veskar_platform_qt STATIC
   ${CMAKE_CURRENT_LIST_DIR}/QtShell.cpp
 )
 target_link_libraries(veskar_platform_qt PUBLIC veskar_platform_host Qt6::Widgets Qt6::Gui)
+# The viewer's window host.
+add_library(veskar_platform_window ALIAS veskar_platform_qt)
 
 if(VESKAR_BUILD_TESTS)
   find_package(GTest REQUIRED)

@@ -1,3 +1,5 @@
+// The Linux half of the console sink: the bytes go to standard output as they are.
+
 #include "platform/Console.h"
 
 #include <cstdio>
