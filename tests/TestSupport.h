@@ -5,6 +5,7 @@
 #include "import/ConsoleLog.h"
 #include "platform/Console.h"
 #include "platform/Shell.h"
+#include "platform/Utf8Path.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,8 @@ public:
         fs::remove_all(path_, ec);
     }
     const fs::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    // UTF-8, with '/' between folders on every system.
+    std::string file(const std::string& name) const { return utf8FromPath(path_ / pathFromUtf8(name)); }
 
 private:
     fs::path path_;
@@ -42,13 +44,20 @@ private:
 
 inline void writeText(const std::string& path, const std::string& text)
 {
-    std::ofstream out(path, std::ios::binary);
+    std::ofstream out(pathFromUtf8(path), std::ios::binary);
     out << text;
+}
+
+// Whether both names reach the same existing file.
+inline bool sameFile(const std::string& a, const std::string& b)
+{
+    std::error_code ec;
+    return fs::equivalent(pathFromUtf8(a), pathFromUtf8(b), ec);
 }
 
 inline std::string readText(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathFromUtf8(path), std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();

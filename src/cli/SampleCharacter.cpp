@@ -1,4 +1,5 @@
 #include "cli/SampleCharacter.h"
+#include "platform/Utf8Path.h"
 
 #include <stb/stb_image_write.h>
 
@@ -907,12 +908,13 @@ bool writeCharacterSet(const std::string& directory, std::vector<std::string>& w
 {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::create_directories(directory, ec);
+    const fs::path folder = pathFromUtf8(directory);
+    fs::create_directories(folder, ec);
     if (ec) {
         error = "cannot create directory " + directory + ": " + ec.message();
         return false;
     }
-    if (!fs::is_directory(directory, ec)) {
+    if (!fs::is_directory(folder, ec)) {
         error = directory + " is not a directory";
         return false;
     }
@@ -932,7 +934,7 @@ bool writeCharacterSet(const std::string& directory, std::vector<std::string>& w
         {"weapon.png", nullptr, paintWeaponTexture},
     };
     for (const Output& out : outputs) {
-        const std::string path = (fs::path(directory) / out.name).string();
+        const std::string path = utf8FromPath(folder / out.name);
         const bool ok = out.document != nullptr ? writeTextFile(path, formatSmd(out.document()), error)
                                                 : writePng(path, out.picture(kTextureSize), error);
         if (!ok) return false;

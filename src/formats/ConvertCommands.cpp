@@ -3,6 +3,7 @@
 
 #include "formats/FormatConverter.h"
 #include "import/ConsoleLog.h"
+#include "platform/Utf8Path.h"
 
 #include <filesystem>
 #include <system_error>
@@ -31,7 +32,7 @@ bool FormatConverter::nameOutput(const std::string& path, const char* extension)
     outputName = dot == std::string::npos ? fileName + "." + extension : fileName.substr(0, dot + 1) + extension;
     outputPath = sourceDirectory + outputName;
     std::error_code ec;
-    if (outputPath == path || std::filesystem::equivalent(outputPath, path, ec)) {
+    if (outputPath == path || std::filesystem::equivalent(pathFromUtf8(outputPath), pathFromUtf8(path), ec)) {
         diagnostic = {path, 0, "the output " + outputName + " would overwrite the source file"};
         return false;
     }

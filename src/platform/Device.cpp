@@ -1,6 +1,7 @@
 #include "platform/Device.h"
 
 #include "platform/Effect.h"
+#include "platform/Utf8Path.h"
 
 #include <fstream>
 #include <iterator>
@@ -140,7 +141,7 @@ Result Device::createEffectFromFile(const char* path, Effect** out, std::string*
 {
     if (!out || !path) return kInvalidCall;
     *out = nullptr;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathFromUtf8(path), std::ios::binary);
     if (!in) {
         if (errors) *errors = std::string(path) + ": cannot open the effect file: " + std::strerror(errno);
         return kFail;

@@ -1,6 +1,7 @@
 #include "platform/TextureFile.h"
 
 #include "platform/Device.h"
+#include "platform/Utf8Path.h"
 
 #include <stb/stb_image.h>
 
@@ -29,14 +30,14 @@ std::string resolveTexturePath(const std::string& path)
     std::string portable = path;
     std::replace(portable.begin(), portable.end(), '\\', '/');
     std::error_code ec;
-    if (fs::is_regular_file(portable, ec)) return portable;
+    if (fs::is_regular_file(pathFromUtf8(portable), ec)) return portable;
 
     // Walk the path component by component, matching each ignoring case.
-    const fs::path p(portable);
+    const fs::path p = pathFromUtf8(portable);
     fs::path current = p.has_root_path() ? p.root_path() : fs::path(".");
     bool relative = !p.has_root_path();
     for (const auto& part : p.relative_path()) {
-        const std::string name = part.string();
+        const std::string name = utf8FromPath(part);
         if (name.empty() || name == ".") continue;
         fs::path candidate = current / part;
         if (name == ".." || fs::exists(candidate, ec)) {
@@ -45,7 +46,7 @@ std::string resolveTexturePath(const std::string& path)
         }
         bool found = false;
         for (fs::directory_iterator it(current, ec), end; !ec && it != end; it.increment(ec)) {
-            if (equalsIgnoringCase(it->path().filename().string(), name)) {
+            if (equalsIgnoringCase(utf8FromPath(it->path().filename()), name)) {
                 current = it->path();
                 found = true;
                 break;
@@ -53,7 +54,7 @@ std::string resolveTexturePath(const std::string& path)
         }
         if (!found) return portable;
     }
-    std::string result = current.string();
+    std::string result = utf8FromPath(current);
     if (relative && result.rfind("./", 0) == 0 && portable.rfind("./", 0) != 0) result = result.substr(2);
     return result;
 }
@@ -65,7 +66,7 @@ Result createTextureFromFile(Device* device, const char* path, Texture** out)
     if (!device || !path) return kInvalidCall;
     const std::string resolved = resolveTexturePath(path);
     std::error_code ec;
-    if (!fs::is_regular_file(resolved, ec)) return kFail;
+    if (!fs::is_regular_file(pathFromUtf8(resolved), ec)) return kFail;
     int width = 0, height = 0, channels = 0;
     stbi_uc* pixels = stbi_load(resolved.c_str(), &width, &height, &channels, 4);
     if (!pixels) return kFail;
