@@ -3,7 +3,7 @@
 // rasteriser behind one interface. The main face is Arial's metric twin
 // (Liberation Sans) or Arial itself; code points it lacks, Hangul above all,
 // come from a Korean face found on demand. Linux: FreeType with fontconfig
-// (linux/FreeTypeFaces.cpp). Windows: stb_truetype with the fonts folder
+// (posix/FreeTypeFaces.cpp). Windows: stb_truetype with the fonts folder
 // (win32/StbTrueTypeFaces.cpp).
 
 #include <cstdint>

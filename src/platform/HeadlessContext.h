@@ -2,7 +2,7 @@
 // An OpenGL 3.3 core context with no window to show, drawing into a
 // framebuffer object of a fixed size. For tests and for rendering frames to
 // image files. The context comes from the platform's half: EGL on Mesa's
-// surfaceless platform on Linux (linux/EglHeadlessContext.cpp), a hidden
+// surfaceless platform on Linux (posix/EglHeadlessContext.cpp), a hidden
 // window's WGL context on Windows (win32/WglHeadlessContext.cpp).
 
 #include <cstdint>

@@ -11,11 +11,11 @@ add_library(veskar_platform_gl STATIC
   ${VESKAR_PLATFORM_DIR}/GlDevice.cpp
   ${VESKAR_PLATFORM_DIR}/HeadlessContext.cpp
   ${VESKAR_PLATFORM_DIR}/TextDrawer.cpp
-  ${VESKAR_PLATFORM_DIR}/linux/EglHeadlessContext.cpp
-  ${VESKAR_PLATFORM_DIR}/linux/FreeTypeFaces.cpp
+  ${VESKAR_PLATFORM_DIR}/posix/EglHeadlessContext.cpp
+  ${VESKAR_PLATFORM_DIR}/posix/FreeTypeFaces.cpp
 )
 # GlFunctions.h: libepoxy's entry points here, the loader's on Windows.
-target_include_directories(veskar_platform_gl PUBLIC ${VESKAR_PLATFORM_DIR}/linux)
+target_include_directories(veskar_platform_gl PUBLIC ${VESKAR_PLATFORM_DIR}/posix)
 target_link_libraries(veskar_platform_gl
   PUBLIC veskar_platform_core
   PRIVATE PkgConfig::VESKAR_EPOXY PkgConfig::VESKAR_FONTS
