@@ -18,6 +18,9 @@ foreach(entry stb tiny_gltf.h nlohmann)
 endforeach()
 include_directories(SYSTEM ${VESKAR_HOST_HEADERS})
 
+# Tests run the programs through Wine, in a prefix under the build folder.
+set(CMAKE_CROSSCOMPILING_EMULATOR bash ${PROJECT_SOURCE_DIR}/tests/windows/wine_run.sh ${CMAKE_BINARY_DIR}/wine)
+
 if(VESKAR_BUILD_TESTS)
   # The sources under /usr/src/googletest (libgtest-dev), built with the
   # cross compiler; find_package(GTest) then finds these targets.

@@ -28,5 +28,6 @@ set(ENV{PKG_CONFIG_SYSROOT_DIR} /usr/${VESKAR_MINGW_TRIPLE})
 # winpthreads go into each executable.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# Tests run the Windows executables through Wine, with a prefix of the build's own.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-exec.sh)
+# Programs built here run through Wine (WindowsBuild.cmake gives it a prefix
+# of the build's own).
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)

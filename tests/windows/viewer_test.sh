@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# The Windows viewer under Wine, in a virtual X server of its own: the
+# headless picture of the sample against the Linux viewer's, then the window
+# (title, client size), Space, the Open dialog with a Korean file name, and
+# Esc. Models are read from a folder whose name has a space and Hangul.
+# Usage: viewer_test.sh WINDOWS_BIN LINUX_BIN RUNNER...   (run from the repository root)
+#   WINDOWS_BIN  folder holding veskar.exe
+#   LINUX_BIN    folder holding the Linux veskar, veskar-sample and veskar-convert
+#   RUNNER       what runs a Windows program here (wine)
+set -u
+
+windows_bin=${1:?usage: $0 WINDOWS_BIN LINUX_BIN RUNNER...}
+linux_bin=${2:?}
+shift 2
+runner=("$@")
+
+for tool in Xvfb openbox xdotool import convert od; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIP: $tool is not installed (packages: xvfb openbox xdotool imagemagick)"
+        exit 0
+    fi
+done
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); echo "ok   - $1"; }
+fail() { failed=$((failed + 1)); echo "FAIL - $1"; }
+check() { # check DESCRIPTION CONDITION...
+    local what=$1
+    shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-win32.XXXXXX")
+xvfb_pid=
+wm_pid=
+viewer_pid=
+cleanup() {
+    for pid in $viewer_pid $wm_pid $xvfb_pid; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    if [[ -n ${VESKAR_GUI_KEEP:-} ]]; then echo "kept $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+wait_until() { # wait_until SECONDS COMMAND...: polls every 0.2 s
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        ((SECONDS >= deadline)) && return 1
+        sleep 0.2
+    done
+}
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+if ! wait_until 20 grep -q '[0-9]' "$work/display"; then
+    echo "Xvfb did not start:"
+    cat "$work/xvfb.log"
+    exit 1
+fi
+export DISPLAY=:$(tr -dc '0-9' <"$work/display")
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+wm_pid=$!
+sleep 1
+
+# The sample, made and converted by the Linux programs, in a folder with a
+# space and Hangul in its name; the Open dialog gets a Korean file name in a
+# folder it can be typed into.
+data="$work/내 모델"
+dialog="$work/my models"
+mkdir -p "$data" "$dialog"
+if ! { "$linux_bin/veskar-sample" character "$data" && "$linux_bin/veskar-convert" ref "$data/hero.smd" "$data/weapon.smd"; } >"$work/sample.log" 2>&1; then
+    echo "could not make the sample:"
+    cat "$work/sample.log"
+    exit 1
+fi
+cp "$data/hero.smd" "$dialog/영웅 캐릭터.smd"
+cp "$data/"*.png "$dialog/"
+windows_name() { local p=$1; echo "Z:${p//\//\\}"; }  # Wine's Z: is the root folder
+
+background='r == 0 && g == 64 && b == 64'
+cyan='r <= 60 && g >= 150 && b >= 150 && g - b < 30'
+# count IMAGE GEOMETRY CONDITION: pixels of the box whose r, g, b satisfy the condition.
+count() {
+    convert "$1" -crop "$2" +repage -depth 8 rgb:- 2>/dev/null | od -An -v -tu1 -w3 |
+        awk "{r = \$1; g = \$2; b = \$3} $3 {n++} END {print n + 0}"
+}
+# right_edge IMAGE GEOMETRY: one past the rightmost cyan pixel of the box.
+right_edge() {
+    local width=${2%%x*}
+    convert "$1" -crop "$2" +repage -depth 8 rgb:- 2>/dev/null | od -An -v -tu1 -w3 |
+        awk -v w="$width" "{r = \$1; g = \$2; b = \$3} $cyan {x = (NR - 1) % w; if (x + 1 > m) m = x + 1} END {print m + 0}"
+}
+near() { # near A B PERCENT: A within PERCENT of B
+    awk -v a="$1" -v b="$2" -v p="$3" 'BEGIN {d = a - b; if (d < 0) d = -d; exit !(b > 0 && d * 100 <= p * b)}'
+}
+
+echo "# headless: the same picture as the Linux viewer's"
+scene=(--open-kovr1-mref "$data/hero.mRef" --open-weapon-mref "$data/weapon.mRef")
+start=$SECONDS
+"${runner[@]}" "$windows_bin/veskar.exe" --headless --frames 30 --screenshot "$work/windows.png" "${scene[@]}" >"$work/windows-headless.log" 2>&1
+status=$?
+echo "  ($((SECONDS - start)) s)"
+"$linux_bin/veskar" --headless --frames 30 --screenshot "$work/linux.png" "${scene[@]}" >"$work/linux-headless.log" 2>&1
+if [[ $status == 0 && -s $work/windows.png && -s $work/linux.png ]]; then
+    pass "headless mode writes the picture (exit status 0)"
+    differing=$(compare -metric AE -fuzz 4% -crop 800x440+0+160 "$work/windows.png" "$work/linux.png" null: 2>&1 | tr -dc '0-9')
+    check "below the overlay the pixels are the Linux viewer's (${differing:-?} of 352000 differ)" [ "${differing:-999999}" -le 1000 ]
+    check "the sword and the character are there" [ "$(count "$work/windows.png" 100x140+350+155 "!($background)")" -ge 2000 ]
+    # The FPS line (the first) depends on the machine's speed. Glyphs come
+    # from stb_truetype on Windows and FreeType here, so each line is
+    # compared by its ink and its length, not pixel by pixel.
+    for i in 1 2 3 4 5 6; do
+        box=800x18+0+$((12 + 20 * i))
+        w=$(count "$work/windows.png" "$box" "$cyan") l=$(count "$work/linux.png" "$box" "$cyan")
+        we=$(right_edge "$work/windows.png" "$box") le=$(right_edge "$work/linux.png" "$box")
+        check "overlay line $((i + 1)): ink $w against $l, ends at $we against $le" \
+            eval 'near "$w" "$l" 25 && [ $((we - le)) -le 6 ] && [ $((le - we)) -le 6 ]'
+    done
+else
+    fail "headless mode writes the picture (exit status $status)"
+    sed 's/^/    /' "$work/windows-headless.log"
+fi
+
+echo "# the window"
+main_window=
+start_viewer() { # start_viewer ARGS...: starts it and waits for its window
+    "${runner[@]}" "$windows_bin/veskar.exe" "$@" >"$work/window.log" 2>&1 &
+    viewer_pid=$!
+    find_main() { main_window=$(xdotool search --onlyvisible --name '^\[Tavimor\] Veskar$' 2>/dev/null | head -n 1); [[ -n $main_window ]]; }
+    wait_until 60 find_main
+}
+shot() { import -window "$main_window" "$work/$1.png" 2>/dev/null; }
+keys() {
+    timeout 10 xdotool windowactivate --sync "$main_window" >/dev/null 2>&1
+    xdotool key --delay 80 "$@"
+}
+# The client area is the one teal rectangle of the window.
+client_box() { convert "$work/$1.png" -fill black +opaque 'rgb(0,64,64)' -fill white -opaque 'rgb(0,64,64)' -trim -format '%wx%h' info: 2>/dev/null; }
+middle=160x300+320+150
+
+if start_viewer --open-kovr1-mref "$data/hero.mRef"; then
+    pass "a window titled \"[Tavimor] Veskar\" appears"
+    sleep 2
+    shot solid
+    check "its client area is 800x600 ($(client_box solid))" [ "$(client_box solid)" = 800x600 ]
+    solid=$(count "$work/solid.png" $middle "!($background)")
+    check "the character named on the command line (Hangul, a space) is drawn ($solid pixels)" [ "$solid" -ge 3000 ]
+
+    keys space
+    sleep 1
+    shot wire
+    wire=$(count "$work/wire.png" $middle "!($background)")
+    check "Space draws it as a wireframe ($wire of $solid pixels left)" [ "$wire" -lt $((solid * 7 / 10)) ]
+
+    keys alt+f c
+    sleep 1
+    shot clean
+    check "File > Clean empties the scene" [ "$(count "$work/clean.png" 40x200+330+150 "!($background) && !(r == 0 && g == 255 && b == 0)")" -le 50 ]
+
+    keys alt+o s r
+    find_dialog() { xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1; }
+    if wait_until 20 find_dialog; then
+        pass "Open > SMD > Ref opens the Open dialog"
+        dialog_window=$(xdotool search --onlyvisible --name '^Open$' | head -n 1)
+        timeout 10 xdotool windowactivate --sync "$dialog_window" >/dev/null 2>&1
+        # Into the folder, then from the list (Hangul cannot be typed here)
+        # its one file: the Korean name goes through the dialog as UTF-16.
+        xdotool type --delay 20 "$(windows_name "$dialog")"
+        xdotool key --delay 300 Return shift+Tab Home space Return
+        gone() { ! find_dialog; }
+        wait_until 20 gone && pass "the dialog closes on the chosen file" || fail "the dialog closes on the chosen file"
+        sleep 2
+        shot opened
+        check "the Korean-named SMD reference is drawn" [ "$(count "$work/opened.png" $middle "!($background)")" -ge 3000 ]
+    else
+        fail "Open > SMD > Ref opens the Open dialog"
+    fi
+
+    keys Escape
+    exited() { ! kill -0 "$viewer_pid" 2>/dev/null; }
+    if wait_until 20 exited; then
+        wait "$viewer_pid"
+        status=$?
+        viewer_pid=
+        check "Esc ends the program with status 0 (got $status)" [ "$status" -eq 0 ]
+    else
+        fail "Esc ends the program"
+    fi
+else
+    fail "a window titled \"[Tavimor] Veskar\" appears"
+    sed 's/^/    /' "$work/window.log"
+fi
+
+echo "$passed passed, $failed failed"
+[[ $failed == 0 ]]
