@@ -10,7 +10,9 @@ void Win32Shell::messageBox(const char* text, const char* caption)
 {
     const std::wstring wideText = widen(text ? text : "");
     const std::wstring wideCaption = widen(caption ? caption : "");
-    MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(), MB_OK);
+    // No owner window, as ever; task-modal so the program's windows wait for it,
+    // and brought to the front, since a window manager may hold it back.
+    MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(), MB_OK | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
 } // namespace veskar
