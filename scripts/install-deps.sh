@@ -13,6 +13,9 @@ packages=(
   xvfb xdotool openbox imagemagick x11-utils xauth
   clang libclang-rt-14-dev libfuzzer-14-dev
   time
+  # The Windows build: the cross compiler, googletest's sources to build with
+  # it, and Wine to run the result (tests and the release package's sample).
+  g++-mingw-w64-x86-64-posix googletest wine wine64
 )
 
 missing=()

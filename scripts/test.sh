@@ -1,17 +1,42 @@
 #!/usr/bin/env bash
 # The whole test suite on a fresh Debian 12 machine: packages, a sanitizer
-# build (ASan + UBSan, warnings as errors), every unit and corpus test, then
-# each fuzz target for a bounded time.
+# build (ASan + UBSan, warnings as errors), every unit and corpus test, each
+# fuzz target for a bounded time, then the Windows build (mingw-w64) with its
+# tests under Wine, compared with the Linux programs just built. Each part's
+# time is printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
 jobs=$(nproc)
+times=()
+timed() { # timed LABEL COMMAND...
+    local label=$1 start=$SECONDS
+    shift
+    "$@"
+    times+=("$(printf '%-22s %5d s' "$label" $((SECONDS - start)))")
+}
+report() {
+    echo
+    echo "Time per part:"
+    printf '  %s\n' "${times[@]}"
+}
+trap report EXIT
 
-cmake --preset asan
-cmake --build --preset asan -j "$jobs"
-ctest --preset asan -j "$jobs"
+timed "packages" scripts/install-deps.sh
+
+timed "linux configure" cmake --preset asan
+timed "linux build" cmake --build --preset asan -j "$jobs"
+timed "linux tests" ctest --preset asan -j "$jobs"
 
 if [ -x fuzz/run_all.sh ]; then
-  fuzz/run_all.sh "${VESKAR_FUZZ_SECONDS:-60}"
+    timed "fuzzing" fuzz/run_all.sh "${VESKAR_FUZZ_SECONDS:-60}"
 fi
+
+# Windows: a fresh Wine prefix each run (its first test makes it).
+windows=build/windows-release
+timed "windows configure" cmake --preset windows-release -DVESKAR_LINUX_BIN="$PWD/build/asan/src"
+timed "windows build" cmake --build --preset windows-release -j "$jobs"
+WINEPREFIX=$PWD/$windows/wine wineserver -k 2>/dev/null || true
+rm -rf "$windows/wine"
+timed "windows tests (wine)" ctest --preset windows-release -j "$jobs"
+WINEPREFIX=$PWD/$windows/wine wineserver -k 2>/dev/null || true
