@@ -20,9 +20,10 @@ rm -rf "$stage"
 mkdir -p "$stage/sample"
 for program in veskar veskar-convert veskar-sample; do
     find "$build" -name "$program.exe" -not -path "*/$name/*" -exec cp {} "$stage/" \; -quit
+    x86_64-w64-mingw32-strip "$stage/$program.exe"
 done
 cp -r Shaders "$stage/"
-run=(bash tests/windows/wine_run.sh "$root/$build/wine")
+run=(bash "$root/tests/windows/wine_run.sh" "$root/$build/wine")
 (
     cd "$stage"
     "${run[@]}" veskar-sample.exe character sample >/dev/null
