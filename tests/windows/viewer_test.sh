@@ -123,6 +123,15 @@ else
     sed 's/^/    /' "$work/windows-headless.log"
 fi
 
+echo "# the command line"
+"${runner[@]}" "$windows_bin/veskar.exe" --bogus >"$work/bogus.out" 2>"$work/bogus.err"
+status=$?
+check "an unknown option exits with 2 and is named" eval '[ $status -eq 2 ] && grep -q -- --bogus "$work/bogus.err"'
+"${runner[@]}" "$windows_bin/veskar.exe" --help >"$work/help-windows.out" 2>&1
+status=$?
+"$linux_bin/veskar" --help >"$work/help-linux.out" 2>&1
+check "--help exits with 0 and says what the Linux viewer says" eval '[ $status -eq 0 ] && cmp -s "$work/help-windows.out" "$work/help-linux.out"'
+
 echo "# the window"
 main_window=
 start_viewer() { # start_viewer ARGS...: starts it and waits for its window
