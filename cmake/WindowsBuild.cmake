@@ -17,6 +17,7 @@ foreach(entry stb tiny_gltf.h nlohmann)
   endif()
 endforeach()
 include_directories(SYSTEM ${VESKAR_HOST_HEADERS})
+set(VESKAR_STB_INCLUDE_DIR ${VESKAR_HOST_HEADERS} CACHE PATH "Folder holding stb/stb_image.h")
 
 # Tests run the programs through Wine, in a prefix under the build folder.
 set(CMAKE_CROSSCOMPILING_EMULATOR bash ${PROJECT_SOURCE_DIR}/tests/windows/wine_run.sh ${CMAKE_BINARY_DIR}/wine)

@@ -24,7 +24,13 @@ trap report EXIT
 
 timed "packages" scripts/install-deps.sh
 
-timed "linux configure" cmake --preset asan
+timed "linux configure" cmake --preset asan -DVESKAR_BUILD_VIEWER=ON
+# The packages above include the viewer's; a build without it would leave its
+# tests out without failing.
+if ! grep -qx 'VESKAR_BUILD_VIEWER:BOOL=ON' build/asan/CMakeCache.txt; then
+  echo "test.sh: the viewer is not configured (see the warning above); its tests would not run" >&2
+  exit 1
+fi
 timed "linux build" cmake --build --preset asan -j "$jobs"
 timed "linux tests" ctest --preset asan -j "$jobs"
 
@@ -34,7 +40,7 @@ fi
 
 # Windows: a fresh Wine prefix each run (its first test makes it).
 windows=build/windows-release
-timed "windows configure" cmake --preset windows-release -DVESKAR_LINUX_BIN="$PWD/build/asan/src"
+timed "windows configure" cmake --preset windows-release -DVESKAR_BUILD_VIEWER=ON -DVESKAR_LINUX_BIN="$PWD/build/asan/src"
 timed "windows build" cmake --build --preset windows-release -j "$jobs"
 WINEPREFIX=$PWD/$windows/wine wineserver -k 2>/dev/null || true
 rm -rf "$windows/wine"

@@ -2,7 +2,7 @@
 
 #include "platform/Effect.h"
 
-#include "GlFunctions.h"
+#include "platform/GlFunctions.h"
 
 #include <cstring>
 #include <sstream>

@@ -1,6 +1,6 @@
 #include "platform/HeadlessContext.h"
 
-#include "GlFunctions.h"
+#include "platform/GlFunctions.h"
 
 #include <stb/stb_image_write.h>
 

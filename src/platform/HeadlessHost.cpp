@@ -2,7 +2,7 @@
 
 #include "platform/GlDevice.h"
 
-#include "GlFunctions.h"
+#include "platform/GlFunctions.h"
 
 namespace veskar {
 

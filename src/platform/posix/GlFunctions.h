@@ -1,8 +1,8 @@
 #pragma once
 // The OpenGL entry points the device calls. Here libepoxy resolves them on
 // first use; the Windows build has its own loader behind a header of the same
-// name (platform/win32/GlFunctions.h). The build puts one of the two folders
-// on the include path.
+// name (platform/win32/GlFunctions.h); src/platform/CMakeLists.txt makes
+// "platform/GlFunctions.h" the one for the system built for.
 
 #include <epoxy/gl.h>
 

@@ -3,7 +3,8 @@
 // our own, named as the GL functions, that loadGlFunctions() fills from the
 // current WGL context (GlFunctionList.h lists them). opengl32.dll itself
 // exports only OpenGL 1.1. The Linux build has libepoxy behind a header of the
-// same name; the build puts one of the two folders on the include path.
+// same name; src/platform/CMakeLists.txt makes "platform/GlFunctions.h" the
+// one for the system built for.
 //
 // A translation unit that needs <windows.h> as well includes it first: it
 // defines APIENTRY, which otherwise is defined empty here (x86-64 has one
