@@ -40,6 +40,9 @@ bool samePath(const std::string& a, const std::string& b)
     return a == b || std::filesystem::equivalent(a, b, ec);
 }
 
+// "1 vertex", "2 vertices".
+std::string counted(std::size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+
 // A few names of a list, for one line of standard error.
 template <typename NameOf>
 std::string someNames(const std::vector<std::int32_t>& items, NameOf nameOf)
@@ -225,32 +228,30 @@ void attachTextures(const std::string& reference, std::span<const std::string> n
 
 void noteMesh(const std::string& reference, const GltfMeshReport& r, GltfExportOutcome& outcome)
 {
-    if (r.verticesLostLinks)
-        outcome.notes.push_back(reference + ": " + std::to_string(r.verticesLostLinks) +
-                                " vertices had more than four bone links; the four heaviest were kept and their weights scaled to sum to 1");
-    if (r.verticesRenormalised)
-        outcome.notes.push_back(reference + ": " + std::to_string(r.verticesRenormalised) + " vertices had weights that did not sum to 1; they were scaled to 1");
-    if (r.droppedLinks)
-        outcome.notes.push_back(reference + ": " + std::to_string(r.droppedLinks) + " links with a negative weight or one that is not a number were left out");
-    if (r.verticesGivenParent)
-        outcome.notes.push_back(reference + ": " + std::to_string(r.verticesGivenParent) +
-                                " vertices had no weight left and now follow their parent bone wholly");
-    if (r.normalsReplaced)
-        outcome.notes.push_back(reference + ": " + std::to_string(r.normalsReplaced) + " normals of zero length were given their triangle's");
+    const auto note = [&](std::int32_t n, const char* one, const char* many, const char* what) {
+        if (n > 0) outcome.notes.push_back(reference + ": " + counted(static_cast<std::size_t>(n), one, many) + what);
+    };
+    note(r.verticesLostLinks, "vertex", "vertices",
+         " had more than four bone links; the four heaviest were kept and their weights scaled to sum to 1");
+    note(r.verticesRenormalised, "vertex", "vertices", " had weights that did not sum to 1; they were scaled to 1");
+    note(r.droppedLinks, "link", "links", " with a negative weight or one that is not a number left out");
+    note(r.verticesGivenParent, "vertex", "vertices", " without any weight now follow their parent bone");
+    note(r.normalsReplaced, "normal", "normals", " of zero length given their triangle's");
 }
 
 void noteMatch(const std::string& reference, const std::string& animation, std::span<const SkeletonNode> joints, const SkeletonAnimation& keys,
                const NodeNameMatch& match, GltfExportOutcome& outcome)
 {
-    if (!match.unmatchedAnimationNodes.empty() && keys.hasFrames()) {
+    const std::size_t skipped = match.unmatchedAnimationNodes.size();
+    if (skipped > 0 && keys.hasFrames()) {
         const auto frame = keys.frame(0);
-        outcome.notes.push_back(animation + ": " + std::to_string(match.unmatchedAnimationNodes.size()) + " nodes that " + fileNameOf(reference) +
-                                " does not have were skipped: " +
-                                someNames(match.unmatchedAnimationNodes, [&](std::int32_t n) { return frame[static_cast<std::size_t>(n)].name; }));
+        outcome.notes.push_back(animation + ": " + counted(skipped, "node", "nodes") + " that " + fileNameOf(reference) + (skipped == 1 ? " does not have was" : " does not have were") +
+                                " skipped: " + someNames(match.unmatchedAnimationNodes, [&](std::int32_t n) { return frame[static_cast<std::size_t>(n)].name; }));
     }
-    if (!match.unmatchedModelNodes.empty() && match.matched > 0)
-        outcome.notes.push_back(animation + ": " + std::to_string(match.unmatchedModelNodes.size()) + " joints of " + fileNameOf(reference) +
-                                " have no keys and keep their bind pose: " +
+    const std::size_t still = match.unmatchedModelNodes.size();
+    if (still > 0 && match.matched > 0)
+        outcome.notes.push_back(animation + ": " + counted(still, "joint", "joints") + " of " + fileNameOf(reference) + (still == 1 ? " has" : " have") +
+                                " no keys and " + (still == 1 ? "keeps its" : "keep their") + " bind pose: " +
                                 someNames(match.unmatchedModelNodes, [&](std::int32_t n) { return joints[static_cast<std::size_t>(n)].name; }));
 }
 

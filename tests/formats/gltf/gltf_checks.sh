@@ -6,7 +6,8 @@
 #   validator WORK                 the Khronos glTF-Validator: no error, no warning for any exported file
 #   assimp WORK                    `assimp info -r` reads each file with the node, mesh, bone and animation
 #                                  counts it holds, and the skin has a joint per node of the reference
-#   three WORK POSECHECK           three.js in headless Chromium poses the sample; POSECHECK compares with Veskar's skinning
+#   three WORK POSECHECK CORPUS    three.js in headless Chromium poses the sample and a corpus character;
+#                                  POSECHECK compares with Veskar's skinning
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 step=${1:?usage: gltf_checks.sh STEP WORK ...}
@@ -57,11 +58,25 @@ export)
         else
             [ ! -e "$out" ] || fail "$name: a refused export left $out"
         fi
-        printf '%-40s %s\n' "$name" "$(if [ "$rc" -eq 0 ]; then wc -c <"$out" | tr -d ' '; echo " bytes"; else head -n 1 "$work/$name.err"; fi | tr '\n' ' ')"
+        if [ "$rc" -eq 0 ]; then
+            printf '%-36s %9d bytes\n' "$name" "$(wc -c <"$out")"
+        else
+            printf '%-36s refused: %s\n' "$name" "$(head -n 1 "$work/$name.err")"
+        fi
     }
     s=$work/sample
     export_one "sample hero + walk" 0 "$s/hero.glb" "$s/hero.smd" "$s/walk.smd"
     export_one "sample weapon" 0 "$s/weapon.glb" "$s/weapon.smd"
+    "$convert" ref "$s/hero.smd" >/dev/null && "$convert" ani "$s/walk.smd" >/dev/null || fail "converting the sample to mRef and mAni"
+    export_one "sample hero.mRef + walk.mAni" 0 "$s/engine.glb" "$s/hero.mRef" "$s/walk.mAni"
+    # Textures as BMP and TGA, named in another case than on disk: found, and converted to PNG.
+    b=$work/sample-bmp
+    rm -rf "$b" && mkdir -p "$b" || exit 2
+    convert "$s/hero_body.png" "BMP3:$b/hero_body.bmp" && convert "$s/hero_head.png" "$b/hero_head.tga" || fail "ImageMagick's convert"
+    sed 's/hero_body\.png/HERO_BODY.BMP/; s/hero_head\.png/Hero_Head.TGA/' "$s/hero.smd" >"$b/hero.smd"
+    export_one "sample with BMP and TGA textures" 0 "$b/hero.glb" "$b/hero.smd"
+    [ ! -s "$work/sample with BMP and TGA textures.err" ] || fail "textures not found: $(cat "$work/sample with BMP and TGA textures.err")"
+    [ "$(grep -ao '"mimeType":"image/png"' "$b/hero.glb" | wc -l)" -eq 2 ] || fail "the BMP and TGA textures were not embedded as PNG"
     # The corpus, each reference with the animations MANIFEST.md pairs with it.
     # Sparse node numbers (0, 1, 3) are refused until the readers take them.
     if [ -d "$corpus" ]; then
@@ -92,9 +107,10 @@ validator)
 assimp)
     [ -s "$work/files.txt" ] || fail "nothing exported"
     command -v assimp >/dev/null || fail "assimp is missing (scripts/install-deps.sh installs assimp-utils)"
+    # shellcheck disable=SC2046
+    (cd "$work" && node counts.mjs $(cut -d' ' -f1 files.txt)) >"$work/counts.txt" || fail "counts.mjs"
     bad=0
-    while read -r glb nodes; do
-        expected=$(cd "$work" && node counts.mjs "$glb") || fail "counts.mjs $glb"
+    while read -r glb nodes && read -r _ expected <&3; do
         got=$(assimp info "$glb" -r 2>&1 | awk '
             /^Nodes:/ { n = $2 } /^Meshes:/ && m == "" { m = $2 } /^Bones:/ { b = $2 }
             /^Animations:/ { a = $2 } /^Animation Channels:/ { c = $3 }
@@ -108,20 +124,31 @@ assimp)
         else
             echo "  $glb: $got, joints ${expected##* joints }"
         fi
-    done <"$work/files.txt"
-    [ "$bad" -eq 0 ] || fail "assimp read other counts than the files hold"
+    done <"$work/files.txt" 3<"$work/counts.txt"
+    [ "$bad" -eq 0 ] || fail "the counts differ (see above)"
     ;;
 
 three)
-    check=${3:?}
+    check=${3:?} corpus=${4:-}
     s=$work/sample
     [ -s "$s/hero.glb" ] || fail "the sample was not exported"
-    # Keys 0, 11 and 23 of the 30 fps walk.
-    times=0,0.36666666666666664,0.7666666666666667
-    (cd "$work" && node three_check.mjs --glb "$s/hero.glb" --times "$times" --json "$s/three.json" --png "$s/three.png" --shot 0.36666666666666664) ||
-        fail "three.js"
-    "$check" "$s/hero.smd" "$s/walk.smd" "$s/three.json" 30 1 || fail "three.js and Veskar pose the sample differently"
-    echo "picture: $s/three.png"
+    # pose NAME GLB REFERENCE ANIMATION KEYS...: three.js poses the file at
+    # those keys of 30 fps; Veskar's skinning of the SMD files must agree.
+    pose() {
+        local name=$1 glb=$2 reference=$3 animation=$4
+        shift 4
+        local times
+        times=$(for k in "$@"; do echo "$k / 30" | bc -l; done | paste -sd, -)
+        (cd "$work" && node three_check.mjs --glb "$glb" --times "$times" --json "$work/$name.json" --png "$work/$name.png" \
+            --shot "$(echo "$2 / 30" | bc -l)") || fail "three.js on $name"
+        "$check" "$reference" "$animation" "$work/$name.json" 30 1 || fail "three.js and Veskar pose $name differently"
+        echo "picture: $work/$name.png"
+    }
+    # The sample walk turns its bones about two axes; the corpus player's idle about all three.
+    pose sample "$s/hero.glb" "$s/hero.smd" "$s/walk.smd" 0 11 23
+    if [ -s "$work/corpus/player.glb" ] && [ -d "$corpus" ]; then
+        pose player "$work/corpus/player.glb" "$corpus/hlu_player_template_biped_barney.smd" "$corpus/hlu_player_idle.smd" 0 13 27
+    fi
     ;;
 
 *)
