@@ -61,6 +61,37 @@ private:
     std::vector<unsigned char> bytes_;
 };
 
+// glTF's JSON is UTF-8, and names from Windows exporters are often in the
+// user's code page (CP949 here). Bytes that are not UTF-8 become U+FFFD.
+std::string utf8(const std::string& name)
+{
+    std::string out;
+    out.reserve(name.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(name.data());
+    const std::size_t n = name.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = p[i];
+        std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        bool valid = length > 0 && i + length <= n;
+        for (std::size_t k = 1; valid && k < length; ++k) valid = (p[i + k] & 0xC0) == 0x80;
+        if (valid && length > 1) {
+            // No overlong forms, no surrogates, nothing above U+10FFFF.
+            const unsigned c1 = p[i + 1];
+            valid = !(length == 2 && c < 0xC2) && !(length == 3 && c == 0xE0 && c1 < 0xA0) && !(length == 3 && c == 0xED && c1 >= 0xA0) &&
+                    !(length == 4 && c == 0xF0 && c1 < 0x90) && !(length == 4 && (c > 0xF4 || (c == 0xF4 && c1 >= 0x90)));
+        }
+        if (c == 0) valid = false;
+        if (valid) {
+            out.append(name, i, length);
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
 constexpr int kArrayBuffer = TINYGLTF_TARGET_ARRAY_BUFFER;
 constexpr int kElementArrayBuffer = TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER;
 constexpr int kNoTarget = 0;
@@ -98,7 +129,7 @@ void addMaterials(const GltfScene& scene, GlbLayout& layout, tinygltf::Model& mo
 {
     for (const GltfImage& image : scene.images) {
         tinygltf::Image out;
-        out.name = image.name;
+        out.name = utf8(image.name);
         out.mimeType = image.mimeType;
         out.bufferView = layout.addView(image.bytes.data(), image.bytes.size(), kNoTarget);
         model.images.push_back(std::move(out));
@@ -116,7 +147,7 @@ void addMaterials(const GltfScene& scene, GlbLayout& layout, tinygltf::Model& mo
     }
     for (const GltfMaterial& m : scene.materials) {
         tinygltf::Material material;
-        material.name = m.name;
+        material.name = utf8(m.name);
         // What the viewer draws: both faces, the texture's colour, no metal,
         // and texels of alpha below one half left out.
         material.doubleSided = true;
@@ -132,7 +163,7 @@ void addAnimations(const GltfScene& scene, GlbLayout& layout, tinygltf::Model& m
 {
     for (const GltfAnimation& a : scene.animations) {
         tinygltf::Animation animation;
-        animation.name = a.name;
+        animation.name = utf8(a.name);
         const int times = layout.addAccessor(a.times, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR, 1, kNoTarget);
         layout.accessor(times).minValues = {a.times.front()};
         layout.accessor(times).maxValues = {a.times.back()};
@@ -162,23 +193,23 @@ bool writeGlb(const GltfScene& scene, const std::string& generator, std::string&
 {
     tinygltf::Model model;
     model.asset.version = "2.0";
-    model.asset.generator = generator;
+    model.asset.generator = utf8(generator);
     GlbLayout layout(model);
 
     const int jointCount = static_cast<int>(scene.joints.size());
     for (const GltfJoint& j : scene.joints) {
         tinygltf::Node node;
-        node.name = j.name;
+        node.name = utf8(j.name);
         node.translation = {j.translation[0], j.translation[1], j.translation[2]};
         node.rotation = {j.rotation[0], j.rotation[1], j.rotation[2], j.rotation[3]};
         model.nodes.push_back(std::move(node));
     }
     tinygltf::Scene root;
-    root.name = scene.name;
+    root.name = utf8(scene.name);
     int rootNode = -1;
     if (scene.commonRoot) {
         tinygltf::Node node;
-        node.name = scene.name;
+        node.name = root.name;
         model.nodes.push_back(std::move(node));
         rootNode = static_cast<int>(model.nodes.size() - 1);
         root.nodes.push_back(rootNode);
@@ -197,17 +228,17 @@ bool writeGlb(const GltfScene& scene, const std::string& generator, std::string&
     if (!scene.primitives.empty()) {
         addMaterials(scene, layout, model);
         tinygltf::Mesh mesh;
-        mesh.name = scene.name;
+        mesh.name = root.name;
         addPrimitives(scene, layout, mesh);
         model.meshes.push_back(std::move(mesh));
         // A skinned mesh's node sits at the root with no transform of its own:
         // glTF places skinned vertices by the joints alone.
         tinygltf::Node node;
-        node.name = scene.name;
+        node.name = root.name;
         node.mesh = 0;
         if (jointCount > 0) {
             tinygltf::Skin skin;
-            skin.name = scene.name;
+            skin.name = root.name;
             for (int i = 0; i < jointCount; ++i) skin.joints.push_back(i);
             skin.inverseBindMatrices = layout.addAccessor(scene.inverseBindMatrices, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, kNoTarget);
             if (rootNode >= 0) skin.skeleton = rootNode;
@@ -240,8 +271,13 @@ bool writeGlb(const GltfScene& scene, const std::string& generator, std::string&
 
     tinygltf::TinyGLTF writer;
     std::ostringstream stream;
-    if (!writer.WriteGltfSceneToStream(&model, stream, false, true) || !stream) {
-        reason = "the glTF library could not write the file";
+    try {
+        if (!writer.WriteGltfSceneToStream(&model, stream, false, true) || !stream) {
+            reason = "the glTF library could not write the file";
+            return false;
+        }
+    } catch (const std::exception& e) {
+        reason = std::string("the glTF library could not write the file: ") + e.what();
         return false;
     }
     bytes = std::move(stream).str();

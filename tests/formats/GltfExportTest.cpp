@@ -215,6 +215,7 @@ TEST(GltfExportTest, EachMaterialGetsItsOwnVerticesInOrderOfUse)
     // would be the restart marker), then become 32-bit.
     for (const std::size_t count : {65535u, 65536u}) {
         GltfScene big;
+        big.name = "head\xB0\xA1";   // "head" and a Hangul syllable in CP949, as Korean exporters write names
         big.materials.resize(1);
         GltfPrimitive p;
         p.positions.assign(3 * count, 0.0f);
@@ -233,6 +234,8 @@ TEST(GltfExportTest, EachMaterialGetsItsOwnVerticesInOrderOfUse)
         const auto json = nlohmann::json::parse(bytes.substr(20, jsonLength));
         const int indices = json["meshes"][0]["primitives"][0]["indices"];
         EXPECT_EQ(json["accessors"][indices]["componentType"], count == 65535u ? 5123 : 5125) << count;
+        // glTF's JSON is UTF-8: what is not becomes U+FFFD.
+        EXPECT_EQ(json["meshes"][0]["name"], "head\uFFFD\uFFFD");
     }
 }
 
