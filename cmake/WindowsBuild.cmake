@@ -18,6 +18,8 @@ foreach(entry stb tiny_gltf.h nlohmann)
 endforeach()
 include_directories(SYSTEM ${VESKAR_HOST_HEADERS})
 set(VESKAR_STB_INCLUDE_DIR ${VESKAR_HOST_HEADERS} CACHE PATH "Folder holding stb/stb_image.h")
+set(VESKAR_TINYGLTF_INCLUDE_DIR ${VESKAR_HOST_HEADERS} CACHE PATH "Folder holding tiny_gltf.h")
+set(VESKAR_NLOHMANN_JSON_INCLUDE_DIR ${VESKAR_HOST_HEADERS} CACHE PATH "Folder holding nlohmann/json.hpp")
 
 # Tests run the programs through Wine, in a prefix under the build folder.
 set(CMAKE_CROSSCOMPILING_EMULATOR bash ${PROJECT_SOURCE_DIR}/tests/windows/wine_run.sh ${CMAKE_BINARY_DIR}/wine)
