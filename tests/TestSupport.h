@@ -14,6 +14,10 @@
 #include <random>
 #include <sstream>
 #include <string>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace veskar::test {
 
@@ -47,6 +51,32 @@ inline void writeText(const std::string& path, const std::string& text)
     std::ofstream out(pathFromUtf8(path), std::ios::binary);
     out << text;
 }
+
+// Set-ups only POSIX file systems have. Windows keeps no named pipes among
+// files, and its read-only marks do not keep a file's owner out; root reads
+// and writes whatever the permissions. Where a set-up cannot be made, the
+// case that needs it is not checked.
+#ifdef _WIN32
+inline constexpr bool kNamedPipes = false;
+inline bool makeNamedPipe(const std::string&) { return false; }
+inline bool denyWriting(const std::string&) { return false; }
+inline void allowWriting(const std::string&) {}
+inline bool denyReading(const std::string&) { return false; }
+#else
+inline constexpr bool kNamedPipes = true;
+inline bool makeNamedPipe(const std::string& path) { return ::mkfifo(path.c_str(), 0600) == 0; }
+// False, with the folder as it was, when this user can write into it anyway.
+inline bool denyWriting(const std::string& folder)
+{
+    if (::chmod(folder.c_str(), 0555) != 0) return false;
+    if (::access(folder.c_str(), W_OK) != 0) return true;
+    ::chmod(folder.c_str(), 0755);
+    return false;
+}
+inline void allowWriting(const std::string& folder) { ::chmod(folder.c_str(), 0755); }
+// False when this user can read the file anyway.
+inline bool denyReading(const std::string& file) { return ::chmod(file.c_str(), 0) == 0 && ::access(file.c_str(), R_OK) != 0; }
+#endif
 
 // Whether both names reach the same existing file.
 inline bool sameFile(const std::string& a, const std::string& b)

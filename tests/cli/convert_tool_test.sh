@@ -216,7 +216,7 @@ if [ ${#runner[@]} -gt 0 ]; then
     # Windows lets anyone write into a folder marked read-only, and Wine
     # cannot be run as another user with this user's prefix.
     as_user=(skip)
-    skip_reason="the tool runs through ${runner[0]##*/}"
+    skip_reason="Windows lets anyone write into a folder marked read-only"
 elif [ -w readonly ]; then
     if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null &&
         setpriv --reuid=65534 --regid=65534 --clear-groups test -x "$tool" 2>/dev/null; then

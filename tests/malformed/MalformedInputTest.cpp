@@ -15,8 +15,6 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace veskar {
@@ -660,19 +658,20 @@ void expectUnreadable(const std::string& path, const std::string& reason)
 TEST(MalformedPaths, ADirectoryAMissingFileAndAFifoAreNotOpenedAsModels)
 {
     TempDir dir;
-    expectUnreadable(dir.path().string(), "is a directory");
+    expectUnreadable(utf8FromPath(dir.path()), "is a directory");
     expectUnreadable(dir.file("missing.smd"), "No such file or directory");
     // Opening a pipe for reading waits for a writer; the readers must not.
-    ASSERT_EQ(mkfifo(dir.file("pipe.smd").c_str(), 0600), 0);
-    expectUnreadable(dir.file("pipe.smd"), "is not a regular file");
+    if (test::kNamedPipes) {
+        ASSERT_TRUE(test::makeNamedPipe(dir.file("pipe.smd")));
+        expectUnreadable(dir.file("pipe.smd"), "is not a regular file");
+    }
 }
 
 TEST(MalformedPaths, AFileWithoutReadPermissionIsNotOpened)
 {
     TempDir dir;
     writeText(dir.file("locked.smd"), kSmdReference);
-    ASSERT_EQ(chmod(dir.file("locked.smd").c_str(), 0), 0);
-    if (access(dir.file("locked.smd").c_str(), R_OK) == 0) GTEST_SKIP() << "this user reads files without read permission (root); case skipped";
+    if (!test::denyReading(dir.file("locked.smd"))) GTEST_SKIP() << "this user reads files without read permission (root, or on Windows); case skipped";
     expectUnreadable(dir.file("locked.smd"), "Permission denied");
 }
 
@@ -736,16 +735,13 @@ TEST(MalformedConversion, AnUnwritableFolderFailsClearly)
     Capture capture;
     TempDir dir;
     writeText(dir.file("hero.smd"), kSmdReference);
-    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
-    if (access(dir.path().c_str(), W_OK) == 0) {
-        chmod(dir.path().c_str(), 0755);
-        GTEST_SKIP() << "this user writes into read-only folders (root); case skipped";
-    }
+    const std::string folder = utf8FromPath(dir.path());
+    if (!test::denyWriting(folder)) GTEST_SKIP() << "this user writes into read-only folders (root, or on Windows); case skipped";
     FormatConverter converter(nullptr);
     EXPECT_FALSE(converter.convertReference(dir.file("hero.smd")));
     EXPECT_EQ(converter.diagnostic.file, dir.file("hero.mRef"));
     EXPECT_EQ(converter.diagnostic.what, "cannot create a file in that folder: Permission denied");
-    chmod(dir.path().c_str(), 0755);
+    test::allowWriting(folder);
     EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"hero.smd"}));
 }
 

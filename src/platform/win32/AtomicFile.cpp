@@ -147,7 +147,11 @@ bool AtomicFile::commit(std::string& reason)
             moved = MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
             error = moved ? ERROR_SUCCESS : GetLastError();
         }
-        if (!moved) error_ = errorText("cannot replace the file: ", error);
+        // Windows says "access denied" for a target another program has open
+        // as for one the user may not replace; what is not read-only and
+        // stayed so through the retries is most likely held.
+        if (!moved && isPassing(error) && !isReadOnlyFile(target)) error_ = "cannot replace the file: another program holds it, or it may not be replaced";
+        else if (!moved) error_ = errorText("cannot replace the file: ", error);
     }
     if (!error_.empty()) DeleteFileW(temp.c_str());
     temp_.clear();
