@@ -89,19 +89,4 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
     return true;
 }
 
-bool scanNodeLine(std::string_view line, std::int32_t& number, std::string_view& name, std::int32_t& parent)
-{
-    FieldScanner scan(line);
-    return scan.readInt(number) == ScanStatus::Ok && scan.readQuoted(name) && scan.readInt(parent) == ScanStatus::Ok;
-}
-
-bool scanBoneLine(std::string_view line, std::int32_t& number, float values[6])
-{
-    FieldScanner scan(line);
-    if (scan.readInt(number) != ScanStatus::Ok) return false;
-    for (int i = 0; i < 6; ++i)
-        if (scan.readFloat(values[i]) != ScanStatus::Ok) return false;
-    return true;
-}
-
 } // namespace veskar

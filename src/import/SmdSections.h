@@ -1,6 +1,6 @@
 #pragma once
 // What the SMD readers share: the header and the counting pass over the
-// sections, and the scanning of node and bone lines.
+// sections.
 
 #include "import/Diagnostic.h"
 #include "import/TextScan.h"
@@ -47,10 +47,5 @@ bool readSmdHeader(LineCursor& cursor, std::string& token, std::int32_t& headerV
 // material names is written into names from the first entry on. False when a
 // count outgrows int32 (the file is then described in the diagnostic).
 bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::string>& names);
-
-// A node line: number, name in double quotes, parent.
-bool scanNodeLine(std::string_view line, std::int32_t& number, std::string_view& name, std::int32_t& parent);
-// A bone line: node number and x, y, z, rx, ry, rz.
-bool scanBoneLine(std::string_view line, std::int32_t& number, float values[6]);
 
 } // namespace veskar

@@ -23,7 +23,7 @@ std::string block(int frame, int count, float x)
     return s;
 }
 
-int read(SmdModel& model, const std::string& text) { return model.readAnimation(text, "walk.smd"); }
+SmdReadResult read(SmdModel& model, const std::string& text) { return model.readAnimation(text, "walk.smd"); }
 
 TEST(SmdAnimationReader, ReadsEveryFrameAsAFullTableAndLogsCounts)
 {

@@ -32,7 +32,7 @@ std::string triangle(const std::string& material, const std::string& links = " 1
     return material + "\n0 0 0 0 0 0 1 0 0" + links + "\n0 1 0 0 0 0 1 1 0" + links + "\n0 0 1 0 0 0 1 0 1" + links + "\n";
 }
 
-int read(SmdModel& model, const std::string& text) { return model.readReference(text, "/models/test.smd"); }
+SmdReadResult read(SmdModel& model, const std::string& text) { return model.readReference(text, "/models/test.smd"); }
 
 bool near(float a, float b) { return std::fabs(a - b) < 1e-4f; }
 
@@ -41,7 +41,7 @@ TEST(SmdReferenceHeader, AcceptsVersionOneInAnyCaseAfterCommentsAndRefusesTheRes
     const std::string body = std::string(kTwoBones).substr(std::string("version 1\n").size()) + "triangles\n" + triangle("a.png") + "end\n";
     struct Case {
         std::string header;
-        int expected;
+        SmdReadResult expected;
     } cases[] = {
         {"version 1\n", kSmdRead},
         {"VERSION 1\n", kSmdRead},
@@ -309,7 +309,7 @@ std::string largeReference(int triangles, std::mt19937& rng)
 }
 
 struct ReadOutcome {
-    int result = kSmdRead;
+    SmdReadResult result = kSmdRead;
     std::string diagnostic;
     std::vector<SmdTriangle> triangles;
     std::vector<BoneLink> links;

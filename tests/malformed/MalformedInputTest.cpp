@@ -17,6 +17,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <variant>
 #include <vector>
 
 namespace veskar {
@@ -166,14 +167,15 @@ std::string firstLines(const std::string& text, std::size_t count)
 struct Refusal {
     const char* name;
     std::string text;
-    int code;
+    std::variant<SmdReadResult, EngineReadResult> code;   // the reader family's own code
     long line;          // the line the diagnostic names; 0 for the whole file
     std::string phrase; // part of what the diagnostic says
 };
 
-void expectRefusal(int result, const Diagnostic& d, const Refusal& c, const std::string& file)
+template <typename Result>
+void expectRefusal(Result result, const Diagnostic& d, const Refusal& c, const std::string& file)
 {
-    EXPECT_EQ(result, c.code) << d.text();
+    EXPECT_EQ(decltype(c.code)(result), c.code) << d.text();
     EXPECT_EQ(d.file, file);
     EXPECT_EQ(d.line, c.line) << d.text();
     EXPECT_NE(d.what.find(c.phrase), std::string::npos) << "expected \"" << c.phrase << "\" in: " << d.text();
@@ -604,7 +606,7 @@ TEST(MalformedMAni, OddButReadableFilesLoadAsStated)
 TEST(MalformedMAni, AModelWithoutNodesTakesNoAnimation)
 {
     EngineModel model(nullptr);
-    const int r = model.readAnimation(replaceLine(kMAni, 3, "node 0"), "zero.mAni");
+    const EngineReadResult r = model.readAnimation(replaceLine(kMAni, 3, "node 0"), "zero.mAni");
     EXPECT_EQ(r, kEngineMalformed);
     EXPECT_EQ(model.diagnostic.line, 3);
     EXPECT_NE(model.diagnostic.what.find("the model has no nodes to animate"), std::string::npos) << model.diagnostic.text();

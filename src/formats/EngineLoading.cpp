@@ -1,0 +1,105 @@
+// The steps around the engine format readers: reading into a mesh or
+// animation built aside (so a refused file leaves the model as it was),
+// preparing and uploading what was read, and what a refusal shows.
+
+#include "formats/EngineReaders.h"
+#include "import/ConsoleLog.h"
+
+#include <utility>
+
+namespace veskar {
+
+namespace {
+
+enum class EngineKind { Reference, Animation };
+
+// The system's message for a refused mRef or mAni file.
+bool reportEngineRead(EngineReadResult r, const Diagnostic& diagnostic, EngineKind kind)
+{
+    const bool reference = kind == EngineKind::Reference;
+    switch (r) {
+    case kEngineRead: return true;
+    case kEngineWrongKind: return showRefusal(reference ? "Reference 파일이 아닙니다!!" : "Animation 파일이 아닙니다!!", diagnostic);
+    case kEngineNoFreeSlot: return showRefusal(kNoFreeSlotText, diagnostic);
+    case kEngineNodeCountDiffers:
+        if (!reference) return showRefusal("Node 개수가 다릅니다!!", diagnostic);
+        break;
+    case kEngineNotOurFile:
+    case kEngineMalformed: break;
+    }
+    return showRefusal(reference ? "mRef 파일이 아닙니다!!" : "mAni 파일이 아닙니다!!", diagnostic);
+}
+
+} // namespace
+
+EngineReadResult EngineModel::readReference(std::string_view text, const std::string& displayName)
+{
+    diagnostic.clear();
+    EngineMesh mesh;
+    LineCursor lines(text);
+    ReadSummary summary;
+    const EngineReadResult r = readMRef(*this, mesh, lines, displayName, summary);
+    if (r != kEngineRead) return r;
+    prepareEngineMesh(mesh, axisMatrix);
+    EngineMesh& slot = meshes[static_cast<std::size_t>(meshCount)];
+    slot.release();
+    slot = std::move(mesh);
+    if (device && !slot.loadTexture(device, modelDirectory, textureName)) consoleLog().print("[Texture] %s\n", slot.texturePath.c_str());
+    if (!device) slot.texturePath = modelDirectory + textureName;
+    hasMesh = true;
+    if (slot.createRestBuffer(device) && slot.createBindBuffer(device)) slot.createIndexBuffer(device);
+    ++meshCount;
+    return kEngineRead;
+}
+
+EngineReadResult EngineModel::readAnimation(std::string_view text, const std::string& displayName)
+{
+    diagnostic.clear();
+    EngineAnimation animation;
+    LineCursor lines(text);
+    ReadSummary summary;
+    const EngineReadResult r = readMAni(*this, animation, lines, displayName, summary);
+    if (summary.counted) logAnimationCounts(nodeCount, frameCount);
+    if (r != kEngineRead) return r;
+    animation.applyAxis(axisMatrix);
+    EngineAnimation& slot = animations[0];
+    // The playback position carries over to the new frames.
+    animation.blend = slot.blend;
+    animation.currentFrame = slot.currentFrame;
+    animation.nextFrame = slot.nextFrame;
+    slot.release();
+    slot = std::move(animation);
+    animationCount = 1;
+    hasAnimation = true;
+    return kEngineRead;
+}
+
+bool EngineModel::loadReferenceFromMemory(std::string_view text, const std::string& displayName)
+{
+    modelDirectory = directoryOf(displayName);
+    return reportEngineRead(readReference(text, displayName), diagnostic, EngineKind::Reference);
+}
+
+bool EngineModel::loadAnimationFromMemory(std::string_view text, const std::string& displayName)
+{
+    return reportEngineRead(readAnimation(text, displayName), diagnostic, EngineKind::Animation);
+}
+
+bool EngineModel::loadReference(const std::string& path)
+{
+    std::string text;
+    diagnostic.clear();
+    modelDirectory = directoryOf(path);
+    if (!readModelFile(text, path, diagnostic)) return false;
+    return loadReferenceFromMemory(text, path);
+}
+
+bool EngineModel::loadAnimation(const std::string& path)
+{
+    std::string text;
+    diagnostic.clear();
+    if (!readModelFile(text, path, diagnostic)) return false;
+    return loadAnimationFromMemory(text, path);
+}
+
+} // namespace veskar
