@@ -77,7 +77,7 @@ TEST(TextWriter, IntegersMatchPrintf)
         std::snprintf(d3, sizeof d3, "%3d", v);
         TextWriter a, b;
         a.putInt(v);
-        b.putInt3(v);
+        b.putInt(v, 3);
         EXPECT_EQ(a.text(), d);
         EXPECT_EQ(b.text(), d3);
     }
