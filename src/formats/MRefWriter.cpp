@@ -19,11 +19,9 @@ bool FormatConverter::writeReference()
         out.put("end\n");
         out.put("vertices\n");
         for (const EngineVertex& v : weldedVertices) {
-            out.putInt(v.parentBone);
-            for (float p : v.restVertex.position) out.put(' ').putFloat(p);
-            for (float n : v.restVertex.normal) out.put(' ').putFloat(n);
-            out.put(' ').putFloat(v.restVertex.u).put(' ').putFloat(1.0f - v.restVertex.v);
-            out.put(' ').putInt(v.linkCount);
+            const SkinVertex& r = v.restVertex;
+            const float values[8] = {r.position[0], r.position[1], r.position[2], r.normal[0], r.normal[1], r.normal[2], r.u, 1.0f - r.v};
+            putVertexStart(out, v.parentBone, values, v.linkCount);
             for (std::int32_t k = 0; k < v.linkCount; ++k) out.put(' ').putInt(v.links.bone[k]).put(' ').putFloat(v.links.weight[k]);
             out.put('\n');
             out.spill();

@@ -165,6 +165,16 @@ TextWriter& putBoneLine(TextWriter& out, std::int32_t number, int numberWidth, c
     return out.put('\n');
 }
 
+// The start of a vertex line: parent bone, position, normal, u, v and the
+// link count; the bone and weight pairs follow.
+template <typename Real>
+TextWriter& putVertexStart(TextWriter& out, std::int32_t parent, const Real (&values)[8], std::int32_t linkCount)
+{
+    out.putInt(parent);
+    for (Real v : values) out.put(' ').putReal(v);
+    return out.put(' ').putInt(linkCount);
+}
+
 // Writes path atomically with the text write gives (write may spill() as it
 // goes). False with a reason when the file could not be written; the target
 // is then untouched.
