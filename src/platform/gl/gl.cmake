@@ -16,6 +16,17 @@ target_link_libraries(veskar_platform_gl
   PUBLIC veskar_platform_core
   PRIVATE PkgConfig::VESKAR_EPOXY PkgConfig::VESKAR_FONTS
 )
+# The device's own GLSL, built into it.
+include(${PROJECT_SOURCE_DIR}/cmake/EmbedText.cmake)
+set(VESKAR_GLSL_DIR ${CMAKE_CURRENT_LIST_DIR}/glsl)
+veskar_embed_text(veskar_platform_gl HEADER platform/gl/DeviceGlsl.h FILES
+  ${VESKAR_GLSL_DIR}/AlphaTestPrelude.glsl
+  ${VESKAR_GLSL_DIR}/BuiltinFragment.glsl
+  ${VESKAR_GLSL_DIR}/BuiltinVertex.glsl
+  ${VESKAR_GLSL_DIR}/ClipPrelude.glsl
+  ${VESKAR_GLSL_DIR}/TextFragment.glsl
+  ${VESKAR_GLSL_DIR}/TextVertex.glsl
+)
 
 if(VESKAR_BUILD_TESTS)
   find_package(GTest REQUIRED)
