@@ -34,7 +34,6 @@ bool reportEngineRead(EngineReadResult r, const Diagnostic& diagnostic, EngineKi
 
 EngineReadResult EngineModel::readReference(std::string_view text, const std::string& displayName)
 {
-    diagnostic.clear();
     EngineMesh mesh;
     LineCursor lines(text);
     ReadSummary summary;
@@ -54,7 +53,6 @@ EngineReadResult EngineModel::readReference(std::string_view text, const std::st
 
 EngineReadResult EngineModel::readAnimation(std::string_view text, const std::string& displayName)
 {
-    diagnostic.clear();
     EngineAnimation animation;
     LineCursor lines(text);
     ReadSummary summary;
@@ -87,19 +85,13 @@ bool EngineModel::loadAnimationFromMemory(std::string_view text, const std::stri
 
 bool EngineModel::loadReference(const std::string& path)
 {
-    std::string text;
-    diagnostic.clear();
     modelDirectory = directoryOf(path);
-    if (!readModelFile(text, path, diagnostic)) return false;
-    return loadReferenceFromMemory(text, path);
+    return loadModelFile<std::string>(path, diagnostic, [&](const std::string& text) { return loadReferenceFromMemory(text, path); });
 }
 
 bool EngineModel::loadAnimation(const std::string& path)
 {
-    std::string text;
-    diagnostic.clear();
-    if (!readModelFile(text, path, diagnostic)) return false;
-    return loadAnimationFromMemory(text, path);
+    return loadModelFile<std::string>(path, diagnostic, [&](const std::string& text) { return loadAnimationFromMemory(text, path); });
 }
 
 } // namespace veskar

@@ -11,7 +11,7 @@
 
 namespace veskar {
 
-using EngineReaderFrame = ReaderFrame<EngineReadResult, kEngineRead, kEngineMalformed>;
+using EngineModelReader = ModelReader<EngineModel, EngineReadResult, kEngineRead, kEngineMalformed>;
 
 EngineReadResult readMRef(EngineModel& model, EngineMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary);
 EngineReadResult readMAni(EngineModel& model, EngineAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary);

@@ -9,10 +9,10 @@ namespace veskar {
 
 namespace {
 
-class MAniReader : public EngineReaderFrame {
+class MAniReader : public EngineModelReader {
 public:
     MAniReader(EngineModel& model, EngineAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
-        : EngineReaderFrame(lines, file, model.diagnostic), model_(model), animation_(animation), summary_(summary)
+        : EngineModelReader(model, lines, file, summary), animation_(animation)
     {
     }
     EngineReadResult run();
@@ -22,9 +22,7 @@ private:
     EngineReadResult readNodes();
     EngineReadResult readFrames();
 
-    EngineModel& model_;
     EngineAnimation& animation_;
-    ReadSummary& summary_;
     std::vector<std::int32_t> parents_;
     std::vector<std::string> names_;
     std::int32_t nodeLines_ = -1;
@@ -95,17 +93,15 @@ EngineReadResult MAniReader::run()
 
 EngineReadResult MAniReader::readNodes()
 {
-    nodeLines_ = 0;
-    std::string_view line;
-    while (cursor_.next(line)) {
-        if (equalsIgnoringCase(firstWord(line), "end")) return kEngineRead;
-        if (++nodeLines_ > model_.nodeCount) return refuse("more node lines than the node line says (" + std::to_string(model_.nodeCount) + ")");
+    return readCountedSection(nodeLines_, model_.nodeCount, "node", "node", [this](std::string_view line, std::int32_t) {
         NodeLine node;
-        if (const EngineReadResult r = readNodeLine(line, model_.nodeCount, node); r != kEngineRead) return r;
-        parents_[static_cast<std::size_t>(node.number)] = node.parent;
-        names_[static_cast<std::size_t>(node.number)].assign(node.name);
-    }
-    return kEngineRead;
+        const EngineReadResult r = readNodeLine(line, model_.nodeCount, node);
+        if (r == kEngineRead) {
+            parents_[static_cast<std::size_t>(node.number)] = node.parent;
+            names_[static_cast<std::size_t>(node.number)].assign(node.name);
+        }
+        return r;
+    });
 }
 
 EngineReadResult MAniReader::readFrames()
@@ -146,8 +142,7 @@ EngineReadResult MAniReader::readFrames()
 
 EngineReadResult readMAni(EngineModel& model, EngineAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
-    MAniReader reader(model, animation, lines, file, summary);
-    return reader.run();
+    return runReader<MAniReader>(model, animation, lines, file, summary);
 }
 
 } // namespace veskar

@@ -9,10 +9,10 @@ namespace veskar {
 
 namespace {
 
-class MRefReader : public EngineReaderFrame {
+class MRefReader : public EngineModelReader {
 public:
-    MRefReader(EngineModel& model, EngineMesh& mesh, LineCursor& lines, const std::string& file)
-        : EngineReaderFrame(lines, file, model.diagnostic), model_(model), mesh_(mesh)
+    MRefReader(EngineModel& model, EngineMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
+        : EngineModelReader(model, lines, file, summary), mesh_(mesh)
     {
     }
     EngineReadResult run();
@@ -23,9 +23,9 @@ private:
     EngineReadResult readNodes();
     EngineReadResult readSkeleton();
     EngineReadResult readVertices();
+    EngineReadResult readVertex(std::string_view line, EngineVertex& vertex);
     EngineReadResult readIndices();
 
-    EngineModel& model_;
     EngineMesh& mesh_;
     std::int32_t nodeLines_ = -1, boneLines_ = -1, vertexLines_ = -1, indexLines_ = -1;
 };
@@ -97,120 +97,93 @@ EngineReadResult MRefReader::run()
 
 EngineReadResult MRefReader::readNodes()
 {
-    nodeLines_ = 0;
-    std::string_view line;
-    while (cursor_.next(line)) {
-        const std::string_view word = firstWord(line);
-        if (equalsIgnoringCase(word, "end")) return kEngineRead;
-        if (++nodeLines_ > model_.nodeCount) return refuse("more node lines than the node line says (" + std::to_string(model_.nodeCount) + ")");
+    return readCountedSection(nodeLines_, model_.nodeCount, "node", "node", [this](std::string_view line, std::int32_t) {
         NodeLine read;
-        if (const EngineReadResult r = readNodeLine(line, model_.nodeCount, read); r != kEngineRead) return r;
+        const EngineReadResult r = readNodeLine(line, model_.nodeCount, read);
+        if (r != kEngineRead) return r;
         EngineNode& node = mesh_.nodes[static_cast<std::size_t>(read.number)];
         node.name.assign(read.name);
         node.parent = read.parent;
         if (equalsIgnoringCase(read.name, "Bip01")) mesh_.rootBone = read.number;
         if (equalsIgnoringCase(read.name, "Bip01 L Hand")) mesh_.handBone = read.number;
-    }
-    return kEngineRead;
+        return r;
+    });
 }
 
 EngineReadResult MRefReader::readSkeleton()
 {
-    boneLines_ = 0;
-    std::string_view line;
-    bool first = true;
-    while (cursor_.next(line)) {
-        const std::string_view word = firstWord(line);
-        if (equalsIgnoringCase(word, "end")) return kEngineRead;
-        // The bind pose's frame marker.
-        if (first && equalsIgnoringCase(word, "time")) {
-            first = false;
-            continue;
-        }
-        first = false;
-        if (++boneLines_ > model_.nodeCount) return refuse("more bone lines than the node line says (" + std::to_string(model_.nodeCount) + ")");
-        BoneLine bone;
-        if (const EngineReadResult r = readBoneLine(line, model_.nodeCount, bone); r != kEngineRead) return r;
-        const float* v = bone.values;
-        mesh_.nodes[static_cast<std::size_t>(bone.number)].setPose(v[0], v[1], v[2], v[3], v[4], v[5]);
+    const auto bone = [this](std::string_view line, std::int32_t) {
+        BoneLine read;
+        const EngineReadResult r = readBoneLine(line, model_.nodeCount, read);
+        if (r != kEngineRead) return r;
+        const float* v = read.values;
+        mesh_.nodes[static_cast<std::size_t>(read.number)].setPose(v[0], v[1], v[2], v[3], v[4], v[5]);
+        return r;
+    };
+    // The bind pose's frame marker comes first.
+    return readCountedSection(boneLines_, model_.nodeCount, "bone", "node", bone, "time");
+}
+
+EngineReadResult MRefReader::readVertex(std::string_view line, EngineVertex& vertex)
+{
+    FieldScanner scan(line);
+    float f[8];
+    std::int32_t parent = 0, linkCount = 0;
+    bool ok = scan.readInt(parent) == ScanStatus::Ok;
+    for (int i = 0; ok && i < 8; ++i) ok = scan.readFloat(f[i]) == ScanStatus::Ok;
+    if (!ok) return refuse("a vertex line needs a parent bone, a position, a normal, u, v and a link count");
+    const ScanStatus s = scan.readInt(linkCount);
+    if (s != ScanStatus::Ok || linkCount < 0 || linkCount > kMaxLinks) return refuse("the link count must be 0 to 16");
+    if (parent < 0 || parent >= model_.nodeCount) return refuse("parent bone " + std::to_string(parent) + " is not a node number");
+    BoneLinks scratch;
+    for (int k = 0; k < kMaxLinks; ++k) {
+        scratch.bone[k] = 0;
+        scratch.weight[k] = 0.0f;
+    }
+    for (std::int32_t k = 0; k < linkCount; ++k) {
+        BoneLink link;
+        if (const EngineReadResult r = refuseIf(checkLinkPair(scan, model_.nodeCount, k, linkCount, link)); r != kEngineRead) return r;
+        scratch.bone[k] = link.bone;
+        scratch.weight[k] = link.weight;
+    }
+    vertex.parentBone = parent;
+    SkinVertex& rest = vertex.restVertex;
+    storeVertexValues(f, rest);
+    vertex.linkCount = linkCount;
+    vertex.links = scratch;
+    for (int k = 0; k < 4; ++k) {
+        rest.weights[k] = scratch.weight[k];
+        rest.boneIndices[k] = static_cast<float>(scratch.bone[k]);
     }
     return kEngineRead;
 }
 
 EngineReadResult MRefReader::readVertices()
 {
-    vertexLines_ = 0;
-    std::string_view line;
-    while (cursor_.next(line)) {
-        if (equalsIgnoringCase(firstWord(line), "end")) return kEngineRead;
-        if (vertexLines_ >= model_.vertexCount)
-            return refuse("more vertex lines than the vertex line says (" + std::to_string(model_.vertexCount) + ")");
-        EngineVertex& vertex = mesh_.vertices[static_cast<std::size_t>(vertexLines_++)];
-        FieldScanner scan(line);
-        float f[8];
-        std::int32_t parent = 0, linkCount = 0;
-        bool ok = scan.readInt(parent) == ScanStatus::Ok;
-        for (int i = 0; ok && i < 8; ++i) ok = scan.readFloat(f[i]) == ScanStatus::Ok;
-        if (!ok) return refuse("a vertex line needs a parent bone, a position, a normal, u, v and a link count");
-        const ScanStatus s = scan.readInt(linkCount);
-        if (s != ScanStatus::Ok || linkCount < 0 || linkCount > kMaxLinks) return refuse("the link count must be 0 to 16");
-        if (parent < 0 || parent >= model_.nodeCount) return refuse("parent bone " + std::to_string(parent) + " is not a node number");
-        BoneLinks scratch;
-        for (int k = 0; k < kMaxLinks; ++k) {
-            scratch.bone[k] = 0;
-            scratch.weight[k] = 0.0f;
-        }
-        for (std::int32_t k = 0; k < linkCount; ++k) {
-            BoneLink link;
-            if (const EngineReadResult r = refuseIf(checkLinkPair(scan, model_.nodeCount, k, linkCount, link)); r != kEngineRead) return r;
-            scratch.bone[k] = link.bone;
-            scratch.weight[k] = link.weight;
-        }
-        vertex.parentBone = parent;
-        SkinVertex& rest = vertex.restVertex;
-        rest.position[0] = f[0];
-        rest.position[1] = f[1];
-        rest.position[2] = f[2];
-        rest.normal[0] = f[3];
-        rest.normal[1] = f[4];
-        rest.normal[2] = f[5];
-        rest.u = f[6];
-        rest.v = 1.0f - f[7];
-        vertex.linkCount = linkCount;
-        vertex.links = scratch;
-        for (int k = 0; k < 4; ++k) {
-            rest.weights[k] = scratch.weight[k];
-            rest.boneIndices[k] = static_cast<float>(scratch.bone[k]);
-        }
-    }
-    return kEngineRead;
+    return readCountedSection(vertexLines_, model_.vertexCount, "vertex", "vertex", [this](std::string_view line, std::int32_t i) {
+        return readVertex(line, mesh_.vertices[static_cast<std::size_t>(i)]);
+    });
 }
 
 EngineReadResult MRefReader::readIndices()
 {
-    indexLines_ = 0;
-    std::string_view line;
-    while (cursor_.next(line)) {
-        if (equalsIgnoringCase(firstWord(line), "end")) return kEngineRead;
-        if (indexLines_ >= model_.triangleCount)
-            return refuse("more index lines than the index line says (" + std::to_string(model_.triangleCount) + ")");
-        TriangleIndices& t = mesh_.triangles[static_cast<std::size_t>(indexLines_++)];
+    return readCountedSection(indexLines_, model_.triangleCount, "index", "index", [this](std::string_view line, std::int32_t i) {
+        TriangleIndices& t = mesh_.triangles[static_cast<std::size_t>(i)];
         FieldScanner scan(line);
         if (scan.readInt(t.a) != ScanStatus::Ok || scan.readInt(t.b) != ScanStatus::Ok || scan.readInt(t.c) != ScanStatus::Ok)
             return refuse("an index line needs three vertex numbers");
-        for (std::int32_t i : {t.a, t.b, t.c})
-            if (i < 0 || i >= model_.vertexCount)
-                return refuse("vertex number " + std::to_string(i) + " is outside 0 to " + std::to_string(model_.vertexCount - 1));
-    }
-    return kEngineRead;
+        for (std::int32_t v : {t.a, t.b, t.c})
+            if (v < 0 || v >= model_.vertexCount)
+                return refuse("vertex number " + std::to_string(v) + " is outside 0 to " + std::to_string(model_.vertexCount - 1));
+        return kEngineRead;
+    });
 }
 
 } // namespace
 
-EngineReadResult readMRef(EngineModel& model, EngineMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary&)
+EngineReadResult readMRef(EngineModel& model, EngineMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
-    MRefReader reader(model, mesh, lines, file);
-    return reader.run();
+    return runReader<MRefReader>(model, mesh, lines, file, summary);
 }
 
 } // namespace veskar

@@ -56,7 +56,7 @@ bool openModelFile(LineCursor& lines, const std::string& path, Diagnostic& diagn
     return false;
 }
 
-bool readModelFile(std::string& text, const std::string& path, Diagnostic& diagnostic)
+bool openModelFile(std::string& text, const std::string& path, Diagnostic& diagnostic)
 {
     std::string reason;
     if (readWholeFile(path, text, reason)) return true;

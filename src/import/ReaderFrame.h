@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace veskar {
 
@@ -41,6 +42,21 @@ struct BoneLine {
     std::int32_t number = 0;
     float values[6] = {0, 0, 0, 0, 0, 0};
 };
+
+// The eight numbers of a vertex line into a vertex: position, normal, u, and
+// v turned upside down (1 - v), as the drawing's texture coordinates run.
+template <typename Vertex>
+void storeVertexValues(const float (&f)[8], Vertex& v)
+{
+    v.position[0] = f[0];
+    v.position[1] = f[1];
+    v.position[2] = f[2];
+    v.normal[0] = f[3];
+    v.normal[1] = f[4];
+    v.normal[2] = f[5];
+    v.u = f[6];
+    v.v = 1.0f - f[7];
+}
 
 // Why a line cannot be used, or empty when it can. Node numbers and parents
 // must lie below nodeCount (a parent may also be -1).
@@ -96,18 +112,74 @@ protected:
         if (composeWorldMatrices(nodes, bad)) return kRead;
         return refuse("the parents of node " + std::to_string(bad) + " form a loop", 0);
     }
+    // A section whose header gave its line count: each line up to "end" goes
+    // to each(line, index), which returns kRead to go on; lines counts them,
+    // and one more than count is refused as "more <item> lines than the
+    // <header> line says (count)". A first line whose word is skipFirst is
+    // passed over uncounted.
+    template <typename Each>
+    Result readCountedSection(std::int32_t& lines, std::int32_t count, const char* item, const char* header, Each each,
+                              const char* skipFirst = nullptr)
+    {
+        lines = 0;
+        std::string_view line;
+        for (bool first = true; cursor_.next(line); first = false) {
+            const std::string_view word = firstWord(line);
+            if (equalsIgnoringCase(word, "end")) return kRead;
+            if (first && skipFirst && equalsIgnoringCase(word, skipFirst)) continue;
+            if (lines >= count)
+                return refuse(std::string("more ") + item + " lines than the " + header + " line says (" + std::to_string(count) + ")");
+            if (const Result r = each(line, lines++); r != kRead) return r;
+        }
+        return kRead;
+    }
 
     LineCursor& cursor_;
     const std::string& file_;
     Diagnostic& diagnostic_;
 };
 
+// A reader of one file into a model: the frame, the model it fills (its
+// diagnostic, cleared as the read starts, takes the refusal) and what it
+// found for the steps after it.
+template <typename Model, typename Result, Result kReadCode, Result kMalformedCode>
+class ModelReader : public ReaderFrame<Result, kReadCode, kMalformedCode> {
+protected:
+    ModelReader(Model& model, LineCursor& lines, const std::string& file, ReadSummary& summary)
+        : ReaderFrame<Result, kReadCode, kMalformedCode>(lines, file, model.diagnostic), model_(model), summary_(summary)
+    {
+        model.diagnostic.clear();
+    }
+
+    Model& model_;
+    ReadSummary& summary_;
+};
+
+// Every reader is made over what it reads and run once.
+template <typename Reader, typename... Args>
+auto runReader(Args&&... args)
+{
+    Reader reader(std::forward<Args>(args)...);
+    return reader.run();
+}
+
 // The read -> load -> report steps a loader runs around a reader.
 
-// Opens a model file; false, with why in diagnostic and no box, when it cannot
-// be opened.
+// Opens a model file to be read line by line, or reads it whole; false, with
+// why in diagnostic, when it cannot be opened.
 bool openModelFile(LineCursor& lines, const std::string& path, Diagnostic& diagnostic);
-bool readModelFile(std::string& text, const std::string& path, Diagnostic& diagnostic);
+bool openModelFile(std::string& text, const std::string& path, Diagnostic& diagnostic);
+
+// A loader: opens path as Input and hands it to readAndReport; a file that
+// cannot be opened fails without a box.
+template <typename Input, typename ReadAndReport>
+bool loadModelFile(const std::string& path, Diagnostic& diagnostic, ReadAndReport readAndReport)
+{
+    Input input;
+    diagnostic.clear();
+    if (!openModelFile(input, path, diagnostic)) return false;
+    return readAndReport(input);
+}
 
 // Shows the "Error" box for a refusal: the system's message, then the
 // diagnostic line. Returns false, what the loader returns then.

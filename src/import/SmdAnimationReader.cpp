@@ -22,10 +22,10 @@ struct Pose {
     float values[6] = {0, 0, 0, 0, 0, 0};
 };
 
-class AnimationReader : public SmdReaderFrame {
+class AnimationReader : public SmdModelReader {
 public:
     AnimationReader(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
-        : SmdReaderFrame(lines, file, model.diagnostic), model_(model), animation_(animation), summary_(summary)
+        : SmdModelReader(model, lines, file, summary), animation_(animation)
     {
     }
 
@@ -38,9 +38,7 @@ private:
     SmdReadResult readSkeleton();
     void storeBlock(std::int32_t frame);
 
-    SmdModel& model_;
     SmdAnimation& animation_;
-    ReadSummary& summary_;
     std::vector<std::int32_t> frameOfBlock_;
     std::vector<std::int32_t> parents_;
     std::vector<std::string> names_;
@@ -205,8 +203,7 @@ SmdReadResult AnimationReader::readSkeleton()
 
 SmdReadResult readSmdAnimation(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
-    AnimationReader reader(model, animation, lines, file, summary);
-    return reader.run();
+    return runReader<AnimationReader>(model, animation, lines, file, summary);
 }
 
 } // namespace veskar

@@ -26,15 +26,8 @@ bool reportSmdRead(SmdReadResult r, const Diagnostic& diagnostic, SmdKind kind)
 
 } // namespace
 
-SmdReadResult SmdModel::readReference(std::string_view text, const std::string& displayName)
-{
-    LineCursor lines(text);
-    return readReference(lines, displayName);
-}
-
 SmdReadResult SmdModel::readReference(LineCursor& lines, const std::string& displayName)
 {
-    diagnostic.clear();
     SmdMesh scratch;
     SmdMesh& slot = meshCount < kModelSlots ? meshes[static_cast<std::size_t>(meshCount)] : scratch;
     ReadSummary summary;
@@ -59,15 +52,8 @@ SmdReadResult SmdModel::readReference(LineCursor& lines, const std::string& disp
     return kSmdRead;
 }
 
-SmdReadResult SmdModel::readAnimation(std::string_view text, const std::string& displayName)
-{
-    LineCursor lines(text);
-    return readAnimation(lines, displayName);
-}
-
 SmdReadResult SmdModel::readAnimation(LineCursor& lines, const std::string& displayName)
 {
-    diagnostic.clear();
     SmdAnimation scratch;
     SmdAnimation& slot = animationCount < kModelSlots ? animations[static_cast<std::size_t>(animationCount)] : scratch;
     ReadSummary summary;
@@ -86,6 +72,18 @@ SmdReadResult SmdModel::readAnimation(LineCursor& lines, const std::string& disp
     return kSmdRead;
 }
 
+SmdReadResult SmdModel::readReference(std::string_view text, const std::string& displayName)
+{
+    LineCursor lines(text);
+    return readReference(lines, displayName);
+}
+
+SmdReadResult SmdModel::readAnimation(std::string_view text, const std::string& displayName)
+{
+    LineCursor lines(text);
+    return readAnimation(lines, displayName);
+}
+
 bool SmdModel::loadReferenceFromMemory(std::string_view text, const std::string& displayName)
 {
     modelDirectory = directoryOf(displayName);
@@ -99,19 +97,17 @@ bool SmdModel::loadAnimationFromMemory(std::string_view text, const std::string&
 
 bool SmdModel::loadReference(const std::string& path)
 {
-    LineCursor lines;
-    diagnostic.clear();
     modelDirectory = directoryOf(path);
-    if (!openModelFile(lines, path, diagnostic)) return false;
-    return reportSmdRead(readReference(lines, path), diagnostic, SmdKind::Reference);
+    return loadModelFile<LineCursor>(path, diagnostic, [&](LineCursor& lines) {
+        return reportSmdRead(readReference(lines, path), diagnostic, SmdKind::Reference);
+    });
 }
 
 bool SmdModel::loadAnimation(const std::string& path)
 {
-    LineCursor lines;
-    diagnostic.clear();
-    if (!openModelFile(lines, path, diagnostic)) return false;
-    return reportSmdRead(readAnimation(lines, path), diagnostic, SmdKind::Animation);
+    return loadModelFile<LineCursor>(path, diagnostic, [&](LineCursor& lines) {
+        return reportSmdRead(readAnimation(lines, path), diagnostic, SmdKind::Animation);
+    });
 }
 
 } // namespace veskar

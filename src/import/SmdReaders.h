@@ -12,6 +12,7 @@
 namespace veskar {
 
 using SmdReaderFrame = ReaderFrame<SmdReadResult, kSmdRead, kSmdMalformed>;
+using SmdModelReader = ModelReader<SmdModel, SmdReadResult, kSmdRead, kSmdMalformed>;
 
 SmdReadResult readSmdReference(SmdModel& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary);
 SmdReadResult readSmdAnimation(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary);

@@ -18,10 +18,10 @@ namespace veskar {
 
 namespace {
 
-class ReferenceReader : public SmdReaderFrame {
+class ReferenceReader : public SmdModelReader {
 public:
     ReferenceReader(SmdModel& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
-        : SmdReaderFrame(lines, file, model.diagnostic), model_(model), mesh_(mesh), summary_(summary)
+        : SmdModelReader(model, lines, file, summary), mesh_(mesh)
     {
     }
 
@@ -35,9 +35,7 @@ private:
     SmdReadResult readTriangles();
     SmdReadResult readInShares(const TriangleSection& section, const std::vector<const TriangleMark*>& starts);
 
-    SmdModel& model_;
     SmdMesh& mesh_;
-    ReadSummary& summary_;
     MaterialIndex materialIndex_;
     SmdCounts counts_;
     std::size_t sectionsRead_ = 0;
@@ -248,8 +246,7 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
 
 SmdReadResult readSmdReference(SmdModel& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
-    ReferenceReader reader(model, mesh, lines, file, summary);
-    return reader.run();
+    return runReader<ReferenceReader>(model, mesh, lines, file, summary);
 }
 
 } // namespace veskar

@@ -20,15 +20,7 @@ SmdReadResult TriangleShare::readVertex(std::string_view line, SmdTriangle& tria
         return refuse("link count " + std::string(s == ScanStatus::Ok ? std::to_string(linkCount) : "beyond int32") + " is outside 0 to 16");
 
     triangle.vertexBone[corner] = parent;
-    SmdVertex& v = triangle.vertices[corner];
-    v.position[0] = f[0];
-    v.position[1] = f[1];
-    v.position[2] = f[2];
-    v.normal[0] = f[3];
-    v.normal[1] = f[4];
-    v.normal[2] = f[5];
-    v.u = f[6];
-    v.v = 1.0f - f[7];
+    storeVertexValues(f, triangle.vertices[corner]);
     triangle.linkStart[corner] = static_cast<std::uint32_t>(pool_.size());
     if (s == ScanStatus::Missing || linkCount == 0) {
         // Exporters that write no links mean the vertex follows its parent bone.

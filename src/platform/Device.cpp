@@ -83,8 +83,12 @@ Result Device::createBuffer(std::uint32_t length, Pool pool, Buffer** out)
 }
 
 template <typename Resource>
-void Device::forget(Resource* resource)
+void Device::forget(Resource* resource, std::span<Resource*> bindings, void (Device::*destroyObject)(Resource&))
 {
+    if (!resource) return;
+    for (Resource*& bound : bindings)
+        if (bound == resource) bound = nullptr;
+    (this->*destroyObject)(*resource);
     delete resource;
     --liveObjects_;
 }
@@ -207,38 +211,13 @@ Result Device::drawText(Texture&, const TextQuad*, std::size_t, std::uint32_t) {
 
 void Device::uploadTexture(Texture&) {}
 
-void Device::releaseVertexBuffer(VertexBuffer* buffer)
-{
-    if (!buffer) return;
-    if (stream_ == buffer) stream_ = nullptr;
-    destroyVertexBufferObject(*buffer);
-    forget(buffer);
-}
+void Device::releaseVertexBuffer(VertexBuffer* buffer) { forget<VertexBuffer>(buffer, {&stream_, 1}, &Device::destroyVertexBufferObject); }
 
-void Device::releaseIndexBuffer(IndexBuffer* buffer)
-{
-    if (!buffer) return;
-    if (indices_ == buffer) indices_ = nullptr;
-    destroyIndexBufferObject(*buffer);
-    forget(buffer);
-}
+void Device::releaseIndexBuffer(IndexBuffer* buffer) { forget<IndexBuffer>(buffer, {&indices_, 1}, &Device::destroyIndexBufferObject); }
 
-void Device::releaseTexture(Texture* texture)
-{
-    if (!texture) return;
-    for (auto& t : textures_)
-        if (t == texture) t = nullptr;
-    destroyTextureObject(*texture);
-    forget(texture);
-}
+void Device::releaseTexture(Texture* texture) { forget<Texture>(texture, textures_, &Device::destroyTextureObject); }
 
-void Device::releaseEffect(Effect* effect)
-{
-    if (!effect) return;
-    if (activeEffect_ == effect) activeEffect_ = nullptr;
-    destroyEffectObject(*effect);
-    forget(effect);
-}
+void Device::releaseEffect(Effect* effect) { forget<Effect>(effect, {&activeEffect_, 1}, &Device::destroyEffectObject); }
 
 Result Device::setTransform(TransformType type, const Matrix& m)
 {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -232,9 +233,10 @@ protected:
 private:
     template <typename Buffer>
     Result createBuffer(std::uint32_t length, Pool pool, Buffer** out);
-    // Deletes a released resource and stops counting it.
+    // Unbinds a released resource wherever bindings hold it, destroys its
+    // backend object, deletes it and stops counting it.
     template <typename Resource>
-    void forget(Resource* resource);
+    void forget(Resource* resource, std::span<Resource*> bindings, void (Device::*destroyObject)(Resource&));
 
     friend class Effect;
 };
