@@ -20,6 +20,9 @@
 // matrix, so shaders multiply as the D3D code does: `vec4(p, 1.0) * M` for
 // mul(p, M).
 //
+// The device's own programs and the preludes below are GLSL files in
+// platform/gl/glsl, built into the device.
+//
 // What the device adds to every effect stage after its #version line (a
 // stage without one gets `#version 330 core`), keeping the file's line numbers
 // in the compiler's messages:
