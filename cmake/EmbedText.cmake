@@ -1,4 +1,4 @@
-# Text files built into a program: veskar_embed_text(TARGET HEADER FILES...)
+# Text files built into a program: veskar_embed_text(TARGET HEADER h FILES...)
 # generates HEADER (a path below the build folder's "embedded" directory, on
 # TARGET's include path) holding each file's text as
 #   inline constexpr const char k<FileStem>[] = R"...";
@@ -15,12 +15,11 @@ if(CMAKE_SCRIPT_MODE_FILE)
     if(NOT clash EQUAL -1)
       message(FATAL_ERROR "${input} holds the raw string's end marker )text\"")
     endif()
-    string(APPEND text "\n// ${input}\ninline constexpr const char k${stem}[] = R\"text(${body})text\";\n")
+    get_filename_component(name "${input}" NAME)
+    string(APPEND text "\n// ${name}\ninline constexpr const char k${stem}[] = R\"text(${body})text\";\n")
   endforeach()
   string(APPEND text "\n} // namespace veskar::embedded\n")
-  file(WRITE "${OUTPUT}.tmp" "${text}")
-  file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
-  file(REMOVE "${OUTPUT}.tmp")
+  file(WRITE "${OUTPUT}" "${text}")
   return()
 endif()
 
@@ -30,10 +29,15 @@ function(veskar_embed_text target)
   cmake_parse_arguments(ARG "" "HEADER" "FILES" ${ARGN})
   set(root ${CMAKE_CURRENT_BINARY_DIR}/embedded)
   set(output ${root}/${ARG_HEADER})
+  set(inputs)
+  foreach(file IN LISTS ARG_FILES)
+    get_filename_component(file "${file}" ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    list(APPEND inputs "${file}")
+  endforeach()
   add_custom_command(
     OUTPUT ${output}
-    COMMAND ${CMAKE_COMMAND} -DOUTPUT=${output} "-DINPUTS=${ARG_FILES}" -P ${VESKAR_EMBED_TEXT_SCRIPT}
-    DEPENDS ${ARG_FILES} ${VESKAR_EMBED_TEXT_SCRIPT}
+    COMMAND ${CMAKE_COMMAND} -DOUTPUT=${output} "-DINPUTS=${inputs}" -P ${VESKAR_EMBED_TEXT_SCRIPT}
+    DEPENDS ${inputs} ${VESKAR_EMBED_TEXT_SCRIPT}
     COMMENT "Embedding ${ARG_HEADER}"
     VERBATIM)
   target_sources(${target} PRIVATE ${output})
