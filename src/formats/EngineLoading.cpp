@@ -39,7 +39,9 @@ EngineReadResult EngineModel::readReference(std::string_view text, const std::st
     ReadSummary summary;
     const EngineReadResult r = readMRef(*this, mesh, lines, displayName, summary);
     if (r != kEngineRead) return r;
-    prepareEngineMesh(mesh, axisMatrix);
+    // An exporter takes the vertices as the file wrote them.
+    if (prepareForDrawing) prepareEngineMesh(mesh, axisMatrix);
+    else fillBonePalette(mesh);
     EngineMesh& slot = meshes[static_cast<std::size_t>(meshCount)];
     slot.release();
     slot = std::move(mesh);

@@ -18,9 +18,14 @@ BlendedVertex blend(const EngineVertex& v, const SkinVertex& from, const Matrix*
 
 } // namespace
 
-void prepareEngineMesh(EngineMesh& mesh, const Matrix& axis)
+void fillBonePalette(EngineMesh& mesh)
 {
     for (std::size_t i = 0; i < mesh.nodes.size(); ++i) mesh.bonePalette[i] = mesh.nodes[i].worldMatrix;
+}
+
+void prepareEngineMesh(EngineMesh& mesh, const Matrix& axis)
+{
+    fillBonePalette(mesh);
     for (EngineVertex& v : mesh.vertices) compactLinks(v.linkCount, v.links);
 
     std::vector<Matrix> inverse(mesh.nodes.size());

@@ -16,8 +16,11 @@ using EngineModelReader = ModelReader<EngineModel, EngineReadResult, kEngineRead
 EngineReadResult readMRef(EngineModel& model, EngineMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary);
 EngineReadResult readMAni(EngineModel& model, EngineAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary);
 
-// The bind and rest copies of every vertex from the read skeleton (the rest
-// copy through the axis change), the bone palette and the skinning stream.
+// The bone palette: the read skeleton's world matrices, before the axis change.
+void fillBonePalette(EngineMesh& mesh);
+// For drawing: the bone palette, the bind and rest copies of every vertex
+// from the read skeleton (the rest copy through the axis change) and the
+// skinning stream.
 void prepareEngineMesh(EngineMesh& mesh, const Matrix& axis);
 
 } // namespace veskar
