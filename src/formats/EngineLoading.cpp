@@ -22,7 +22,7 @@ bool reportEngineRead(EngineReadResult r, const Diagnostic& diagnostic, EngineKi
     case kEngineWrongKind: return showRefusal(reference ? "Reference 파일이 아닙니다!!" : "Animation 파일이 아닙니다!!", diagnostic);
     case kEngineNoFreeSlot: return showRefusal(kNoFreeSlotText, diagnostic);
     case kEngineNodeCountDiffers:
-        if (!reference) return showRefusal("Node 개수가 다릅니다!!", diagnostic);
+        if (!reference) return showRefusal(kNodesDifferText, diagnostic);
         break;
     case kEngineNotOurFile:
     case kEngineMalformed: break;

@@ -18,8 +18,11 @@ bool reportSmdRead(SmdReadResult r, const Diagnostic& diagnostic, SmdKind kind)
     case kSmdRead: return true;
     case kSmdWrongKind: return showRefusal(kind == SmdKind::Reference ? "Reference 파일이 아닙니다!!" : "Animation 파일이 아닙니다!!", diagnostic);
     case kSmdNoFreeSlot: return showRefusal(kNoFreeSlotText, diagnostic);
-    case kSmdNotSmd:
-    case kSmdMalformed: break;
+    case kSmdNodesDiffer: return showRefusal(kNodesDifferText, diagnostic);
+    // A file that is SMD but has a line that cannot be used is not called "not
+    // an SMD file": the box says what is wrong, and where.
+    case kSmdMalformed: return showDiagnostic(diagnostic);
+    case kSmdNotSmd: break;
     }
     return showRefusal("SMD 파일이 아닙니다!!", diagnostic);
 }

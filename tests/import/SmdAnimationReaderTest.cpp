@@ -113,6 +113,24 @@ TEST(SmdAnimationReader, BonesLeftOutOfABlockKeepThePreviousBlocksPose)
     EXPECT_FLOAT_EQ(a.frame(2)[1].position[0], 7.0f);
 }
 
+TEST(SmdAnimationReader, NodeNumbersAreNamesTheNodesTakeTheirPlacesInListedOrder)
+{
+    SmdModel model(nullptr);
+    const std::string text = "version 1\nnodes\n7 \"root\" -1\n3 \"arm\" 7\nend\nskeleton\ntime 0\n3 0 0 10 0 0 0\n7 0 0 5 0 0 0\n"
+                             "time 1\n7 0 0 6 0 0 0\nend\n";
+    ASSERT_EQ(read(model, text), kSmdRead) << model.diagnostic.text();
+    const SmdAnimation& a = model.animations[0];
+    ASSERT_EQ(a.nodeCount, 2);
+    EXPECT_EQ(a.frame(1)[1].name, "arm");
+    EXPECT_EQ(a.frame(1)[1].parent, 0);
+    EXPECT_FLOAT_EQ(a.frame(0)[0].position[2], 5.0f);
+    EXPECT_FLOAT_EQ(a.frame(1)[0].position[2], 6.0f);
+    EXPECT_FLOAT_EQ(a.frame(1)[1].position[2], 10.0f);
+    // Undeclared numbers stay refused, with their line.
+    EXPECT_EQ(read(model, "version 1\nnodes\n7 \"root\" -1\nend\nskeleton\ntime 0\n0 0 0 0 0 0 0\nend\n"), kSmdMalformed);
+    EXPECT_EQ(model.diagnostic.text(), "walk.smd:7: node number 0 is not declared in the nodes section");
+}
+
 TEST(SmdAnimationReader, ChildBeforeParentComposesParentsFirstAndAxisIsApplied)
 {
     SmdModel model(nullptr);
