@@ -3,6 +3,7 @@
 // preparing and uploading what was read, and what a refusal shows.
 
 #include "formats/EngineReaders.h"
+#include "import/AnimationFit.h"
 #include "import/ConsoleLog.h"
 
 #include <utility>
@@ -57,8 +58,17 @@ EngineReadResult EngineModel::readAnimation(std::string_view text, const std::st
     LineCursor lines(text);
     ReadSummary summary;
     const EngineReadResult r = readMAni(*this, animation, lines, displayName, summary);
-    if (summary.counted) logAnimationCounts(nodeCount, frameCount);
+    if (summary.counted) logAnimationCounts(summary.nodeCount, frameCount);
     if (r != kEngineRead) return r;
+    if (hasMesh) {
+        const AnimationFitting fitting = fitAnimationByName(animation, meshes[0].nodes, true);
+        switch (fitting.fit) {
+        case AnimationFit::SameNodes: break;
+        case AnimationFit::ByName: consoleLog().print("%s\n", fitting.report.c_str()); break;
+        case AnimationFit::TooFewMatch: diagnostic = {displayName, 0, fitting.report}; return kEngineNodeCountDiffers;
+        case AnimationFit::NoMemory: diagnostic = {displayName, 0, "not enough memory to match the animation's nodes by name"}; return kEngineMalformed;
+        }
+    }
     animation.applyAxis(axisMatrix);
     EngineAnimation& slot = animations[0];
     // The playback position carries over to the new frames.

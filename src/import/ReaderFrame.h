@@ -26,6 +26,9 @@ struct ReadSummary {
     // The node and frame counts are known; they are logged even for a file
     // refused after they were taken.
     bool counted = false;
+    // The file's own node count, once counted (an mAni's may differ from
+    // its model's).
+    std::int32_t nodeCount = 0;
     // A reference had a "triangles" section, so its bind pose and axis change
     // are due (also for an empty one).
     bool triangleSection = false;

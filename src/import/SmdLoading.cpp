@@ -1,6 +1,7 @@
 // The steps around the SMD readers: reading into the next slot, posing and
 // uploading what was read, and what a refusal shows.
 
+#include "import/AnimationFit.h"
 #include "import/ConsoleLog.h"
 #include "import/SmdMeshSetup.h"
 #include "import/SmdReaders.h"
@@ -55,6 +56,22 @@ SmdReadResult SmdModel::readReference(LineCursor& lines, const std::string& disp
     return kSmdRead;
 }
 
+SmdReadResult SmdModel::fitOntoMesh(SmdAnimation& animation, const std::string& displayName)
+{
+    // An animation read without a reference (as the converter reads one) is
+    // kept as the file numbers it.
+    if (!hasMesh || meshCount <= 0) return kSmdRead;
+    const SmdMesh& mesh = meshes[0];
+    const AnimationFitting fitting = fitAnimationByName(animation, std::span<const SmdNode>(mesh.nodes), buildPoseMatrices);
+    switch (fitting.fit) {
+    case AnimationFit::SameNodes: break;
+    case AnimationFit::ByName: consoleLog().print("%s\n", fitting.report.c_str()); break;
+    case AnimationFit::TooFewMatch: diagnostic = {displayName, 0, fitting.report}; return kSmdNodesDiffer;
+    case AnimationFit::NoMemory: diagnostic = {displayName, 0, "not enough memory to match the animation's nodes by name"}; return kSmdMalformed;
+    }
+    return kSmdRead;
+}
+
 SmdReadResult SmdModel::readAnimation(LineCursor& lines, const std::string& displayName)
 {
     SmdAnimation scratch;
@@ -68,6 +85,11 @@ SmdReadResult SmdModel::readAnimation(LineCursor& lines, const std::string& disp
             slot.frameCount = slot.nodeCount = 0;
         }
         return r;
+    }
+    if (const SmdReadResult fit = fitOntoMesh(slot, displayName); fit != kSmdRead) {
+        slot.release();
+        slot.frameCount = slot.nodeCount = 0;
+        return fit;
     }
     if (buildPoseMatrices) slot.applyAxis(axisMatrix);
     ++animationCount;
