@@ -65,8 +65,10 @@ EngineReadResult EngineModel::readAnimation(std::string_view text, const std::st
         switch (fitting.fit) {
         case AnimationFit::SameNodes: break;
         case AnimationFit::ByName: consoleLog().print("%s\n", fitting.report.c_str()); break;
-        case AnimationFit::TooFewMatch: diagnostic = {displayName, 0, fitting.report}; return kEngineNodeCountDiffers;
-        case AnimationFit::NoMemory: diagnostic = {displayName, 0, "not enough memory to match the animation's nodes by name"}; return kEngineMalformed;
+        case AnimationFit::TooFewMatch:
+        case AnimationFit::NoMemory:
+            diagnostic = {displayName, 0, fitting.report};
+            return fitting.fit == AnimationFit::TooFewMatch ? kEngineNodeCountDiffers : kEngineMalformed;
         }
     }
     animation.applyAxis(axisMatrix);

@@ -24,11 +24,9 @@ std::string someNames(const std::vector<std::int32_t>& nodes, std::span<const Sk
 AnimationFitting fitAnimationByName(SkeletonAnimation& animation, std::span<const SkeletonNode> model, bool composeMatrices)
 {
     AnimationFitting fitting;
-    fitting.modelNodes = static_cast<std::int32_t>(model.size());
     if (!animation.hasFrames() || model.empty()) return fitting;
     const auto first = animation.frame(0);
     const NodeNameMatch match = matchNodesByName(model, first);
-    fitting.matched = match.matched;
     if (match.sameOrder) return fitting;
     if (2 * static_cast<std::size_t>(match.matched) < model.size()) {
         fitting.fit = AnimationFit::TooFewMatch;
@@ -43,6 +41,7 @@ AnimationFitting fitAnimationByName(SkeletonAnimation& animation, std::span<cons
     SkeletonAnimation fitted;
     if (!fitted.allocate(animation.frameCount, static_cast<std::int32_t>(model.size()))) {
         fitting.fit = AnimationFit::NoMemory;
+        fitting.report = "not enough memory to match the animation's nodes by name";
         return fitting;
     }
     for (std::int32_t f = 0; f < animation.frameCount; ++f) {

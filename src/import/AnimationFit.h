@@ -11,7 +11,6 @@
 #include "import/NodeNameMatch.h"
 #include "import/Skeleton.h"
 
-#include <cstdint>
 #include <span>
 #include <string>
 
@@ -26,10 +25,8 @@ enum class AnimationFit {
 
 struct AnimationFitting {
     AnimationFit fit = AnimationFit::SameNodes;
-    std::int32_t matched = 0;      // model nodes that found their animation node
-    std::int32_t modelNodes = 0;
     // ByName: the console line (how many matched, the first few that did
-    // not); TooFewMatch: what the refusal says.
+    // not); TooFewMatch and NoMemory: what the refusal says.
     std::string report;
 };
 

@@ -66,8 +66,10 @@ SmdReadResult SmdModel::fitOntoMesh(SmdAnimation& animation, const std::string& 
     switch (fitting.fit) {
     case AnimationFit::SameNodes: break;
     case AnimationFit::ByName: consoleLog().print("%s\n", fitting.report.c_str()); break;
-    case AnimationFit::TooFewMatch: diagnostic = {displayName, 0, fitting.report}; return kSmdNodesDiffer;
-    case AnimationFit::NoMemory: diagnostic = {displayName, 0, "not enough memory to match the animation's nodes by name"}; return kSmdMalformed;
+    case AnimationFit::TooFewMatch:
+    case AnimationFit::NoMemory:
+        diagnostic = {displayName, 0, fitting.report};
+        return fitting.fit == AnimationFit::TooFewMatch ? kSmdNodesDiffer : kSmdMalformed;
     }
     return kSmdRead;
 }
