@@ -28,6 +28,25 @@ bool reportSmdRead(SmdReadResult r, const Diagnostic& diagnostic, SmdKind kind)
     return showRefusal("SMD 파일이 아닙니다!!", diagnostic);
 }
 
+// A read animation onto the model's first mesh, by name where their nodes
+// differ (see AnimationFit.h); kSmdNodesDiffer when too few match.
+SmdReadResult fitOntoMesh(SmdModel& model, SmdAnimation& animation, const std::string& displayName)
+{
+    // An animation read without a reference (as the converter reads one) is
+    // kept as the file numbers it.
+    if (!model.hasMesh || model.meshCount <= 0) return kSmdRead;
+    const AnimationFitting fitting = fitAnimationByName(animation, std::span<const SmdNode>(model.meshes[0].nodes), model.buildPoseMatrices);
+    switch (fitting.fit) {
+    case AnimationFit::SameNodes: break;
+    case AnimationFit::ByName: consoleLog().print("%s\n", fitting.report.c_str()); break;
+    case AnimationFit::TooFewMatch:
+    case AnimationFit::NoMemory:
+        model.diagnostic = {displayName, 0, fitting.report};
+        return fitting.fit == AnimationFit::TooFewMatch ? kSmdNodesDiffer : kSmdMalformed;
+    }
+    return kSmdRead;
+}
+
 } // namespace
 
 SmdReadResult SmdModel::readReference(LineCursor& lines, const std::string& displayName)
@@ -56,24 +75,6 @@ SmdReadResult SmdModel::readReference(LineCursor& lines, const std::string& disp
     return kSmdRead;
 }
 
-SmdReadResult SmdModel::fitOntoMesh(SmdAnimation& animation, const std::string& displayName)
-{
-    // An animation read without a reference (as the converter reads one) is
-    // kept as the file numbers it.
-    if (!hasMesh || meshCount <= 0) return kSmdRead;
-    const SmdMesh& mesh = meshes[0];
-    const AnimationFitting fitting = fitAnimationByName(animation, std::span<const SmdNode>(mesh.nodes), buildPoseMatrices);
-    switch (fitting.fit) {
-    case AnimationFit::SameNodes: break;
-    case AnimationFit::ByName: consoleLog().print("%s\n", fitting.report.c_str()); break;
-    case AnimationFit::TooFewMatch:
-    case AnimationFit::NoMemory:
-        diagnostic = {displayName, 0, fitting.report};
-        return fitting.fit == AnimationFit::TooFewMatch ? kSmdNodesDiffer : kSmdMalformed;
-    }
-    return kSmdRead;
-}
-
 SmdReadResult SmdModel::readAnimation(LineCursor& lines, const std::string& displayName)
 {
     SmdAnimation scratch;
@@ -88,7 +89,7 @@ SmdReadResult SmdModel::readAnimation(LineCursor& lines, const std::string& disp
         }
         return r;
     }
-    if (const SmdReadResult fit = fitOntoMesh(slot, displayName); fit != kSmdRead) {
+    if (const SmdReadResult fit = fitOntoMesh(*this, slot, displayName); fit != kSmdRead) {
         slot.release();
         slot.frameCount = slot.nodeCount = 0;
         return fit;

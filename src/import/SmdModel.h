@@ -132,9 +132,6 @@ public:
     // The same over lines read from a file or a buffer.
     SmdReadResult readReference(LineCursor& lines, const std::string& displayName);
     SmdReadResult readAnimation(LineCursor& lines, const std::string& displayName);
-    // A read animation onto the first mesh's nodes, by name where they differ
-    // (see AnimationFit.h); kSmdNodesDiffer when too few match.
-    SmdReadResult fitOntoMesh(SmdAnimation& animation, const std::string& displayName);
 
     // The model effect head (see ModelEffect.h): the device the model draws
     // with, and its own instance of the shading effect.
