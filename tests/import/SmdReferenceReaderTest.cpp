@@ -224,22 +224,22 @@ TEST(SmdReferenceReader, RefusesNumbersOutsideTheTablesWithTheirLine)
 
 TEST(SmdReferenceReader, NodeNumbersAreNamesTheNodesTakeTheirPlacesInListedOrder)
 {
-    // Numbers 10, 30, 20 with a parent listed after its child, a repeated
-    // line that renames its node, a bone line left out and a triangle on
-    // bone 30 linked to 20 and 10.
-    std::string file = "version 1\nnodes\n10 \"root\" -1\n30 \"arm\" 10\n20 \"hand\" 30\n30 \"Arm\" 10\nend\n"
+    // Numbers 10, 30, 20 and one far beyond the node count, a parent listed
+    // after its child, a repeated line that renames its node, bone lines left
+    // out and a triangle on bone 30 linked to 20 and the far one.
+    std::string file = "version 1\nnodes\n10 \"root\" -1\n30 \"arm\" 10\n20 \"hand\" 30\n30 \"Arm\" 10\n2000000000 \"tip\" 20\nend\n"
                        "skeleton\ntime 0\n30 0 0 10 0 0 0\n10 0 0 5 0 0 0\nend\ntriangles\nm\n";
-    for (int k = 0; k < 3; ++k) file += "30 0 0 " + std::to_string(k) + " 0 0 1 0 0 2 20 0.25 10 0.75\n";
+    for (int k = 0; k < 3; ++k) file += "30 0 0 " + std::to_string(k) + " 0 0 1 0 0 2 20 0.25 2000000000 0.75\n";
     file += "end\n";
     SmdModel model(nullptr);
     ASSERT_EQ(read(model, file), kSmdRead) << model.diagnostic.text();
     const SmdMesh& mesh = model.meshes[0];
-    ASSERT_EQ(mesh.nodeCount, 3);
-    EXPECT_EQ(model.nodeCount, 3);
-    const char* names[] = {"root", "Arm", "hand"};
-    const std::int32_t parents[] = {-1, 0, 1};
-    const float z[] = {5, 10, 0};
-    for (std::size_t i = 0; i < 3; ++i) {
+    ASSERT_EQ(mesh.nodeCount, 4);
+    EXPECT_EQ(model.nodeCount, 4);
+    const char* names[] = {"root", "Arm", "hand", "tip"};
+    const std::int32_t parents[] = {-1, 0, 1, 2};
+    const float z[] = {5, 10, 0, 0};
+    for (std::size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(mesh.nodes[i].name, names[i]);
         EXPECT_EQ(mesh.nodes[i].parent, parents[i]);
         EXPECT_FLOAT_EQ(mesh.nodes[i].position[2], z[i]);
@@ -247,7 +247,7 @@ TEST(SmdReferenceReader, NodeNumbersAreNamesTheNodesTakeTheirPlacesInListedOrder
     EXPECT_EQ(mesh.triangles[0].vertexBone[0], 1);
     ASSERT_EQ(mesh.links(0, 0).size(), 2u);
     EXPECT_EQ(mesh.links(0, 0)[0].bone, 2);
-    EXPECT_EQ(mesh.links(0, 0)[1].bone, 0);
+    EXPECT_EQ(mesh.links(0, 0)[1].bone, 3);
 }
 
 TEST(SmdReferenceReader, AThirtyThirdReferenceIsRefusedWithoutTouchingTheSlots)
