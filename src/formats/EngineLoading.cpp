@@ -3,6 +3,7 @@
 // preparing and uploading what was read, and what a refusal shows.
 
 #include "formats/EngineReaders.h"
+#include "import/AnimationFit.h"
 #include "import/ConsoleLog.h"
 
 #include <utility>
@@ -22,7 +23,7 @@ bool reportEngineRead(EngineReadResult r, const Diagnostic& diagnostic, EngineKi
     case kEngineWrongKind: return showRefusal(reference ? "Reference 파일이 아닙니다!!" : "Animation 파일이 아닙니다!!", diagnostic);
     case kEngineNoFreeSlot: return showRefusal(kNoFreeSlotText, diagnostic);
     case kEngineNodeCountDiffers:
-        if (!reference) return showRefusal("Node 개수가 다릅니다!!", diagnostic);
+        if (!reference) return showRefusal(kNodesDifferText, diagnostic);
         break;
     case kEngineNotOurFile:
     case kEngineMalformed: break;
@@ -59,8 +60,19 @@ EngineReadResult EngineModel::readAnimation(std::string_view text, const std::st
     LineCursor lines(text);
     ReadSummary summary;
     const EngineReadResult r = readMAni(*this, animation, lines, displayName, summary);
-    if (summary.counted) logAnimationCounts(nodeCount, frameCount);
+    if (summary.counted) logAnimationCounts(summary.nodeCount, frameCount);
     if (r != kEngineRead) return r;
+    if (hasMesh) {
+        const AnimationFitting fitting = fitAnimationByName(animation, meshes[0].nodes, true);
+        switch (fitting.fit) {
+        case AnimationFit::SameNodes: break;
+        case AnimationFit::ByName: consoleLog().print("%s\n", fitting.report.c_str()); break;
+        case AnimationFit::TooFewMatch:
+        case AnimationFit::NoMemory:
+            diagnostic = {displayName, 0, fitting.report};
+            return fitting.fit == AnimationFit::TooFewMatch ? kEngineNodeCountDiffers : kEngineMalformed;
+        }
+    }
     animation.applyAxis(axisMatrix);
     EngineAnimation& slot = animations[0];
     // The playback position carries over to the new frames.

@@ -25,6 +25,7 @@ private:
     EngineAnimation& animation_;
     std::vector<std::int32_t> parents_;
     std::vector<std::string> names_;
+    std::int32_t nodeCount_ = 0;   // the file's own
     std::int32_t nodeLines_ = -1;
     std::int32_t blocks_ = -1;
 };
@@ -37,14 +38,19 @@ EngineReadResult MAniReader::readHeader()
     std::string_view line;
     if (!cursor_.next(line) || !equalsIgnoringCase(firstWord(line), "ani")) return refuseAs(kEngineWrongKind, 2, "the second line is not \"ani\"");
     const HeaderLine n = readHeaderLine(cursor_, model_.token, model_.headerValue);
-    if (n != HeaderLine::Ok || !equalsIgnoringCase(model_.token, "node") || model_.headerValue != model_.nodeCount)
+    // Onto a mesh the animation brings its own nodes, matched with the mesh's
+    // by name once read; onto a model without one its count is the model's.
+    const bool given = n == HeaderLine::Ok && equalsIgnoringCase(model_.token, "node");
+    if (!given || (!model_.hasMesh && model_.headerValue != model_.nodeCount))
         return refuseAs(kEngineNodeCountDiffers, 3,
                         "the node line says " + (n == HeaderLine::Ok ? std::to_string(model_.headerValue) : std::string("nothing")) +
                             " but the model has " + std::to_string(model_.nodeCount) + " nodes");
+    nodeCount_ = model_.headerValue;
     std::string word;
     std::int32_t value = 0;
     if (readHeaderLine(cursor_, word, value) != HeaderLine::Ok) return refuse("the fourth line needs a frame count");
     model_.frameCount = value;
+    summary_.nodeCount = nodeCount_;
     summary_.counted = true;
     return kEngineRead;
 }
@@ -53,16 +59,16 @@ EngineReadResult MAniReader::run()
 {
     if (const EngineReadResult r = readHeader(); r != kEngineRead) return r;
     if (model_.frameCount <= 0) return refuse("the frame count must be at least 1");
-    if (model_.nodeCount <= 0) return refuse("the model has no nodes to animate", 3);
+    if (nodeCount_ <= 0) return refuse(model_.hasMesh ? "the node line needs at least one node" : "the model has no nodes to animate", 3);
     const std::size_t remaining = cursor_.remainingLines();
-    const std::size_t needed = static_cast<std::size_t>(model_.frameCount) * (static_cast<std::size_t>(model_.nodeCount) + 1);
+    const std::size_t needed = static_cast<std::size_t>(model_.frameCount) * (static_cast<std::size_t>(nodeCount_) + 1);
     if (needed > remaining)
-        return refuse(std::to_string(model_.frameCount) + " frames of " + std::to_string(model_.nodeCount) + " nodes need " +
+        return refuse(std::to_string(model_.frameCount) + " frames of " + std::to_string(nodeCount_) + " nodes need " +
                           std::to_string(needed) + " lines but " + std::to_string(remaining) + " follow",
                       4);
-    if (!animation_.allocate(model_.frameCount, model_.nodeCount)) return refuse("not enough memory for the frame tables", 4);
-    parents_.assign(static_cast<std::size_t>(model_.nodeCount), -1);
-    names_.assign(static_cast<std::size_t>(model_.nodeCount), std::string());
+    if (!animation_.allocate(model_.frameCount, nodeCount_)) return refuse("not enough memory for the frame tables", 4);
+    parents_.assign(static_cast<std::size_t>(nodeCount_), -1);
+    names_.assign(static_cast<std::size_t>(nodeCount_), std::string());
 
     std::string_view line;
     while (cursor_.next(line)) {
@@ -72,9 +78,9 @@ EngineReadResult MAniReader::run()
         else if (equalsIgnoringCase(w, "skeleton")) r = blocks_ < 0 ? readFrames() : refuse("a second skeleton section");
         if (r != kEngineRead) return r;
     }
-    if (std::max(nodeLines_, 0) != model_.nodeCount)
+    if (std::max(nodeLines_, 0) != nodeCount_)
         return refuse("the nodes section has " + std::to_string(std::max(nodeLines_, 0)) + " lines but the node line says " +
-                          std::to_string(model_.nodeCount),
+                          std::to_string(nodeCount_),
                       0);
     if (std::max(blocks_, 0) != model_.frameCount)
         return refuse("the skeleton has " + std::to_string(std::max(blocks_, 0)) + " frames but the fourth line says " +
@@ -93,9 +99,9 @@ EngineReadResult MAniReader::run()
 
 EngineReadResult MAniReader::readNodes()
 {
-    return readCountedSection(nodeLines_, model_.nodeCount, "node", "node", [this](std::string_view line, std::int32_t) {
+    return readCountedSection(nodeLines_, nodeCount_, "node", "node", [this](std::string_view line, std::int32_t) {
         NodeLine node;
-        const EngineReadResult r = readNodeLine(line, model_.nodeCount, node);
+        const EngineReadResult r = readNodeLine(line, nodeCount_, node);
         if (r == kEngineRead) {
             parents_[static_cast<std::size_t>(node.number)] = node.parent;
             names_[static_cast<std::size_t>(node.number)].assign(node.name);
@@ -123,14 +129,14 @@ EngineReadResult MAniReader::readFrames()
         filled[static_cast<std::size_t>(frame)] = true;
         ++blocks_;
         auto nodes = animation_.frame(frame);
-        for (std::int32_t k = 0; k < model_.nodeCount; ++k) {
+        for (std::int32_t k = 0; k < nodeCount_; ++k) {
             if (!cursor_.next(line)) return refuse("the file ends inside frame " + std::to_string(frame));
             BoneLine bone;
-            const BoneScan scan = scanBoneLine(line, model_.nodeCount, bone);
+            const BoneScan scan = scanBoneLine(line, nodeCount_, bone);
             if (scan == BoneScan::Short)
                 return refuse("frame " + std::to_string(frame) + " has " + std::to_string(k) + " bone lines; the node line says " +
-                              std::to_string(model_.nodeCount));
-            if (scan == BoneScan::Outside) return refuse(nodeOutsideText(bone.number, model_.nodeCount));
+                              std::to_string(nodeCount_));
+            if (scan == BoneScan::Outside) return refuse(nodeOutsideText(bone.number, nodeCount_));
             const float* v = bone.values;
             nodes[static_cast<std::size_t>(bone.number)].setPose(v[0], v[1], v[2], v[3], v[4], v[5]);
         }

@@ -7,6 +7,7 @@
 
 #include "import/Diagnostic.h"
 #include "import/LineCursor.h"
+#include "import/NodeNumbers.h"
 #include "import/Skeleton.h"
 #include "import/TextScan.h"
 
@@ -25,6 +26,9 @@ struct ReadSummary {
     // The node and frame counts are known; they are logged even for a file
     // refused after they were taken.
     bool counted = false;
+    // The file's own node count, once counted (an mAni's may differ from
+    // its model's).
+    std::int32_t nodeCount = 0;
     // A reference had a "triangles" section, so its bind pose and axis change
     // are due (also for an empty one).
     bool triangleSection = false;
@@ -66,7 +70,15 @@ BoneScan scanBoneLine(std::string_view line, std::int32_t nodeCount, BoneLine& b
 // The k-th of linkCount bone and weight pairs of a vertex line.
 std::string checkLinkPair(FieldScanner& scan, std::int32_t nodeCount, std::int32_t k, std::int32_t linkCount, BoneLink& link);
 
+// The same for files whose node numbers are names (SMD): every number must be
+// one the nodes section declares, and becomes its node's place. A bone line
+// refused as Outside keeps the file's number.
+std::string checkNodeLine(std::string_view line, const NodeNumbers& numbers, NodeLine& node);
+BoneScan scanBoneLine(std::string_view line, const NodeNumbers& numbers, BoneLine& bone);
+std::string checkLinkPair(FieldScanner& scan, const NodeNumbers& numbers, std::int32_t k, std::int32_t linkCount, BoneLink& link);
+
 std::string nodeOutsideText(std::int32_t number, std::int32_t nodeCount);
+std::string nodeOutsideText(std::int32_t number, const NodeNumbers& numbers);
 
 template <typename Result, Result kReadCode, Result kMalformedCode>
 class ReaderFrame {
@@ -95,13 +107,19 @@ protected:
         return refuseAs(code, 0, "this model already holds " + std::to_string(slots) + " " + what);
     }
 
-    Result readNodeLine(std::string_view line, std::int32_t nodeCount, NodeLine& node) { return refuseIf(checkNodeLine(line, nodeCount, node)); }
-    Result readBoneLine(std::string_view line, std::int32_t nodeCount, BoneLine& bone)
+    // Nodes is a node count, or the NodeNumbers of a file that names its nodes.
+    template <typename Nodes>
+    Result readNodeLine(std::string_view line, const Nodes& nodes, NodeLine& node)
     {
-        switch (scanBoneLine(line, nodeCount, bone)) {
+        return refuseIf(checkNodeLine(line, nodes, node));
+    }
+    template <typename Nodes>
+    Result readBoneLine(std::string_view line, const Nodes& nodes, BoneLine& bone)
+    {
+        switch (scanBoneLine(line, nodes, bone)) {
         case BoneScan::Ok: break;
         case BoneScan::Short: return refuse("a bone line needs a node number and six numbers");
-        case BoneScan::Outside: return refuse(nodeOutsideText(bone.number, nodeCount));
+        case BoneScan::Outside: return refuse(nodeOutsideText(bone.number, nodes));
         }
         return kRead;
     }
@@ -184,11 +202,16 @@ bool loadModelFile(const std::string& path, Diagnostic& diagnostic, ReadAndRepor
 // Shows the "Error" box for a refusal: the system's message, then the
 // diagnostic line. Returns false, what the loader returns then.
 bool showRefusal(const char* message, const Diagnostic& diagnostic);
+// The same with the diagnostic line alone, for a refusal the system has no
+// message of its own for.
+bool showDiagnostic(const Diagnostic& diagnostic);
 
 // The two console lines of an animation read: "[Node] %d" and "[Time] %d".
 void logAnimationCounts(std::int32_t nodeCount, std::int32_t frameCount);
 
 // The box text of a model that has no free slot left.
 constexpr const char* kNoFreeSlotText = "모델 슬롯이 가득 찼습니다!!";
+// The box text of an animation that does not fit its model's nodes.
+constexpr const char* kNodesDifferText = "Node 개수가 다릅니다!!";
 
 } // namespace veskar

@@ -32,13 +32,14 @@ public:
     SmdReadResult run();
 
 private:
-    SmdReadResult count(SmdCounts& counts);
-    bool numberFrames(const SmdCounts& counts);
+    SmdReadResult count();
+    bool numberFrames();
     SmdReadResult readNodes();
     SmdReadResult readSkeleton();
     void storeBlock(std::int32_t frame);
 
     SmdAnimation& animation_;
+    SmdCounts counts_;
     std::vector<std::int32_t> frameOfBlock_;
     std::vector<std::int32_t> parents_;
     std::vector<std::string> names_;
@@ -46,8 +47,9 @@ private:
     std::size_t blocksRead_ = 0;
 };
 
-bool AnimationReader::numberFrames(const SmdCounts& counts)
+bool AnimationReader::numberFrames()
 {
+    const SmdCounts& counts = counts_;
     const auto frames = static_cast<std::int32_t>(counts.frameNumbers.size());
     std::vector<bool> seen(counts.frameNumbers.size(), false);
     bool distinctInRange = true;
@@ -70,14 +72,15 @@ bool AnimationReader::numberFrames(const SmdCounts& counts)
     return true;
 }
 
-SmdReadResult AnimationReader::count(SmdCounts& counts)
+SmdReadResult AnimationReader::count()
 {
+    SmdCounts& counts = counts_;
     model_.nodeCount = model_.frameCount = model_.materialCount = model_.triangleCount = 0;
     if (!readSmdHeader(cursor_, model_.token, model_.headerValue))
         return refuseAs(kSmdNotSmd, cursor_.lineNumber(), "the first line is not \"version 1\"");
     countSmdSections(cursor_, counts, model_.materialNames);
     if (const SmdReadResult r = checkCursor(); r != kSmdRead) return r;
-    model_.nodeCount = counts.nodeCount;
+    model_.nodeCount = counts.nodes.count();
     model_.frameCount = counts.frameCount;
     model_.materialCount = counts.materialCount;
     model_.triangleCount = counts.triangleCount;
@@ -93,14 +96,13 @@ SmdReadResult AnimationReader::count(SmdCounts& counts)
         return refuse(std::to_string(model_.frameCount) + " frames of " + std::to_string(model_.nodeCount) +
                           " nodes are far more than a file of " + std::to_string(cursor_.size()) + " bytes describes",
                       0);
-    if (!numberFrames(counts)) return refuse("the frame numbers are neither distinct and below the frame count nor increasing", 0);
+    if (!numberFrames()) return refuse("the frame numbers are neither distinct and below the frame count nor increasing", 0);
     return kSmdRead;
 }
 
 SmdReadResult AnimationReader::run()
 {
-    SmdCounts counts;
-    if (const SmdReadResult r = count(counts); r != kSmdRead) return r;
+    if (const SmdReadResult r = count(); r != kSmdRead) return r;
     if (!animation_.allocate(model_.frameCount, model_.nodeCount)) return refuse("not enough memory for the frame tables", 0);
 
     parents_.assign(static_cast<std::size_t>(model_.nodeCount), -1);
@@ -148,7 +150,8 @@ SmdReadResult AnimationReader::readNodes()
         if (equalsIgnoringCase(word, "end")) return kSmdRead;
         if (word.empty()) continue;
         NodeLine node;
-        if (const SmdReadResult r = readNodeLine(line, model_.nodeCount, node); r != kSmdRead) return r;
+        if (const SmdReadResult r = readNodeLine(line, counts_.nodes, node); r != kSmdRead) return r;
+        // A number listed again is the same node; its later line names it.
         parents_[static_cast<std::size_t>(node.number)] = node.parent;
         names_[static_cast<std::size_t>(node.number)].assign(node.name);
     }
@@ -192,7 +195,7 @@ SmdReadResult AnimationReader::readSkeleton()
         }
         if (!inBlock || word.empty()) continue;
         BoneLine bone;
-        if (const SmdReadResult r = readBoneLine(line, model_.nodeCount, bone); r != kSmdRead) return r;
+        if (const SmdReadResult r = readBoneLine(line, counts_.nodes, bone); r != kSmdRead) return r;
         std::copy(bone.values, bone.values + 6, pose_[static_cast<std::size_t>(bone.number)].values);
     }
     if (inBlock) storeBlock(frame);

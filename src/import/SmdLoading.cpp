@@ -1,6 +1,7 @@
 // The steps around the SMD readers: reading into the next slot, posing and
 // uploading what was read, and what a refusal shows.
 
+#include "import/AnimationFit.h"
 #include "import/ConsoleLog.h"
 #include "import/SmdMeshSetup.h"
 #include "import/SmdReaders.h"
@@ -18,10 +19,32 @@ bool reportSmdRead(SmdReadResult r, const Diagnostic& diagnostic, SmdKind kind)
     case kSmdRead: return true;
     case kSmdWrongKind: return showRefusal(kind == SmdKind::Reference ? "Reference 파일이 아닙니다!!" : "Animation 파일이 아닙니다!!", diagnostic);
     case kSmdNoFreeSlot: return showRefusal(kNoFreeSlotText, diagnostic);
-    case kSmdNotSmd:
-    case kSmdMalformed: break;
+    case kSmdNodesDiffer: return showRefusal(kNodesDifferText, diagnostic);
+    // A file that is SMD but has a line that cannot be used is not called "not
+    // an SMD file": the box says what is wrong, and where.
+    case kSmdMalformed: return showDiagnostic(diagnostic);
+    case kSmdNotSmd: break;
     }
     return showRefusal("SMD 파일이 아닙니다!!", diagnostic);
+}
+
+// A read animation onto the model's first mesh, by name where their nodes
+// differ (see AnimationFit.h); kSmdNodesDiffer when too few match.
+SmdReadResult fitOntoMesh(SmdModel& model, SmdAnimation& animation, const std::string& displayName)
+{
+    // An animation read without a reference (as the converter reads one) is
+    // kept as the file numbers it.
+    if (!model.hasMesh || model.meshCount <= 0) return kSmdRead;
+    const AnimationFitting fitting = fitAnimationByName(animation, std::span<const SmdNode>(model.meshes[0].nodes), model.buildPoseMatrices);
+    switch (fitting.fit) {
+    case AnimationFit::SameNodes: break;
+    case AnimationFit::ByName: consoleLog().print("%s\n", fitting.report.c_str()); break;
+    case AnimationFit::TooFewMatch:
+    case AnimationFit::NoMemory:
+        model.diagnostic = {displayName, 0, fitting.report};
+        return fitting.fit == AnimationFit::TooFewMatch ? kSmdNodesDiffer : kSmdMalformed;
+    }
+    return kSmdRead;
 }
 
 } // namespace
@@ -65,6 +88,11 @@ SmdReadResult SmdModel::readAnimation(LineCursor& lines, const std::string& disp
             slot.frameCount = slot.nodeCount = 0;
         }
         return r;
+    }
+    if (const SmdReadResult fit = fitOntoMesh(*this, slot, displayName); fit != kSmdRead) {
+        slot.release();
+        slot.frameCount = slot.nodeCount = 0;
+        return fit;
     }
     if (buildPoseMatrices) slot.applyAxis(axisMatrix);
     ++animationCount;

@@ -104,6 +104,7 @@ enum class SmdReadResult : int {
     kSmdWrongKind = 2,     // a reference with frames, an animation with triangles
     kSmdMalformed = 3,     // a line the reader cannot use; see diagnostic
     kSmdNoFreeSlot = 4,    // 32 meshes or animations already
+    kSmdNodesDiffer = 5,   // an animation whose nodes are too few of the model's
 };
 using enum SmdReadResult;
 

@@ -51,7 +51,7 @@ SmdReadResult ReferenceReader::count()
     if (model_.readerThreads > 1 && model_.minimumShare > 0) counts_.markSpacing = std::max(1, model_.minimumShare / 8);
     countSmdSections(cursor_, counts_, model_.materialNames);
     if (const SmdReadResult r = checkCursor(); r != kSmdRead) return r;
-    model_.nodeCount = counts_.nodeCount;
+    model_.nodeCount = counts_.nodes.count();
     model_.frameCount = counts_.frameCount;
     model_.materialCount = counts_.materialCount;
     model_.triangleCount = counts_.triangleCount;
@@ -116,7 +116,8 @@ SmdReadResult ReferenceReader::readNodes()
         if (equalsIgnoringCase(word, "end")) return kSmdRead;
         if (word.empty()) continue;
         NodeLine read;
-        if (const SmdReadResult r = readNodeLine(line, mesh_.nodeCount, read); r != kSmdRead) return r;
+        if (const SmdReadResult r = readNodeLine(line, counts_.nodes, read); r != kSmdRead) return r;
+        // A number listed again is the same node; its later line names it.
         SmdNode& node = mesh_.nodes[static_cast<std::size_t>(read.number)];
         node.name.assign(read.name);
         node.parent = read.parent;
@@ -134,7 +135,7 @@ SmdReadResult ReferenceReader::readSkeleton()
         // have their first bone read.
         if (equalsIgnoringCase(word, "time") || word.empty()) continue;
         BoneLine bone;
-        if (const SmdReadResult r = readBoneLine(line, mesh_.nodeCount, bone); r != kSmdRead) return r;
+        if (const SmdReadResult r = readBoneLine(line, counts_.nodes, bone); r != kSmdRead) return r;
         const float* v = bone.values;
         mesh_.nodes[static_cast<std::size_t>(bone.number)].setPose(v[0], v[1], v[2], v[3], v[4], v[5]);
     }
@@ -163,7 +164,7 @@ SmdReadResult ReferenceReader::readTriangles()
         }
     }
     if (!starts.empty()) return readInShares(*section, starts);
-    TriangleShare all(mesh_, mesh_.linkPool, cursor_, file_, diagnostic_, materialIndex_, trianglesRead_);
+    TriangleShare all(mesh_, mesh_.linkPool, cursor_, file_, diagnostic_, materialIndex_, counts_.nodes, trianglesRead_);
     all.run();
     trianglesRead_ = all.next;
     return all.result;
@@ -171,7 +172,7 @@ SmdReadResult ReferenceReader::readTriangles()
 
 SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, const std::vector<const TriangleMark*>& starts)
 {
-    TriangleShare first(mesh_, mesh_.linkPool, cursor_, file_, diagnostic_, materialIndex_, trianglesRead_);
+    TriangleShare first(mesh_, mesh_.linkPool, cursor_, file_, diagnostic_, materialIndex_, counts_.nodes, trianglesRead_);
     first.stopAt = starts.front()->triangle;
     std::vector<LineCursor> cursors(starts.size());
     std::vector<std::vector<BoneLink>> pools(starts.size());
@@ -181,7 +182,7 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
         if (!cursors[k].startAt(cursor_, starts[k]->offset, starts[k]->line))
             return refuse("cannot read the file again: " + cursor_.failure(), 0);
         shares.push_back(
-            std::make_unique<TriangleShare>(mesh_, pools[k], cursors[k], file_, diagnostics[k], materialIndex_, starts[k]->triangle));
+            std::make_unique<TriangleShare>(mesh_, pools[k], cursors[k], file_, diagnostics[k], materialIndex_, counts_.nodes, starts[k]->triangle));
         if (k + 1 < starts.size()) shares.back()->stopAt = starts[k + 1]->triangle;
         const std::int32_t end = k + 1 < starts.size() ? starts[k + 1]->triangle : section.first + section.count;
         try {

@@ -30,7 +30,13 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
     while (cursor.next(line)) {
         const std::string_view word = firstWord(line);
         if (equalsIgnoringCase(word, "nodes")) {
-            while (cursor.next(line) && !equalsIgnoringCase(firstWord(line), "end")) ++counts.nodeCount;
+            while (cursor.next(line) && !equalsIgnoringCase(firstWord(line), "end")) {
+                ++counts.nodeLines;
+                // A line without a number is refused by the reading pass.
+                FieldScanner scan(line);
+                std::int32_t number = 0;
+                if (scan.readInt(number) == ScanStatus::Ok) counts.nodeNumbers.push_back(number);
+            }
         } else if (equalsIgnoringCase(word, "skeleton")) {
             while (cursor.next(line)) {
                 const std::string_view w = firstWord(line);
@@ -86,6 +92,7 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
             counts.triangleSections.push_back(std::move(section));
         }
     }
+    counts.nodes.build(counts.nodeNumbers, counts.nodeLines);
     return true;
 }
 

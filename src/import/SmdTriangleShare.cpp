@@ -12,25 +12,26 @@ SmdReadResult TriangleShare::readVertex(std::string_view line, SmdTriangle& tria
     bool ok = s == ScanStatus::Ok;
     for (int i = 0; ok && i < 8; ++i) ok = scan.readFloat(f[i]) == ScanStatus::Ok;
     if (!ok) return refuse("a vertex line needs a parent bone, a position, a normal and u v");
-    if (!nodeInRange(parent)) return refuse("parent bone " + std::to_string(parent) + " is not a node number");
+    const std::int32_t parentPlace = nodes_.place(parent);
+    if (parentPlace == NodeNumbers::kUndeclared) return refuse("parent bone " + std::to_string(parent) + " is not a node number");
 
     std::int32_t linkCount = 0;
     s = scan.readInt(linkCount);
     if (s == ScanStatus::OutOfRange || (s == ScanStatus::Ok && (linkCount < 0 || linkCount > kMaxLinks)))
         return refuse("link count " + std::string(s == ScanStatus::Ok ? std::to_string(linkCount) : "beyond int32") + " is outside 0 to 16");
 
-    triangle.vertexBone[corner] = parent;
+    triangle.vertexBone[corner] = parentPlace;
     storeVertexValues(f, triangle.vertices[corner]);
     triangle.linkStart[corner] = static_cast<std::uint32_t>(pool_.size());
     if (s == ScanStatus::Missing || linkCount == 0) {
         // Exporters that write no links mean the vertex follows its parent bone.
-        pool_.push_back({parent, 1.0f});
+        pool_.push_back({parentPlace, 1.0f});
         triangle.linkCount[corner] = 1;
         return kSmdRead;
     }
     for (std::int32_t k = 0; k < linkCount; ++k) {
         BoneLink link;
-        if (const SmdReadResult r = refuseIf(checkLinkPair(scan, mesh_.nodeCount, k, linkCount, link)); r != kSmdRead) return r;
+        if (const SmdReadResult r = refuseIf(checkLinkPair(scan, nodes_, k, linkCount, link)); r != kSmdRead) return r;
         pool_.push_back(link);
     }
     triangle.linkCount[corner] = linkCount;

@@ -19,10 +19,10 @@ using MaterialIndex = std::unordered_map<std::string_view, std::int32_t>;
 class TriangleShare : public SmdReaderFrame {
 public:
     // Reads from triangle first on into mesh; the corners' links go to pool
-    // and a refusal into diagnostic.
+    // and a refusal into diagnostic. Bone numbers are looked up in nodes.
     TriangleShare(SmdMesh& mesh, std::vector<BoneLink>& pool, LineCursor& cursor, const std::string& file, Diagnostic& diagnostic,
-                  const MaterialIndex& materialIndex, std::int32_t first)
-        : SmdReaderFrame(cursor, file, diagnostic), next(first), mesh_(mesh), pool_(pool), materialIndex_(materialIndex)
+                  const MaterialIndex& materialIndex, const NodeNumbers& nodes, std::int32_t first)
+        : SmdReaderFrame(cursor, file, diagnostic), next(first), mesh_(mesh), pool_(pool), materialIndex_(materialIndex), nodes_(nodes)
     {
     }
 
@@ -34,12 +34,12 @@ public:
     SmdReadResult result = kSmdRead;
 
 private:
-    bool nodeInRange(std::int32_t n) const { return n >= 0 && n < mesh_.nodeCount; }
     SmdReadResult readVertex(std::string_view line, SmdTriangle& triangle, int corner);
 
     SmdMesh& mesh_;
     std::vector<BoneLink>& pool_;
     const MaterialIndex& materialIndex_;
+    const NodeNumbers& nodes_;
 };
 
 } // namespace veskar
