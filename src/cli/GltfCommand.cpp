@@ -6,6 +6,7 @@
 #include "import/ConsoleLog.h"
 #include "import/FileBuffer.h"
 #include "platform/Console.h"
+#include "platform/Utf8Path.h"
 
 #include <cmath>
 #include <cstdio>
@@ -105,8 +106,8 @@ bool report(const JobResult& result)
 std::string outputKey(const std::string& path)
 {
     std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.lexically_normal().string();
+    const std::filesystem::path absolute = std::filesystem::absolute(pathFromUtf8(path), ec);
+    return ec ? path : utf8FromPath(absolute.lexically_normal());
 }
 
 } // namespace

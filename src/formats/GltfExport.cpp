@@ -12,6 +12,7 @@
 #include "platform/EmbeddedImage.h"
 #include "platform/Shell.h"
 #include "platform/TextureFile.h"
+#include "platform/Utf8Path.h"
 
 #include <filesystem>
 #include <limits>
@@ -37,7 +38,7 @@ std::string stemOf(const std::string& path)
 bool samePath(const std::string& a, const std::string& b)
 {
     std::error_code ec;
-    return a == b || std::filesystem::equivalent(a, b, ec);
+    return a == b || std::filesystem::equivalent(pathFromUtf8(a), pathFromUtf8(b), ec);
 }
 
 // "1 vertex", "2 vertices".

@@ -1,4 +1,5 @@
 #include "platform/EmbeddedImage.h"
+#include "platform/Utf8Path.h"
 
 #include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <system_error>
 
@@ -24,11 +26,12 @@ bool startsWith(const std::vector<std::uint8_t>& bytes, std::initializer_list<st
 bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& reason, std::uint64_t maxBytes)
 {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
+    const std::filesystem::path name = pathFromUtf8(path);
+    if (!std::filesystem::is_regular_file(name, ec)) {
         reason = ec ? ec.message() : "not a regular file";
         return false;
     }
-    const std::uint64_t size = std::filesystem::file_size(path, ec);
+    const std::uint64_t size = std::filesystem::file_size(name, ec);
     if (ec) {
         reason = ec.message();
         return false;
@@ -37,13 +40,13 @@ bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::st
         reason = "larger than " + std::to_string(maxBytes >> 20) + " MiB";
         return false;
     }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    std::ifstream file(name, std::ios::binary);
     if (!file) {
         reason = std::strerror(errno);
         return false;
     }
     bytes.resize(static_cast<std::size_t>(size));
-    if (size > 0 && std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+    if (size > 0 && !file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
         reason = "cannot read it whole";
         return false;
     }
