@@ -38,11 +38,13 @@ if [ -x fuzz/run_all.sh ]; then
     timed "fuzzing" fuzz/run_all.sh "${VESKAR_FUZZ_SECONDS:-60}"
 fi
 
-# Windows: a fresh Wine prefix each run (its first test makes it).
-windows=build/windows-release
+# Windows: the three programs and the core's tests cross-built, then the tests
+# under Wine in a fresh prefix, with one wineserver kept for the whole run.
+export WINEPREFIX=$PWD/build/windows-release/wine
 timed "windows configure" cmake --preset windows-release -DVESKAR_BUILD_VIEWER=ON -DVESKAR_LINUX_BIN="$PWD/build/asan/src"
 timed "windows build" cmake --build --preset windows-release -j "$jobs"
-WINEPREFIX=$PWD/$windows/wine wineserver -k 2>/dev/null || true
-rm -rf "$windows/wine"
+wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+VESKAR_WINE_SERVER=stay timed "wine prefix" bash tests/windows/wine_run.sh "$WINEPREFIX"
+trap 'wineserver -k 2>/dev/null || true; report' EXIT
 timed "windows tests (wine)" ctest --preset windows-release -j "$jobs"
-WINEPREFIX=$PWD/$windows/wine wineserver -k 2>/dev/null || true

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows programs, run through Wine, against the Linux ones: every corpus
-# file converted both ways (ref, ani) and described (info), and two generated
-# large files (a 140 MB reference, a 2,000-frame animation), must give the
-# same output files byte for byte, the same lines on standard output and
-# standard error (UTF-8 through a pipe) and the same exit codes. Everything
+# file converted both ways (ref, ani) and described (info), two generated
+# large files (a 140 MB reference, a 2,000-frame animation), and glTF exports
+# of a corpus character and of the textured sample, each with an animation,
+# must give the same output files byte for byte, the same lines on standard
+# output and standard error (UTF-8 through a pipe) and the same exit codes. Everything
 # sits in a folder whose name has a space and Hangul, and some files have
 # Korean names.
 # Usage: parity_test.sh LINUX_BIN WINDOWS_BIN CORPUS_DIR RUNNER...
@@ -84,6 +85,20 @@ mapfile -t described < <(cd "$base/linux" && ls | grep -E '\.(smd|SMD|mRef|mAni)
 timed "linux info" run linux info info "${described[@]}"
 timed "windows info" run windows info info "${described[@]}"
 for part in out err rc; do same "info.$part"; done
+
+# glTF: the binary writer, and the sample's textures embedded from a folder
+# with Hangul and a space in its name.
+gltf() { # gltf OUT.glb INPUT...: exported on both sides, then compared
+    local out=$1
+    shift
+    for side in linux windows; do timed "$side gltf $out" run "$side" "gltf-$out" gltf "$@" -o "$out"; done
+    for part in out err rc; do same "gltf-$out.$part"; done
+    same "$out"
+}
+[ -f "$base/linux/hlu_player_idle.smd" ] && gltf player.glb hlu_player_template_biped_barney.smd hlu_player_idle.smd
+"$linux_bin/veskar-sample" character "$base/linux/견본 모델" >/dev/null || exit 2
+cp -r "$base/linux/견본 모델" "$base/windows/"
+gltf "견본.glb" "견본 모델/hero.smd" "견본 모델/walk.smd"
 
 grep -q '^\[Ref\] 영웅 캐릭터.mRef$' "$base/windows/ref.out" && pass || fail "the Korean file's progress line is missing"
 [ -s "$base/windows/영웅 캐릭터.mRef" ] && pass || fail "the Korean file's output was not written"

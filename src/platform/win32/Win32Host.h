@@ -29,8 +29,9 @@ public:
     // ShowWindow with the show command the program was started with.
     void show() override;
     Device* device() override;
-    // Dispatches everything Windows has queued (menus' keys go through the
-    // accelerator table first), then takes the next message of our own.
+    // Dispatches everything Windows has queued (Alt with a menu's letter
+    // reaches the menu bar through the default window procedure), then takes
+    // the next message of our own.
     bool peekMessage(WindowMessage& message) override;
     void waitMessage() override;
     void present() override;
