@@ -3,6 +3,7 @@
 
 #include "formats/FormatConverter.h"
 #include "import/ConsoleLog.h"
+#include "platform/PrintableName.h"
 
 #include <filesystem>
 #include <system_error>
@@ -22,17 +23,23 @@ void FormatConverter::destroy()
     triangles.shrink_to_fit();
 }
 
+std::string outputPathFor(const std::string& source, const char* extension)
+{
+    const std::string directory = directoryOf(source);
+    const std::string fileName = source.substr(directory.size());
+    const auto dot = fileName.find_last_of('.');
+    // A name without an extension gets one, so the output is never the source.
+    return directory + (dot == std::string::npos ? fileName + "." + extension : fileName.substr(0, dot + 1) + extension);
+}
+
 bool FormatConverter::nameOutput(const std::string& path, const char* extension)
 {
     sourceDirectory = directoryOf(path);
-    const std::string fileName = path.substr(sourceDirectory.size());
-    const auto dot = fileName.find_last_of('.');
-    // A name without an extension gets one, so the output is never the source.
-    outputName = dot == std::string::npos ? fileName + "." + extension : fileName.substr(0, dot + 1) + extension;
-    outputPath = sourceDirectory + outputName;
+    outputPath = outputPathFor(path, extension);
+    outputName = outputPath.substr(sourceDirectory.size());
     std::error_code ec;
     if (outputPath == path || std::filesystem::equivalent(outputPath, path, ec)) {
-        diagnostic = {path, 0, "the output " + outputName + " would overwrite the source file"};
+        diagnostic = {path, 0, "the output " + printableName(outputName) + " would overwrite the source file"};
         return false;
     }
     return true;
@@ -42,7 +49,7 @@ bool FormatConverter::convertReference(const std::string& path)
 {
     diagnostic.clear();
     if (!nameOutput(path, "mRef")) return false;
-    consoleLog().print("[Ref] %s\n", outputName.c_str());
+    consoleLog().print("[Ref] %s\n", printableName(outputName).c_str());
     smdModel.reset();
     smdModel = std::make_unique<SmdModel>(device);
     smdModel->buildPoseMatrices = false;
@@ -63,7 +70,7 @@ bool FormatConverter::convertAnimation(const std::string& path)
 {
     diagnostic.clear();
     if (!nameOutput(path, "mAni")) return false;
-    consoleLog().print("[Ani] %s\n", outputName.c_str());
+    consoleLog().print("[Ani] %s\n", printableName(outputName).c_str());
     smdModel.reset();
     smdModel = std::make_unique<SmdModel>(device);
     smdModel->buildPoseMatrices = false;

@@ -17,6 +17,7 @@ namespace veskar {
 
 class Device;
 class IndexBuffer;
+class LineCursor;
 class Texture;
 class VertexBuffer;
 
@@ -82,6 +83,9 @@ public:
     bool loadAnimationFromMemory(std::string_view text, const std::string& displayName);
     int readReference(std::string_view text, const std::string& displayName);
     int readAnimation(std::string_view text, const std::string& displayName);
+    // The same over lines read from a file or a buffer.
+    int readReference(LineCursor& lines, const std::string& displayName);
+    int readAnimation(LineCursor& lines, const std::string& displayName);
 
     // Model effect head: these three come first in every model.
     Device* device = nullptr;

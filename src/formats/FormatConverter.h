@@ -51,4 +51,8 @@ private:
     bool nameOutput(const std::string& path, const char* extension);
 };
 
+// The file a conversion of source writes: beside it, with its extension
+// replaced by extension, or given one when it has none.
+std::string outputPathFor(const std::string& source, const char* extension);
+
 } // namespace veskar

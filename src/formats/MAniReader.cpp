@@ -4,7 +4,6 @@
 #include "formats/EngineFormatScan.h"
 #include "formats/EngineModel.h"
 #include "import/ConsoleLog.h"
-#include "import/FileBuffer.h"
 #include "platform/Shell.h"
 
 #include <utility>
@@ -15,16 +14,18 @@ namespace {
 
 class MAniReader {
 public:
-    MAniReader(EngineModel& model, EngineAnimation& animation, std::string_view text, const std::string& file)
-        : model_(model), animation_(animation), cursor_(text), file_(file)
+    MAniReader(EngineModel& model, EngineAnimation& animation, LineCursor& lines, const std::string& file)
+        : model_(model), animation_(animation), cursor_(lines), file_(file)
     {
     }
     int run();
 
 private:
+    // Lines that ended early (a line too long, a zero byte, a failed read)
+    // are the reason for whatever the reader then finds wrong.
     int refuse(const std::string& what, long line)
     {
-        model_.diagnostic = {file_, line, what};
+        model_.diagnostic = cursor_.failure().empty() ? Diagnostic{file_, line, what} : Diagnostic{file_, cursor_.lineNumber(), cursor_.failure()};
         return kEngineMalformed;
     }
     int refuse(const std::string& what) { return refuse(what, cursor_.lineNumber()); }
@@ -33,7 +34,7 @@ private:
 
     EngineModel& model_;
     EngineAnimation& animation_;
-    LineCursor cursor_;
+    LineCursor& cursor_;
     const std::string& file_;
     std::vector<std::int32_t> parents_;
     std::vector<std::string> names_;
@@ -47,15 +48,19 @@ int MAniReader::run()
     std::int32_t value = 0;
     const HeaderLine h = readHeaderLine(cursor_, model_.token, model_.headerValue);
     if (h != HeaderLine::Ok || !equalsIgnoringCase(model_.token, "version") || model_.headerValue != 1) {
-        model_.diagnostic = {file_, 1, "the first line is not \"version 1\""};
+        model_.diagnostic = cursor_.failure().empty() ? Diagnostic{file_, 1, "the first line is not \"version 1\""}
+                                                      : Diagnostic{file_, cursor_.lineNumber(), cursor_.failure()};
         return kEngineNotOurFile;
     }
     std::string_view line;
-    if (!cursor_.next(line) || !equalsIgnoringCase(firstWord(line), "ani")) {
+    const bool second = cursor_.next(line);
+    if (!second && !cursor_.failure().empty()) return refuse(cursor_.failure());
+    if (!second || !equalsIgnoringCase(firstWord(line), "ani")) {
         model_.diagnostic = {file_, 2, "the second line is not \"ani\""};
         return kEngineWrongKind;
     }
     const HeaderLine n = readHeaderLine(cursor_, model_.token, model_.headerValue);
+    if (!cursor_.failure().empty()) return refuse(cursor_.failure());
     if (n != HeaderLine::Ok || !equalsIgnoringCase(model_.token, "node") || model_.headerValue != model_.nodeCount) {
         model_.diagnostic = {file_, 3,
                              "the node line says " + (n == HeaderLine::Ok ? std::to_string(model_.headerValue) : std::string("nothing")) +
@@ -86,6 +91,7 @@ int MAniReader::run()
         else if (equalsIgnoringCase(w, "skeleton")) r = blocks_ < 0 ? readFrames() : refuse("a second skeleton section");
         if (r != kEngineRead) return r;
     }
+    if (!cursor_.failure().empty()) return refuse(cursor_.failure());
     if (std::max(nodeLines_, 0) != model_.nodeCount)
         return refuse("the nodes section has " + std::to_string(std::max(nodeLines_, 0)) + " lines but the node line says " +
                           std::to_string(model_.nodeCount),
@@ -169,9 +175,15 @@ int MAniReader::readFrames()
 
 int EngineModel::readAnimation(std::string_view text, const std::string& displayName)
 {
+    LineCursor lines(text);
+    return readAnimation(lines, displayName);
+}
+
+int EngineModel::readAnimation(LineCursor& lines, const std::string& displayName)
+{
     diagnostic.clear();
     EngineAnimation animation;
-    MAniReader reader(*this, animation, text, displayName);
+    MAniReader reader(*this, animation, lines, displayName);
     const int r = reader.run();
     if (r != kEngineRead) return r;
     EngineAnimation& slot = animations[0];
@@ -186,25 +198,35 @@ int EngineModel::readAnimation(std::string_view text, const std::string& display
     return kEngineRead;
 }
 
+namespace {
+
+bool reportAnimation(EngineModel& model, int r)
+{
+    switch (r) {
+    case kEngineRead: return true;
+    case kEngineWrongKind: showMessageBox(refusalText("Animation 파일이 아닙니다!!", model.diagnostic).c_str(), "Error"); return false;
+    case kEngineNodeCountDiffers: showMessageBox(refusalText("Node 개수가 다릅니다!!", model.diagnostic).c_str(), "Error"); return false;
+    default: showMessageBox(refusalText("mAni 파일이 아닙니다!!", model.diagnostic).c_str(), "Error"); return false;
+    }
+}
+
+} // namespace
+
 bool EngineModel::loadAnimationFromMemory(std::string_view text, const std::string& displayName)
 {
-    switch (readAnimation(text, displayName)) {
-    case kEngineRead: return true;
-    case kEngineWrongKind: showMessageBox(refusalText("Animation 파일이 아닙니다!!", diagnostic).c_str(), "Error"); return false;
-    case kEngineNodeCountDiffers: showMessageBox(refusalText("Node 개수가 다릅니다!!", diagnostic).c_str(), "Error"); return false;
-    default: showMessageBox(refusalText("mAni 파일이 아닙니다!!", diagnostic).c_str(), "Error"); return false;
-    }
+    return reportAnimation(*this, readAnimation(text, displayName));
 }
 
 bool EngineModel::loadAnimation(const std::string& path)
 {
-    std::string text, reason;
+    LineCursor lines;
+    std::string reason;
     diagnostic.clear();
-    if (!readWholeFile(path, text, reason)) {
+    if (!lines.openFile(path, reason)) {
         diagnostic = {path, 0, "cannot open: " + reason};
         return false;
     }
-    return loadAnimationFromMemory(text, path);
+    return reportAnimation(*this, readAnimation(lines, path));
 }
 
 } // namespace veskar

@@ -5,7 +5,6 @@
 #include "formats/EngineFormatScan.h"
 #include "formats/EngineModel.h"
 #include "import/ConsoleLog.h"
-#include "import/FileBuffer.h"
 #include "import/SmdModel.h"
 #include "platform/Shell.h"
 
@@ -17,16 +16,18 @@ namespace {
 
 class MRefReader {
 public:
-    MRefReader(EngineModel& model, EngineMesh& mesh, std::string_view text, const std::string& file)
-        : model_(model), mesh_(mesh), cursor_(text), file_(file)
+    MRefReader(EngineModel& model, EngineMesh& mesh, LineCursor& lines, const std::string& file)
+        : model_(model), mesh_(mesh), cursor_(lines), file_(file)
     {
     }
     int run();
 
 private:
+    // Lines that ended early (a line too long, a zero byte, a failed read)
+    // are the reason for whatever the reader then finds wrong.
     int refuse(const std::string& what, long line)
     {
-        model_.diagnostic = {file_, line, what};
+        model_.diagnostic = cursor_.failure().empty() ? Diagnostic{file_, line, what} : Diagnostic{file_, cursor_.lineNumber(), cursor_.failure()};
         return kEngineMalformed;
     }
     int refuse(const std::string& what) { return refuse(what, cursor_.lineNumber()); }
@@ -39,7 +40,7 @@ private:
 
     EngineModel& model_;
     EngineMesh& mesh_;
-    LineCursor cursor_;
+    LineCursor& cursor_;
     const std::string& file_;
     std::int32_t nodeLines_ = -1, boneLines_ = -1, vertexLines_ = -1, indexLines_ = -1;
 };
@@ -50,11 +51,14 @@ int MRefReader::run()
     model_.textureName.clear();
     const HeaderLine h = readHeaderLine(cursor_, model_.token, model_.headerValue);
     if (h != HeaderLine::Ok || !equalsIgnoringCase(model_.token, "version") || model_.headerValue != 1) {
-        model_.diagnostic = {file_, 1, "the first line is not \"version 1\""};
+        model_.diagnostic = cursor_.failure().empty() ? Diagnostic{file_, 1, "the first line is not \"version 1\""}
+                                                      : Diagnostic{file_, cursor_.lineNumber(), cursor_.failure()};
         return kEngineNotOurFile;
     }
     std::string_view line;
-    if (!cursor_.next(line) || !equalsIgnoringCase(firstWord(line), "ref")) {
+    const bool second = cursor_.next(line);
+    if (!second && !cursor_.failure().empty()) return refuse(cursor_.failure());
+    if (!second || !equalsIgnoringCase(firstWord(line), "ref")) {
         model_.diagnostic = {file_, 2, "the second line is not \"ref\""};
         return kEngineWrongKind;
     }
@@ -96,6 +100,7 @@ int MRefReader::run()
         else if (equalsIgnoringCase(word, "indices")) r = indexLines_ < 0 ? readIndices() : refuse("a second indices section");
         if (r != kEngineRead) return r;
     }
+    if (!cursor_.failure().empty()) return refuse(cursor_.failure());
     const auto countCheck = [&](std::int32_t lines, std::int32_t count, const char* section, const char* header) -> bool {
         if (std::max(lines, 0) == count) return true;
         refuse(std::string("the ") + section + " section has " + std::to_string(std::max(lines, 0)) + " lines but the " + header +
@@ -285,9 +290,15 @@ void MRefReader::prepareVertices()
 
 int EngineModel::readReference(std::string_view text, const std::string& displayName)
 {
+    LineCursor lines(text);
+    return readReference(lines, displayName);
+}
+
+int EngineModel::readReference(LineCursor& lines, const std::string& displayName)
+{
     diagnostic.clear();
     EngineMesh mesh;
-    MRefReader reader(*this, mesh, text, displayName);
+    MRefReader reader(*this, mesh, lines, displayName);
     const int r = reader.run();
     if (r != kEngineRead) return r;
     EngineMesh& slot = meshes[static_cast<std::size_t>(meshCount)];
@@ -301,27 +312,37 @@ int EngineModel::readReference(std::string_view text, const std::string& display
     return kEngineRead;
 }
 
+namespace {
+
+bool reportReference(EngineModel& model, int r)
+{
+    switch (r) {
+    case kEngineRead: return true;
+    case kEngineWrongKind: showMessageBox(refusalText("Reference 파일이 아닙니다!!", model.diagnostic).c_str(), "Error"); return false;
+    case kEngineNoFreeSlot: showMessageBox(refusalText("모델 슬롯이 가득 찼습니다!!", model.diagnostic).c_str(), "Error"); return false;
+    default: showMessageBox(refusalText("mRef 파일이 아닙니다!!", model.diagnostic).c_str(), "Error"); return false;
+    }
+}
+
+} // namespace
+
 bool EngineModel::loadReferenceFromMemory(std::string_view text, const std::string& displayName)
 {
     modelDirectory = directoryOf(displayName);
-    switch (readReference(text, displayName)) {
-    case kEngineRead: return true;
-    case kEngineWrongKind: showMessageBox(refusalText("Reference 파일이 아닙니다!!", diagnostic).c_str(), "Error"); return false;
-    case kEngineNoFreeSlot: showMessageBox(refusalText("모델 슬롯이 가득 찼습니다!!", diagnostic).c_str(), "Error"); return false;
-    default: showMessageBox(refusalText("mRef 파일이 아닙니다!!", diagnostic).c_str(), "Error"); return false;
-    }
+    return reportReference(*this, readReference(text, displayName));
 }
 
 bool EngineModel::loadReference(const std::string& path)
 {
-    std::string text, reason;
+    LineCursor lines;
+    std::string reason;
     diagnostic.clear();
     modelDirectory = directoryOf(path);
-    if (!readWholeFile(path, text, reason)) {
+    if (!lines.openFile(path, reason)) {
         diagnostic = {path, 0, "cannot open: " + reason};
         return false;
     }
-    return loadReferenceFromMemory(text, path);
+    return reportReference(*this, readReference(lines, path));
 }
 
 } // namespace veskar

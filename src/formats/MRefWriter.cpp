@@ -1,4 +1,4 @@
-#include "formats/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "formats/FormatConverter.h"
 #include "formats/TextWriter.h"
 

@@ -3,7 +3,7 @@
 // "%f" (six decimals) would write them. Large outputs are handed to their file
 // in pieces (drainTo) instead of being held whole.
 
-#include "formats/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <charconv>
 #include <cmath>

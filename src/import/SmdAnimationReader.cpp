@@ -2,7 +2,6 @@
 // nodes and frames, then one full node table per frame.
 
 #include "import/ConsoleLog.h"
-#include "import/FileBuffer.h"
 #include "import/SmdModel.h"
 #include "import/SmdSections.h"
 #include "platform/Shell.h"
@@ -85,12 +84,13 @@ int AnimationReader::run()
 {
     model_.nodeCount = model_.frameCount = model_.materialCount = model_.triangleCount = 0;
     if (!readSmdHeader(cursor_, model_.token, model_.headerValue)) {
-        model_.diagnostic = {file_, cursor_.lineNumber(), "the first line is not \"version 1\""};
+        const std::string& failure = cursor_.failure();
+        model_.diagnostic = {file_, cursor_.lineNumber(), failure.empty() ? "the first line is not \"version 1\"" : failure};
         return kSmdNotSmd;
     }
     SmdCounts counts;
     countSmdSections(cursor_, counts, model_.materialNames);
-    if (!cursor_.failure().empty()) return refuse("cannot read the file: " + cursor_.failure());
+    if (!cursor_.failure().empty()) return refuse(cursor_.failure());
     model_.nodeCount = counts.nodeCount;
     model_.frameCount = counts.frameCount;
     model_.materialCount = counts.materialCount;
@@ -138,7 +138,7 @@ int AnimationReader::run()
         }
         if (r != kSmdRead) return r;
     }
-    if (!cursor_.failure().empty()) return refuse("cannot read the file: " + cursor_.failure());
+    if (!cursor_.failure().empty()) return refuse(cursor_.failure());
 
     for (std::int32_t f = 0; f < animation_.frameCount; ++f) {
         auto frame = animation_.frame(f);

@@ -4,7 +4,6 @@
 // threads.
 
 #include "import/ConsoleLog.h"
-#include "import/FileBuffer.h"
 #include "import/SmdModel.h"
 #include "import/SmdSections.h"
 #include "platform/LargePages.h"
@@ -93,13 +92,14 @@ int ReferenceReader::run()
     model_.nodeCount = model_.frameCount = model_.materialCount = model_.triangleCount = 0;
     model_.materialNames.clear();
     if (!readSmdHeader(cursor_, model_.token, model_.headerValue)) {
-        model_.diagnostic = {file_, cursor_.lineNumber(), "the first line is not \"version 1\""};
+        const std::string& failure = cursor_.failure();
+        model_.diagnostic = {file_, cursor_.lineNumber(), failure.empty() ? "the first line is not \"version 1\"" : failure};
         return kSmdNotSmd;
     }
     SmdCounts& counts = counts_;
     if (model_.readerThreads > 1 && model_.minimumShare > 0) counts.markSpacing = std::max(1, model_.minimumShare / 8);
     countSmdSections(cursor_, counts, model_.materialNames);
-    if (!cursor_.failure().empty()) return refuse("cannot read the file: " + cursor_.failure());
+    if (!cursor_.failure().empty()) return refuse(cursor_.failure());
     model_.nodeCount = counts.nodeCount;
     model_.frameCount = counts.frameCount;
     model_.materialCount = counts.materialCount;
@@ -140,7 +140,7 @@ int ReferenceReader::run()
         else if (equalsIgnoringCase(word, "triangles")) r = readTriangles();
         if (r != kSmdRead) return r;
     }
-    if (!cursor_.failure().empty()) return refuse("cannot read the file: " + cursor_.failure());
+    if (!cursor_.failure().empty()) return refuse(cursor_.failure());
     if (trianglesRead_ != mesh_.triangleCount)
         return refuse("the triangles section holds " + std::to_string(trianglesRead_) + " triangles where " +
                           std::to_string(mesh_.triangleCount) + " were counted",
@@ -152,10 +152,12 @@ int ReferenceReader::run()
         model_.diagnostic = {file_, 0, "the parents of node " + std::to_string(bad) + " form a loop"};
         return kSmdMalformed;
     }
-    if (trianglesSeen_) {
-        if (model_.buildPoseMatrices && !bindPass()) return refuse("not enough memory for the bind vertices", 0);
-        mesh_.applyAxis(model_.axisMatrix);
-    }
+    // A file that yields no model is refused, not written as an empty one;
+    // an empty triangles section is a model without a mesh, and stays legal.
+    if (mesh_.nodeCount <= 0) return refuse("the file has no nodes", 0);
+    if (!trianglesSeen_) return refuse("the file has no triangles section", 0);
+    if (model_.buildPoseMatrices && !bindPass()) return refuse("not enough memory for the bind vertices", 0);
+    mesh_.applyAxis(model_.axisMatrix);
     return kSmdRead;
 }
 
@@ -268,7 +270,7 @@ int TriangleShare::run()
         const auto found = materialIndex_.find(material);
         triangle.material = found != materialIndex_.end() ? found->second : 0;
         for (int corner = 0; corner < 3; ++corner) {
-            if (!cursor_.next(line)) return result = refuse("the file ends inside a triangle");
+            if (!cursor_.next(line)) return result = refuse(cursor_.failure().empty() ? "the file ends inside a triangle" : cursor_.failure());
             if (equalsIgnoringCase(firstWord(line), "end"))
                 return result = refuse("triangle " + std::to_string(next) + " has " + std::to_string(corner) + " vertex lines instead of 3");
             const int r = readVertex(line, triangle, corner);
@@ -340,7 +342,7 @@ int ReferenceReader::readTriangles()
     for (std::size_t k = started; k < shares.size(); ++k) shares[k]->run();
 
     for (const LineCursor& cursor : cursors)
-        if (!cursor.failure().empty()) return refuse("cannot read the file: " + cursor.failure(), cursor.lineNumber());
+        if (!cursor.failure().empty()) return refuse(cursor.failure(), cursor.lineNumber());
     // The first refusal in file order is the one reading in order would give.
     // A share that stopped short of the next one's first triangle saw a
     // section other than the one counted.
