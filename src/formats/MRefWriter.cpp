@@ -1,6 +1,6 @@
-#include "platform/AtomicFile.h"
 #include "formats/FormatConverter.h"
 #include "formats/TextWriter.h"
+#include "platform/AtomicFile.h"
 
 namespace veskar {
 
