@@ -11,11 +11,14 @@ target_link_libraries(veskar_platform_host
 )
 
 find_package(Qt6 REQUIRED COMPONENTS Widgets Gui OpenGL)
+# The X connection is tried before Qt tries it (Qt aborts when it fails).
+pkg_check_modules(VESKAR_XCB REQUIRED IMPORTED_TARGET xcb)
 add_library(veskar_platform_qt STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/DisplayProbe.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtHost.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtShell.cpp
 )
-target_link_libraries(veskar_platform_qt PUBLIC veskar_platform_host Qt6::Widgets Qt6::Gui)
+target_link_libraries(veskar_platform_qt PUBLIC veskar_platform_host Qt6::Widgets Qt6::Gui PRIVATE PkgConfig::VESKAR_XCB)
 
 if(VESKAR_BUILD_TESTS)
   find_package(GTest REQUIRED)
