@@ -14,15 +14,15 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 std::size_t countLineEnds(const char* p, std::size_t n, bool& afterReturn)
 {
     if (n == 0) return 0;
-    std::size_t newlines = 0, returns = 0, pairs = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        newlines += p[i] == '\n';
-        returns += p[i] == '\r';
-    }
-    for (std::size_t i = 0; i + 1 < n; ++i) pairs += (p[i] == '\r') & (p[i + 1] == '\n');
-    if (afterReturn && p[0] == '\n') ++pairs;
-    afterReturn = p[n - 1] == '\r';
-    return newlines + returns - pairs;
+    const char* const end = p + n;
+    std::size_t ends = 0;
+    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', static_cast<std::size_t>(end - q)))) != nullptr; ++q) ++ends;
+    // A '\r' is a line end of its own unless a '\n' (counted) follows it.
+    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\r', static_cast<std::size_t>(end - q)))) != nullptr; ++q)
+        if (q + 1 == end || q[1] != '\n') ++ends;
+    if (afterReturn && p[0] == '\n') --ends;
+    afterReturn = end[-1] == '\r';
+    return ends;
 }
 
 } // namespace
