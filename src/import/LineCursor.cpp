@@ -145,7 +145,7 @@ bool LineCursor::next(std::string_view& line)
             start += 3;
             length -= 3;
         }
-        if (length > 0 && std::memchr(start, '\0', length)) return fail(length);
+        if (length > 0 && std::memchr(start, '\0', length)) return fail(end - position_);
         ++lineNumber_;
         position_ = after;
         if (newlineScan_ < position_) forgetNewline();

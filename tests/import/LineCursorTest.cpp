@@ -112,6 +112,7 @@ TEST(LineCursor, LinesLongerThanTheLimitAndZeroBytesEndTheLinesAtTheirLine)
         {"one byte more, no end", "\xEF\xBB\xBFx\r" + longest + "b", {"x"}, "longer than 1048576 bytes"},
         {"a zero byte", std::string("x\r\ny\0z\nw\n", 9), {"x"}, "zero byte"},
         {"zeros only", std::string(3 << 20, '\0'), {}, "zero byte"},
+        {"a mark, then a zero byte last on the line", std::string("\xEF\xBB\xBF" "ab\0\n", 7), {}, "zero byte"},
         // Only a mark before the first line is no text.
         {"byte-order marks", "\xEF\xBB\xBFx\n\xEF\xBB\xBFy", {"x", "\xEF\xBB\xBFy"}, ""},
     };
