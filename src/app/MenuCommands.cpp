@@ -41,7 +41,7 @@ void Application::commandFailed(const Diagnostic& why)
 
 namespace {
 
-Diagnostic withoutEffect(const std::string& path) { return {path, 0, std::string("opened without the effect ") + kEffectPath + ", so it is not drawn"}; }
+Diagnostic withoutEffect(const std::string& path) { return {path, 0, std::string("opened without the effect ") + kEffectFile + ", so it is not drawn"}; }
 
 } // namespace
 

@@ -43,7 +43,8 @@ const char* const kUsage =
     "\n"
     "Keys: W/A/S/D move, R/F up/down, Q/E roll, right mouse button turns, numeric keypad moves the light,\n"
     "Space wireframe/solid, 1/2 normal/quarter animation speed, Esc quits.\n"
-    "The effect file is read from ./Shaders/Phong.fx in the working directory.\n";
+    "The effect file Shaders/Phong.fx is read from the working directory, else from beside this program,\n"
+    "else from the data folder it was installed with (share/veskar beside its bin folder).\n";
 
 struct Options {
     bool headless = false;
