@@ -77,11 +77,14 @@ private:
 
 } // namespace
 
-std::vector<std::string> findOutputCollisions(const std::vector<PlannedOutput>& plans)
+std::vector<std::string> findOutputCollisions(const std::vector<PlannedOutput>& plans, const std::vector<std::string>& otherSources)
 {
     std::vector<std::string> refusals(plans.size());
+    // Sources are numbered plans first, then the others.
+    const auto sourceName = [&](std::size_t i) { return i < plans.size() ? plans[i].source : otherSources[i - plans.size()]; };
     PlaceIndex sources, outputs;
     for (std::size_t i = 0; i < plans.size(); ++i) sources.add(placeOf(plans[i].source), i);
+    for (std::size_t i = 0; i < otherSources.size(); ++i) sources.add(placeOf(otherSources[i]), plans.size() + i);
     for (std::size_t i = 0; i < plans.size(); ++i) {
         const Place output = placeOf(plans[i].output);
         const std::string name = printableName(plans[i].output);
@@ -90,7 +93,7 @@ std::vector<std::string> findOutputCollisions(const std::vector<PlannedOutput>& 
                                                        (!own.exists && !output.exists && own.name == output.name)) {
             refusals[i] = "the output " + name + " would overwrite the source file";
         } else if (const std::size_t* source = sources.find(output)) {
-            refusals[i] = "the output " + name + " would overwrite " + printableName(plans[*source].source) + ", a source of this run";
+            refusals[i] = "the output " + name + " would overwrite " + printableName(sourceName(*source)) + ", a source of this run";
         } else if (const std::size_t* earlier = outputs.find(output)) {
             refusals[i] = "the output " + name + " is also the output of " + printableName(plans[*earlier].source) + ", given before";
         }

@@ -15,11 +15,12 @@ struct PlannedOutput {
 
 // One entry a plan: empty when its output may be written, or why not, naming
 // the other file. An output is refused when it is a source of the run (its
-// own included) or the output of an earlier plan. Where a file exists it is
+// own included, and otherSources: files the run reads besides the plans'
+// sources) or the output of an earlier plan. Where a file exists it is
 // known by its identity (hard and symbolic links, "..", case-folding file
 // systems); a name that does not exist yet is known by its folder and its
 // name with ASCII letters in either case, since a file system that ignores
 // case makes one file of a.mRef and A.mRef.
-std::vector<std::string> findOutputCollisions(const std::vector<PlannedOutput>& plans);
+std::vector<std::string> findOutputCollisions(const std::vector<PlannedOutput>& plans, const std::vector<std::string>& otherSources = {});
 
 } // namespace veskar
