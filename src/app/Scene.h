@@ -2,6 +2,7 @@
 // The engine models on display: two characters placed against each other by
 // their root keys, and a weapon in the primary character's left hand.
 
+#include "platform/Device.h"
 #include "platform/Math.h"
 
 #include <cstdint>
@@ -37,7 +38,7 @@ public:
     std::int32_t primaryMode = kNoMode;
     std::int32_t secondaryMode = kNoMode;
     float keyStep = 0.5f;
-    std::uint32_t fillMode = 3;  // solid
+    std::uint32_t fillMode = kFillSolid;
 };
 
 // Whether the model's first mesh has a node named "Bip01" / "Bip01 L Hand".

@@ -5,45 +5,7 @@
 #include "import/ConsoleLog.h"
 #include "platform/PrintableName.h"
 
-#include <filesystem>
-#include <system_error>
-
 namespace veskar {
-
-FormatConverter::FormatConverter(Device* dev) : device(dev) {}
-
-FormatConverter::~FormatConverter() { destroy(); }
-
-void FormatConverter::destroy()
-{
-    smdModel.reset();
-    weldedVertices.clear();
-    weldedVertices.shrink_to_fit();
-    triangles.clear();
-    triangles.shrink_to_fit();
-}
-
-std::string outputPathFor(const std::string& source, const char* extension)
-{
-    const std::string directory = directoryOf(source);
-    const std::string fileName = source.substr(directory.size());
-    const auto dot = fileName.find_last_of('.');
-    // A name without an extension gets one, so the output is never the source.
-    return directory + (dot == std::string::npos ? fileName + "." + extension : fileName.substr(0, dot + 1) + extension);
-}
-
-bool FormatConverter::nameOutput(const std::string& path, const char* extension)
-{
-    sourceDirectory = directoryOf(path);
-    outputPath = outputPathFor(path, extension);
-    outputName = outputPath.substr(sourceDirectory.size());
-    std::error_code ec;
-    if (outputPath == path || std::filesystem::equivalent(outputPath, path, ec)) {
-        diagnostic = {path, 0, "the output " + printableName(outputName) + " would overwrite the source file"};
-        return false;
-    }
-    return true;
-}
 
 bool FormatConverter::convertReference(const std::string& path)
 {

@@ -22,7 +22,8 @@ void noteOutputError(int error)
 bool writeStandardOutput(std::string_view text)
 {
     errno = 0;
-    bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    // An empty view may hold no pointer at all, which fwrite must not get.
+    bool ok = text.empty() || std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
     if (!ok) noteOutputError(errno);
     errno = 0;
     if (std::fflush(stdout) != 0) {
