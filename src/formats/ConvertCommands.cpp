@@ -3,6 +3,7 @@
 
 #include "formats/FormatConverter.h"
 #include "import/ConsoleLog.h"
+#include "platform/PrintableName.h"
 
 namespace veskar {
 
@@ -10,7 +11,7 @@ bool FormatConverter::convertReference(const std::string& path)
 {
     diagnostic.clear();
     if (!nameOutput(path, "mRef")) return false;
-    consoleLog().print("[Ref] %s\n", outputName.c_str());
+    consoleLog().print("[Ref] %s\n", printableName(outputName).c_str());
     smdModel.reset();
     smdModel = std::make_unique<SmdModel>(device);
     smdModel->buildPoseMatrices = false;
@@ -31,7 +32,7 @@ bool FormatConverter::convertAnimation(const std::string& path)
 {
     diagnostic.clear();
     if (!nameOutput(path, "mAni")) return false;
-    consoleLog().print("[Ani] %s\n", outputName.c_str());
+    consoleLog().print("[Ani] %s\n", printableName(outputName).c_str());
     smdModel.reset();
     smdModel = std::make_unique<SmdModel>(device);
     smdModel->buildPoseMatrices = false;

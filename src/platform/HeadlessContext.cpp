@@ -1,5 +1,6 @@
 #include "platform/HeadlessContext.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/GlFunctions.h"
 
 #include <stb/stb_image_write.h>
@@ -96,11 +97,14 @@ bool HeadlessContext::writePng(const std::string& path, std::string& error) cons
     // A window shows the colour whatever alpha blending left in the target;
     // the picture of it must be opaque the same way.
     for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
-    if (!stbi_write_png(path.c_str(), width_, height_, 4, pixels.data(), width_ * 4)) {
-        error = path + ": the image could not be written";
+    // Encoded in memory, then written as every output is: whole or not at all.
+    std::string png;
+    const auto append = [](void* to, void* bytes, int length) { static_cast<std::string*>(to)->append(static_cast<const char*>(bytes), static_cast<std::size_t>(length)); };
+    if (!stbi_write_png_to_func(append, &png, width_, height_, 4, pixels.data(), width_ * 4)) {
+        error = "the picture could not be encoded";
         return false;
     }
-    return true;
+    return writeFileAtomically(path, png, error);
 }
 
 } // namespace veskar

@@ -1,6 +1,7 @@
 #include "platform/TextureFile.h"
 
 #include "platform/Device.h"
+#include "platform/InputFile.h"
 #include "platform/Utf8Path.h"
 
 #include <stb/stb_image.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 namespace veskar {
@@ -67,8 +69,11 @@ Result createTextureFromFile(Device* device, const char* path, Texture** out)
     const std::string resolved = resolveTexturePath(path);
     std::error_code ec;
     if (!fs::is_regular_file(pathFromUtf8(resolved), ec)) return kFail;
+    // Read as every model file is: a regular file, and known to have been read.
+    std::string bytes, reason;
+    if (!readWholeFile(resolved, bytes, reason) || bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return kFail;
     int width = 0, height = 0, channels = 0;
-    stbi_uc* pixels = stbi_load(resolved.c_str(), &width, &height, &channels, 4);
+    stbi_uc* pixels = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()), &width, &height, &channels, 4);
     if (!pixels) return kFail;
     const Result r = device->createTexture(width, height, pixels, out);
     stbi_image_free(pixels);

@@ -37,7 +37,7 @@ std::string eglErrorText(const char* what)
 bool HeadlessContext::openNativeContext(std::string& error)
 {
     if (!epoxy_has_egl()) {
-        error = "no EGL library could be loaded";
+        error = "no EGL library could be loaded; install libegl1 and libegl-mesa0";
         return false;
     }
     // The client extensions say whether Mesa's surfaceless platform exists
@@ -45,23 +45,23 @@ bool HeadlessContext::openNativeContext(std::string& error)
     // it aborts under libepoxy here.
     const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     if (!hasExtension(clientExtensions, "EGL_EXT_platform_base") || !hasExtension(clientExtensions, "EGL_MESA_platform_surfaceless")) {
-        error = "EGL has no surfaceless platform (EGL_MESA_platform_surfaceless)";
+        error = "no EGL driver offers drawing without a window (EGL_MESA_platform_surfaceless); install libegl-mesa0 (Mesa's EGL)";
         return false;
     }
     EGLDisplay display = eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     if (display == EGL_NO_DISPLAY) {
-        error = eglErrorText("eglGetPlatformDisplayEXT(surfaceless)");
+        error = eglErrorText("eglGetPlatformDisplayEXT(surfaceless)") + "; install libegl-mesa0 and libgl1-mesa-dri";
         return false;
     }
     EGLint major = 0, minor = 0;
     if (!eglInitialize(display, &major, &minor)) {
-        error = eglErrorText("eglInitialize");
+        error = eglErrorText("eglInitialize") + "; install libegl-mesa0 and libgl1-mesa-dri";
         return false;
     }
     nativeSurface_ = display;
     const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
     if (!hasExtension(extensions, "EGL_KHR_no_config_context") || !hasExtension(extensions, "EGL_KHR_surfaceless_context")) {
-        error = "EGL lacks EGL_KHR_no_config_context or EGL_KHR_surfaceless_context";
+        error = "EGL lacks EGL_KHR_no_config_context or EGL_KHR_surfaceless_context; install libegl-mesa0 (Mesa's EGL)";
         return false;
     }
     if (!eglBindAPI(EGL_OPENGL_API)) {
@@ -72,7 +72,8 @@ bool HeadlessContext::openNativeContext(std::string& error)
                                  EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
     EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
     if (context == EGL_NO_CONTEXT) {
-        error = eglErrorText("eglCreateContext(OpenGL 3.3 core)");
+        error = "no OpenGL 3.3 core context could be made: " + eglErrorText("eglCreateContext") +
+                "; a driver that offers it is needed, for example Mesa's llvmpipe in libgl1-mesa-dri";
         return false;
     }
     nativeContext_ = context;
@@ -82,7 +83,7 @@ bool HeadlessContext::openNativeContext(std::string& error)
     }
     if (epoxy_gl_version() < 33) {
         error = "the context offers OpenGL " + std::to_string(epoxy_gl_version() / 10) + "." + std::to_string(epoxy_gl_version() % 10) +
-                ", 3.3 is needed";
+                ", 3.3 is needed; a driver that offers it is needed, for example Mesa's llvmpipe in libgl1-mesa-dri";
         return false;
     }
     return true;

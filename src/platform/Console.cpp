@@ -1,0 +1,44 @@
+#include "platform/Console.h"
+
+#include "platform/ConsoleOutput.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace veskar {
+
+namespace {
+
+std::atomic<int> firstOutputError{0};
+
+void noteOutputError(int error)
+{
+    int none = 0;
+    firstOutputError.compare_exchange_strong(none, error ? error : EIO);
+}
+
+} // namespace
+
+bool writeStandardOutput(std::string_view text)
+{
+    int error = 0;
+    const bool ok = writeConsoleOutput(text, error);
+    if (!ok) noteOutputError(error);
+    return ok;
+}
+
+bool standardOutputIntact(std::string& reason)
+{
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) noteOutputError(errno);
+    const int error = firstOutputError.load();
+    if (error == 0) return true;
+    reason = std::strerror(error);
+    return false;
+}
+
+bool StdoutConsole::write(const char* bytes, std::size_t length) { return writeStandardOutput(std::string_view(bytes, length)); }
+
+} // namespace veskar
