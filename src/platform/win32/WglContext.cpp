@@ -10,6 +10,10 @@ namespace veskar {
 
 namespace {
 
+// Windows' own display driver (on a machine without its graphics card's
+// driver, in many virtual machines and remote desktops) offers OpenGL 1.1 only.
+constexpr char kDriverHint[] = "; OpenGL 3.3 comes with the graphics card maker's driver (Windows' own display driver has OpenGL 1.1 only)";
+
 std::string lastErrorText(const char* what)
 {
     return std::string(what) + " failed (error " + std::to_string(GetLastError()) + ")";
@@ -60,8 +64,9 @@ bool WglContext::create(HWND window, std::string& error)
     wglMakeCurrent(nullptr, nullptr);
     wglDeleteContext(legacy);
     if (!core) {
-        error = createContextAttribs ? lastErrorText("wglCreateContextAttribsARB(OpenGL 3.3 core)")
-                                     : "the OpenGL driver has no wglCreateContextAttribsARB (OpenGL 3.3 core is needed)";
+        error = (createContextAttribs ? lastErrorText("wglCreateContextAttribsARB(OpenGL 3.3 core)")
+                                      : std::string("the OpenGL driver has no wglCreateContextAttribsARB (OpenGL 3.3 core is needed)")) +
+                kDriverHint;
         release();
         return false;
     }
@@ -73,13 +78,13 @@ bool WglContext::create(HWND window, std::string& error)
     }
     std::string missing;
     if (!loadGlFunctions(missing)) {
-        error = "the OpenGL driver lacks " + missing;
+        error = "the OpenGL driver lacks " + missing + kDriverHint;
         release();
         return false;
     }
     if (currentGlVersion() < 33) {
         error = "the context offers OpenGL " + std::to_string(currentGlVersion() / 10) + "." + std::to_string(currentGlVersion() % 10) +
-                ", 3.3 is needed";
+                ", 3.3 is needed" + kDriverHint;
         release();
         return false;
     }

@@ -39,7 +39,7 @@ TEST(Win32FilePiece, AHeldTargetIsReplacedOnceItIsLetGoAndRefusedWhileItStaysHel
         int heldMs;
         bool replaced;
     };
-    for (const Case c : {Case{300, true}, Case{6000, false}}) {
+    for (const Case c : {Case{300, true}, Case{3000, false}}) {
         SCOPED_TRACE(c.heldMs);
         test::writeText(target, "old\n");
         HANDLE held = hold(target);
