@@ -35,7 +35,7 @@ bool FormatConverter::convertAnimation(const std::string& path)
     smdModel.reset();
     smdModel = std::make_unique<SmdModel>(device);
     smdModel->buildPoseMatrices = false;
-    if (!smdModel->loadAnimation(path)) {
+    if (!smdModel->loadAnimationKeys(path, animationKeys)) {
         diagnostic = smdModel->diagnostic;
         return false;
     }

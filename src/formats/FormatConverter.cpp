@@ -19,6 +19,7 @@ void FormatConverter::destroy()
     weldedVertices.shrink_to_fit();
     triangles.clear();
     triangles.shrink_to_fit();
+    animationKeys.clear();
 }
 
 bool FormatConverter::nameOutput(const std::string& path, const char* extension)
@@ -47,9 +48,7 @@ bool FormatConverter::validateReference() const
 
 bool FormatConverter::validateAnimation() const
 {
-    if (!smdModel || smdModel->animationCount < 1) return false;
-    const SmdAnimation& animation = smdModel->animations[0];
-    return animation.tablesMatchCounts();
+    return animationKeys.matchesCounts();
 }
 
 bool FormatConverter::writeOutput(const char* what, bool valid, const std::function<void(TextWriter&)>& write)

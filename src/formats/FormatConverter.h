@@ -4,6 +4,7 @@
 
 #include "formats/EngineVertex.h"
 #include "formats/TextWriter.h"
+#include "import/AnimationKeys.h"
 #include "import/Diagnostic.h"
 
 #include <functional>
@@ -32,7 +33,7 @@ public:
     bool weldVertices();
     // Checked before writing: the counts below agree with the tables they
     // count (welded vertices, corners of the triangles, the mesh's nodes; the
-    // frame tables of animation slot 0). The writers refuse otherwise.
+    // animation's keys). The writers refuse otherwise.
     bool validateReference() const;
     bool validateAnimation() const;
     bool writeReference();
@@ -49,6 +50,8 @@ public:
     std::vector<TriangleIndices> triangles;
     std::int32_t nodeCount = 0;
     std::string textureName;
+    // The animation to write, as its file numbers the nodes.
+    AnimationKeys animationKeys;
 
     Diagnostic diagnostic;   // why the last command failed
 

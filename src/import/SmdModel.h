@@ -16,6 +16,7 @@ namespace veskar {
 
 class Device;
 class LineCursor;
+struct AnimationKeys;
 class Texture;
 class VertexBuffer;
 
@@ -124,6 +125,11 @@ public:
     // diagnostics and gives the texture folder.
     bool loadReferenceFromMemory(std::string_view text, const std::string& displayName);
     bool loadAnimationFromMemory(std::string_view text, const std::string& displayName);
+    // An animation read as the file numbers its nodes into keys (see
+    // AnimationKeys.h), for writing it out again: the same counts logged, the
+    // same refusals and boxes as loadAnimation, and no slot taken.
+    bool loadAnimationKeys(const std::string& path, AnimationKeys& keys);
+    bool loadAnimationKeysFromMemory(std::string_view text, const std::string& displayName, AnimationKeys& keys);
 
     // Read, pose and (with a device) upload into the next slot, showing
     // nothing: the result and diagnostic say how it went.
@@ -132,6 +138,7 @@ public:
     // The same over lines read from a file or a buffer.
     SmdReadResult readReference(LineCursor& lines, const std::string& displayName);
     SmdReadResult readAnimation(LineCursor& lines, const std::string& displayName);
+    SmdReadResult readAnimationKeys(LineCursor& lines, const std::string& displayName, AnimationKeys& keys);
 
     // The model effect head (see ModelEffect.h): the device the model draws
     // with, and its own instance of the shading effect.

@@ -8,6 +8,8 @@
 
 #include "formats/EngineModel.h"
 #include "formats/FormatConverter.h"
+#include "import/AnimationKeys.h"
+#include "import/LineCursor.h"
 #include "import/SmdModel.h"
 
 #include <algorithm>
@@ -375,6 +377,12 @@ TEST(MalformedSmdAnimation, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
         SCOPED_TRACE(c.name);
         SmdModel model(nullptr);
         expectRefusal(model.readAnimation(c.text, "bad.smd"), model.diagnostic, c, "bad.smd");
+        // The converter's read into keys refuses alike.
+        SmdModel keysModel(nullptr);
+        AnimationKeys keys;
+        LineCursor lines(c.text);
+        expectRefusal(keysModel.readAnimationKeys(lines, "bad.smd", keys), keysModel.diagnostic, c, "bad.smd");
+        EXPECT_TRUE(keys.values.empty());
         EXPECT_EQ(model.animationCount, 0);
         EXPECT_FALSE(model.hasAnimation);
         EXPECT_FALSE(model.animations[0].hasFrames());
