@@ -15,6 +15,7 @@ FormatConverter::~FormatConverter() { destroy(); }
 void FormatConverter::destroy()
 {
     smdModel.reset();
+    welder.clear();
     weldedVertices.clear();
     weldedVertices.shrink_to_fit();
     triangles.clear();
@@ -42,7 +43,7 @@ bool FormatConverter::validateReference() const
 {
     if (!smdModel || smdModel->meshCount < 1) return false;
     const SmdMesh& mesh = smdModel->meshes[0];
-    return static_cast<std::size_t>(weldedCount) == weldedVertices.size() && cornerCount >= 0 &&
+    return static_cast<std::size_t>(weldedCount) == welder.vertices.size() && cornerCount >= 0 &&
            static_cast<std::size_t>(cornerCount) == triangles.size() * 3 && static_cast<std::size_t>(nodeCount) == mesh.nodes.size();
 }
 

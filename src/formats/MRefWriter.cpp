@@ -10,7 +10,7 @@ bool FormatConverter::writeReference()
         const std::span<const SmdNode> nodes = smdModel->meshes[0].nodes;
         out.put("version 1\nref\n").put(textureName).put('\n');
         out.put("node ").putInt(static_cast<std::int32_t>(nodes.size())).put('\n');
-        out.put("vertex ").putInt(static_cast<std::int32_t>(weldedVertices.size())).put('\n');
+        out.put("vertex ").putInt(static_cast<std::int32_t>(welder.vertices.size())).put('\n');
         out.put("index ").putInt(static_cast<std::int32_t>(triangles.size())).put('\n');
         out.put("nodes\n");
         for (std::size_t i = 0; i < nodes.size(); ++i) putNode(out, i, nodes[i]);
@@ -18,11 +18,12 @@ bool FormatConverter::writeReference()
         for (std::size_t i = 0; i < nodes.size(); ++i) putPose(out, i, nodes[i]);
         out.put("end\n");
         out.put("vertices\n");
-        for (const EngineVertex& v : weldedVertices) {
-            const SkinVertex& r = v.restVertex;
-            const float values[8] = {r.position[0], r.position[1], r.position[2], r.normal[0], r.normal[1], r.normal[2], r.u, 1.0f - r.v};
+        for (const WeldedVertex& v : welder.vertices) {
+            const float* r = v.values;
+            const float values[8] = {r[0], r[1], r[2], r[3], r[4], r[5], r[6], 1.0f - r[7]};
             putVertexStart(out, v.parentBone, values, v.linkCount);
-            for (std::int32_t k = 0; k < v.linkCount; ++k) out.put(' ').putInt(v.links.bone[k]).put(' ').putFloat(v.links.weight[k]);
+            const BoneLink* links = welder.links.data() + v.linkStart;
+            for (std::int32_t k = 0; k < v.linkCount; ++k) out.put(' ').putInt(links[k].bone).put(' ').putFloat(links[k].weight);
             out.put('\n');
             out.spill();
         }

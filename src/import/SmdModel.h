@@ -16,6 +16,7 @@ namespace veskar {
 
 class Device;
 class LineCursor;
+class TriangleSink;
 struct AnimationKeys;
 class Texture;
 class VertexBuffer;
@@ -149,6 +150,10 @@ public:
     // The converter writes the file's own numbers and needs neither the bind
     // vertices of a reference nor the matrices of every animation frame.
     bool buildPoseMatrices = true;
+    // With a sink, a reference's triangles are handed to it as they are read
+    // (see TriangleSink.h) and the mesh keeps none: for a model that is
+    // converted, not drawn.
+    TriangleSink* triangleSink = nullptr;
     // A triangles section of at least two shares of minimumShare triangles is
     // read by up to readerThreads threads (1: in order on the caller's).
     int readerThreads = defaultReaderThreads();
