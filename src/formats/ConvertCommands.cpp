@@ -5,6 +5,9 @@
 #include "import/ConsoleLog.h"
 #include "import/TriangleSink.h"
 
+#include <new>
+#include <vector>
+
 namespace veskar {
 
 namespace {
@@ -14,15 +17,32 @@ namespace {
 class WeldingSink final : public TriangleSink {
 public:
     explicit WeldingSink(CornerWelder& welder) : welder_(welder) {}
-    std::string expect(std::int32_t triangleCount) override { return welder_.expect(triangleCount) ? std::string() : kNoMemory; }
-    std::string take(std::span<const SmdTriangle> triangles, std::span<const BoneLink> links) override
+    std::string expect(std::int32_t triangleCount, std::size_t lanes) override
     {
-        return welder_.add(triangles, links) ? std::string() : kNoMemory;
+        try {
+            prepared_.resize(lanes);
+        } catch (const std::bad_alloc&) {
+            return kNoMemory;
+        }
+        return welder_.expect(triangleCount) ? std::string() : kNoMemory;
+    }
+    void prepare(std::size_t lane, std::span<const SmdTriangle> triangles, std::span<const BoneLink> links) override
+    {
+        prepared_[lane].ok = prepared_[lane].corners.prepare(triangles, links);
+    }
+    std::string take(std::size_t lane) override
+    {
+        return prepared_[lane].ok && welder_.add(prepared_[lane].corners) ? std::string() : kNoMemory;
     }
 
 private:
     static constexpr const char* kNoMemory = "not enough memory to weld the vertices";
+    struct Lane {
+        PreparedCorners corners;
+        bool ok = false;
+    };
     CornerWelder& welder_;
+    std::vector<Lane> prepared_;
 };
 
 } // namespace

@@ -112,53 +112,83 @@ bool CornerWelder::grow()
     return true;
 }
 
+bool PreparedCorners::prepare(std::span<const SmdTriangle> block, std::span<const BoneLink> pool)
+{
+    try {
+        const std::size_t count = block.size() * 3;
+        corners.resize(count);
+        hashes.resize(count);
+        hashable.resize(count);
+        links.clear();
+        std::size_t c = 0;
+        for (const SmdTriangle& triangle : block) {
+            for (int k = 0; k < 3; ++k, ++c) {
+                BoneLink kept[kMaxLinks];
+                hashable[c] = packCorner(triangle, k, pool, corners[c], kept, hashes[c]) ? 1 : 0;
+                corners[c].linkStart = static_cast<std::uint32_t>(links.size());
+                links.insert(links.end(), kept, kept + corners[c].linkCount);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 bool CornerWelder::add(std::span<const SmdTriangle> block, std::span<const BoneLink> pool)
 {
+    PreparedCorners prepared;
+    return prepared.prepare(block, pool) && add(prepared);
+}
+
+bool CornerWelder::add(const PreparedCorners& block)
+{
     if (table_.empty() && !expect(0)) return false;
+    constexpr std::size_t kAhead = 8;   // table slots fetched this many corners ahead
+    constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
+    const std::size_t count = block.corners.size();
     try {
-        for (const SmdTriangle& triangle : block) {
-            std::int32_t numbers[3];
-            for (int k = 0; k < 3; ++k) {
-                WeldedVertex corner;
-                BoneLink kept[kMaxLinks];
-                std::uint64_t hash = 0;
-                const bool hashable = packCorner(triangle, k, pool, corner, kept, hash);
-                std::int32_t number = -1;
-                std::size_t mask = table_.size() - 1;
-                std::size_t at = hash & mask;
-                const std::uint64_t tag = hash & 0xFFFFFFFF00000000ull;
-                if (hashable) {
-                    // Kept vertices are pairwise distinct, so at most one can
-                    // match: the one a scan from the start would find.
-                    for (; table_[at] != kEmpty; at = (at + 1) & mask) {
-                        if ((table_[at] & 0xFFFFFFFF00000000ull) != tag) continue;
-                        const std::size_t j = static_cast<std::uint32_t>(table_[at]) - 1;
-                        if (sameCorner(corner, kept, vertices[j], links.data() + vertices[j].linkStart)) {
-                            number = static_cast<std::int32_t>(j);
-                            break;
-                        }
+        std::int32_t numbers[3];
+        for (std::size_t c = 0; c < count; ++c) {
+            std::size_t mask = table_.size() - 1;
+            if (c + kAhead < count) __builtin_prefetch(&table_[block.hashes[c + kAhead] & mask]);
+            const WeldedVertex& corner = block.corners[c];
+            const BoneLink* kept = block.links.data() + corner.linkStart;
+            const std::uint64_t hash = block.hashes[c];
+            const std::uint64_t tag = hash & kTagMask;
+            std::size_t at = hash & mask;
+            std::int32_t number = -1;
+            if (block.hashable[c]) {
+                // Kept vertices are pairwise distinct, so at most one can
+                // match: the one a scan from the start would find.
+                for (; table_[at] != kEmpty; at = (at + 1) & mask) {
+                    if ((table_[at] & kTagMask) != tag) continue;
+                    const std::size_t j = static_cast<std::uint32_t>(table_[at]) - 1;
+                    if (sameCorner(corner, kept, vertices[j], links.data() + vertices[j].linkStart)) {
+                        number = static_cast<std::int32_t>(j);
+                        break;
                     }
                 }
-                if (number < 0) {
-                    number = static_cast<std::int32_t>(vertices.size());
-                    corner.linkStart = static_cast<std::uint32_t>(links.size());
-                    links.insert(links.end(), kept, kept + corner.linkCount);
-                    vertices.push_back(corner);
-                    hashes_.push_back(hash);
-                    if (hashable) {
-                        if ((inTable_ + 1) * 2 > table_.size()) {
-                            if (!grow()) return false;
-                            mask = table_.size() - 1;
-                            at = hash & mask;
-                            while (table_[at] != kEmpty) at = (at + 1) & mask;
-                        }
-                        table_[at] = tag | static_cast<std::uint64_t>(number + 1);
-                        ++inTable_;
-                    }
-                }
-                numbers[k] = number;
             }
-            triangles.push_back({numbers[0], numbers[1], numbers[2]});
+            if (number < 0) {
+                number = static_cast<std::int32_t>(vertices.size());
+                WeldedVertex& added = vertices.emplace_back(corner);
+                added.linkStart = static_cast<std::uint32_t>(links.size());
+                links.insert(links.end(), kept, kept + corner.linkCount);
+                hashes_.push_back(hash);
+                if (block.hashable[c]) {
+                    if ((inTable_ + 1) * 2 > table_.size()) {
+                        if (!grow()) return false;
+                        mask = table_.size() - 1;
+                        at = hash & mask;
+                        while (table_[at] != kEmpty) at = (at + 1) & mask;
+                    }
+                    table_[at] = tag | static_cast<std::uint64_t>(number + 1);
+                    ++inTable_;
+                }
+            }
+            numbers[c % 3] = number;
+            if (c % 3 == 2) triangles.push_back({numbers[0], numbers[1], numbers[2]});
         }
     } catch (const std::bad_alloc&) {
         return false;

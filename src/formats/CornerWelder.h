@@ -23,13 +23,28 @@ struct WeldedVertex {
     std::uint32_t linkStart;   // into CornerWelder::links
 };
 
+// The corners of a block of triangles packed as welded vertices with their
+// hashes: the part of welding that looks at each corner alone, so blocks can
+// be prepared on several threads while only their welding goes in order.
+struct PreparedCorners {
+    std::vector<WeldedVertex> corners;   // linkStart into links
+    std::vector<std::uint64_t> hashes;
+    std::vector<std::uint8_t> hashable;  // 0: a NaN where equality looks; equals nothing
+    std::vector<BoneLink> links;         // the kept links
+
+    // The triangles' corners (their linkStart pointing into pool); false
+    // without the memory.
+    bool prepare(std::span<const SmdTriangle> block, std::span<const BoneLink> pool);
+};
+
 class CornerWelder {
 public:
     // Room for the indices of count triangles; false without the memory.
     bool expect(std::int32_t triangleCount);
-    // Welds the corners of the next triangles (their linkStart pointing into
-    // pool) and appends their vertex numbers to triangles. False without the
-    // memory.
+    // Welds the next corners, three a triangle, and appends their vertex
+    // numbers to triangles. False without the memory.
+    bool add(const PreparedCorners& block);
+    // Both steps in one.
     bool add(std::span<const SmdTriangle> block, std::span<const BoneLink> pool);
     void clear();
 

@@ -155,7 +155,9 @@ public:
     // converted, not drawn.
     TriangleSink* triangleSink = nullptr;
     // A triangles section of at least two shares of minimumShare triangles is
-    // read by up to readerThreads threads (1: in order on the caller's).
+    // read by up to readerThreads threads (1: in order on the caller's). A
+    // sink is handed blocks of half a share (by default a few megabytes of
+    // text and a megabyte of table).
     int readerThreads = defaultReaderThreads();
     std::int32_t minimumShare = 16384;
 

@@ -25,10 +25,6 @@ namespace veskar {
 
 namespace {
 
-// Triangles a block handed to a sink: a few megabytes of text, a megabyte of
-// table.
-constexpr std::int32_t kSinkBlock = 8192;
-
 class ReferenceReader : public SmdModelReader {
 public:
     ReferenceReader(SmdModel& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
@@ -60,7 +56,7 @@ SmdReadResult ReferenceReader::count()
     model_.materialNames.clear();
     if (!readSmdHeader(cursor_, model_.token, model_.headerValue))
         return refuseAs(kSmdNotSmd, cursor_.lineNumber(), "the first line is not \"version 1\"");
-    if (model_.triangleSink) counts_.markSpacing = kSinkBlock;
+    if (model_.triangleSink) counts_.markSpacing = std::max(1, model_.minimumShare / 2);
     else if (model_.readerThreads > 1 && model_.minimumShare > 0) counts_.markSpacing = std::max(1, model_.minimumShare / 8);
     countSmdSections(cursor_, counts_, model_.materialNames);
     if (const SmdReadResult r = checkCursor(); r != kSmdRead) return r;
@@ -81,7 +77,8 @@ SmdReadResult ReferenceReader::allocate()
     if (model_.triangleSink) {
         mesh_.triangleCount = model_.triangleCount;
         for (std::int32_t i = 0; i < model_.materialCount; ++i) materialIndex_[model_.materialNames[static_cast<std::size_t>(i)]] = i;
-        if (const std::string why = model_.triangleSink->expect(model_.triangleCount); !why.empty()) return refuse(why, 0);
+        const std::size_t lanes = static_cast<std::size_t>(std::max(1, model_.readerThreads));
+        if (const std::string why = model_.triangleSink->expect(model_.triangleCount, lanes); !why.empty()) return refuse(why, 0);
         return kSmdRead;
     }
     if (model_.triangleCount > 0 && !mesh_.allocateTriangles(model_.triangleCount))
@@ -296,6 +293,7 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
     };
     const std::size_t laneCount = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(1, model_.readerThreads)), 1, blocks.size());
     std::vector<Lane> lanes(laneCount);
+    TriangleSink& sink = *model_.triangleSink;
     for (Lane& lane : lanes)
         if (!lane.cursor.startAt(cursor_, blocks.front().offset, blocks.front().line))
             return refuse("cannot read the file again: " + cursor_.failure(), 0);
@@ -307,7 +305,8 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
     std::atomic<std::size_t> nextBlock{0};
     SmdReadResult outcome = kSmdRead;
     const Lane* lastLane = nullptr;
-    const auto runLane = [&](Lane& lane) {
+    const auto runLane = [&](std::size_t laneNumber) {
+        Lane& lane = lanes[laneNumber];
         for (std::size_t k = nextBlock++; k < blocks.size() && !stopped; k = nextBlock++) {
             const Block& block = blocks[k];
             const bool last = k + 1 == blocks.size();
@@ -338,12 +337,13 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
                     whyLine = lane.cursor.lineNumber();
                 }
             }
+            if (why.empty() && r == kSmdRead)
+                sink.prepare(laneNumber, std::span<const SmdTriangle>(lane.table.data(), static_cast<std::size_t>(next - block.first)), lane.pool);
             std::unique_lock<std::mutex> lock(mutex);
             turnTaken.wait(lock, [&] { return turn == k || stopped; });
             if (stopped) break;
             lock.unlock();
-            if (why.empty() && r == kSmdRead)
-                why = model_.triangleSink->take(std::span<const SmdTriangle>(lane.table.data(), static_cast<std::size_t>(next - block.first)), lane.pool);
+            if (why.empty() && r == kSmdRead) why = sink.take(laneNumber);
             lock.lock();
             trianglesRead_ = next;
             if (r != kSmdRead) {
@@ -361,12 +361,12 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
     std::vector<std::thread> workers;
     for (std::size_t l = 1; l < lanes.size(); ++l) {
         try {
-            workers.emplace_back(runLane, std::ref(lanes[l]));
+            workers.emplace_back(runLane, l);
         } catch (const std::system_error&) {
             break;  // no thread to be had: the blocks are read by the lanes there are
         }
     }
-    runLane(lanes[0]);
+    runLane(0);
     for (std::thread& worker : workers) worker.join();
     if (outcome != kSmdRead) return outcome;
     // This cursor goes on after the section, where the last block stopped.

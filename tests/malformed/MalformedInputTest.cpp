@@ -237,6 +237,12 @@ TEST(MalformedSmdReference, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
         SCOPED_TRACE(c.name);
         SmdModel model(nullptr);
         expectRefusal(model.readReference(c.text, "bad.smd"), model.diagnostic, c, "bad.smd");
+        // The converter, welding as it reads, refuses alike.
+        Capture capture;
+        FormatConverter converter(nullptr);
+        converter.smdModel = std::make_unique<SmdModel>(nullptr);
+        EXPECT_FALSE(converter.loadWeldedFromMemory(c.text, "bad.smd"));
+        EXPECT_EQ(converter.diagnostic.text(), model.diagnostic.text());
         EXPECT_EQ(model.meshCount, 0);
         EXPECT_FALSE(model.hasMesh);
         EXPECT_TRUE(model.meshes[0].triangles.empty() && model.meshes[0].nodes.empty());
