@@ -80,12 +80,22 @@ void CornerWelder::clear()
 
 bool CornerWelder::expect(std::int32_t triangleCount)
 {
+    const auto count = static_cast<std::size_t>(std::max(0, triangleCount));
     try {
-        triangles.reserve(static_cast<std::size_t>(std::max(0, triangleCount)));
+        triangles.reserve(count);
         preferLargePages(triangles);
         if (table_.empty()) table_.assign(kFirstTableSize, kEmpty);
     } catch (const std::bad_alloc&) {
         return false;
+    }
+    // Room for every corner to be its own vertex with four links, so the
+    // tables never move while they grow; pages that are never written cost
+    // no memory. Where that much room cannot be had, they grow as needed.
+    try {
+        vertices.reserve(count * 3);
+        hashes_.reserve(count * 3);
+        links.reserve(count * 12);
+    } catch (const std::bad_alloc&) {
     }
     return true;
 }

@@ -1,5 +1,8 @@
 #include "formats/FormatConverter.h"
+#include "formats/ChunkedText.h"
 #include "formats/SkeletonText.h"
+
+#include <algorithm>
 
 namespace veskar {
 
@@ -15,15 +18,19 @@ bool FormatConverter::writeAnimation()
         for (std::int32_t n = 0; n < keys.nodeCount && hasKeys; ++n)
             putNodeLine(out, n, keys.names[static_cast<std::size_t>(n)], keys.parents[static_cast<std::size_t>(n)]);
         out.put("end\nskeleton\n");
-        for (std::int32_t t = 0; t < keys.frameCount && hasKeys; ++t) {
-            out.put("time ").putInt(t).put('\n');
-            for (std::int32_t n = 0; n < keys.nodeCount; ++n) {
-                const auto key = keys.key(t, n);
-                const float pose[6] = {key[0], key[1], key[2], key[3], key[4], key[5]};
-                putBoneLine(out, n, 3, pose);
+        const std::size_t frames = hasKeys ? static_cast<std::size_t>(keys.frameCount) : 0;
+        // About half a megabyte of text a chunk.
+        const std::size_t framesAChunk = std::max<std::size_t>(1, 8192 / static_cast<std::size_t>(std::max(1, keys.nodeCount)));
+        putChunked(out, frames, framesAChunk, [&keys](TextWriter& to, std::size_t begin, std::size_t end) {
+            for (auto t = static_cast<std::int32_t>(begin); t < static_cast<std::int32_t>(end); ++t) {
+                to.put("time ").putInt(t).put('\n');
+                for (std::int32_t n = 0; n < keys.nodeCount; ++n) {
+                    const auto key = keys.key(t, n);
+                    const float pose[6] = {key[0], key[1], key[2], key[3], key[4], key[5]};
+                    putBoneLine(to, n, 3, pose);
+                }
             }
-            out.spill();
-        }
+        });
         out.put("end\n");
     });
 }

@@ -1,7 +1,16 @@
 #include "formats/FormatConverter.h"
+#include "formats/ChunkedText.h"
 #include "formats/SkeletonText.h"
 
 namespace veskar {
+
+namespace {
+
+// About half a megabyte of text a chunk.
+constexpr std::size_t kVerticesAChunk = 4096;
+constexpr std::size_t kTrianglesAChunk = 32768;
+
+} // namespace
 
 bool FormatConverter::writeReference()
 {
@@ -18,20 +27,24 @@ bool FormatConverter::writeReference()
         for (std::size_t i = 0; i < nodes.size(); ++i) putPose(out, i, nodes[i]);
         out.put("end\n");
         out.put("vertices\n");
-        for (const WeldedVertex& v : welder.vertices) {
-            const float* r = v.values;
-            const float values[8] = {r[0], r[1], r[2], r[3], r[4], r[5], r[6], 1.0f - r[7]};
-            putVertexStart(out, v.parentBone, values, v.linkCount);
-            const BoneLink* links = welder.links.data() + v.linkStart;
-            for (std::int32_t k = 0; k < v.linkCount; ++k) out.put(' ').putInt(links[k].bone).put(' ').putFloat(links[k].weight);
-            out.put('\n');
-            out.spill();
-        }
+        putChunked(out, welder.vertices.size(), kVerticesAChunk, [this](TextWriter& to, std::size_t begin, std::size_t end) {
+            for (std::size_t j = begin; j < end; ++j) {
+                const WeldedVertex& v = welder.vertices[j];
+                const float* r = v.values;
+                const float values[8] = {r[0], r[1], r[2], r[3], r[4], r[5], r[6], 1.0f - r[7]};
+                putVertexStart(to, v.parentBone, values, v.linkCount);
+                const BoneLink* links = welder.links.data() + v.linkStart;
+                for (std::int32_t k = 0; k < v.linkCount; ++k) to.put(' ').putInt(links[k].bone).put(' ').putFloat(links[k].weight);
+                to.put('\n');
+            }
+        });
         out.put("end\nindices\n");
-        for (const TriangleIndices& t : triangles) {
-            out.putInt(t.a).put(' ').putInt(t.b).put(' ').putInt(t.c).put('\n');
-            out.spill();
-        }
+        putChunked(out, triangles.size(), kTrianglesAChunk, [this](TextWriter& to, std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) {
+                const TriangleIndices& t = triangles[i];
+                to.putInt(t.a).put(' ').putInt(t.b).put(' ').putInt(t.c).put('\n');
+            }
+        });
         out.put("end\n");
     });
 }

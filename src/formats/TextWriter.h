@@ -114,6 +114,8 @@ public:
     TextWriter& putReal(float v) { return putFloat(v); }
     TextWriter& putReal(double v) { return putDouble(v); }
     std::size_t size() const { return size_; }
+    // Starts over, keeping the room.
+    void clear() { size_ = 0; }
     // Hands what was built so far to the file and starts over.
     void drainTo(AtomicFile& file)
     {
