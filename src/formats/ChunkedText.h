@@ -2,7 +2,8 @@
 // Formatting a long run of items (vertices, indices, frames) on two threads:
 // chunks alternate between the calling thread and a helper, and reach the
 // writer in order, so the text is the one formatting in order gives. The
-// helper keeps at most two chunks ahead.
+// helper keeps at most two chunks ahead. A chunk should come to well under
+// kOutputPiece of text.
 
 #include "formats/TextWriter.h"
 
@@ -28,6 +29,7 @@ void putChunked(TextWriter& out, std::size_t count, std::size_t chunk, Format fo
         bool ready = false;
     };
     std::array<Slot, 2> slots;
+    for (Slot& slot : slots) slot.text.reserve(kOutputPiece);
     std::mutex mutex;
     std::condition_variable changed;
     bool helperRuns = chunks >= 2;

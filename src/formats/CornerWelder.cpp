@@ -84,7 +84,15 @@ bool CornerWelder::expect(std::int32_t triangleCount)
     try {
         triangles.reserve(count);
         preferLargePages(triangles);
-        if (table_.empty()) table_.assign(kFirstTableSize, kEmpty);
+        if (table_.empty()) {
+            // Exported meshes have about half as many vertices as triangles:
+            // a table for that many at most half full grows at most once.
+            std::size_t size = kFirstTableSize;
+            while (size < count) size *= 2;
+            table_.reserve(size);
+            preferLargePages(table_);
+            table_.assign(size, kEmpty);
+        }
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -95,6 +103,9 @@ bool CornerWelder::expect(std::int32_t triangleCount)
         vertices.reserve(count * 3);
         hashes_.reserve(count * 3);
         links.reserve(count * 12);
+        preferLargePages(vertices);
+        preferLargePages(hashes_);
+        preferLargePages(links);
     } catch (const std::bad_alloc&) {
     }
     return true;
@@ -106,6 +117,8 @@ bool CornerWelder::grow()
 {
     std::vector<std::uint64_t> bigger;
     try {
+        bigger.reserve(table_.size() * 2);
+        preferLargePages(bigger);
         bigger.assign(table_.size() * 2, kEmpty);
     } catch (const std::bad_alloc&) {
         return false;

@@ -23,7 +23,9 @@ class TextWriter {
 public:
     TextWriter() = default;
     // Text for a file: spill() hands it over a piece at a time.
-    explicit TextWriter(AtomicFile& file) : file_(&file) { reserve(kOutputPiece + 4096); }
+    // Room for a piece and a chunk formatted elsewhere (see ChunkedText.h),
+    // so the buffer is filled once and never moved.
+    explicit TextWriter(AtomicFile& file) : file_(&file) { reserve(2 * kOutputPiece); }
 
     void reserve(std::size_t bytes)
     {

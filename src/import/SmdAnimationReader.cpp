@@ -5,6 +5,7 @@
 #include "import/AnimationKeys.h"
 #include "import/SmdReaders.h"
 #include "import/SmdSections.h"
+#include "platform/LargePages.h"
 
 #include <algorithm>
 #include <new>
@@ -147,6 +148,8 @@ bool AnimationReader::allocate()
     if (animation_) return animation_->allocate(model_.frameCount, model_.nodeCount);
     keys_->clear();
     try {
+        keys_->values.reserve(static_cast<std::size_t>(model_.frameCount) * static_cast<std::size_t>(model_.nodeCount) * AnimationKeys::kValuesPerKey);
+        preferLargePages(keys_->values);
         keys_->values.assign(static_cast<std::size_t>(model_.frameCount) * static_cast<std::size_t>(model_.nodeCount) * AnimationKeys::kValuesPerKey,
                              0.0f);
     } catch (const std::bad_alloc&) {

@@ -156,8 +156,8 @@ public:
     TriangleSink* triangleSink = nullptr;
     // A triangles section of at least two shares of minimumShare triangles is
     // read by up to readerThreads threads (1: in order on the caller's). A
-    // sink is handed blocks of half a share (by default a few megabytes of
-    // text and a megabyte of table).
+    // sink is handed blocks of an eighth of a share (by default under a
+    // megabyte of text and of table: fresh memory is what costs).
     int readerThreads = defaultReaderThreads();
     std::int32_t minimumShare = 16384;
 

@@ -56,7 +56,7 @@ SmdReadResult ReferenceReader::count()
     model_.materialNames.clear();
     if (!readSmdHeader(cursor_, model_.token, model_.headerValue))
         return refuseAs(kSmdNotSmd, cursor_.lineNumber(), "the first line is not \"version 1\"");
-    if (model_.triangleSink) counts_.markSpacing = std::max(1, model_.minimumShare / 2);
+    if (model_.triangleSink) counts_.markSpacing = std::max(1, model_.minimumShare / 8);
     else if (model_.readerThreads > 1 && model_.minimumShare > 0) counts_.markSpacing = std::max(1, model_.minimumShare / 8);
     countSmdSections(cursor_, counts_, model_.materialNames);
     if (const SmdReadResult r = checkCursor(); r != kSmdRead) return r;
@@ -286,7 +286,8 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
     }
 
     struct Lane {
-        LineCursor cursor;
+        LineCursor own;
+        LineCursor* cursor = &own;
         std::vector<SmdTriangle> table;
         std::vector<BoneLink> pool;
         Diagnostic diagnostic;
@@ -294,8 +295,10 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
     const std::size_t laneCount = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(1, model_.readerThreads)), 1, blocks.size());
     std::vector<Lane> lanes(laneCount);
     TriangleSink& sink = *model_.triangleSink;
-    for (Lane& lane : lanes)
-        if (!lane.cursor.startAt(cursor_, blocks.front().offset, blocks.front().line))
+    // The first lane reads with this cursor: one buffer fewer to fill.
+    lanes[0].cursor = &cursor_;
+    for (std::size_t l = 1; l < lanes.size(); ++l)
+        if (!lanes[l].own.startAt(cursor_, blocks.front().offset, blocks.front().line))
             return refuse("cannot read the file again: " + cursor_.failure(), 0);
 
     std::mutex mutex;
@@ -321,20 +324,20 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
                 why = "not enough memory for " + std::to_string(block.end - block.first) + " triangles";
             }
             if (why.empty()) {
-                lane.cursor.seek(block.offset, block.line);
-                TriangleShare share(lane.table, block.first, lane.pool, lane.cursor, file_, lane.diagnostic, materialIndex_, counts_.nodes,
+                lane.cursor->seek(block.offset, block.line);
+                TriangleShare share(lane.table, block.first, lane.pool, *lane.cursor, file_, lane.diagnostic, materialIndex_, counts_.nodes,
                                     block.first);
                 if (!last) share.stopAt = block.end;
                 r = share.run();
                 next = share.next;
-                if (!lane.cursor.failure().empty()) {
-                    why = "cannot read the file: " + lane.cursor.failure();
-                    whyLine = lane.cursor.lineNumber();
+                if (!lane.cursor->failure().empty()) {
+                    why = "cannot read the file: " + lane.cursor->failure();
+                    whyLine = lane.cursor->lineNumber();
                 } else if (r == kSmdRead && !last && next != block.end) {
                     // A block that stopped short of the next one's first triangle saw
                     // a section other than the one counted.
                     why = "the triangles section changed while it was read";
-                    whyLine = lane.cursor.lineNumber();
+                    whyLine = lane.cursor->lineNumber();
                 }
             }
             if (why.empty() && r == kSmdRead)
@@ -370,7 +373,8 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
     for (std::thread& worker : workers) worker.join();
     if (outcome != kSmdRead) return outcome;
     // This cursor goes on after the section, where the last block stopped.
-    if (!lastLane || !cursor_.seek(lastLane->cursor.offset(), lastLane->cursor.lineNumber()))
+    if (!lastLane) return refuse("cannot read the file again: " + cursor_.failure(), 0);
+    if (lastLane->cursor != &cursor_ && !cursor_.seek(lastLane->cursor->offset(), lastLane->cursor->lineNumber()))
         return refuse("cannot read the file again: " + cursor_.failure(), 0);
     return kSmdRead;
 }
