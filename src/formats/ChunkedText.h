@@ -2,8 +2,11 @@
 // Formatting a long run of items (vertices, indices, frames) on two threads:
 // chunks alternate between the calling thread and a helper, and reach the
 // writer in order, so the text is the one formatting in order gives. The
-// helper keeps at most two chunks ahead. A chunk should come to well under
-// kOutputPiece of text.
+// helper keeps at most two chunks ahead.
+
+// About the text a chunk should come to: small, since a chunk's buffer is
+// fresh memory, and every chunk is a hand-over between the threads.
+constexpr std::size_t kChunkText = std::size_t{1} << 17;
 
 #include "formats/TextWriter.h"
 
@@ -29,7 +32,7 @@ void putChunked(TextWriter& out, std::size_t count, std::size_t chunk, Format fo
         bool ready = false;
     };
     std::array<Slot, 2> slots;
-    for (Slot& slot : slots) slot.text.reserve(kOutputPiece);
+    for (Slot& slot : slots) slot.text.reserve(kChunkText);
     std::mutex mutex;
     std::condition_variable changed;
     bool helperRuns = chunks >= 2;
@@ -66,7 +69,7 @@ void putChunked(TextWriter& out, std::size_t count, std::size_t chunk, Format fo
                 std::unique_lock<std::mutex> lock(mutex);
                 changed.wait(lock, [&] { return slot.ready; });
             }
-            out.put(slot.text.text());
+            out.putBlock(slot.text.text());
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 slot.ready = false;

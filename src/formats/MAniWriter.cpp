@@ -19,8 +19,8 @@ bool FormatConverter::writeAnimation()
             putNodeLine(out, n, keys.names[static_cast<std::size_t>(n)], keys.parents[static_cast<std::size_t>(n)]);
         out.put("end\nskeleton\n");
         const std::size_t frames = hasKeys ? static_cast<std::size_t>(keys.frameCount) : 0;
-        // About half a megabyte of text a chunk.
-        const std::size_t framesAChunk = std::max<std::size_t>(1, 8192 / static_cast<std::size_t>(std::max(1, keys.nodeCount)));
+        // About kChunkText a chunk: a bone line comes to about 70 bytes.
+        const std::size_t framesAChunk = std::max<std::size_t>(1, kChunkText / 72 / static_cast<std::size_t>(std::max(1, keys.nodeCount)));
         putChunked(out, frames, framesAChunk, [&keys](TextWriter& to, std::size_t begin, std::size_t end) {
             for (auto t = static_cast<std::int32_t>(begin); t < static_cast<std::int32_t>(end); ++t) {
                 to.put("time ").putInt(t).put('\n');

@@ -6,9 +6,10 @@ namespace veskar {
 
 namespace {
 
-// About half a megabyte of text a chunk.
-constexpr std::size_t kVerticesAChunk = 4096;
-constexpr std::size_t kTrianglesAChunk = 32768;
+// About kChunkText a chunk: a vertex line comes to about 120 bytes, an index
+// line to 20.
+constexpr std::size_t kVerticesAChunk = kChunkText / 128;
+constexpr std::size_t kTrianglesAChunk = kChunkText / 20;
 
 } // namespace
 

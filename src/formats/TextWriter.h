@@ -23,9 +23,7 @@ class TextWriter {
 public:
     TextWriter() = default;
     // Text for a file: spill() hands it over a piece at a time.
-    // Room for a piece and a chunk formatted elsewhere (see ChunkedText.h),
-    // so the buffer is filled once and never moved.
-    explicit TextWriter(AtomicFile& file) : file_(&file) { reserve(2 * kOutputPiece); }
+    explicit TextWriter(AtomicFile& file) : file_(&file) { reserve(kOutputPiece + 4096); }
 
     void reserve(std::size_t bytes)
     {
@@ -128,6 +126,13 @@ public:
     void spill()
     {
         if (file_ && size_ >= kOutputPiece) drainTo(*file_);
+    }
+    // Puts text formatted elsewhere; with a file, what is there goes to it
+    // first when the buffer would have to grow (fresh memory is what costs).
+    TextWriter& putBlock(std::string_view s)
+    {
+        if (file_ && size_ > 0 && capacity_ - size_ < s.size()) drainTo(*file_);
+        return put(s);
     }
     std::string_view text() const { return {buffer_.get(), size_}; }
 
