@@ -283,10 +283,13 @@ TEST(MalformedSmdReference, NanAndInfinityInEveryNumberFieldLoadAsGivenAndConver
     EXPECT_TRUE(std::isnan(mesh.nodes[1].position[0]));
     EXPECT_EQ(mesh.nodes[1].position[1], INFINITY);
     EXPECT_EQ(mesh.nodes[1].rotation[2], -INFINITY);
-    EXPECT_TRUE(std::isnan(mesh.triangles[0].vertices[0].position[0]));
-    EXPECT_EQ(mesh.triangles[0].vertices[0].normal[2], -INFINITY);
-    EXPECT_TRUE(std::isnan(mesh.links(0, 0)[0].weight));
-    EXPECT_EQ(mesh.links(0, 1)[0].weight, INFINITY);
+    // The converter keeps the welded vertices, not the triangles.
+    const CornerWelder& welded = converter.welder;
+    ASSERT_EQ(welded.vertices.size(), 3u);
+    EXPECT_TRUE(std::isnan(welded.vertices[0].values[0]));
+    EXPECT_EQ(welded.vertices[0].values[5], -INFINITY);
+    EXPECT_TRUE(std::isnan(welded.links[welded.vertices[0].linkStart].weight));
+    EXPECT_EQ(welded.links[welded.vertices[1].linkStart].weight, INFINITY);
     // A NaN corner equals nothing, so nothing welds with it.
     EXPECT_EQ(converter.weldedCount, 3);
 
