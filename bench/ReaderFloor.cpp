@@ -7,7 +7,7 @@
 
 #include "formats/CornerWelder.h"
 #include "formats/TextWriter.h"
-#include "import/FileBuffer.h"
+#include "platform/InputFile.h"
 #include "import/SmdModel.h"
 #include "import/TextScan.h"
 

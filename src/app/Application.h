@@ -6,6 +6,7 @@
 #include "app/FrameTimer.h"
 #include "app/RootMarkers.h"
 #include "app/Scene.h"
+#include "import/Diagnostic.h"
 #include "platform/Host.h"
 #include "render/GraphicsContext.h"
 
@@ -17,6 +18,7 @@
 
 namespace veskar {
 
+class Effect;
 class FormatConverter;
 class SmdModel;
 
@@ -41,9 +43,9 @@ public:
     int onResize(int width, int height);
     // Opens a dropped file by its kind (see the definition).
     void onDrop(const std::string& path);
-    // The next Open dialog answers with this file instead of asking (menu
-    // commands given on the command line).
-    void answerNextDialog(std::string path) { scriptedPaths_.push_back(std::move(path)); }
+    // The next Open dialog answers with this file instead of asking (files
+    // dropped on the window).
+    void answerNextDialog(std::string path) { scriptedPaths_.push_back({std::move(path), false}); }
     // A menu command to carry out with that file once the window is up, as if
     // chosen from the menu (commands given on the command line), in order.
     void addStartupCommand(std::uint32_t id, std::string path) { startupCommands_.emplace_back(id, std::move(path)); }
@@ -76,6 +78,9 @@ public:
     FormatConverter* converter = nullptr;
     FrameTimer frameTimer;
     int framesRendered = 0;
+    // Menu commands given on the command line that failed; each was reported
+    // on standard error with its file.
+    int failedCommandLineCommands = 0;
 
 private:
     bool chooseFile(const FileFilter& filter, std::string& path);
@@ -83,9 +88,16 @@ private:
     void loadCharacterAnimation(EngineModel* slot, std::int32_t& mode, const std::string& path);
     void mouseLook(std::intptr_t lParam);
     void releaseDeviceObjects();
+    void commandFailed(const Diagnostic& why);
+    bool effectMissing(const Effect* effect) const { return graphics.device && !effect; }
 
+    struct ScriptedPath {
+        std::string path;
+        bool fromCommandLine = false;
+    };
     bool quit_ = false;
-    std::deque<std::string> scriptedPaths_;
+    std::deque<ScriptedPath> scriptedPaths_;
+    bool fromCommandLine_ = false;  // the file of the command being carried out was given on the command line
     std::vector<std::pair<std::uint32_t, std::string>> startupCommands_;
     EngineModel* lastCharacter_ = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "formats/FormatConverter.h"
 #include "import/ConsoleLog.h"
 #include "import/TriangleSink.h"
+#include "platform/PrintableName.h"
 
 #include <new>
 #include <vector>
@@ -77,7 +78,7 @@ bool FormatConverter::convertReference(const std::string& path)
 {
     diagnostic.clear();
     if (!nameOutput(path, "mRef")) return false;
-    consoleLog().print("[Ref] %s\n", outputName.c_str());
+    consoleLog().print("[Ref] %s\n", printableName(outputName).c_str());
     smdModel.reset();
     smdModel = std::make_unique<SmdModel>(device);
     if (!loadWelded(path)) return false;
@@ -90,7 +91,7 @@ bool FormatConverter::convertAnimation(const std::string& path)
 {
     diagnostic.clear();
     if (!nameOutput(path, "mAni")) return false;
-    consoleLog().print("[Ani] %s\n", outputName.c_str());
+    consoleLog().print("[Ani] %s\n", printableName(outputName).c_str());
     smdModel.reset();
     smdModel = std::make_unique<SmdModel>(device);
     smdModel->buildPoseMatrices = false;

@@ -66,7 +66,7 @@ SmdReadResult SmdModel::readReference(LineCursor& lines, const std::string& disp
         }
     }
     if (r != kSmdRead) {
-        if (r == kSmdMalformed) slot.release();
+        slot.release();
         return r;
     }
     if (const std::string* missing = uploadSmdMesh(slot, device, materialCount, modelDirectory, materialNames))

@@ -121,7 +121,13 @@ SmdReadResult ReferenceReader::run()
                       0);
     // Parents given without a skeleton section after them were never checked,
     // and a loop among them would be written into an mRef its reader refuses.
-    return composeWorld(mesh_.nodes);
+    if (const SmdReadResult r = composeWorld(mesh_.nodes); r != kSmdRead) return r;
+    // A file that yields no model is no reference, and is refused as one that
+    // is not SMD, not written as an empty mRef; an empty triangles section is
+    // a model without a mesh, and stays legal.
+    if (model_.nodeCount <= 0) return refuseAs(kSmdNotSmd, 0, "the file has no nodes");
+    if (!summary_.triangleSection) return refuseAs(kSmdNotSmd, 0, "the file has no triangles section");
+    return kSmdRead;
 }
 
 SmdReadResult ReferenceReader::readNodes()
@@ -222,7 +228,7 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
     for (std::size_t k = started; k < shares.size(); ++k) shares[k]->run();
 
     for (const LineCursor& cursor : cursors)
-        if (!cursor.failure().empty()) return refuse("cannot read the file: " + cursor.failure(), cursor.lineNumber());
+        if (!cursor.failure().empty()) return refuse(cursor.failure(), cursor.lineNumber());
     // The first refusal in file order is the one reading in order would give
     // (the first share's is already in place). A share that stopped short of
     // the next one's first triangle saw a section other than the one counted.
@@ -331,7 +337,8 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
                 r = share.run();
                 next = share.next;
                 if (!lane.cursor->failure().empty()) {
-                    why = "cannot read the file: " + lane.cursor->failure();
+                    // A line too long, a zero byte, a failed read: at its line.
+                    why = lane.cursor->failure();
                     whyLine = lane.cursor->lineNumber();
                 } else if (r == kSmdRead && !last && next != block.end) {
                     // A block that stopped short of the next one's first triangle saw
@@ -353,7 +360,10 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
                 diagnostic_ = lane.diagnostic;
                 outcome = r;
             } else if (!why.empty()) {
-                outcome = refuse(why, whyLine);
+                // Set as it is: this reader's own cursor (the first lane's)
+                // may have failed further on, in a block read ahead.
+                diagnostic_ = {file_, whyLine, why};
+                outcome = kSmdMalformed;
             }
             if (outcome != kSmdRead) stopped = true;
             if (last) lastLane = &lane;
