@@ -74,8 +74,10 @@ bool Scene::render(float timeScale)
             float p[3], s[3];
             if (hasRootBone(*primary) && hasRootBone(*secondary) && currentRootKey(*primary, ignored, p) &&
                 currentRootKey(*secondary, ignored, s)) {
-                // The exporter's z is the viewer's y.
-                rootOffset[0] = s[0] - p[0];
+                // In viewer space: the axis change mirrors x, and the
+                // exporter's z is the viewer's y. The primary moves onto the
+                // secondary's root key.
+                rootOffset[0] = p[0] - s[0];
                 rootOffset[1] = s[2] - p[2];
                 rootOffset[2] = s[1] - p[1];
             }

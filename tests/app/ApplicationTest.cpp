@@ -5,6 +5,7 @@
 #include "app/FrameTimer.h"
 #include "app/MenuCommands.h"
 #include "app/Overlay.h"
+#include "app/RootMarkers.h"
 #include "formats/EngineModel.h"
 #include "formats/FormatConverter.h"
 #include "import/SmdModel.h"
@@ -215,7 +216,7 @@ TEST(Application, SmdCommandsAndConversionFromTheMenu)
     r.app.renderFrame();
 }
 
-TEST(Scene, PrimaryIsDisplacedByTheDifferenceOfTheRootKeysWithAxesSwapped)
+TEST(Scene, PrimaryIsMovedOntoTheSecondarysRootKeyInViewerSpace)
 {
     Files files;
     Running r;
@@ -226,14 +227,18 @@ TEST(Scene, PrimaryIsDisplacedByTheDifferenceOfTheRootKeysWithAxesSwapped)
     r.command(command::kOpenKovr2Ref, files.characterRef);
     r.command(command::kOpenKovr2Ani, files.walkB);
     r.app.renderFrame();
-    EXPECT_FLOAT_EQ(r.app.scene->rootOffset[0], 3.0f);
-    EXPECT_FLOAT_EQ(r.app.scene->rootOffset[1], 7.0f);
-    EXPECT_FLOAT_EQ(r.app.scene->rootOffset[2], 5.0f);
-    // With the fixed placement the primary's world is a translation by the offset.
+    // The primary's root key, carried by its world, lands on the secondary's
+    // root key: the two characters are pushed together, not apart.
     r.app.scene->computePrimaryWorld();
-    EXPECT_NEAR(r.app.scene->world.m[3][0], 3.0f, 1e-5f);
-    EXPECT_NEAR(r.app.scene->world.m[3][1], 7.0f, 1e-5f);
-    EXPECT_NEAR(r.app.scene->world.m[3][2], 5.0f, 1e-5f);
+    Matrix primaryRoot, secondaryRoot;
+    float position[3];
+    ASSERT_TRUE(currentRootKey(*r.app.scene->primary, primaryRoot, position));
+    ASSERT_TRUE(currentRootKey(*r.app.scene->secondary, secondaryRoot, position));
+    const Vector3 placed = transformPoint({primaryRoot.m[3][0], primaryRoot.m[3][1], primaryRoot.m[3][2]}, r.app.scene->world);
+    EXPECT_NEAR(placed.x, secondaryRoot.m[3][0], 1e-4f);
+    EXPECT_NEAR(placed.y, secondaryRoot.m[3][1], 1e-4f);
+    EXPECT_NEAR(placed.z, secondaryRoot.m[3][2], 1e-4f);
+    EXPECT_NEAR(secondaryRoot.m[3][0], -3.0f, 1e-4f);  // the exporter's x, mirrored
     // The root markers: one indexed cube draw per character.
     const auto& draws = r.host.memory().draws;
     int cubes = 0;
