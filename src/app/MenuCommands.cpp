@@ -10,6 +10,7 @@
 #include "platform/Shell.h"
 #include "render/EngineModelDrawing.h"
 
+#include <cstdio>
 #include <new>
 
 namespace veskar {
@@ -102,6 +103,7 @@ int Application::onCommand(std::uint32_t id)
         if (!converter) return 0;
         if (id == kConvertRef) converter->convertReference(path);
         else converter->convertAnimation(path);
+        if (!converter->materialWarning.empty()) std::fprintf(stderr, "%s\n", converter->materialWarning.c_str());
         return 0;
     default: return 0;
     }

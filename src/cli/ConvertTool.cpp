@@ -181,6 +181,7 @@ FileOutcome convertOne(const std::string& command, const std::string& path)
     outcome.console = std::move(console.text);
     if (outcome.ok) {
         outcome.console += "wrote " + converter.outputPath + "\n";
+        if (!converter.materialWarning.empty()) outcome.errors = converter.materialWarning + "\n";
     } else {
         const Diagnostic& d = converter.diagnostic;
         outcome.errors = (d.empty() ? path + ": failed" : d.text()) + "\n";

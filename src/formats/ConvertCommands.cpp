@@ -5,6 +5,7 @@
 #include "import/ConsoleLog.h"
 
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 namespace veskar {
@@ -41,6 +42,7 @@ bool FormatConverter::nameOutput(const std::string& path, const char* extension)
 bool FormatConverter::convertReference(const std::string& path)
 {
     diagnostic.clear();
+    materialWarning.clear();
     if (!nameOutput(path, "mRef")) return false;
     consoleLog().print("[Ref] %s\n", outputName.c_str());
     smdModel.reset();
@@ -56,6 +58,11 @@ bool FormatConverter::convertReference(const std::string& path)
     }
     nodeCount = smdModel->meshes[0].nodeCount;
     textureName = smdModel->materialNames.empty() ? std::string() : smdModel->materialNames[0];
+    // The table lists a name once per run of triangles; count each once.
+    const std::set<std::string> materials(smdModel->materialNames.begin(), smdModel->materialNames.end());
+    if (materials.size() > 1)
+        materialWarning = "warning: " + path + " has " + std::to_string(materials.size()) + " materials, but an mRef names one texture: " +
+                          outputName + " keeps " + textureName;
     return writeReference();
 }
 

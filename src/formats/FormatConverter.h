@@ -44,6 +44,10 @@ public:
     std::string textureName;
 
     Diagnostic diagnostic;   // why the last command failed
+    // Set by convertReference when the source has more materials than the
+    // one texture an mRef can name: how many, and which one it keeps. The
+    // callers print it on standard error; empty otherwise.
+    std::string materialWarning;
 
 private:
     // Sets sourceDirectory, outputName and outputPath for the source path;

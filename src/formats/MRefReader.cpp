@@ -293,7 +293,10 @@ int EngineModel::readReference(std::string_view text, const std::string& display
     EngineMesh& slot = meshes[static_cast<std::size_t>(meshCount)];
     slot.release();
     slot = std::move(mesh);
-    if (device && !slot.loadTexture(device, modelDirectory, textureName)) consoleLog().print("[Texture] %s\n", slot.texturePath.c_str());
+    if (device) {
+        if (slot.loadTexture(device, modelDirectory, textureName)) consoleLog().print("[Texture] %s\n", slot.texturePath.c_str());
+        else consoleLog().print("[Texture] not found: %s\n", slot.texturePath.c_str());
+    }
     if (!device) slot.texturePath = modelDirectory + textureName;
     hasMesh = true;
     if (slot.createRestBuffer(device) && slot.createBindBuffer(device)) slot.createIndexBuffer(device);

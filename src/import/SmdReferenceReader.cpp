@@ -7,6 +7,7 @@
 #include "import/FileBuffer.h"
 #include "import/SmdModel.h"
 #include "import/SmdSections.h"
+#include "platform/Device.h"
 #include "platform/LargePages.h"
 #include "platform/Shell.h"
 
@@ -14,6 +15,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <set>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -439,12 +441,15 @@ int SmdModel::readReference(LineCursor& lines, const std::string& displayName)
     }
     if (device) {
         slot.loadTextures(device, materialCount, modelDirectory, materialNames);
-        // Creation stops at the first texture that fails; that one is named.
+        // Each file once, though several runs of a material name it.
+        std::set<std::string> told;
         for (std::size_t j = 0; j < slot.textures.size(); ++j) {
-            if (!slot.textures[j]) {
-                consoleLog().print("[Texture] %s\n", slot.texturePaths[j].c_str());
-                break;
-            }
+            const std::string& path = slot.texturePaths[j];
+            if (!told.insert(path).second) continue;
+            // A stand-in for a missing file comes from no file.
+            const Texture* texture = slot.textures[j];
+            if (texture && !texture->sourcePath.empty()) consoleLog().print("[Texture] %s\n", path.c_str());
+            else consoleLog().print("[Texture] not found: %s\n", path.c_str());
         }
         slot.createVertexBuffer(device);
     } else {
