@@ -5,8 +5,10 @@ add_library(veskar_app STATIC
   app/MenuCommands.cpp
   app/MenuTable.cpp
   app/Overlay.cpp
+  app/RecentFiles.cpp
   app/RootMarkers.cpp
   app/Scene.cpp
+  app/Screenshot.cpp
   app/WindowProcedure.cpp
 )
 target_link_libraries(veskar_app PUBLIC veskar_render veskar_platform_host)

@@ -178,6 +178,8 @@ Result Device::drawTextQuads(Texture&, const TextQuad* quads, std::size_t count,
 
 void Device::uploadTexture(Texture&) {}
 
+bool Device::readPixels(std::vector<std::uint8_t>&, int&, int&) { return false; }
+
 void Device::releaseVertexBuffer(VertexBuffer* buffer)
 {
     if (!buffer) return;

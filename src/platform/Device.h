@@ -168,6 +168,9 @@ public:
     virtual Result drawTextQuads(Texture& atlas, const TextQuad* quads, std::size_t count, std::uint32_t argbColour);
     // Sends a texture's rgba to the backend again after its owner rewrote it.
     virtual void uploadTexture(Texture& texture);
+    // The picture drawn so far into the render target: width * height * 4
+    // bytes of RGBA, rows top to bottom. False when the backend has none.
+    virtual bool readPixels(std::vector<std::uint8_t>& rgba, int& width, int& height);
 
     // Called by the resources; not for the system's code.
     void releaseVertexBuffer(VertexBuffer* buffer);

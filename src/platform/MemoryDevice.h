@@ -40,6 +40,9 @@ public:
     void uploadIndexBuffer(IndexBuffer&) override {}
     void applyEffect(Effect&) override { ++effectApplications; }
     void finishEffect(Effect&) override {}
+    // A picture of the viewport's size in the last clear colour: nothing is
+    // drawn here, but the picture has the frame's size and background.
+    bool readPixels(std::vector<std::uint8_t>& rgba, int& width, int& height) override;
 
     std::vector<RecordedDraw> draws;
     std::uint32_t lastClearColour = 0;

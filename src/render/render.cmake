@@ -2,10 +2,15 @@
 # and blending jobs, and the drawing of both model kinds.
 
 add_library(veskar_render STATIC
+  render/CameraMoves.cpp
   render/EffectBinding.cpp
   render/EngineModelDrawing.cpp
   render/GraphicsContext.cpp
   render/Light.cpp
+  render/ModelBounds.cpp
+  render/Playback.cpp
+  render/RootMotion.cpp
+  render/SkeletonLines.cpp
   render/SkinningJobs.cpp
   render/SmdModelDrawing.cpp
   render/ViewCamera.cpp

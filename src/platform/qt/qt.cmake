@@ -13,6 +13,7 @@ target_link_libraries(veskar_platform_host
 find_package(Qt6 REQUIRED COMPONENTS Widgets Gui OpenGL)
 add_library(veskar_platform_qt STATIC
   ${CMAKE_CURRENT_LIST_DIR}/QtHost.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/QtSettings.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtShell.cpp
 )
 target_link_libraries(veskar_platform_qt PUBLIC veskar_platform_host Qt6::Widgets Qt6::Gui)
