@@ -10,7 +10,7 @@ namespace veskar {
 
 namespace {
 
-constexpr float kMarkShare = 0.03f;   // of the skeleton's largest extent
+constexpr float kMarkShare = 0.05f;   // of the skeleton's largest extent
 constexpr float kSmallestMark = 0.5f;
 
 void line(std::vector<LineVertex>& out, const Vector3& a, const Vector3& b, std::uint32_t colour)
