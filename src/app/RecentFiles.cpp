@@ -38,12 +38,15 @@ void RecentFiles::load(const std::vector<std::string>& lines)
 
 std::string recentCaption(std::size_t index, const OpenedFile& file)
 {
-    std::string path;
+    // Appended piece by piece: GCC 12 sees a false overlap in the chained
+    // operator+ of a short literal and a string.
+    std::string caption(1, '&');
+    caption.append(std::to_string(index + 1)).append(1, ' ').append(commandLabel(file.command)).append(": ");
     for (char c : file.path) {
-        if (c == '&') path += '&';
-        path += c;
+        if (c == '&') caption.push_back('&');
+        caption.push_back(c);
     }
-    return "&" + std::to_string(index + 1) + " " + commandLabel(file.command) + ": " + path;
+    return caption;
 }
 
 std::string folderOf(const std::string& path)
