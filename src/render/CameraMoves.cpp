@@ -7,7 +7,7 @@ namespace veskar {
 
 namespace {
 
-constexpr float kFrameMargin = 1.2f;      // the box fills about three quarters of the view
+constexpr float kFrameMargin = 1.5f;      // the box fills about three fifths of the view
 constexpr float kFrameLift = 0.1f;        // eye above the centre, in half heights
 constexpr float kClosest = 2.0f;          // a little beyond the near plane
 constexpr float kFarthest = 4000.0f;      // well inside the far plane

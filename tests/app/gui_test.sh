@@ -315,7 +315,7 @@ if start_viewer characters --open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani
     # side.
     markers() {
         shot "$work/markers.png" &&
-            (($(count "$work/markers.png" 30x30+385+295 "$white") >= 4 && $(count "$work/markers.png" 30x30+227+295 "$white") >= 4))
+            (($(count "$work/markers.png" 30x30+385+295 "$white") >= 4 && $(count "$work/markers.png" 30x30+257+295 "$white") >= 4))
     }
     check "the two root markers show as white squares at the two root keys" wait_until 5 markers
 
@@ -440,7 +440,7 @@ if start_viewer controls --screenshot-dir "$work/shots" --open-kovr1-mref "$own/
     xdotool windowsize "$main_window" 1000 760
     grown() {
         shot "$work/big.png" && [[ $(identify -format %w "$work/big.png") -gt 900 ]] &&
-            (($(count "$work/big.png" 60x60+$(($(identify -format %w "$work/big.png") - 60))+$(($(identify -format %h "$work/big.png") - 60)) "($background) || (r == g && g == b && r >= 60 && r <= 170)") == 3600))
+            (($(count "$work/big.png" 60x60+$(($(identify -format %w "$work/big.png") - 60))+$(($(identify -format %h "$work/big.png") - 60)) "(r == 0 && g == 0 && b == 0) || (r == 255 && g == 255 && b == 255)") == 0))
     }
     check "resized, the picture fills the larger window" wait_until 10 grown
     keys Escape

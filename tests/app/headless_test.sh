@@ -87,7 +87,7 @@ characters=(--open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani "$data/walk.mA
     --open-kovr2-mref "$data/hero.mRef" --open-kovr2-mani "$data/walk.mAni")
 # The first model opened is framed: the camera looks at the hero from the
 # front, his legs below the middle and his sword to the left.
-hand=60x220+265+140  # the primary's left hand, where the sword hangs
+hand=60x200+290+150  # the primary's left hand, where the sword hangs
 legs=100x70+350+330
 axis='r == 0 && g == 255 && b == 0'
 
@@ -123,7 +123,7 @@ if render together "${characters[@]:0:6}" --open-kovr2-mani "$data/side.mAni" --
     img=$work/together.png
     check "the characters stand left of the middle" [ "$(count "$img" 200x100+150+300 "!($background)")" -ge 3000 ]
     check "nobody in the middle any more" [ "$(count "$img" $legs "!($background) && !($axis)")" -le 30 ]
-    check "the sword went along with the first character" [ "$(count "$img" 60x220+100+140 "$gold")" -ge 30 ]
+    check "the sword went along with the first character" [ "$(count "$img" 60x100+160+270 "$gold")" -ge 30 ]
     # The first character is moved onto the second one's root key, so the
     # picture is the one of both walking sideways; only its root marker,
     # drawn at its own key, stays behind in the open.
