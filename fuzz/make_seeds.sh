@@ -7,14 +7,14 @@
 #
 # usage: fuzz/make_seeds.sh [OUT] [VESKAR_CONVERT]
 #   OUT             default build/fuzz/seeds
-#   VESKAR_CONVERT  default build/fuzz/veskar-convert (no converter: no mRef/mAni seeds made by it)
+#   VESKAR_CONVERT  default build/fuzz/src/veskar-convert (no converter: no mRef/mAni seeds made by it)
 # MAX_SEED_BYTES (default 200000): larger files are left out, as libFuzzer
 # would cut them short and the readers would refuse every cut file early.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build/fuzz/seeds}"
-convert="${2:-$root/build/fuzz/veskar-convert}"
+convert="${2:-$root/build/fuzz/src/veskar-convert}"
 corpus="${VESKAR_CORPUS_DIR:-$root/../shared/corpus}"
 max_bytes="${MAX_SEED_BYTES:-200000}"
 

@@ -19,12 +19,20 @@ seed_of() { case "$1" in smd_reference_fuzzer) echo smd_reference ;; smd_animati
 
 generator=()
 command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root/fuzz" -B "$build" "${generator[@]}" -DCMAKE_CXX_COMPILER="${CXX:-clang++}" -DCMAKE_C_COMPILER="${CC:-clang}" >/dev/null || exit 2
+# A folder configured from fuzz/ alone (as it once was) is configured again
+# from the project; its corpus and artifacts stay.
+if [ -f "$build/CMakeCache.txt" ] && ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$build/CMakeCache.txt"; then
+    rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
 fi
-cmake --build "$build" -j "$(nproc)" >"$build/build.log" 2>&1 || { tail -40 "$build/build.log"; echo "run_all: build failed" >&2; exit 2; }
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DVESKAR_BUILD_FUZZERS=ON -DVESKAR_BUILD_VIEWER=OFF -DVESKAR_BUILD_TESTS=OFF \
+        -DCMAKE_CXX_COMPILER="${CXX:-clang++}" -DCMAKE_C_COMPILER="${CC:-clang}" >/dev/null || exit 2
+fi
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" veskar-convert >"$build/build.log" 2>&1 ||
+    { tail -40 "$build/build.log"; echo "run_all: build failed" >&2; exit 2; }
 
-"$root/fuzz/make_seeds.sh" "$build/seeds" "$build/veskar-convert" || exit 2
+"$root/fuzz/make_seeds.sh" "$build/seeds" "$build/src/veskar-convert" || exit 2
 
 export VESKAR_FUZZ_TMP
 VESKAR_FUZZ_TMP="$(mktemp -d)"
@@ -35,7 +43,7 @@ run_one() {
     local target="$1"
     local corpus="$build/corpus/$target"
     mkdir -p "$corpus"
-    "$build/$target" "$corpus" "$build/seeds/$(seed_of "$target")" \
+    "$build/fuzz/$target" "$corpus" "$build/seeds/$(seed_of "$target")" \
         -dict="$root/fuzz/smd.dict" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
         -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
         >"$build/logs/$target.log" 2>&1

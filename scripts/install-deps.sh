@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git file dpkg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libstb-dev
   libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-cmake --preset release >/dev/null
+cmake --preset release -DVESKAR_BUILD_VIEWER=ON >/dev/null
 cmake --build --preset release -j "$(nproc)" --target veskar veskar-convert veskar-sample
 
 bin=build/release/src

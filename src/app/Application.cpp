@@ -34,7 +34,7 @@ int Application::run(Host& h, int frameLimit)
     options.title = "[Tavimor] Veskar";
     options.clientWidth = clientWidth;
     options.clientHeight = clientHeight;
-    options.iconPath = "src/app/veskar-icon.png";
+    options.iconPath = ":/veskar/veskar-icon.png";  // built into the program
     options.menu = mainMenu();
     options.acceptFiles = true;
     std::string error;

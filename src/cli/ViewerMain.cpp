@@ -48,7 +48,8 @@ const char* const kUsage =
     "1/2 normal/quarter animation speed, P pause, ,/. key back/forward while paused, I in place,\n"
     "B skeleton, Home frame the models, Backspace start camera, F1 overlay, F5 reload, F12 screenshot,\n"
     "Esc quits.\n"
-    "The effect file is read from ./Shaders/Phong.fx in the working directory.\n";
+    "The effect file Shaders/Phong.fx is read from the working directory, else from beside this program,\n"
+    "else from the data folder it was installed with (share/veskar beside its bin folder).\n";
 
 struct Options {
     bool headless = false;

@@ -7,11 +7,16 @@ namespace veskar {
 
 class Device;
 
+// The effect ships as this file, relative to each place it is looked for;
+// kEffectPath is the first place, the working folder.
+constexpr const char* kEffectFile = "Shaders/Phong.fx";
 constexpr const char* kEffectPath = "./Shaders/Phong.fx";
 constexpr const char* kTechniqueName = "TShader";
 
-// Fills effect and technique, or shows the "ERROR" box with the reason and
-// leaves them null. Without a device (the command-line converter) nothing is
+// Fills effect and technique from the first place that holds the effect file
+// (the working folder, beside the executable, the installed data folder), or
+// shows the "ERROR" box with the reason (every place looked in, when none holds
+// it) and leaves them null. Without a device (the command-line converter) nothing is
 // made and nothing is shown. Always returns 0.
 int loadEffect(Device* device, Effect*& effect, EffectHandle& technique);
 

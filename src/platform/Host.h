@@ -33,7 +33,7 @@ struct HostOptions {
     std::string title;
     int clientWidth = 800;
     int clientHeight = 600;
-    std::string iconPath;           // a PNG; none shown when it cannot be read
+    std::string iconPath;           // a PNG file, or ":/folder/name.png" built into the program; none shown when it cannot be read
     std::vector<MenuItem> menu;     // no menu bar when empty
     bool acceptFiles = false;       // WM_DROPFILES for files dropped on the window
 };
