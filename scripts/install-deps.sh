@@ -13,7 +13,14 @@ packages=(
   xvfb xdotool openbox imagemagick x11-utils xauth
   clang libclang-rt-14-dev libfuzzer-14-dev
   time
+  libtinygltf-dev nlohmann-json3-dev
+  chromium assimp-utils
 )
+# The glTF checks run node scripts; a machine may already have node and npm
+# from elsewhere (their own packages then stand in for Debian's).
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  packages+=(nodejs npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The main job on the bundled sample: packages, a release build, the sample
-# character written into sample-out/, converted to mRef/mAni, then the viewer
-# with all of it loaded (the SMD model and its walk, two characters playing,
-# the sword in the primary's hand). Without a display it renders the same
-# scene headless and prints the path of the picture.
+# character written into sample-out/, converted to mRef/mAni and exported to
+# glTF (hero.glb, weapon.glb), then the viewer with all of it loaded (the SMD
+# model and its walk, two characters playing, the sword in the primary's hand).
+# Without a display it renders the same scene headless and prints the path of
+# the picture.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,6 +17,8 @@ out=${1:-sample-out}
 "$bin/veskar-sample" character "$out"
 "$bin/veskar-convert" ref "$out/hero.smd" "$out/weapon.smd"
 "$bin/veskar-convert" ani "$out/walk.smd"
+"$bin/veskar-convert" gltf "$out/hero.smd" "$out/walk.smd"
+"$bin/veskar-convert" gltf "$out/weapon.smd"
 echo
 "$bin/veskar-convert" info "$out/hero.mRef" "$out/weapon.mRef" "$out/walk.mAni"
 echo

@@ -1,7 +1,9 @@
 #include "cli/ConvertTool.h"
 
+#include "cli/GltfCommand.h"
 #include "formats/EngineModel.h"
 #include "formats/FormatConverter.h"
+#include "formats/ModelFileKind.h"
 #include "import/ConsoleLog.h"
 #include "import/FileBuffer.h"
 #include "import/SmdSections.h"
@@ -25,6 +27,13 @@ const char* const kUsage =
     "usage: veskar-convert ref FILE...    convert SMD reference files to mRef (written beside each source)\n"
     "       veskar-convert ani FILE...    convert SMD animation files to mAni (written beside each source)\n"
     "       veskar-convert info FILE...   tell what SMD, mRef or mAni files hold\n"
+    "       veskar-convert gltf REFERENCE [ANIMATION...] [-o OUT.glb] [--fps N] [--scale S]\n"
+    "                                     a character to binary glTF 2.0 (.glb): the reference (SMD or mRef)\n"
+    "                                     with its skin and textures, one animation per ANIMATION (SMD or\n"
+    "                                     mAni, matched to the joints by name); several references and no\n"
+    "                                     animation give one .glb beside each. --fps N: key k plays at k / N\n"
+    "                                     seconds (default 30); --scale S: lengths times S (default 1;\n"
+    "                                     0.0254 for inches to metres)\n"
     "Options: -j N   convert up to N files at once (default: the number of cores)\n"
     "       veskar-convert --help\n"
     "\n"
@@ -56,34 +65,6 @@ void reportFailure(const Diagnostic& diagnostic, const std::string& file, Collec
     std::fflush(stderr);
 }
 
-enum class FileKind { Unknown, SmdReference, SmdAnimation, MRef, MAni };
-
-FileKind guessKind(std::string_view text)
-{
-    LineCursor cursor(text);
-    std::string_view line;
-    while (cursor.next(line)) {
-        const std::string_view w = firstWord(line);
-        if (w.empty() || w.substr(0, 2) == "//") continue;
-        break;
-    }
-    if (!equalsIgnoringCase(firstWord(line), "version")) return FileKind::Unknown;
-    if (cursor.next(line)) {
-        const std::string_view second = firstWord(line);
-        if (equalsIgnoringCase(second, "ref")) return FileKind::MRef;
-        if (equalsIgnoringCase(second, "ani")) return FileKind::MAni;
-    }
-    cursor.rewind();
-    std::string token;
-    std::int32_t value = 0;
-    readSmdHeader(cursor, token, value);
-    SmdCounts counts;
-    std::vector<std::string> names;
-    countSmdSections(cursor, counts, names);
-    return (counts.frameCount > 1 || counts.triangleCount <= 1) && counts.frameCount >= 1 && counts.triangleCount <= 1 ? FileKind::SmdAnimation
-                                                                                                                     : FileKind::SmdReference;
-}
-
 bool infoOne(const std::string& path, Diagnostic& diagnostic)
 {
     std::string text, reason;
@@ -91,11 +72,11 @@ bool infoOne(const std::string& path, Diagnostic& diagnostic)
         diagnostic = {path, 0, "cannot open: " + reason};
         return false;
     }
-    switch (guessKind(text)) {
-    case FileKind::Unknown:
+    switch (guessModelFileKind(text)) {
+    case ModelFileKind::Unknown:
         diagnostic = {path, 1, "not an SMD, mRef or mAni file (the first line is not \"version 1\")"};
         return false;
-    case FileKind::SmdReference: {
+    case ModelFileKind::SmdReference: {
         FormatConverter converter(nullptr);
         converter.smdModel = std::make_unique<SmdModel>(nullptr);
         SmdModel& model = *converter.smdModel;
@@ -110,7 +91,7 @@ bool infoOne(const std::string& path, Diagnostic& diagnostic)
         std::printf("  vertices %d before welding, %d after\n", model.triangleCount * 3, converter.weldedCount);
         return true;
     }
-    case FileKind::SmdAnimation: {
+    case ModelFileKind::SmdAnimation: {
         SmdModel model(nullptr);
         if (!model.loadAnimationFromMemory(text, path)) {
             diagnostic = model.diagnostic;
@@ -119,7 +100,7 @@ bool infoOne(const std::string& path, Diagnostic& diagnostic)
         std::printf("%s: SMD animation\n  nodes %d, frames %d\n", path.c_str(), model.nodeCount, model.frameCount);
         return true;
     }
-    case FileKind::MRef: {
+    case ModelFileKind::MRef: {
         EngineModel model(nullptr);
         if (!model.loadReferenceFromMemory(text, path)) {
             diagnostic = model.diagnostic;
@@ -132,7 +113,7 @@ bool infoOne(const std::string& path, Diagnostic& diagnostic)
                     mesh.handBone >= 0 ? mesh.nodes[static_cast<std::size_t>(mesh.handBone)].name.c_str() : "(none)");
         return true;
     }
-    case FileKind::MAni: {
+    case ModelFileKind::MAni: {
         // An mAni is read onto a model with its node count; take it from the file.
         LineCursor cursor(text);
         std::string_view line;
@@ -266,6 +247,7 @@ int runConvertTool(const std::vector<std::string>& args)
         }
         rest.push_back(args[i]);
     }
+    if (!rest.empty() && rest[0] == "gltf") return runGltfCommand({rest.begin() + 1, rest.end()}, jobs);
     if (rest.size() < 2 || (rest[0] != "ref" && rest[0] != "ani" && rest[0] != "info")) {
         std::fputs(kUsage, stderr);
         return 2;

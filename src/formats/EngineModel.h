@@ -88,6 +88,10 @@ public:
     Effect* effect = nullptr;
     EffectHandle technique = kNullHandle;
 
+    // An exporter wants the vertices as the file wrote them: false leaves
+    // restVertex in model space with its links as read, and makes no bind copies.
+    bool prepareForDrawing = true;
+
     std::string token;
     std::int32_t headerValue = 0;
     Matrix axisMatrix;

@@ -110,6 +110,7 @@ int MRefReader::run()
     std::int32_t bad = 0;
     if (!composeWorldMatrices(std::span<EngineNode>(mesh_.nodes), bad)) return refuse("the parents of node " + std::to_string(bad) + " form a loop", 0);
     for (std::size_t i = 0; i < mesh_.nodes.size(); ++i) mesh_.bonePalette[i] = mesh_.nodes[i].worldMatrix;
+    if (!model_.prepareForDrawing) return kEngineRead;
     prepareVertices();
     buildSkinStream(mesh_.vertices, mesh_.skinSources, mesh_.skinLinks);
     return kEngineRead;

@@ -279,5 +279,83 @@ expect_in err.txt "many/m3.smd"
 run -j 0 ref many/m1.smd
 expect_rc 2
 
+current="glTF: a character with its animation and texture"
+mkdir gltf
+write_reference gltf/hero.smd
+write_animation gltf/walk.smd
+# A 2 x 2 BMP under another case than the material names it: found, and embedded as PNG.
+printf 'BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x02\0\0\0\x02\0\0\0\x01\0\x18\0\0\0\0\0\x10\0\0\0\x13\x0b\0\0\x13\x0b\0\0\0\0\0\0\0\0\0\0' >gltf/SKIN.BMP
+printf '\xff\0\0\0\xff\0\0\0\0\0\xff\0\xff\xff\xff\0' >>gltf/SKIN.BMP
+cp gltf/hero.smd gltf-source-before.smd
+run gltf gltf/hero.smd gltf/walk.smd
+expect_rc 0
+expect_file gltf/hero.glb
+expect_in out.txt "[Gltf] hero.glb"
+expect_in out.txt "wrote gltf/hero.glb"
+expect_empty err.txt
+[ "$(head -c 4 gltf/hero.glb)" = "glTF" ] && ok || fail "hero.glb does not start with the glTF magic"
+expect_in gltf/hero.glb '"mimeType":"image/png"'
+expect_in gltf/hero.glb '"name":"walk"'
+cmp -s gltf/hero.smd gltf-source-before.smd && ok || fail "the source file was changed"
+expect_no_temp gltf
+
+current="glTF from mRef and mAni, to a named output, scaled"
+run ref gltf/hero.smd
+run ani gltf/walk.smd
+run gltf gltf/hero.mRef gltf/walk.mAni -o gltf/engine.glb --scale 0.0254 --fps 24
+expect_rc 0
+expect_file gltf/engine.glb
+expect_in out.txt "wrote gltf/engine.glb"
+
+current="glTF usage errors"
+for args in "gltf" "gltf gltf/hero.smd --fps 0" "gltf gltf/hero.smd --fps abc" "gltf gltf/hero.smd --scale -1" \
+    "gltf gltf/hero.smd --bogus" "gltf gltf/hero.smd -o" "gltf gltf/hero.smd models/hero.smd -o one.glb"; do
+    # shellcheck disable=SC2086
+    run $args
+    expect_rc 2
+    expect_in err.txt "veskar-convert gltf: "
+done
+expect_no_file one.glb
+
+current="glTF refusals"
+write_broken broken-ref.smd
+run gltf broken-ref.smd
+expect_rc 1
+expect_in err.txt "broken-ref.smd:7: "
+expect_no_file broken-ref.glb
+# An animation of another skeleton is left out; the character is written.
+sed 's/"Bip01"/"Other"/; s/"Bip01 L Hand"/"Another"/' gltf/walk.smd >gltf/foreign.smd
+run gltf gltf/hero.smd gltf/foreign.smd -o gltf/partial.glb
+expect_rc 1
+expect_in err.txt "gltf/foreign.smd: no node of the animation has the name of a joint"
+expect_file gltf/partial.glb
+# An extra bone in the animation is skipped and said once.
+sed 's/^1 "Bip01 L Hand" 0$/1 "Bip01 L Hand" 0\n2 "Prop" 0/; s/^1 1.000000 0.000000 0.000000 0.000000 0.000000 \(.*\)$/&\n2 0 0 0 0 0 0/' gltf/walk.smd >gltf/prop.smd
+run gltf gltf/hero.smd gltf/prop.smd -o gltf/prop.glb
+expect_rc 0
+expect_in err.txt '1 node that hero.smd does not have was skipped: "Prop"'
+# Never onto a source.
+run gltf gltf/hero.smd gltf/walk.smd -o gltf/walk.smd
+expect_rc 1
+expect_in err.txt "would overwrite"
+cmp -s gltf/hero.smd gltf-source-before.smd && ok || fail "the source file was changed"
+head -n 1 gltf/walk.smd | grep -q '^version 1' && ok || fail "walk.smd was overwritten"
+# A missing texture leaves its material untextured and says so.
+write_reference notex.smd
+run gltf notex.smd
+expect_rc 0
+expect_in err.txt 'texture "skin.bmp"'
+expect_file notex.glb
+
+current="glTF of several references at once"
+run -j 2 gltf many/m1.smd many/m2.smd gltf/hero.smd gltf/hero.mRef
+expect_rc 1
+expect_file many/m1.glb
+expect_file many/m2.glb
+order=$(grep -oE '^(\[Gltf\] [a-z0-9]+|wrote [a-z/0-9]+)' out.txt | tr '\n' ' ')
+[ "$order" = "[Gltf] m1 wrote many/m1 [Gltf] m2 wrote many/m2 [Gltf] hero wrote gltf/hero " ] && ok || fail "lines out of order: $order"
+# hero.smd and hero.mRef would both write hero.glb: the later one is refused.
+expect_in err.txt "gltf/hero.mRef: its output gltf/hero.glb is also the output of gltf/hero.smd"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,15 +1,18 @@
 // Texture names come from models made on Windows: '\' separators and whatever
 // case the artist typed. The files themselves are the usual image formats.
 
+#include "platform/EmbeddedImage.h"
 #include "platform/MemoryDevice.h"
 #include "platform/TextureFile.h"
 
 #include "TestSupport.h"
 
+#include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -165,6 +168,62 @@ TEST(TextureFileTest, MissingOrUnreadableFilesCreateNothing)
     EXPECT_EQ(createTextureFromFile(&device, nullptr, &tex), kInvalidCall);
     EXPECT_EQ(createTextureFromFile(&device, dir.file("fake.png").c_str(), nullptr), kInvalidCall);
     EXPECT_EQ(device.liveObjects(), 0);
+}
+
+// glTF readers take PNG and JPEG: those travel as they are, the rest as PNG
+// with the same pixels; the viewer's alpha test is kept where it drops texels.
+TEST(TextureFileTest, EmbeddedImagesArePngOrJpegWithTheSamePixels)
+{
+    TempDir dir;
+    auto rgba = testPixels(4);
+    const auto rgb = testPixels(3);
+    ASSERT_NE(stbi_write_png(dir.file("a.png").c_str(), kW, kH, 4, rgba.data(), kW * 4), 0);
+    ASSERT_NE(stbi_write_bmp(dir.file("a.bmp").c_str(), kW, kH, 3, rgb.data()), 0);
+    ASSERT_NE(stbi_write_jpg(dir.file("a.jpg").c_str(), kW, kH, 3, rgb.data(), 90), 0);
+    rgba[3] = 127;   // one texel the alpha test drops
+    ASSERT_NE(stbi_write_tga(dir.file("cut.tga").c_str(), kW, kH, 4, rgba.data()), 0);
+    writeText(dir.file("fake.bmp"), "not a picture\n");
+
+    struct Row {
+        const char* file;
+        const char* mimeType;
+        bool converted, transparent;
+        int channels;   // of the pixels to compare, 0: none (lossy)
+    };
+    const Row rows[] = {
+        {"a.png", "image/png", false, false, 0},
+        {"a.jpg", "image/jpeg", false, false, 0},
+        {"a.bmp", "image/png", true, false, 3},
+        {"cut.tga", "image/png", true, true, 4},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file);
+        EmbeddedImage image;
+        std::string reason;
+        ASSERT_TRUE(loadEmbeddedImage(dir.file(row.file), image, reason)) << reason;
+        EXPECT_EQ(image.mimeType, row.mimeType);
+        EXPECT_EQ(image.converted, row.converted);
+        EXPECT_EQ(image.hasTransparency, row.transparent);
+        EXPECT_EQ(image.width, kW);
+        EXPECT_EQ(image.height, kH);
+        if (!row.converted) {
+            const std::string original = test::readText(dir.file(row.file));
+            EXPECT_EQ(std::string(image.bytes.begin(), image.bytes.end()), original);
+            continue;
+        }
+        int w = 0, h = 0, n = 0;
+        stbi_uc* back = stbi_load_from_memory(image.bytes.data(), static_cast<int>(image.bytes.size()), &w, &h, &n, 0);
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(n, row.channels);
+        const auto& source = row.channels == 4 ? rgba : rgb;
+        EXPECT_TRUE(std::equal(source.begin(), source.end(), back));
+        stbi_image_free(back);
+    }
+    EmbeddedImage image;
+    std::string reason;
+    EXPECT_FALSE(loadEmbeddedImage(dir.file("fake.bmp"), image, reason));
+    EXPECT_FALSE(loadEmbeddedImage(dir.file("missing.png"), image, reason));
+    EXPECT_FALSE(loadEmbeddedImage(dir.file("a.png"), image, reason, 16));
 }
 
 } // namespace

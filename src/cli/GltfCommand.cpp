@@ -1,0 +1,155 @@
+#include "cli/GltfCommand.h"
+
+#include "cli/OrderedJobs.h"
+#include "formats/GltfExport.h"
+#include "formats/ModelFileKind.h"
+#include "import/ConsoleLog.h"
+#include "import/FileBuffer.h"
+#include "platform/Console.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+namespace veskar {
+
+namespace {
+
+struct GltfArguments {
+    std::vector<std::string> files;
+    std::string output;
+    GltfExportOptions options;
+};
+
+bool parsePositive(const std::string& text, double limit, double& value)
+{
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && std::isfinite(value) && value > 0 && value <= limit;
+}
+
+// False after a usage message on standard error.
+bool parseArguments(const std::vector<std::string>& args, GltfArguments& out)
+{
+    const auto usage = [](const std::string& what) {
+        std::fprintf(stderr, "veskar-convert gltf: %s\n", what.c_str());
+        return false;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool takesValue = a == "-o" || a == "--fps" || a == "--scale";
+        if (takesValue && i + 1 >= args.size()) return usage(a + " needs a value");
+        if (a == "-o") {
+            if (!out.output.empty()) return usage("-o is given twice");
+            out.output = args[++i];
+            if (out.output.empty()) return usage("-o needs a file name");
+        } else if (a == "--fps") {
+            if (!parsePositive(args[++i], 1000.0, out.options.fps)) return usage("--fps needs a number above 0 and at most 1000");
+        } else if (a == "--scale") {
+            double scale = 0;
+            if (!parsePositive(args[++i], 1e6, scale) || !std::isfinite(static_cast<float>(scale)) || static_cast<float>(scale) <= 0.0f)
+                return usage("--scale needs a number above 0 and at most 1000000");
+            out.options.scale = static_cast<float>(scale);
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usage("unknown option " + a);
+        } else {
+            out.files.push_back(a);
+        }
+    }
+    if (out.files.empty()) return usage("give a reference file");
+    return true;
+}
+
+// Several references and no animation make one job each; otherwise the
+// first file is the reference and the others its animations.
+bool onlyReferences(const std::vector<std::string>& files)
+{
+    for (std::size_t i = 1; i < files.size(); ++i) {
+        std::string text, reason;
+        if (readWholeFile(files[i], text, reason) && isAnimationKind(guessModelFileKind(text))) return false;
+    }
+    return files.size() > 1;
+}
+
+struct JobResult {
+    GltfExportOutcome outcome;
+    std::string console;
+};
+
+JobResult runJob(const GltfExportJob& job)
+{
+    JobResult result;
+    RecordingConsole console;
+    {
+        ThreadConsole threadConsole(&console);
+        result.outcome = exportGltf(job);
+    }
+    result.console = std::move(console.text);
+    if (result.outcome.written) result.console += "wrote " + result.outcome.outputPath + "\n";
+    return result;
+}
+
+bool report(const JobResult& result)
+{
+    std::fputs(result.console.c_str(), stdout);
+    std::fflush(stdout);
+    for (const std::string& note : result.outcome.notes) std::fprintf(stderr, "%s\n", note.c_str());
+    for (const std::string& refusal : result.outcome.refusals) std::fprintf(stderr, "%s\n", refusal.c_str());
+    std::fflush(stderr);
+    return result.outcome.written && result.outcome.refusals.empty();
+}
+
+std::string outputKey(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
+}
+
+} // namespace
+
+int runGltfCommand(const std::vector<std::string>& args, unsigned jobs)
+{
+    GltfArguments parsed;
+    if (!parseArguments(args, parsed)) return 2;
+
+    std::vector<GltfExportJob> exports;
+    if (onlyReferences(parsed.files)) {
+        if (!parsed.output.empty()) {
+            std::fprintf(stderr, "veskar-convert gltf: -o names one file; give it one reference (with its animations)\n");
+            return 2;
+        }
+        for (const std::string& f : parsed.files) exports.push_back({f, {}, {}, parsed.options});
+    } else {
+        exports.push_back({parsed.files[0], {parsed.files.begin() + 1, parsed.files.end()}, parsed.output, parsed.options});
+    }
+
+    // Two references of one name (hero.smd, hero.mRef) would write one file
+    // twice: the first keeps it, the later one is refused.
+    std::map<std::string, std::string> claimed;
+    std::vector<bool> collides(exports.size(), false);
+    for (std::size_t i = 0; i < exports.size(); ++i) {
+        const std::string out = exports[i].output.empty() ? defaultGltfOutput(exports[i].reference) : exports[i].output;
+        const auto [it, fresh] = claimed.emplace(outputKey(out), exports[i].reference);
+        collides[i] = !fresh;
+    }
+
+    int failures = 0;
+    runInOrder(
+        exports.size(), jobs,
+        [&](std::size_t i) {
+            if (!collides[i]) return runJob(exports[i]);
+            JobResult r;
+            const std::string out = defaultGltfOutput(exports[i].reference);
+            r.outcome.refusals.push_back(exports[i].reference + ": its output " + out + " is also the output of " + claimed.at(outputKey(out)) +
+                                         " in this run; not written");
+            return r;
+        },
+        [&](std::size_t, const JobResult& r) { failures += report(r) ? 0 : 1; });
+    return failures ? 1 : 0;
+}
+
+} // namespace veskar

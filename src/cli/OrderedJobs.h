@@ -1,0 +1,53 @@
+#pragma once
+// Work on many files at once while their lines still come out in the order
+// the files were given, each file's lines together, as soon as that file and
+// those before it are done.
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace veskar {
+
+// work(i) runs on up to `jobs` threads; report(i, result) runs on the calling
+// thread in the order of i.
+template <typename Work, typename Report>
+void runInOrder(std::size_t count, unsigned jobs, Work work, Report report)
+{
+    using Result = decltype(work(std::size_t{0}));
+    if (jobs <= 1 || count <= 1) {
+        for (std::size_t i = 0; i < count; ++i) report(i, work(i));
+        return;
+    }
+    std::vector<std::optional<Result>> results(count);
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::atomic<std::size_t> next{0};
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < std::min<std::size_t>(jobs, count); ++t) {
+        workers.emplace_back([&] {
+            for (std::size_t i = next++; i < count; i = next++) {
+                Result r = work(i);
+                std::lock_guard<std::mutex> lock(mutex);
+                results[i].emplace(std::move(r));
+                finished.notify_all();
+            }
+        });
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        std::unique_lock<std::mutex> lock(mutex);
+        finished.wait(lock, [&] { return results[i].has_value(); });
+        Result r = std::move(*results[i]);
+        results[i].reset();
+        lock.unlock();
+        report(i, std::move(r));
+    }
+    for (std::thread& w : workers) w.join();
+}
+
+} // namespace veskar

@@ -1,0 +1,26 @@
+// Runs the Khronos glTF-Validator over .glb files and prints one line each:
+// "FILE: E errors, W warnings, I infos, H hints" followed by every error and
+// warning. Exits 1 when any file has an error or a warning.
+// Usage: node validate.mjs FILE.glb...
+import { readFile } from 'node:fs/promises';
+import * as validator from 'gltf-validator';
+
+let bad = 0;
+for (const file of process.argv.slice(2)) {
+  const bytes = new Uint8Array(await readFile(file));
+  let report;
+  try {
+    report = await validator.validateBytes(bytes, { uri: file, format: 'glb', maxIssues: 0, writeTimestamp: false });
+  } catch (error) {
+    console.log(`${file}: the validator could not read it: ${error}`);
+    bad++;
+    continue;
+  }
+  const i = report.issues;
+  console.log(`${file}: ${i.numErrors} errors, ${i.numWarnings} warnings, ${i.numInfos} infos, ${i.numHints} hints`);
+  for (const m of i.messages) {
+    if (m.severity <= 1) console.log(`  ${m.severity === 0 ? 'error' : 'warning'} ${m.code} at ${m.pointer ?? m.offset ?? ''}: ${m.message}`);
+  }
+  if (i.numErrors || i.numWarnings) bad++;
+}
+process.exit(bad ? 1 : 0);
