@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!nodeLine(text, nodes)) return 0;
     EngineModel fitting(nullptr);
     fitting.nodeCount = nodes;
-    const int r = fitting.readAnimation(text, name);
+    const EngineReadResult r = fitting.readAnimation(text, name);
     if (r == kEngineRead) {
         VESKAR_FUZZ_CHECK(fitting.animationCount == 1 && fitting.animations[0].nodeCount == nodes &&
                               fitting.animations[0].frameCount == fitting.frameCount && fitting.animations[0].hasFrames(),

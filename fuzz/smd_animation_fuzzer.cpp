@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VESKAR_FUZZ_CHECK(readWholeFile(converter.outputPath, written, reason), reason);
     EngineModel engine(nullptr);
     engine.nodeCount = animation.nodeCount;
-    const int r = engine.readAnimation(written, converter.outputPath);
+    const EngineReadResult r = engine.readAnimation(written, converter.outputPath);
     VESKAR_FUZZ_CHECK(r == kEngineRead, engine.diagnostic.text());
     VESKAR_FUZZ_CHECK(engine.animations[0].frameCount == animation.frameCount && engine.animations[0].nodeCount == animation.nodeCount,
                       "the mAni read back has other counts");

@@ -2,6 +2,7 @@
 // The engine models on display: two characters placed against each other by
 // their root keys, and a weapon in the primary character's left hand.
 
+#include "platform/Device.h"
 #include "platform/Math.h"
 
 #include <cstdint>
@@ -38,7 +39,7 @@ public:
     float rootHeight = 0.0f;
     std::int32_t primaryMode = kNoMode;
     std::int32_t secondaryMode = kNoMode;
-    std::uint32_t fillMode = 3;  // solid
+    std::uint32_t fillMode = kFillSolid;
     // Where the last frame put each character (identity before any frame),
     // for what is drawn over them and for framing.
     Matrix primaryWorld;

@@ -57,11 +57,19 @@ public:
     std::vector<std::string> messages;
 };
 
+// The diagnostic line, then the boxes' messages; a box that only repeats the
+// diagnostic is not printed again.
+std::string failureText(const Diagnostic& diagnostic, const std::string& file, const CollectingShell& boxes)
+{
+    std::string text = (diagnostic.empty() ? file + ": failed" : diagnostic.text()) + "\n";
+    for (const std::string& m : boxes.messages)
+        if (diagnostic.empty() || !m.ends_with(": " + diagnostic.text())) text += "  " + m + "\n";
+    return text;
+}
+
 void reportFailure(const Diagnostic& diagnostic, const std::string& file, CollectingShell& boxes)
 {
-    if (!diagnostic.empty()) std::fprintf(stderr, "%s\n", diagnostic.text().c_str());
-    else std::fprintf(stderr, "%s: failed\n", file.c_str());
-    for (const std::string& m : boxes.messages) std::fprintf(stderr, "  %s\n", m.c_str());
+    std::fputs(failureText(diagnostic, file, boxes).c_str(), stderr);
     std::fflush(stderr);
 }
 
@@ -164,9 +172,7 @@ FileOutcome convertOne(const std::string& command, const std::string& path)
         outcome.console += "wrote " + converter.outputPath + "\n";
         if (!converter.materialWarning.empty()) outcome.errors = converter.materialWarning + "\n";
     } else {
-        const Diagnostic& d = converter.diagnostic;
-        outcome.errors = (d.empty() ? path + ": failed" : d.text()) + "\n";
-        for (const std::string& m : boxes.messages) outcome.errors += "  " + m + "\n";
+        outcome.errors = failureText(converter.diagnostic, path, boxes);
     }
     return outcome;
 }

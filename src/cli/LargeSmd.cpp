@@ -1,10 +1,10 @@
 #include "cli/LargeSmd.h"
 
+#include "cli/LineTable.h"
+#include "formats/TextWriter.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <numbers>
 #include <string_view>
 #include <vector>
@@ -32,67 +32,30 @@ std::uint64_t mix(std::uint64_t x)
 // point gets the same jitter whichever band or seam copy asks for it.
 double unit(std::uint64_t seed, std::uint64_t key) { return static_cast<double>(mix(mix(seed) ^ key) >> 11) * 0x1.0p-53; }
 
-// Collects output in large blocks so the file is written with few calls.
-class ChunkWriter {
-public:
-    explicit ChunkWriter(std::FILE* file) : file_(file) { buffer_.reserve(kChunk); }
-
-    void put(std::string_view text)
-    {
-        if (buffer_.size() + text.size() > kChunk) flush();
-        buffer_.append(text);
-    }
-
-    void flush()
-    {
-        if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) failed_ = true;
-        buffer_.clear();
-    }
-
-    bool failed() const { return failed_; }
-
-private:
-    static constexpr size_t kChunk = size_t{4} << 20;
-    std::FILE* file_;
-    std::string buffer_;
-    bool failed_ = false;
-};
-
-bool openForWriting(const std::string& path, std::FILE*& file, std::string& error)
+// Writes path atomically; error names the file when that fails.
+template <typename Write>
+bool writeSmd(const std::string& path, std::string& error, Write&& write)
 {
-    file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) error = "cannot create " + path + ": " + std::strerror(errno);
-    return file != nullptr;
-}
-
-bool finish(const std::string& path, std::FILE* file, ChunkWriter& out, std::string& error)
-{
-    out.flush();
-    const bool closed = std::fclose(file) == 0;
-    if (out.failed() || !closed) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    std::string reason;
+    if (writeTextFile(path, reason, write)) return true;
+    error = "cannot write " + path + ": " + reason;
+    return false;
 }
 
 double chainStep(int bones) { return bones > 1 ? kHeight / (bones - 1) : 0.0; }
 
 // "Bip01" so the viewer finds a root; the rest hang from it in one chain.
-void writeNodesAndBindPose(ChunkWriter& out, int bones, bool withSkeleton)
+void writeNodesAndBindPose(TextWriter& out, int bones, bool withSkeleton)
 {
-    char line[128];
     out.put("version 1\nnodes\n");
-    for (int i = 0; i < bones; ++i) {
-        const int n = i == 0 ? std::snprintf(line, sizeof line, "0 \"Bip01\" -1\n") : std::snprintf(line, sizeof line, "%d \"Bone%03d\" %d\n", i, i, i - 1);
-        out.put({line, static_cast<size_t>(n)});
-    }
+    out.put("0 \"Bip01\" -1\n");
+    for (int i = 1; i < bones; ++i) out.putInt(i).put(" \"Bone").putInt(i, 3, '0').put("\" ").putInt(i - 1).put('\n');
     out.put("end\n");
     if (!withSkeleton) return;
     out.put("skeleton\ntime 0\n");
     for (int i = 0; i < bones; ++i) {
-        const int n = std::snprintf(line, sizeof line, "%d %f %f %f %f %f %f\n", i, 0.0, 0.0, i == 0 ? 0.0 : chainStep(bones), 0.0, 0.0, 0.0);
-        out.put({line, static_cast<size_t>(n)});
+        const double pose[6] = {0.0, 0.0, i == 0 ? 0.0 : chainStep(bones), 0.0, 0.0, 0.0};
+        putBoneLine(out, i, 0, pose);
     }
     out.put("end\n");
 }
@@ -178,11 +141,8 @@ bool writeLargeReference(const std::string& path, const LargeReferenceOptions& o
         bandBase[b] = vertexCount;
         vertexCount += static_cast<size_t>(bandStart[b + 1] - bandStart[b] + 1) * (cols + 1);
     }
-    std::string table;
-    table.reserve(vertexCount * 140);
-    std::vector<size_t> offsets;
-    offsets.reserve(vertexCount + 1);
-    char line[512];
+    LineTable table;
+    table.reserve(vertexCount * 140, vertexCount);
     for (int b = 0; b < bands; ++b) {
         const double r0 = borderRadius[b], r1 = borderRadius[b + 1];
         const double z0 = bandStart[b] * rowHeight, z1 = bandStart[b + 1] * rowHeight;
@@ -199,44 +159,41 @@ bool writeLargeReference(const std::string& path, const LargeReferenceOptions& o
                 const double x = (radius + bump) * std::cos(angle), y = (radius + bump) * std::sin(angle);
                 const int region = (column * 4 / cols + b + linkShift) % 4;
                 const Links links = linksAt(z, options.links > 0 ? options.links : region + 1, bones);
-                int n = std::snprintf(line, sizeof line, "%d %f %f %f %f %f %f %f %f %d", links.bones[0], x, y, z, nRadial * std::cos(angle),
-                                      nRadial * std::sin(angle), nUp, static_cast<double>(c) / cols, static_cast<double>(ln) / rows, links.count);
+                const double values[8] = {x, y, z, nRadial * std::cos(angle), nRadial * std::sin(angle), nUp, static_cast<double>(c) / cols,
+                                          static_cast<double>(ln) / rows};
+                TextWriter& line = table.writer();
+                putVertexStart(line, links.bones[0], values, links.count);
                 for (int k = 0; k < links.count; ++k)
-                    n += std::snprintf(line + n, sizeof line - n, " %d %d.%06d", links.bones[k], links.micro[k] / kMicro, links.micro[k] % kMicro);
-                line[n++] = '\n';
-                offsets.push_back(table.size());
-                table.append(line, static_cast<size_t>(n));
+                    line.put(' ').putInt(links.bones[k]).put(' ').putInt(links.micro[k] / kMicro).put('.').putInt(links.micro[k] % kMicro, 6, '0');
+                table.endLine();
             }
         }
     }
-    offsets.push_back(table.size());
 
-    std::FILE* file = nullptr;
-    if (!openForWriting(path, file, error)) return false;
-    ChunkWriter out(file);
-    writeNodesAndBindPose(out, bones, true);
-    out.put("triangles\n");
-    auto vertexLine = [&](size_t id) { return std::string_view(table.data() + offsets[id], offsets[id + 1] - offsets[id]); };
-    long long emitted = 0;
-    for (int b = 0; b < bands && emitted < triangles; ++b) {
-        std::string material = kMaterials[b % materials];
-        material += '\n';
-        for (int r = bandStart[b]; r < bandStart[b + 1] && emitted < triangles; ++r) {
-            const size_t row = bandBase[b] + static_cast<size_t>(r - bandStart[b]) * (cols + 1);
-            const size_t next = row + cols + 1;
-            for (int c = 0; c < cols && emitted < triangles; ++c) {
-                // Counter-clockwise seen from outside: around, then up.
-                const size_t quad[4] = {row + c, row + c + 1, next + c + 1, next + c};
-                const size_t corners[2][3] = {{quad[0], quad[1], quad[2]}, {quad[0], quad[2], quad[3]}};
-                for (int t = 0; t < 2 && emitted < triangles; ++t, ++emitted) {
-                    out.put(material);
-                    for (size_t id : corners[t]) out.put(vertexLine(id));
+    return writeSmd(path, error, [&](TextWriter& out) {
+        writeNodesAndBindPose(out, bones, true);
+        out.put("triangles\n");
+        long long emitted = 0;
+        for (int b = 0; b < bands && emitted < triangles; ++b) {
+            std::string material = kMaterials[b % materials];
+            material += '\n';
+            for (int r = bandStart[b]; r < bandStart[b + 1] && emitted < triangles; ++r) {
+                const size_t row = bandBase[b] + static_cast<size_t>(r - bandStart[b]) * (cols + 1);
+                const size_t next = row + cols + 1;
+                for (int c = 0; c < cols && emitted < triangles; ++c) {
+                    // Counter-clockwise seen from outside: around, then up.
+                    const size_t quad[4] = {row + c, row + c + 1, next + c + 1, next + c};
+                    const size_t corners[2][3] = {{quad[0], quad[1], quad[2]}, {quad[0], quad[2], quad[3]}};
+                    for (int t = 0; t < 2 && emitted < triangles; ++t, ++emitted) {
+                        out.put(material);
+                        for (size_t id : corners[t]) out.put(table[id]);
+                    }
+                    out.spill();
                 }
             }
         }
-    }
-    out.put("end\n");
-    return finish(path, file, out, error);
+        out.put("end\n");
+    });
 }
 
 bool writeLargeAnimation(const std::string& path, const LargeAnimationOptions& options, std::string& error)
@@ -249,27 +206,24 @@ bool writeLargeAnimation(const std::string& path, const LargeAnimationOptions& o
         error = "--frames must be at least 1 and bones x frames at most " + std::to_string(kMaxLargeBoneKeys);
         return false;
     }
-    std::FILE* file = nullptr;
-    if (!openForWriting(path, file, error)) return false;
-    ChunkWriter out(file);
-    writeNodesAndBindPose(out, options.bones, false);
-    out.put("skeleton\n");
-    const double step = chainStep(options.bones);
-    char line[256];
-    for (int f = 0; f < options.frames; ++f) {
-        int n = std::snprintf(line, sizeof line, "time %d\n", f);
-        out.put({line, static_cast<size_t>(n)});
-        // Slow waves with different periods travel down the chain.
-        for (int i = 0; i < options.bones; ++i) {
-            const double rx = 0.25 * std::sin(2.0 * kPi * f / 120.0 + 0.4 * i);
-            const double ry = 0.15 * std::sin(2.0 * kPi * f / 90.0 + 0.7 * i);
-            const double rz = 0.20 * std::cos(2.0 * kPi * f / 150.0 + 0.3 * i);
-            n = std::snprintf(line, sizeof line, "%d %f %f %f %f %f %f\n", i, 0.0, 0.0, i == 0 ? 0.0 : step, rx, ry, rz);
-            out.put({line, static_cast<size_t>(n)});
+    return writeSmd(path, error, [&](TextWriter& out) {
+        writeNodesAndBindPose(out, options.bones, false);
+        out.put("skeleton\n");
+        const double step = chainStep(options.bones);
+        for (int f = 0; f < options.frames; ++f) {
+            out.put("time ").putInt(f).put('\n');
+            // Slow waves with different periods travel down the chain.
+            for (int i = 0; i < options.bones; ++i) {
+                const double rx = 0.25 * std::sin(2.0 * kPi * f / 120.0 + 0.4 * i);
+                const double ry = 0.15 * std::sin(2.0 * kPi * f / 90.0 + 0.7 * i);
+                const double rz = 0.20 * std::cos(2.0 * kPi * f / 150.0 + 0.3 * i);
+                const double pose[6] = {0.0, 0.0, i == 0 ? 0.0 : step, rx, ry, rz};
+                putBoneLine(out, i, 0, pose);
+            }
+            out.spill();
         }
-    }
-    out.put("end\n");
-    return finish(path, file, out, error);
+        out.put("end\n");
+    });
 }
 
 } // namespace veskar::sample

@@ -1,13 +1,12 @@
 #include "cli/SampleCharacter.h"
 
+#include "cli/LineTable.h"
+#include "formats/TextWriter.h"
+
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <numbers>
 #include <system_error>
@@ -541,21 +540,9 @@ void addHand(MeshBuilder& mesh, const Side& s)
 // ---------------------------------------------------------------------------
 // Text.
 
-void appendf(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-void appendf(std::string& out, const char* format, ...)
-{
-    char buffer[512];
-    va_list args;
-    va_start(args, format);
-    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    if (n > 0) out.append(buffer, static_cast<size_t>(std::min(n, static_cast<int>(sizeof buffer) - 1)));
-}
-
 // Rounding noise from the matrix algebra would otherwise print as
 // "-0.000000".
-double tidy(float value) { return std::fabs(value) < 5e-7f ? 0.0 : static_cast<double>(value); }
+float tidy(float value) { return std::fabs(value) < 5e-7f ? 0.0f : value; }
 
 std::uint32_t noiseAt(int x, int y, std::uint32_t salt)
 {
@@ -793,40 +780,40 @@ SmdDocument buildWeapon()
 
 std::string formatSmd(const SmdDocument& doc)
 {
-    std::string out;
+    TextWriter out;
     out.reserve(doc.triangles.size() * 300 + doc.frames.size() * doc.nodes.size() * 64 + 4096);
-    out += "version 1\nnodes\n";
-    for (size_t i = 0; i < doc.nodes.size(); ++i) appendf(out, "%d \"%s\" %d\n", static_cast<int>(i), doc.nodes[i].name.c_str(), doc.nodes[i].parent);
-    out += "end\nskeleton\n";
+    out.put("version 1\nnodes\n");
+    for (size_t i = 0; i < doc.nodes.size(); ++i) putNodeLine(out, static_cast<int>(i), doc.nodes[i].name, doc.nodes[i].parent);
+    out.put("end\nskeleton\n");
     for (size_t f = 0; f < doc.frames.size(); ++f) {
-        appendf(out, "time %d\n", static_cast<int>(f));
+        out.put("time ").putInt(static_cast<int>(f)).put('\n');
         for (size_t i = 0; i < doc.frames[f].size(); ++i) {
             const SampleKey& k = doc.frames[f][i];
-            appendf(out, "%d %f %f %f %f %f %f\n", static_cast<int>(i), tidy(k.x), tidy(k.y), tidy(k.z), tidy(k.rx), tidy(k.ry), tidy(k.rz));
+            const float key[6] = {tidy(k.x), tidy(k.y), tidy(k.z), tidy(k.rx), tidy(k.ry), tidy(k.rz)};
+            putBoneLine(out, static_cast<int>(i), 0, key);
         }
     }
-    out += "end\n";
-    if (doc.triangles.empty()) return out;
+    out.put("end\n");
+    if (doc.triangles.empty()) return std::string(out.text());
 
     // Each vertex is formatted once; every corner that uses it repeats that
     // text, so the converter's exact comparison merges them.
-    std::vector<std::string> lines(doc.vertices.size());
-    for (size_t i = 0; i < doc.vertices.size(); ++i) {
-        const SampleVertex& v = doc.vertices[i];
-        std::string& line = lines[i];
-        appendf(line, "%d %f %f %f %f %f %f %f %f %d", v.linkCount > 0 ? v.links[0].bone : 0, tidy(v.position.x), tidy(v.position.y),
-                tidy(v.position.z), tidy(v.normal.x), tidy(v.normal.y), tidy(v.normal.z), tidy(v.u), tidy(v.v), v.linkCount);
-        for (int k = 0; k < v.linkCount; ++k) appendf(line, " %d %f", v.links[k].bone, tidy(v.links[k].weight));
-        line += '\n';
+    LineTable lines;
+    for (const SampleVertex& v : doc.vertices) {
+        const float values[8] = {tidy(v.position.x), tidy(v.position.y), tidy(v.position.z), tidy(v.normal.x),
+                                 tidy(v.normal.y),   tidy(v.normal.z),   tidy(v.u),          tidy(v.v)};
+        TextWriter& line = lines.writer();
+        putVertexStart(line, v.linkCount > 0 ? v.links[0].bone : 0, values, v.linkCount);
+        for (int k = 0; k < v.linkCount; ++k) line.put(' ').putInt(v.links[k].bone).put(' ').putFloat(tidy(v.links[k].weight));
+        lines.endLine();
     }
-    out += "triangles\n";
+    out.put("triangles\n");
     for (const SampleTriangle& t : doc.triangles) {
-        out += doc.materials[static_cast<size_t>(t.material)];
-        out += '\n';
-        for (int corner : t.corners) out += lines[static_cast<size_t>(corner)];
+        out.put(doc.materials[static_cast<size_t>(t.material)]).put('\n');
+        for (int corner : t.corners) out.put(lines[static_cast<size_t>(corner)]);
     }
-    out += "end\n";
-    return out;
+    out.put("end\n");
+    return std::string(out.text());
 }
 
 Image paintBodyTexture(int size)
@@ -893,29 +880,23 @@ Image paintWeaponTexture(int size)
     });
 }
 
-bool writeTextFile(const std::string& path, const std::string& text, std::string& error)
+bool writeFile(const std::string& path, std::string_view bytes, std::string& error)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool wrote = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!wrote || !closed) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    std::string reason;
+    if (writeFileAtomically(path, bytes, reason)) return true;
+    error = "cannot write " + path + ": " + reason;
+    return false;
 }
 
 bool writePng(const std::string& path, const Image& image, std::string& error)
 {
-    if (stbi_write_png(path.c_str(), image.width, image.height, 4, image.rgba.data(), image.width * 4) == 0) {
-        error = "cannot write " + path;
+    std::string bytes;
+    const auto collect = [](void* context, void* data, int size) { static_cast<std::string*>(context)->append(static_cast<const char*>(data), static_cast<size_t>(size)); };
+    if (stbi_write_png_to_func(collect, &bytes, image.width, image.height, 4, image.rgba.data(), image.width * 4) == 0) {
+        error = "cannot encode " + path;
         return false;
     }
-    return true;
+    return writeFile(path, bytes, error);
 }
 
 bool writeCharacterSet(const std::string& directory, std::vector<std::string>& written, std::string& error)
@@ -948,7 +929,7 @@ bool writeCharacterSet(const std::string& directory, std::vector<std::string>& w
     };
     for (const Output& out : outputs) {
         const std::string path = (fs::path(directory) / out.name).string();
-        const bool ok = out.document != nullptr ? writeTextFile(path, formatSmd(out.document()), error)
+        const bool ok = out.document != nullptr ? writeFile(path, formatSmd(out.document()), error)
                                                 : writePng(path, out.picture(kTextureSize), error);
         if (!ok) return false;
         written.push_back(path);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace veskar::sample {
@@ -83,7 +84,8 @@ Image paintBodyTexture(int size);
 Image paintHeadTexture(int size);
 Image paintWeaponTexture(int size);
 
-bool writeTextFile(const std::string& path, const std::string& text, std::string& error);
+// Both write atomically: a file appears whole or not at all.
+bool writeFile(const std::string& path, std::string_view bytes, std::string& error);
 bool writePng(const std::string& path, const Image& image, std::string& error);
 
 // Writes hero.smd, walk.smd, weapon.smd and their textures into directory,

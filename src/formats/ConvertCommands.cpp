@@ -4,40 +4,9 @@
 #include "formats/FormatConverter.h"
 #include "import/ConsoleLog.h"
 
-#include <filesystem>
 #include <set>
-#include <system_error>
 
 namespace veskar {
-
-FormatConverter::FormatConverter(Device* dev) : device(dev) {}
-
-FormatConverter::~FormatConverter() { destroy(); }
-
-void FormatConverter::destroy()
-{
-    smdModel.reset();
-    weldedVertices.clear();
-    weldedVertices.shrink_to_fit();
-    triangles.clear();
-    triangles.shrink_to_fit();
-}
-
-bool FormatConverter::nameOutput(const std::string& path, const char* extension)
-{
-    sourceDirectory = directoryOf(path);
-    const std::string fileName = path.substr(sourceDirectory.size());
-    const auto dot = fileName.find_last_of('.');
-    // A name without an extension gets one, so the output is never the source.
-    outputName = dot == std::string::npos ? fileName + "." + extension : fileName.substr(0, dot + 1) + extension;
-    outputPath = sourceDirectory + outputName;
-    std::error_code ec;
-    if (outputPath == path || std::filesystem::equivalent(outputPath, path, ec)) {
-        diagnostic = {path, 0, "the output " + outputName + " would overwrite the source file"};
-        return false;
-    }
-    return true;
-}
 
 bool FormatConverter::convertReference(const std::string& path)
 {

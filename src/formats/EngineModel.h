@@ -58,8 +58,10 @@ public:
     std::int32_t handBone = kNoBone;
 };
 
-// Results of the engine format readers.
-enum EngineReadResult : int {
+// Results of the engine format readers. Scoped, so that one is never compared
+// with an SMD reader's result by accident; the names are brought out for
+// brevity.
+enum class EngineReadResult : int {
     kEngineRead = 0,
     kEngineNotOurFile = 1,     // first line is not "version 1"
     kEngineWrongKind = 2,      // second line is not "ref" / "ani"
@@ -67,6 +69,7 @@ enum EngineReadResult : int {
     kEngineMalformed = 4,      // a line the reader cannot use; see diagnostic
     kEngineNoFreeSlot = 5,
 };
+using enum EngineReadResult;
 
 class EngineModel {
 public:
@@ -76,14 +79,18 @@ public:
     EngineModel& operator=(const EngineModel&) = delete;
     void destroy();
 
+    // Read a file into the next mesh slot / the animation; false when it could
+    // not be opened (no box) or was refused (box shown). diagnostic says why.
     bool loadReference(const std::string& path);
     bool loadAnimation(const std::string& path);
     bool loadReferenceFromMemory(std::string_view text, const std::string& displayName);
     bool loadAnimationFromMemory(std::string_view text, const std::string& displayName);
-    int readReference(std::string_view text, const std::string& displayName);
-    int readAnimation(std::string_view text, const std::string& displayName);
+    // Read, prepare and (with a device) upload, showing nothing.
+    EngineReadResult readReference(std::string_view text, const std::string& displayName);
+    EngineReadResult readAnimation(std::string_view text, const std::string& displayName);
 
-    // Model effect head: these three come first in every model.
+    // The model effect head (see ModelEffect.h): the device the model draws
+    // with, and its own instance of the shading effect.
     Device* device = nullptr;
     Effect* effect = nullptr;
     EffectHandle technique = kNullHandle;

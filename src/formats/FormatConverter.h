@@ -3,8 +3,10 @@
 // source, the welded vertices and triangles, and the names of the output.
 
 #include "formats/EngineVertex.h"
+#include "formats/TextWriter.h"
 #include "import/Diagnostic.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +30,11 @@ public:
     // Merges equal corners of mesh slot 0, numbering vertices in order of
     // first appearance, and logs the counts before and after.
     bool weldVertices();
+    // Checked before writing: the counts below agree with the tables they
+    // count (welded vertices, corners of the triangles, the mesh's nodes; the
+    // frame tables of animation slot 0). The writers refuse otherwise.
+    bool validateReference() const;
+    bool validateAnimation() const;
     bool writeReference();
     bool writeAnimation();
 
@@ -53,6 +60,8 @@ private:
     // Sets sourceDirectory, outputName and outputPath for the source path;
     // false when the output would be the source itself.
     bool nameOutput(const std::string& path, const char* extension);
+    // Writes outputPath atomically with the text write gives, when valid.
+    bool writeOutput(const char* what, bool valid, const std::function<void(TextWriter&)>& write);
 };
 
 } // namespace veskar

@@ -1,63 +1,38 @@
-#include "formats/AtomicFile.h"
 #include "formats/FormatConverter.h"
-#include "formats/TextWriter.h"
+#include "formats/SkeletonText.h"
 
 namespace veskar {
 
 bool FormatConverter::writeReference()
 {
-    outputPath = sourceDirectory + outputName;
-    const SmdMesh& mesh = smdModel->meshes[0];
-    AtomicFile file;
-    std::string reason;
-    if (!file.create(outputPath, reason)) {
-        diagnostic = {outputPath, 0, reason};
-        return false;
-    }
-    TextWriter out;
-    out.reserve(kOutputPiece + 4096);
-    out.put("version 1\nref\n").put(textureName).put('\n');
-    out.put("node ").putInt(nodeCount).put('\n');
-    out.put("vertex ").putInt(weldedCount).put('\n');
-    out.put("index ").putInt(cornerCount / 3).put('\n');
-    out.put("nodes\n");
-    for (std::int32_t i = 0; i < nodeCount; ++i) {
-        const SmdNode& node = mesh.nodes[static_cast<std::size_t>(i)];
-        out.putInt(i).put(" \"").put(node.name).put("\" ").putInt(node.parent).put('\n');
-    }
-    out.put("end\nskeleton\ntime 0\n");
-    for (std::int32_t i = 0; i < nodeCount; ++i) {
-        const SmdNode& node = mesh.nodes[static_cast<std::size_t>(i)];
-        out.putInt3(i);
-        for (float p : node.position) out.put(' ').putFloat(p);
-        for (float r : node.rotation) out.put(' ').putFloat(r);
-        out.put('\n');
-    }
-    out.put("end\nvertices\n");
-    for (std::int32_t i = 0; i < weldedCount; ++i) {
-        const EngineVertex& v = weldedVertices[static_cast<std::size_t>(i)];
-        out.putInt(v.parentBone);
-        for (float p : v.restVertex.position) out.put(' ').putFloat(p);
-        for (float n : v.restVertex.normal) out.put(' ').putFloat(n);
-        out.put(' ').putFloat(v.restVertex.u).put(' ').putFloat(1.0f - v.restVertex.v);
-        out.put(' ').putInt(v.linkCount);
-        for (std::int32_t k = 0; k < v.linkCount; ++k) out.put(' ').putInt(v.links.bone[k]).put(' ').putFloat(v.links.weight[k]);
-        out.put('\n');
-        if (out.size() >= kOutputPiece) out.drainTo(file);
-    }
-    out.put("end\nindices\n");
-    for (std::int32_t t = 0; t < cornerCount / 3; ++t) {
-        const TriangleIndices& tri = triangles[static_cast<std::size_t>(t)];
-        out.putInt(tri.a).put(' ').putInt(tri.b).put(' ').putInt(tri.c).put('\n');
-        if (out.size() >= kOutputPiece) out.drainTo(file);
-    }
-    out.put("end\n");
-    out.drainTo(file);
-    if (!file.commit(reason)) {
-        diagnostic = {outputPath, 0, reason};
-        return false;
-    }
-    return true;
+    return writeOutput("welded tables", validateReference(), [this](TextWriter& out) {
+        // The tables are the truth; validateReference() saw the counts agree.
+        const std::span<const SmdNode> nodes = smdModel->meshes[0].nodes;
+        out.put("version 1\nref\n").put(textureName).put('\n');
+        out.put("node ").putInt(static_cast<std::int32_t>(nodes.size())).put('\n');
+        out.put("vertex ").putInt(static_cast<std::int32_t>(weldedVertices.size())).put('\n');
+        out.put("index ").putInt(static_cast<std::int32_t>(triangles.size())).put('\n');
+        out.put("nodes\n");
+        for (std::size_t i = 0; i < nodes.size(); ++i) putNode(out, i, nodes[i]);
+        out.put("end\nskeleton\ntime 0\n");
+        for (std::size_t i = 0; i < nodes.size(); ++i) putPose(out, i, nodes[i]);
+        out.put("end\n");
+        out.put("vertices\n");
+        for (const EngineVertex& v : weldedVertices) {
+            const SkinVertex& r = v.restVertex;
+            const float values[8] = {r.position[0], r.position[1], r.position[2], r.normal[0], r.normal[1], r.normal[2], r.u, 1.0f - r.v};
+            putVertexStart(out, v.parentBone, values, v.linkCount);
+            for (std::int32_t k = 0; k < v.linkCount; ++k) out.put(' ').putInt(v.links.bone[k]).put(' ').putFloat(v.links.weight[k]);
+            out.put('\n');
+            out.spill();
+        }
+        out.put("end\nindices\n");
+        for (const TriangleIndices& t : triangles) {
+            out.putInt(t.a).put(' ').putInt(t.b).put(' ').putInt(t.c).put('\n');
+            out.spill();
+        }
+        out.put("end\n");
+    });
 }
 
 } // namespace veskar

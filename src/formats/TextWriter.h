@@ -1,7 +1,8 @@
 #pragma once
-// Builds the text of an output file in memory, numbers written as "%d" and
-// "%f" (six decimals) would write them. Large outputs are handed to their file
-// in pieces (drainTo) instead of being held whole.
+// The one writer of the system's text files (mRef, mAni, and the SMD files
+// the sample generator makes): text built in memory, numbers written as "%d",
+// "%Nd", "%0Nd" and "%f" (six decimals) would write them. Large outputs are
+// handed to their file in pieces instead of being held whole.
 
 #include "formats/AtomicFile.h"
 
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace veskar {
@@ -19,6 +21,10 @@ constexpr std::size_t kOutputPiece = std::size_t{1} << 20;
 
 class TextWriter {
 public:
+    TextWriter() = default;
+    // Text for a file: spill() hands it over a piece at a time.
+    explicit TextWriter(AtomicFile& file) : file_(&file) { reserve(kOutputPiece + 4096); }
+
     void reserve(std::size_t bytes)
     {
         if (bytes > capacity_) grow(bytes - size_);
@@ -41,16 +47,25 @@ public:
         size_ += static_cast<std::size_t>(std::to_chars(p, p + 16, v).ptr - p);
         return *this;
     }
-    // "%3d": right-aligned in three columns.
-    TextWriter& putInt3(std::int32_t v)
+    // "%3d" (fill ' ') or "%03d" (fill '0'): at least width columns,
+    // right-aligned; zeros go after the sign.
+    TextWriter& putInt(std::int32_t v, int width, char fill = ' ')
     {
         char buffer[16];
         auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
-        const auto length = static_cast<std::size_t>(r.ptr - buffer);
-        char* p = room(length + 3);
-        for (std::size_t i = length; i < 3; ++i) *p++ = ' ';
-        std::memcpy(p, buffer, length);
-        size_ += length < 3 ? 3 : length;
+        const char* digits = buffer;
+        auto length = static_cast<std::size_t>(r.ptr - buffer);
+        const auto columns = static_cast<std::size_t>(width > 0 ? width : 0);
+        const std::size_t pad = length < columns ? columns - length : 0;
+        char* p = room(length + pad);
+        if (fill == '0' && v < 0) {
+            *p++ = '-';
+            ++digits;
+            --length;
+        }
+        std::memset(p, fill, pad);
+        std::memcpy(p + pad, digits, length);
+        size_ += pad + length + (digits != buffer ? 1 : 0);
         return *this;
     }
     // "%f" of a float (promoted to double, as printf sees it).
@@ -84,18 +99,31 @@ public:
             size_ += static_cast<std::size_t>(p + 6 - start);
             return *this;
         }
-        char* p = room(64);
-        auto r = std::to_chars(p, p + 64, static_cast<double>(v), std::chars_format::fixed, 6);
+        return putDouble(v);
+    }
+    // "%f" of a double.
+    TextWriter& putDouble(double v)
+    {
+        // The longest, DBL_MAX, has 309 digits before the point.
+        char* p = room(330);
+        auto r = std::to_chars(p, p + 330, v, std::chars_format::fixed, 6);
         if (r.ec != std::errc()) return put("0.000000");
         size_ += static_cast<std::size_t>(r.ptr - p);
         return *this;
     }
+    TextWriter& putReal(float v) { return putFloat(v); }
+    TextWriter& putReal(double v) { return putDouble(v); }
     std::size_t size() const { return size_; }
     // Hands what was built so far to the file and starts over.
     void drainTo(AtomicFile& file)
     {
         file.append(text());
         size_ = 0;
+    }
+    // With a file, hands the text over once a piece of it has gathered.
+    void spill()
+    {
+        if (file_ && size_ >= kOutputPiece) drainTo(*file_);
     }
     std::string_view text() const { return {buffer_.get(), size_}; }
 
@@ -119,6 +147,46 @@ private:
     std::unique_ptr<char[]> buffer_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
+    AtomicFile* file_ = nullptr;
 };
+
+// The lines the SMD family of formats shares. A node: N "name" parent.
+inline TextWriter& putNodeLine(TextWriter& out, std::int32_t number, std::string_view name, std::int32_t parent)
+{
+    return out.putInt(number).put(" \"").put(name).put("\" ").putInt(parent).put('\n');
+}
+
+// A bone: N x y z rx ry rz, N in at least numberWidth columns.
+template <typename Real>
+TextWriter& putBoneLine(TextWriter& out, std::int32_t number, int numberWidth, const Real (&values)[6])
+{
+    out.putInt(number, numberWidth);
+    for (Real v : values) out.put(' ').putReal(v);
+    return out.put('\n');
+}
+
+// The start of a vertex line: parent bone, position, normal, u, v and the
+// link count; the bone and weight pairs follow.
+template <typename Real>
+TextWriter& putVertexStart(TextWriter& out, std::int32_t parent, const Real (&values)[8], std::int32_t linkCount)
+{
+    out.putInt(parent);
+    for (Real v : values) out.put(' ').putReal(v);
+    return out.put(' ').putInt(linkCount);
+}
+
+// Writes path atomically with the text write gives (write may spill() as it
+// goes). False with a reason when the file could not be written; the target
+// is then untouched.
+template <typename Write>
+bool writeTextFile(const std::string& path, std::string& reason, Write&& write)
+{
+    AtomicFile file;
+    if (!file.create(path, reason)) return false;
+    TextWriter out(file);
+    write(out);
+    out.drainTo(file);
+    return file.commit(reason);
+}
 
 } // namespace veskar

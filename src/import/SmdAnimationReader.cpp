@@ -1,11 +1,8 @@
-// Reads an SMD animation file into the next animation slot: a counting pass for
+// Reads an SMD animation file into an animation slot: a counting pass for
 // nodes and frames, then one full node table per frame.
 
-#include "import/ConsoleLog.h"
-#include "import/FileBuffer.h"
-#include "import/SmdModel.h"
+#include "import/SmdReaders.h"
 #include "import/SmdSections.h"
-#include "platform/Shell.h"
 
 #include <algorithm>
 #include <string>
@@ -25,31 +22,24 @@ struct Pose {
     float values[6] = {0, 0, 0, 0, 0, 0};
 };
 
-class AnimationReader {
+class AnimationReader : public SmdModelReader {
 public:
-    AnimationReader(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file)
-        : model_(model), animation_(animation), cursor_(lines), file_(file)
+    AnimationReader(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
+        : SmdModelReader(model, lines, file, summary), animation_(animation)
     {
     }
 
-    int run();
+    SmdReadResult run();
 
 private:
-    int refuse(const std::string& what, long line)
-    {
-        model_.diagnostic = {file_, line, what};
-        return kSmdMalformed;
-    }
-    int refuse(const std::string& what) { return refuse(what, cursor_.lineNumber()); }
-    bool numberFrames(const SmdCounts& counts);
-    int readNodes();
-    int readSkeleton();
+    SmdReadResult count();
+    bool numberFrames();
+    SmdReadResult readNodes();
+    SmdReadResult readSkeleton();
     void storeBlock(std::int32_t frame);
 
-    SmdModel& model_;
     SmdAnimation& animation_;
-    LineCursor& cursor_;
-    const std::string& file_;
+    SmdCounts counts_;
     std::vector<std::int32_t> frameOfBlock_;
     std::vector<std::int32_t> parents_;
     std::vector<std::string> names_;
@@ -57,8 +47,9 @@ private:
     std::size_t blocksRead_ = 0;
 };
 
-bool AnimationReader::numberFrames(const SmdCounts& counts)
+bool AnimationReader::numberFrames()
 {
+    const SmdCounts& counts = counts_;
     const auto frames = static_cast<std::int32_t>(counts.frameNumbers.size());
     std::vector<bool> seen(counts.frameNumbers.size(), false);
     bool distinctInRange = true;
@@ -81,30 +72,22 @@ bool AnimationReader::numberFrames(const SmdCounts& counts)
     return true;
 }
 
-int AnimationReader::run()
+SmdReadResult AnimationReader::count()
 {
+    SmdCounts& counts = counts_;
     model_.nodeCount = model_.frameCount = model_.materialCount = model_.triangleCount = 0;
-    if (!readSmdHeader(cursor_, model_.token, model_.headerValue)) {
-        model_.diagnostic = {file_, cursor_.lineNumber(), "the first line is not \"version 1\""};
-        return kSmdNotSmd;
-    }
-    SmdCounts counts;
+    if (!readSmdHeader(cursor_, model_.token, model_.headerValue))
+        return refuseAs(kSmdNotSmd, cursor_.lineNumber(), "the first line is not \"version 1\"");
     countSmdSections(cursor_, counts, model_.materialNames);
-    if (!cursor_.failure().empty()) return refuse("cannot read the file: " + cursor_.failure());
-    model_.nodeCount = counts.nodeCount;
+    if (const SmdReadResult r = checkCursor(); r != kSmdRead) return r;
+    model_.nodeCount = counts.nodes.count();
     model_.frameCount = counts.frameCount;
     model_.materialCount = counts.materialCount;
     model_.triangleCount = counts.triangleCount;
-    consoleLog().print("[Node] %d\n", model_.nodeCount);
-    consoleLog().print("[Time] %d\n", model_.frameCount);
-    if (model_.triangleCount > 1) {
-        model_.diagnostic = {file_, 0, "the file has " + std::to_string(model_.triangleCount) + " triangles; an animation has at most one"};
-        return kSmdWrongKind;
-    }
-    if (model_.animationCount >= kModelSlots) {
-        model_.diagnostic = {file_, 0, "this model already holds " + std::to_string(kModelSlots) + " animations"};
-        return kSmdNoFreeSlot;
-    }
+    summary_.counted = true;
+    if (model_.triangleCount > 1)
+        return refuseAs(kSmdWrongKind, 0, "the file has " + std::to_string(model_.triangleCount) + " triangles; an animation has at most one");
+    if (model_.animationCount >= kModelSlots) return refuseFullModel(kSmdNoFreeSlot, kModelSlots, "animations");
     if (counts.frameLineWithoutNumber) return refuse("a \"time\" line needs a frame number", counts.frameLineWithoutNumber);
     if (model_.nodeCount <= 0) return refuse("the file has no nodes", 0);
     if (model_.frameCount <= 0) return refuse("the skeleton has no \"time\" line", 0);
@@ -113,7 +96,13 @@ int AnimationReader::run()
         return refuse(std::to_string(model_.frameCount) + " frames of " + std::to_string(model_.nodeCount) +
                           " nodes are far more than a file of " + std::to_string(cursor_.size()) + " bytes describes",
                       0);
-    if (!numberFrames(counts)) return refuse("the frame numbers are neither distinct and below the frame count nor increasing", 0);
+    if (!numberFrames()) return refuse("the frame numbers are neither distinct and below the frame count nor increasing", 0);
+    return kSmdRead;
+}
+
+SmdReadResult AnimationReader::run()
+{
+    if (const SmdReadResult r = count(); r != kSmdRead) return r;
     if (!animation_.allocate(model_.frameCount, model_.nodeCount)) return refuse("not enough memory for the frame tables", 0);
 
     parents_.assign(static_cast<std::size_t>(model_.nodeCount), -1);
@@ -128,7 +117,7 @@ int AnimationReader::run()
     bool skeletonSeen = false;
     while (cursor_.next(line)) {
         const std::string_view word = firstWord(line);
-        int r = kSmdRead;
+        SmdReadResult r = kSmdRead;
         if (equalsIgnoringCase(word, "nodes")) {
             if (skeletonSeen) return refuse("the nodes section must come before the skeleton");
             r = readNodes();
@@ -138,7 +127,7 @@ int AnimationReader::run()
         }
         if (r != kSmdRead) return r;
     }
-    if (!cursor_.failure().empty()) return refuse("cannot read the file: " + cursor_.failure());
+    if (const SmdReadResult r = checkCursor(); r != kSmdRead) return r;
 
     for (std::int32_t f = 0; f < animation_.frameCount; ++f) {
         auto frame = animation_.frame(f);
@@ -148,28 +137,23 @@ int AnimationReader::run()
         }
         // Every frame has the same parents: without matrices one check finds a loop.
         if (!model_.buildPoseMatrices && f > 0) continue;
-        std::int32_t bad = 0;
-        if (!composeWorldMatrices(frame, bad)) return refuse("the parents of node " + std::to_string(bad) + " form a loop", 0);
+        if (const SmdReadResult r = composeWorld(frame); r != kSmdRead) return r;
     }
-    if (model_.buildPoseMatrices) animation_.applyAxis(model_.axisMatrix);
     return kSmdRead;
 }
 
-int AnimationReader::readNodes()
+SmdReadResult AnimationReader::readNodes()
 {
     std::string_view line;
     while (cursor_.next(line)) {
         const std::string_view word = firstWord(line);
         if (equalsIgnoringCase(word, "end")) return kSmdRead;
         if (word.empty()) continue;
-        std::int32_t number = 0, parent = 0;
-        std::string_view name;
-        if (!scanNodeLine(line, number, name, parent)) return refuse("a node line needs a number, a name in double quotes and a parent number");
-        if (number < 0 || number >= model_.nodeCount)
-            return refuse("node number " + std::to_string(number) + " is outside 0 to " + std::to_string(model_.nodeCount - 1));
-        if (parent < -1 || parent >= model_.nodeCount) return refuse("parent number " + std::to_string(parent) + " is neither -1 nor a node number");
-        parents_[static_cast<std::size_t>(number)] = parent;
-        names_[static_cast<std::size_t>(number)].assign(name);
+        NodeLine node;
+        if (const SmdReadResult r = readNodeLine(line, counts_.nodes, node); r != kSmdRead) return r;
+        // A number listed again is the same node; its later line names it.
+        parents_[static_cast<std::size_t>(node.number)] = node.parent;
+        names_[static_cast<std::size_t>(node.number)].assign(node.name);
     }
     return kSmdRead;
 }
@@ -188,7 +172,7 @@ void AnimationReader::storeBlock(std::int32_t frame)
     }
 }
 
-int AnimationReader::readSkeleton()
+SmdReadResult AnimationReader::readSkeleton()
 {
     // A frame block runs from its "time" line to the next "time" or "end".
     std::string_view line;
@@ -210,12 +194,9 @@ int AnimationReader::readSkeleton()
             continue;
         }
         if (!inBlock || word.empty()) continue;
-        std::int32_t number = 0;
-        float v[6];
-        if (!scanBoneLine(line, number, v)) return refuse("a bone line needs a node number and six numbers");
-        if (number < 0 || number >= model_.nodeCount)
-            return refuse("node number " + std::to_string(number) + " is outside 0 to " + std::to_string(model_.nodeCount - 1));
-        std::copy(v, v + 6, pose_[static_cast<std::size_t>(number)].values);
+        BoneLine bone;
+        if (const SmdReadResult r = readBoneLine(line, counts_.nodes, bone); r != kSmdRead) return r;
+        std::copy(bone.values, bone.values + 6, pose_[static_cast<std::size_t>(bone.number)].values);
     }
     if (inBlock) storeBlock(frame);
     return kSmdRead;
@@ -223,60 +204,9 @@ int AnimationReader::readSkeleton()
 
 } // namespace
 
-int SmdModel::readAnimation(std::string_view text, const std::string& displayName)
+SmdReadResult readSmdAnimation(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
-    LineCursor lines(text);
-    return readAnimation(lines, displayName);
-}
-
-int SmdModel::readAnimation(LineCursor& lines, const std::string& displayName)
-{
-    diagnostic.clear();
-    SmdAnimation scratch;
-    SmdAnimation& slot = animationCount < kModelSlots ? animations[static_cast<std::size_t>(animationCount)] : scratch;
-    AnimationReader reader(*this, slot, lines, displayName);
-    const int r = reader.run();
-    if (r != kSmdRead) {
-        if (r == kSmdMalformed) {
-            slot.release();
-            slot.frameCount = slot.nodeCount = 0;
-        }
-        return r;
-    }
-    ++animationCount;
-    hasAnimation = true;
-    return kSmdRead;
-}
-
-namespace {
-
-bool reportAnimation(SmdModel& model, int r)
-{
-    switch (r) {
-    case kSmdRead: return true;
-    case kSmdWrongKind: showMessageBox(refusalText("Animation 파일이 아닙니다!!", model.diagnostic).c_str(), "Error"); return false;
-    case kSmdNoFreeSlot: showMessageBox(refusalText("모델 슬롯이 가득 찼습니다!!", model.diagnostic).c_str(), "Error"); return false;
-    default: showMessageBox(refusalText("SMD 파일이 아닙니다!!", model.diagnostic).c_str(), "Error"); return false;
-    }
-}
-
-} // namespace
-
-bool SmdModel::loadAnimationFromMemory(std::string_view text, const std::string& displayName)
-{
-    return reportAnimation(*this, readAnimation(text, displayName));
-}
-
-bool SmdModel::loadAnimation(const std::string& path)
-{
-    LineCursor lines;
-    std::string reason;
-    diagnostic.clear();
-    if (!lines.openFile(path, reason)) {
-        diagnostic = {path, 0, "cannot open: " + reason};
-        return false;
-    }
-    return reportAnimation(*this, readAnimation(lines, path));
+    return runReader<AnimationReader>(model, animation, lines, file, summary);
 }
 
 } // namespace veskar

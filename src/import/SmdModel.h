@@ -96,14 +96,17 @@ public:
 // The cores there are, at most 4 (reading is bound by memory beyond that).
 int defaultReaderThreads();
 
-// Results of the SMD readers.
-enum SmdReadResult : int {
+// Results of the SMD readers. Scoped, so that one is never compared with an
+// engine reader's result by accident; the names are brought out for brevity.
+enum class SmdReadResult : int {
     kSmdRead = 0,
     kSmdNotSmd = 1,        // header refused
     kSmdWrongKind = 2,     // a reference with frames, an animation with triangles
     kSmdMalformed = 3,     // a line the reader cannot use; see diagnostic
     kSmdNoFreeSlot = 4,    // 32 meshes or animations already
+    kSmdNodesDiffer = 5,   // an animation whose nodes are too few of the model's
 };
+using enum SmdReadResult;
 
 class SmdModel {
 public:
@@ -122,13 +125,16 @@ public:
     bool loadReferenceFromMemory(std::string_view text, const std::string& displayName);
     bool loadAnimationFromMemory(std::string_view text, const std::string& displayName);
 
-    int readReference(std::string_view text, const std::string& displayName);
-    int readAnimation(std::string_view text, const std::string& displayName);
+    // Read, pose and (with a device) upload into the next slot, showing
+    // nothing: the result and diagnostic say how it went.
+    SmdReadResult readReference(std::string_view text, const std::string& displayName);
+    SmdReadResult readAnimation(std::string_view text, const std::string& displayName);
     // The same over lines read from a file or a buffer.
-    int readReference(LineCursor& lines, const std::string& displayName);
-    int readAnimation(LineCursor& lines, const std::string& displayName);
+    SmdReadResult readReference(LineCursor& lines, const std::string& displayName);
+    SmdReadResult readAnimation(LineCursor& lines, const std::string& displayName);
 
-    // Model effect head: these three come first in every model.
+    // The model effect head (see ModelEffect.h): the device the model draws
+    // with, and its own instance of the shading effect.
     Device* device = nullptr;
     Effect* effect = nullptr;
     EffectHandle technique = kNullHandle;

@@ -30,7 +30,13 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
     while (cursor.next(line)) {
         const std::string_view word = firstWord(line);
         if (equalsIgnoringCase(word, "nodes")) {
-            while (cursor.next(line) && !equalsIgnoringCase(firstWord(line), "end")) ++counts.nodeCount;
+            while (cursor.next(line) && !equalsIgnoringCase(firstWord(line), "end")) {
+                ++counts.nodeLines;
+                // A line without a number is refused by the reading pass.
+                FieldScanner scan(line);
+                std::int32_t number = 0;
+                if (scan.readInt(number) == ScanStatus::Ok) counts.nodeNumbers.push_back(number);
+            }
         } else if (equalsIgnoringCase(word, "skeleton")) {
             while (cursor.next(line)) {
                 const std::string_view w = firstWord(line);
@@ -86,21 +92,7 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
             counts.triangleSections.push_back(std::move(section));
         }
     }
-    return true;
-}
-
-bool scanNodeLine(std::string_view line, std::int32_t& number, std::string_view& name, std::int32_t& parent)
-{
-    FieldScanner scan(line);
-    return scan.readInt(number) == ScanStatus::Ok && scan.readQuoted(name) && scan.readInt(parent) == ScanStatus::Ok;
-}
-
-bool scanBoneLine(std::string_view line, std::int32_t& number, float values[6])
-{
-    FieldScanner scan(line);
-    if (scan.readInt(number) != ScanStatus::Ok) return false;
-    for (int i = 0; i < 6; ++i)
-        if (scan.readFloat(values[i]) != ScanStatus::Ok) return false;
+    counts.nodes.build(counts.nodeNumbers, counts.nodeLines);
     return true;
 }
 

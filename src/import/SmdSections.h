@@ -1,8 +1,9 @@
 #pragma once
 // What the SMD readers share: the header and the counting pass over the
-// sections, and the scanning of node and bone lines.
+// sections.
 
 #include "import/Diagnostic.h"
+#include "import/NodeNumbers.h"
 #include "import/TextScan.h"
 
 #include <cstdint>
@@ -29,7 +30,9 @@ struct TriangleSection {
 };
 
 struct SmdCounts {
-    std::int32_t nodeCount = 0;
+    std::int32_t nodeLines = 0;                // lines of the nodes section, blank ones included
+    std::vector<std::int32_t> nodeNumbers;     // the numbers its lines begin with, in file order
+    NodeNumbers nodes;                         // made from the two when the pass ends
     std::int32_t frameCount = 0;
     std::int32_t materialCount = 0;
     std::int32_t triangleCount = 0;
@@ -43,14 +46,9 @@ struct SmdCounts {
 // over. True when it is "version 1" (any case; the number as "%d" reads it).
 bool readSmdHeader(LineCursor& cursor, std::string& token, std::int32_t& headerValue);
 
-// The counting pass: node lines, "time" lines and triangles; each run of equal
+// The counting pass: node lines and their numbers, "time" lines and triangles; each run of equal
 // material names is written into names from the first entry on. False when a
 // count outgrows int32 (the file is then described in the diagnostic).
 bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::string>& names);
-
-// A node line: number, name in double quotes, parent.
-bool scanNodeLine(std::string_view line, std::int32_t& number, std::string_view& name, std::int32_t& parent);
-// A bone line: node number and x, y, z, rx, ry, rz.
-bool scanBoneLine(std::string_view line, std::int32_t& number, float values[6]);
 
 } // namespace veskar

@@ -11,46 +11,34 @@
 
 namespace veskar {
 
-namespace {
-
-template <typename Buffer>
-Result lockBytes(Buffer& b, std::uint32_t offset, std::uint32_t size, void** data)
+Result DeviceBuffer::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t)
 {
-    if (!data || b.locked) return kInvalidCall;
-    if (offset > b.bytes.size() || (size != 0 && size > b.bytes.size() - offset)) return kInvalidCall;
-    b.locked = true;
-    *data = b.bytes.data() + offset;
+    if (!data || locked) return kInvalidCall;
+    if (offset > bytes.size() || (size != 0 && size > bytes.size() - offset)) return kInvalidCall;
+    locked = true;
+    *data = bytes.data() + offset;
     return kOk;
 }
 
-} // namespace
-
-Result VertexBuffer::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t)
+bool DeviceBuffer::endLock()
 {
-    return lockBytes(*this, offset, size, data);
+    if (!locked) return false;
+    locked = false;
+    return true;
 }
 
 Result VertexBuffer::unlock()
 {
-    if (!locked) return kInvalidCall;
-    locked = false;
-    ++uploads;
+    if (!endLock()) return kInvalidCall;
     device->uploadVertexBuffer(*this);
     return kOk;
 }
 
 void VertexBuffer::release() { device->releaseVertexBuffer(this); }
 
-Result IndexBuffer::lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t)
-{
-    return lockBytes(*this, offset, size, data);
-}
-
 Result IndexBuffer::unlock()
 {
-    if (!locked) return kInvalidCall;
-    locked = false;
-    ++uploads;
+    if (!endLock()) return kInvalidCall;
     device->uploadIndexBuffer(*this);
     return kOk;
 }
@@ -65,20 +53,21 @@ Device::Device()
     renderStates_[static_cast<std::size_t>(RenderState::FillMode)] = kFillSolid;
     renderStates_[static_cast<std::size_t>(RenderState::ZWriteEnable)] = 1;
     renderStates_[static_cast<std::size_t>(RenderState::CullMode)] = kCullCCW;
-    renderStates_[static_cast<std::size_t>(RenderState::AlphaFunc)] = 8;  // always
-    renderStates_[static_cast<std::size_t>(RenderState::SrcBlend)] = 2;   // one
-    renderStates_[static_cast<std::size_t>(RenderState::DestBlend)] = 1;  // zero
+    renderStates_[static_cast<std::size_t>(RenderState::AlphaFunc)] = kCmpAlways;
+    renderStates_[static_cast<std::size_t>(RenderState::SrcBlend)] = kBlendOne;
+    renderStates_[static_cast<std::size_t>(RenderState::DestBlend)] = kBlendZero;
     renderStates_[static_cast<std::size_t>(RenderState::Lighting)] = 1;
 }
 
 Device::~Device() = default;
 
-Result Device::createVertexBuffer(std::uint32_t length, std::uint32_t, std::uint32_t fvfBits, Pool pool, VertexBuffer** out)
+template <typename Buffer>
+Result Device::createBuffer(std::uint32_t length, Pool pool, Buffer** out)
 {
     if (!out) return kInvalidCall;
     *out = nullptr;
     if (length == 0) return kInvalidCall;
-    auto* b = new (std::nothrow) VertexBuffer;
+    auto* b = new (std::nothrow) Buffer;
     if (!b) return kOutOfMemory;
     try {
         b->bytes.assign(length, 0);
@@ -86,7 +75,6 @@ Result Device::createVertexBuffer(std::uint32_t length, std::uint32_t, std::uint
         delete b;
         return kOutOfMemory;
     }
-    b->fvf = fvfBits;
     b->pool = pool;
     b->device = this;
     ++liveObjects_;
@@ -94,25 +82,29 @@ Result Device::createVertexBuffer(std::uint32_t length, std::uint32_t, std::uint
     return kOk;
 }
 
+template <typename Resource>
+void Device::forget(Resource* resource, std::span<Resource*> bindings, void (Device::*destroyObject)(Resource&))
+{
+    if (!resource) return;
+    for (Resource*& bound : bindings)
+        if (bound == resource) bound = nullptr;
+    (this->*destroyObject)(*resource);
+    delete resource;
+    --liveObjects_;
+}
+
+Result Device::createVertexBuffer(std::uint32_t length, std::uint32_t, std::uint32_t fvfBits, Pool pool, VertexBuffer** out)
+{
+    const Result r = createBuffer(length, pool, out);
+    if (!failed(r)) (*out)->fvf = fvfBits;
+    return r;
+}
+
 Result Device::createIndexBuffer(std::uint32_t length, std::uint32_t, IndexFormat format, Pool pool, IndexBuffer** out)
 {
-    if (!out) return kInvalidCall;
-    *out = nullptr;
-    if (length == 0) return kInvalidCall;
-    auto* b = new (std::nothrow) IndexBuffer;
-    if (!b) return kOutOfMemory;
-    try {
-        b->bytes.assign(length, 0);
-    } catch (const std::bad_alloc&) {
-        delete b;
-        return kOutOfMemory;
-    }
-    b->format = format;
-    b->pool = pool;
-    b->device = this;
-    ++liveObjects_;
-    *out = b;
-    return kOk;
+    const Result r = createBuffer(length, pool, out);
+    if (!failed(r)) (*out)->format = format;
+    return r;
 }
 
 Result Device::createTexture(int width, int height, const std::uint8_t* rgba, Texture** out)
@@ -171,51 +163,63 @@ Result Device::createEffectFromFile(const char* path, Effect** out, std::string*
     return kOk;
 }
 
-Result Device::drawTextQuads(Texture&, const TextQuad* quads, std::size_t count, std::uint32_t)
+std::uint32_t Device::verticesFor(PrimitiveType type, std::uint32_t primitives)
 {
-    return count != 0 && !quads ? kInvalidCall : kOk;
+    switch (type) {
+    case PrimitiveType::PointList: return primitives;
+    case PrimitiveType::LineList: return primitives * 2;
+    case PrimitiveType::LineStrip: return primitives + 1;
+    case PrimitiveType::TriangleList: return primitives * 3;
+    case PrimitiveType::TriangleStrip:
+    case PrimitiveType::TriangleFan: return primitives + 2;
+    }
+    return 0;
 }
+
+Result Device::drawPrimitive(PrimitiveType type, std::uint32_t startVertex, std::uint32_t primitiveCount)
+{
+    if (!stream_ || streamStride_ == 0) return kInvalidCall;
+    const std::uint32_t count = verticesFor(type, primitiveCount);
+    const std::uint64_t end = streamOffset_ + (static_cast<std::uint64_t>(startVertex) + count) * streamStride_;
+    if (end > stream_->bytes.size()) return kInvalidCall;
+    return drawArrays(type, startVertex, count, primitiveCount);
+}
+
+Result Device::drawIndexedPrimitive(PrimitiveType type, std::int32_t baseVertex, std::uint32_t, std::uint32_t, std::uint32_t startIndex,
+                                    std::uint32_t primitiveCount)
+{
+    if (!stream_ || streamStride_ == 0 || !indices_) return kInvalidCall;
+    const std::uint32_t count = verticesFor(type, primitiveCount);
+    const std::uint64_t indexSize = indices_->format == IndexFormat::Index32 ? 4 : 2;
+    if ((static_cast<std::uint64_t>(startIndex) + count) * indexSize > indices_->bytes.size()) return kInvalidCall;
+    return drawElements(type, baseVertex, startIndex, count, primitiveCount);
+}
+
+Result Device::drawPrimitiveUP(PrimitiveType type, std::uint32_t primitiveCount, const void* vertices, std::uint32_t stride)
+{
+    if (!vertices || stride == 0) return kInvalidCall;
+    return drawUserVertices(type, vertices, verticesFor(type, primitiveCount), stride, primitiveCount);
+}
+
+Result Device::drawTextQuads(Texture& atlas, const TextQuad* quads, std::size_t count, std::uint32_t argbColour)
+{
+    if (count != 0 && !quads) return kInvalidCall;
+    return drawText(atlas, quads, count, argbColour);
+}
+
+Result Device::drawText(Texture&, const TextQuad*, std::size_t, std::uint32_t) { return kOk; }
 
 void Device::uploadTexture(Texture&) {}
 
 bool Device::readPixels(std::vector<std::uint8_t>&, int&, int&) { return false; }
 
-void Device::releaseVertexBuffer(VertexBuffer* buffer)
-{
-    if (!buffer) return;
-    if (stream_ == buffer) stream_ = nullptr;
-    destroyVertexBufferObject(*buffer);
-    delete buffer;
-    --liveObjects_;
-}
+void Device::releaseVertexBuffer(VertexBuffer* buffer) { forget<VertexBuffer>(buffer, {&stream_, 1}, &Device::destroyVertexBufferObject); }
 
-void Device::releaseIndexBuffer(IndexBuffer* buffer)
-{
-    if (!buffer) return;
-    if (indices_ == buffer) indices_ = nullptr;
-    destroyIndexBufferObject(*buffer);
-    delete buffer;
-    --liveObjects_;
-}
+void Device::releaseIndexBuffer(IndexBuffer* buffer) { forget<IndexBuffer>(buffer, {&indices_, 1}, &Device::destroyIndexBufferObject); }
 
-void Device::releaseTexture(Texture* texture)
-{
-    if (!texture) return;
-    for (auto& t : textures_)
-        if (t == texture) t = nullptr;
-    destroyTextureObject(*texture);
-    delete texture;
-    --liveObjects_;
-}
+void Device::releaseTexture(Texture* texture) { forget<Texture>(texture, textures_, &Device::destroyTextureObject); }
 
-void Device::releaseEffect(Effect* effect)
-{
-    if (!effect) return;
-    if (activeEffect_ == effect) activeEffect_ = nullptr;
-    destroyEffectObject(*effect);
-    delete effect;
-    --liveObjects_;
-}
+void Device::releaseEffect(Effect* effect) { forget<Effect>(effect, {&activeEffect_, 1}, &Device::destroyEffectObject); }
 
 Result Device::setTransform(TransformType type, const Matrix& m)
 {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,14 @@ enum class IndexFormat { Index16, Index32 };
 // Flexible vertex format bits, with the Direct3D 9 values.
 namespace fvf {
 constexpr std::uint32_t kXyz = 0x002;
+constexpr std::uint32_t kPositionMask = 0x400E;
 constexpr std::uint32_t kNormal = 0x010;
+constexpr std::uint32_t kPointSize = 0x020;
 constexpr std::uint32_t kDiffuse = 0x040;
+constexpr std::uint32_t kSpecular = 0x080;
 constexpr std::uint32_t kTex1 = 0x100;
 constexpr std::uint32_t kTex2 = 0x200;
+constexpr std::uint32_t kTex3 = 0x300;
 constexpr std::uint32_t textureCoordSize4(int index) { return 2u << (index * 2 + 16); }
 } // namespace fvf
 
@@ -50,12 +55,17 @@ enum class RenderState : std::uint32_t {
 };
 constexpr std::uint32_t kFillPoint = 1, kFillWireframe = 2, kFillSolid = 3;
 constexpr std::uint32_t kCullNone = 1, kCullCW = 2, kCullCCW = 3;
-constexpr std::uint32_t kBlendSrcAlpha = 5, kBlendInvSrcAlpha = 6;
-constexpr std::uint32_t kCmpGreaterEqual = 7;
+constexpr std::uint32_t kBlendZero = 1, kBlendOne = 2, kBlendSrcColor = 3, kBlendInvSrcColor = 4, kBlendSrcAlpha = 5,
+                        kBlendInvSrcAlpha = 6, kBlendDestAlpha = 7, kBlendInvDestAlpha = 8, kBlendDestColor = 9,
+                        kBlendInvDestColor = 10, kBlendSrcAlphaSat = 11;
+// Comparisons (the alpha test's AlphaFunc); the effect preludes use the same numbers.
+constexpr std::uint32_t kCmpNever = 1, kCmpLess = 2, kCmpEqual = 3, kCmpLessEqual = 4, kCmpGreater = 5, kCmpNotEqual = 6,
+                        kCmpGreaterEqual = 7, kCmpAlways = 8;
 
 enum class SamplerState : std::uint32_t { AddressU = 1, AddressV = 2, MagFilter = 5, MinFilter = 6, MipFilter = 7 };
 constexpr std::uint32_t kTexFilterPoint = 1, kTexFilterLinear = 2;
-constexpr std::uint32_t kTexAddressWrap = 1;
+constexpr std::uint32_t kTexAddressWrap = 1, kTexAddressMirror = 2, kTexAddressClamp = 3, kTexAddressBorder = 4,
+                        kTexAddressMirrorOnce = 5;
 
 constexpr std::uint32_t kClearTarget = 1, kClearZBuffer = 2;
 
@@ -74,36 +84,39 @@ struct Viewport {
 
 // Resources. Each holds one reference owned by whoever created it; release()
 // hands it back to its device, which destroys it.
-class VertexBuffer {
+
+// What both kinds of buffer are: bytes the backend mirrors, written between
+// lock() and unlock(), which sends them to the backend.
+class DeviceBuffer {
 public:
     Result lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags);
-    Result unlock();
-    void release();
-
     std::uint32_t length() const { return static_cast<std::uint32_t>(bytes.size()); }
-    std::uint32_t fvf = 0;
+
     Pool pool = Pool::Default;
     std::vector<std::uint8_t> bytes;
     bool locked = false;
-    std::uint64_t uploads = 0;   // unlocks seen, for tests of upload behaviour
     std::uintptr_t backendHandle = 0;
     Device* device = nullptr;
+
+protected:
+    // Ends the lock; false when there was none.
+    bool endLock();
 };
 
-class IndexBuffer {
+class VertexBuffer : public DeviceBuffer {
 public:
-    Result lock(std::uint32_t offset, std::uint32_t size, void** data, std::uint32_t flags);
     Result unlock();
     void release();
 
-    std::uint32_t length() const { return static_cast<std::uint32_t>(bytes.size()); }
+    std::uint32_t fvf = 0;
+};
+
+class IndexBuffer : public DeviceBuffer {
+public:
+    Result unlock();
+    void release();
+
     IndexFormat format = IndexFormat::Index32;
-    Pool pool = Pool::Default;
-    std::vector<std::uint8_t> bytes;
-    bool locked = false;
-    std::uint64_t uploads = 0;
-    std::uintptr_t backendHandle = 0;
-    Device* device = nullptr;
 };
 
 class Texture {
@@ -118,8 +131,9 @@ public:
     Device* device = nullptr;
 };
 
-// The device. The resource and state bookkeeping lives here; the backend
-// subclasses only mirror it (upload, draw, present).
+// The device. The resource and state bookkeeping and the checks of every call
+// live here; a backend subclass only mirrors them (upload, draw, present) and
+// is handed calls that already passed.
 class Device {
 public:
     Device();
@@ -158,19 +172,24 @@ public:
     virtual Result beginScene() = 0;
     virtual Result endScene() = 0;
     virtual Result present() = 0;
-    virtual Result drawPrimitive(PrimitiveType type, std::uint32_t startVertex, std::uint32_t primitiveCount) = 0;
-    virtual Result drawIndexedPrimitive(PrimitiveType type, std::int32_t baseVertex, std::uint32_t minIndex,
-                                        std::uint32_t vertexCount, std::uint32_t startIndex, std::uint32_t primitiveCount) = 0;
-    virtual Result drawPrimitiveUP(PrimitiveType type, std::uint32_t primitiveCount, const void* vertices, std::uint32_t stride) = 0;
+    // Draws from the stream (and indices) set; refused when a call would read
+    // beyond them.
+    Result drawPrimitive(PrimitiveType type, std::uint32_t startVertex, std::uint32_t primitiveCount);
+    Result drawIndexedPrimitive(PrimitiveType type, std::int32_t baseVertex, std::uint32_t minIndex, std::uint32_t vertexCount,
+                                std::uint32_t startIndex, std::uint32_t primitiveCount);
+    Result drawPrimitiveUP(PrimitiveType type, std::uint32_t primitiveCount, const void* vertices, std::uint32_t stride);
     // Overlay text: glyph quads from an atlas whose alpha is the glyph coverage,
     // in one ARGB colour, blended over the frame without depth. Like a D3DX font
     // it brings its own states: the render states set on the device stay as set.
-    virtual Result drawTextQuads(Texture& atlas, const TextQuad* quads, std::size_t count, std::uint32_t argbColour);
+    Result drawTextQuads(Texture& atlas, const TextQuad* quads, std::size_t count, std::uint32_t argbColour);
     // Sends a texture's rgba to the backend again after its owner rewrote it.
     virtual void uploadTexture(Texture& texture);
     // The picture drawn so far into the render target: width * height * 4
     // bytes of RGBA, rows top to bottom. False when the backend has none.
     virtual bool readPixels(std::vector<std::uint8_t>& rgba, int& width, int& height);
+
+    // Vertices a primitive count takes of a type.
+    static std::uint32_t verticesFor(PrimitiveType type, std::uint32_t primitives);
 
     // Called by the resources; not for the system's code.
     void releaseVertexBuffer(VertexBuffer* buffer);
@@ -184,6 +203,14 @@ public:
     virtual void finishEffect(Effect& effect) = 0;
 
 protected:
+    // The checked draws, with the vertices (of an indexed draw: indices) they read.
+    virtual Result drawArrays(PrimitiveType type, std::uint32_t startVertex, std::uint32_t vertexCount, std::uint32_t primitiveCount) = 0;
+    virtual Result drawElements(PrimitiveType type, std::int32_t baseVertex, std::uint32_t startIndex, std::uint32_t indexCount,
+                                std::uint32_t primitiveCount) = 0;
+    virtual Result drawUserVertices(PrimitiveType type, const void* vertices, std::uint32_t vertexCount, std::uint32_t stride,
+                                    std::uint32_t primitiveCount) = 0;
+    virtual Result drawText(Texture& atlas, const TextQuad* quads, std::size_t count, std::uint32_t argbColour);
+
     virtual Result createTextureObject(Texture& texture) = 0;
     virtual void destroyTextureObject(Texture& texture) = 0;
     virtual void destroyVertexBufferObject(VertexBuffer& buffer) = 0;
@@ -205,6 +232,14 @@ protected:
     IndexBuffer* indices_ = nullptr;
     Effect* activeEffect_ = nullptr;
     int liveObjects_ = 0;
+
+private:
+    template <typename Buffer>
+    Result createBuffer(std::uint32_t length, Pool pool, Buffer** out);
+    // Unbinds a released resource wherever bindings hold it, destroys its
+    // backend object, deletes it and stops counting it.
+    template <typename Resource>
+    void forget(Resource* resource, std::span<Resource*> bindings, void (Device::*destroyObject)(Resource&));
 
     friend class Effect;
 };

@@ -148,7 +148,6 @@ Result Effect::beginPass(std::uint32_t pass)
     inPass = true;
     device->activeEffect_ = this;
     device->applyEffect(*this);
-    ++commits;
     return kOk;
 }
 
@@ -156,7 +155,6 @@ Result Effect::commitChanges()
 {
     if (!inPass) return kInvalidCall;
     device->applyEffect(*this);
-    ++commits;
     return kOk;
 }
 

@@ -71,7 +71,6 @@ public:
     EffectHandle currentTechnique = kNullHandle;
     bool inBegin = false;
     bool inPass = false;
-    std::uint64_t commits = 0;    // times the parameters reached the device
     std::uintptr_t backendHandle = 0;
     Device* device = nullptr;
 };

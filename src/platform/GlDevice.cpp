@@ -1,6 +1,7 @@
 #include "platform/GlDevice.h"
 
 #include "platform/Effect.h"
+#include "platform/gl/DeviceGlsl.h"   // made from platform/gl/glsl at build time
 
 #include <epoxy/gl.h>
 
@@ -10,95 +11,6 @@
 namespace veskar {
 
 namespace {
-
-// Core profile has no alpha test; every fragment stage gets this instead.
-// Uniforms start at 0, which leaves the test off until the device sets them.
-const char* const kAlphaTestPrelude = R"(
-uniform int veskarAlphaFunc;
-uniform float veskarAlphaRef;
-void veskarAlphaTest(float alpha)
-{
-    float a = floor(clamp(alpha, 0.0, 1.0) * 255.0 + 0.5);
-    bool pass = true;
-    switch (veskarAlphaFunc) {
-    case 1: pass = false; break;
-    case 2: pass = a < veskarAlphaRef; break;
-    case 3: pass = a == veskarAlphaRef; break;
-    case 4: pass = a <= veskarAlphaRef; break;
-    case 5: pass = a > veskarAlphaRef; break;
-    case 6: pass = a != veskarAlphaRef; break;
-    case 7: pass = a >= veskarAlphaRef; break;
-    default: break;
-    }
-    if (!pass) discard;
-}
-)";
-
-// Direct3D clip z runs from 0 to w, GL's from -w to w.
-const char* const kClipPrelude = R"(
-vec4 veskarClip(vec4 d3dClip)
-{
-    return vec4(d3dClip.xy, 2.0 * d3dClip.z - d3dClip.w, d3dClip.w);
-}
-)";
-
-const char* const kBuiltinVertex = R"(#version 330 core
-layout(location = 0) in vec3 inPosition;
-layout(location = 2) in vec2 inTexCoord;
-layout(location = 4) in vec4 inColour;
-uniform mat4 worldViewProjection;
-out vec4 colour;
-out vec2 texCoord;
-void main()
-{
-    vec4 p = vec4(inPosition, 1.0) * worldViewProjection;
-    gl_Position = vec4(p.xy, 2.0 * p.z - p.w, p.w);
-    colour = inColour;
-    texCoord = inTexCoord;
-}
-)";
-
-const char* const kBuiltinFragment = R"(
-in vec4 colour;
-in vec2 texCoord;
-uniform sampler2D stage0;
-uniform int useTexture;
-out vec4 fragColour;
-void main()
-{
-    vec4 c = colour;
-    if (useTexture != 0) {
-        vec4 t = texture(stage0, texCoord);
-        c = vec4(c.rgb * t.rgb, t.a);
-    }
-    veskarAlphaTest(c.a);
-    fragColour = c;
-}
-)";
-
-const char* const kTextVertex = R"(#version 330 core
-layout(location = 0) in vec2 inPixel;
-layout(location = 2) in vec2 inTexCoord;
-uniform vec4 viewport;
-out vec2 texCoord;
-void main()
-{
-    vec2 p = (inPixel - viewport.xy) / viewport.zw;
-    gl_Position = vec4(p.x * 2.0 - 1.0, 1.0 - p.y * 2.0, 0.0, 1.0);
-    texCoord = inTexCoord;
-}
-)";
-
-const char* const kTextFragment = R"(#version 330 core
-in vec2 texCoord;
-uniform sampler2D atlas;
-uniform vec4 colour;
-out vec4 fragColour;
-void main()
-{
-    fragColour = vec4(colour.rgb, colour.a * texture(atlas, texCoord).a);
-}
-)";
 
 constexpr std::uint32_t kClearStencil = 4;
 constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
@@ -115,8 +27,7 @@ struct VertexLayout {
 
 bool decodeFvf(std::uint32_t bits, VertexLayout& out)
 {
-    constexpr std::uint32_t kPositionMask = 0x400E;
-    if ((bits & kPositionMask) != fvf::kXyz) return false;
+    if ((bits & fvf::kPositionMask) != fvf::kXyz) return false;
     int offset = 0;
     out.position = offset;
     offset += 12;
@@ -124,12 +35,12 @@ bool decodeFvf(std::uint32_t bits, VertexLayout& out)
         out.normal = offset;
         offset += 12;
     }
-    if (bits & 0x020) offset += 4;  // point size
+    if (bits & fvf::kPointSize) offset += 4;
     if (bits & fvf::kDiffuse) {
         out.colour = offset;
         offset += 4;
     }
-    if (bits & 0x080) offset += 4;  // specular colour
+    if (bits & fvf::kSpecular) offset += 4;
     const int sets = static_cast<int>((bits >> 8) & 0xF);
     static constexpr int kSizes[4] = {2, 3, 4, 1};
     for (int i = 0; i < sets && i < 8; ++i) {
@@ -141,19 +52,6 @@ bool decodeFvf(std::uint32_t bits, VertexLayout& out)
         offset += size * 4;
     }
     return true;
-}
-
-std::uint32_t verticesFor(PrimitiveType type, std::uint32_t primitives)
-{
-    switch (type) {
-    case PrimitiveType::PointList: return primitives;
-    case PrimitiveType::LineList: return primitives * 2;
-    case PrimitiveType::LineStrip: return primitives + 1;
-    case PrimitiveType::TriangleList: return primitives * 3;
-    case PrimitiveType::TriangleStrip:
-    case PrimitiveType::TriangleFan: return primitives + 2;
-    }
-    return 0;
 }
 
 GLenum glMode(PrimitiveType type)
@@ -172,17 +70,17 @@ GLenum glMode(PrimitiveType type)
 GLenum glBlend(std::uint32_t d3dBlend)
 {
     switch (d3dBlend) {
-    case 1: return GL_ZERO;
-    case 2: return GL_ONE;
-    case 3: return GL_SRC_COLOR;
-    case 4: return GL_ONE_MINUS_SRC_COLOR;
-    case 5: return GL_SRC_ALPHA;
-    case 6: return GL_ONE_MINUS_SRC_ALPHA;
-    case 7: return GL_DST_ALPHA;
-    case 8: return GL_ONE_MINUS_DST_ALPHA;
-    case 9: return GL_DST_COLOR;
-    case 10: return GL_ONE_MINUS_DST_COLOR;
-    case 11: return GL_SRC_ALPHA_SATURATE;
+    case kBlendZero: return GL_ZERO;
+    case kBlendOne: return GL_ONE;
+    case kBlendSrcColor: return GL_SRC_COLOR;
+    case kBlendInvSrcColor: return GL_ONE_MINUS_SRC_COLOR;
+    case kBlendSrcAlpha: return GL_SRC_ALPHA;
+    case kBlendInvSrcAlpha: return GL_ONE_MINUS_SRC_ALPHA;
+    case kBlendDestAlpha: return GL_DST_ALPHA;
+    case kBlendInvDestAlpha: return GL_ONE_MINUS_DST_ALPHA;
+    case kBlendDestColor: return GL_DST_COLOR;
+    case kBlendInvDestColor: return GL_ONE_MINUS_DST_COLOR;
+    case kBlendSrcAlphaSat: return GL_SRC_ALPHA_SATURATE;
     default: return GL_ONE;
     }
 }
@@ -190,11 +88,11 @@ GLenum glBlend(std::uint32_t d3dBlend)
 GLint glAddress(std::uint32_t d3dAddress)
 {
     switch (d3dAddress) {
-    case 2: return GL_MIRRORED_REPEAT;
-    case 3: return GL_CLAMP_TO_EDGE;
-    case 4: return GL_CLAMP_TO_BORDER;
-    case 5: return GL_MIRRORED_REPEAT;  // mirror once needs GL 4.4
-    default: return GL_REPEAT;          // wrap, also the unset state
+    case kTexAddressMirror: return GL_MIRRORED_REPEAT;
+    case kTexAddressClamp: return GL_CLAMP_TO_EDGE;
+    case kTexAddressBorder: return GL_CLAMP_TO_BORDER;
+    case kTexAddressMirrorOnce: return GL_MIRRORED_REPEAT;  // mirror once needs GL 4.4
+    default: return GL_REPEAT;                              // wrap, also the unset state
     }
 }
 
@@ -356,8 +254,8 @@ bool GlDevice::initialise(std::string& error)
         return false;
     }
     std::string log;
-    const std::string fragment = std::string("#version 330 core\n") + kAlphaTestPrelude + kBuiltinFragment;
-    builtin_.id = linkProgram(kBuiltinVertex, fragment, log, "built-in vertex", "built-in fragment");
+    const std::string fragment = std::string("#version 330 core\n") + embedded::kAlphaTestPrelude + embedded::kBuiltinFragment;
+    builtin_.id = linkProgram(embedded::kBuiltinVertex, fragment, log, "built-in vertex", "built-in fragment");
     if (!builtin_.id) {
         error = "the built-in program does not build: " + log;
         return false;
@@ -369,7 +267,7 @@ bool GlDevice::initialise(std::string& error)
     glUseProgram(builtin_.id);
     glUniform1i(glGetUniformLocation(builtin_.id, "stage0"), 0);
 
-    text_.id = linkProgram(kTextVertex, kTextFragment, log, "text vertex", "text fragment");
+    text_.id = linkProgram(embedded::kTextVertex, embedded::kTextFragment, log, "text vertex", "text fragment");
     if (!text_.id) {
         glDeleteProgram(builtin_.id);
         error = "the text program does not build: " + log;
@@ -676,12 +574,8 @@ bool GlDevice::readPixels(std::vector<std::uint8_t>& rgba, int& width, int& heig
     return true;
 }
 
-Result GlDevice::drawPrimitive(PrimitiveType type, std::uint32_t startVertex, std::uint32_t primitiveCount)
+Result GlDevice::drawArrays(PrimitiveType type, std::uint32_t startVertex, std::uint32_t count, std::uint32_t)
 {
-    if (!stream_ || streamStride_ == 0) return kInvalidCall;
-    const std::uint32_t count = verticesFor(type, primitiveCount);
-    const std::uint64_t end = streamOffset_ + (static_cast<std::uint64_t>(startVertex) + count) * streamStride_;
-    if (end > stream_->bytes.size()) return kInvalidCall;
     if (count == 0) return kOk;
     if (stream_->backendHandle == 0) uploadVertexBuffer(*stream_);
     const Result r = prepareDraw(static_cast<std::uint32_t>(stream_->backendHandle), streamOffset_, streamStride_);
@@ -690,14 +584,10 @@ Result GlDevice::drawPrimitive(PrimitiveType type, std::uint32_t startVertex, st
     return kOk;
 }
 
-Result GlDevice::drawIndexedPrimitive(PrimitiveType type, std::int32_t baseVertex, std::uint32_t, std::uint32_t,
-                                      std::uint32_t startIndex, std::uint32_t primitiveCount)
+Result GlDevice::drawElements(PrimitiveType type, std::int32_t baseVertex, std::uint32_t startIndex, std::uint32_t count, std::uint32_t)
 {
-    if (!stream_ || streamStride_ == 0 || !indices_) return kInvalidCall;
-    const std::uint32_t count = verticesFor(type, primitiveCount);
-    const std::uint64_t indexSize = indices_->format == IndexFormat::Index32 ? 4 : 2;
-    if ((static_cast<std::uint64_t>(startIndex) + count) * indexSize > indices_->bytes.size()) return kInvalidCall;
     if (count == 0) return kOk;
+    const std::uint64_t indexSize = indices_->format == IndexFormat::Index32 ? 4 : 2;
     if (stream_->backendHandle == 0) uploadVertexBuffer(*stream_);
     if (indices_->backendHandle == 0) uploadIndexBuffer(*indices_);
     const Result r = prepareDraw(static_cast<std::uint32_t>(stream_->backendHandle), streamOffset_, streamStride_);
@@ -718,10 +608,9 @@ std::uint32_t GlDevice::streamVertices(const void* data, std::size_t bytes)
     return streamBuffer_;
 }
 
-Result GlDevice::drawPrimitiveUP(PrimitiveType type, std::uint32_t primitiveCount, const void* vertices, std::uint32_t stride)
+Result GlDevice::drawUserVertices(PrimitiveType type, const void* vertices, std::uint32_t count, std::uint32_t stride, std::uint32_t)
 {
-    if (!vertices || stride == 0 || !initialised_) return kInvalidCall;
-    const std::uint32_t count = verticesFor(type, primitiveCount);
+    if (!initialised_) return kInvalidCall;
     if (count == 0) return kOk;
     const std::uint32_t buffer = streamVertices(vertices, static_cast<std::size_t>(count) * stride);
     const Result r = prepareDraw(buffer, 0, stride);
@@ -730,9 +619,9 @@ Result GlDevice::drawPrimitiveUP(PrimitiveType type, std::uint32_t primitiveCoun
     return kOk;
 }
 
-Result GlDevice::drawTextQuads(Texture& atlas, const TextQuad* quads, std::size_t count, std::uint32_t argbColour)
+Result GlDevice::drawText(Texture& atlas, const TextQuad* quads, std::size_t count, std::uint32_t argbColour)
 {
-    if (!initialised_ || (count != 0 && !quads)) return kInvalidCall;
+    if (!initialised_) return kInvalidCall;
     if (count == 0) return kOk;
     textVertices_.clear();
     textVertices_.reserve(count * 24);
@@ -861,8 +750,8 @@ Result GlDevice::compileEffect(Effect& effect, std::string& log)
         log = effect.path + ": no GL device to compile the effect on";
         return kInvalidCall;
     }
-    const std::string vertex = prepareStage(effect.vertexSource, kClipPrelude, effect.vertexFirstLine);
-    const std::string fragment = prepareStage(effect.fragmentSource, kAlphaTestPrelude, effect.fragmentFirstLine);
+    const std::string vertex = prepareStage(effect.vertexSource, embedded::kClipPrelude, effect.vertexFirstLine);
+    const std::string fragment = prepareStage(effect.fragmentSource, embedded::kAlphaTestPrelude, effect.fragmentFirstLine);
     std::string glLog;
     const std::string vertexName = effect.path + ": vertex stage";
     const std::string fragmentName = effect.path + ": fragment stage";

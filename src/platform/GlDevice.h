@@ -20,6 +20,9 @@
 // matrix, so shaders multiply as the D3D code does: `vec4(p, 1.0) * M` for
 // mul(p, M).
 //
+// The device's own programs and the preludes below are GLSL files in
+// platform/gl/glsl, built into the device.
+//
 // What the device adds to every effect stage after its #version line (a
 // stage without one gets `#version 330 core`), keeping the file's line numbers
 // in the compiler's messages:
@@ -82,11 +85,6 @@ public:
     Result beginScene() override;
     Result endScene() override;
     Result present() override;
-    Result drawPrimitive(PrimitiveType type, std::uint32_t startVertex, std::uint32_t primitiveCount) override;
-    Result drawIndexedPrimitive(PrimitiveType type, std::int32_t baseVertex, std::uint32_t minIndex, std::uint32_t vertexCount,
-                                std::uint32_t startIndex, std::uint32_t primitiveCount) override;
-    Result drawPrimitiveUP(PrimitiveType type, std::uint32_t primitiveCount, const void* vertices, std::uint32_t stride) override;
-    Result drawTextQuads(Texture& atlas, const TextQuad* quads, std::size_t count, std::uint32_t argbColour) override;
     void uploadVertexBuffer(VertexBuffer& buffer) override;
     void uploadIndexBuffer(IndexBuffer& buffer) override;
     void uploadTexture(Texture& texture) override;
@@ -96,6 +94,12 @@ public:
     bool readPixels(std::vector<std::uint8_t>& rgba, int& width, int& height) override;
 
 protected:
+    Result drawArrays(PrimitiveType type, std::uint32_t startVertex, std::uint32_t vertexCount, std::uint32_t primitiveCount) override;
+    Result drawElements(PrimitiveType type, std::int32_t baseVertex, std::uint32_t startIndex, std::uint32_t indexCount,
+                        std::uint32_t primitiveCount) override;
+    Result drawUserVertices(PrimitiveType type, const void* vertices, std::uint32_t vertexCount, std::uint32_t stride,
+                            std::uint32_t primitiveCount) override;
+    Result drawText(Texture& atlas, const TextQuad* quads, std::size_t count, std::uint32_t argbColour) override;
     Result createTextureObject(Texture& texture) override;
     void destroyTextureObject(Texture& texture) override;
     void destroyVertexBufferObject(VertexBuffer& buffer) override;

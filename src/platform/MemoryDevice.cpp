@@ -5,23 +5,6 @@
 
 namespace veskar {
 
-namespace {
-
-std::uint32_t verticesFor(PrimitiveType type, std::uint32_t primitives)
-{
-    switch (type) {
-    case PrimitiveType::PointList: return primitives;
-    case PrimitiveType::LineList: return primitives * 2;
-    case PrimitiveType::LineStrip: return primitives + 1;
-    case PrimitiveType::TriangleList: return primitives * 3;
-    case PrimitiveType::TriangleStrip:
-    case PrimitiveType::TriangleFan: return primitives + 2;
-    }
-    return 0;
-}
-
-} // namespace
-
 Result MemoryDevice::clear(std::uint32_t, std::uint32_t argbColour, float, std::uint32_t)
 {
     lastClearColour = argbColour;
@@ -58,24 +41,16 @@ RecordedDraw MemoryDevice::snapshot(PrimitiveType type, std::uint32_t primitiveC
     return d;
 }
 
-Result MemoryDevice::drawPrimitive(PrimitiveType type, std::uint32_t startVertex, std::uint32_t primitiveCount)
+Result MemoryDevice::drawArrays(PrimitiveType type, std::uint32_t startVertex, std::uint32_t, std::uint32_t primitiveCount)
 {
-    if (!stream_ || streamStride_ == 0) return kInvalidCall;
-    const std::uint64_t end = streamOffset_ + (static_cast<std::uint64_t>(startVertex) + verticesFor(type, primitiveCount)) * streamStride_;
-    if (end > stream_->bytes.size()) return kInvalidCall;
     RecordedDraw d = snapshot(type, primitiveCount);
     d.startVertex = startVertex;
     draws.push_back(std::move(d));
     return kOk;
 }
 
-Result MemoryDevice::drawIndexedPrimitive(PrimitiveType type, std::int32_t, std::uint32_t, std::uint32_t, std::uint32_t startIndex,
-                                          std::uint32_t primitiveCount)
+Result MemoryDevice::drawElements(PrimitiveType type, std::int32_t, std::uint32_t startIndex, std::uint32_t, std::uint32_t primitiveCount)
 {
-    if (!stream_ || !indices_) return kInvalidCall;
-    const std::uint64_t indexSize = indices_->format == IndexFormat::Index32 ? 4 : 2;
-    if ((static_cast<std::uint64_t>(startIndex) + verticesFor(type, primitiveCount)) * indexSize > indices_->bytes.size())
-        return kInvalidCall;
     RecordedDraw d = snapshot(type, primitiveCount);
     d.indexed = true;
     d.startIndex = startIndex;
@@ -83,22 +58,21 @@ Result MemoryDevice::drawIndexedPrimitive(PrimitiveType type, std::int32_t, std:
     return kOk;
 }
 
-Result MemoryDevice::drawPrimitiveUP(PrimitiveType type, std::uint32_t primitiveCount, const void* vertices, std::uint32_t stride)
+Result MemoryDevice::drawUserVertices(PrimitiveType type, const void* vertices, std::uint32_t vertexCount, std::uint32_t stride,
+                                      std::uint32_t primitiveCount)
 {
-    if (!vertices || stride == 0) return kInvalidCall;
     RecordedDraw d = snapshot(type, primitiveCount);
     d.userPointer = true;
     d.stream = nullptr;
-    const std::size_t bytes = static_cast<std::size_t>(verticesFor(type, primitiveCount)) * stride;
+    const std::size_t bytes = static_cast<std::size_t>(vertexCount) * stride;
     d.userVertices.resize(bytes);
     std::memcpy(d.userVertices.data(), vertices, bytes);
     draws.push_back(std::move(d));
     return kOk;
 }
 
-Result MemoryDevice::drawTextQuads(Texture&, const TextQuad* quads, std::size_t count, std::uint32_t argbColour)
+Result MemoryDevice::drawText(Texture&, const TextQuad* quads, std::size_t count, std::uint32_t argbColour)
 {
-    if (count != 0 && !quads) return kInvalidCall;
     ++textDraws;
     lastTextQuads.assign(quads, quads + count);
     lastTextColour = argbColour;

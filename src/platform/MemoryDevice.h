@@ -4,6 +4,7 @@
 
 #include "platform/Device.h"
 
+#include <unordered_map>
 #include <vector>
 
 namespace veskar {
@@ -31,18 +32,20 @@ public:
     Result beginScene() override;
     Result endScene() override;
     Result present() override;
-    Result drawPrimitive(PrimitiveType type, std::uint32_t startVertex, std::uint32_t primitiveCount) override;
-    Result drawIndexedPrimitive(PrimitiveType type, std::int32_t baseVertex, std::uint32_t minIndex, std::uint32_t vertexCount,
-                                std::uint32_t startIndex, std::uint32_t primitiveCount) override;
-    Result drawPrimitiveUP(PrimitiveType type, std::uint32_t primitiveCount, const void* vertices, std::uint32_t stride) override;
-    Result drawTextQuads(Texture& atlas, const TextQuad* quads, std::size_t count, std::uint32_t argbColour) override;
-    void uploadVertexBuffer(VertexBuffer&) override {}
-    void uploadIndexBuffer(IndexBuffer&) override {}
+    void uploadVertexBuffer(VertexBuffer& buffer) override { ++uploads_[&buffer]; }
+    void uploadIndexBuffer(IndexBuffer& buffer) override { ++uploads_[&buffer]; }
     void applyEffect(Effect&) override { ++effectApplications; }
     void finishEffect(Effect&) override {}
     // A picture of the viewport's size in the last clear colour: nothing is
     // drawn here, but the picture has the frame's size and background.
     bool readPixels(std::vector<std::uint8_t>& rgba, int& width, int& height) override;
+
+    // Times a buffer was sent to the device (its unlocks).
+    std::uint64_t uploadsOf(const DeviceBuffer& buffer) const
+    {
+        const auto found = uploads_.find(&buffer);
+        return found == uploads_.end() ? 0 : found->second;
+    }
 
     std::vector<RecordedDraw> draws;
     std::uint32_t lastClearColour = 0;
@@ -55,15 +58,23 @@ public:
     std::uint32_t lastTextColour = 0;
 
 protected:
+    Result drawArrays(PrimitiveType type, std::uint32_t startVertex, std::uint32_t vertexCount, std::uint32_t primitiveCount) override;
+    Result drawElements(PrimitiveType type, std::int32_t baseVertex, std::uint32_t startIndex, std::uint32_t indexCount,
+                        std::uint32_t primitiveCount) override;
+    Result drawUserVertices(PrimitiveType type, const void* vertices, std::uint32_t vertexCount, std::uint32_t stride,
+                            std::uint32_t primitiveCount) override;
+    Result drawText(Texture& atlas, const TextQuad* quads, std::size_t count, std::uint32_t argbColour) override;
     Result createTextureObject(Texture&) override { return kOk; }
     void destroyTextureObject(Texture&) override {}
-    void destroyVertexBufferObject(VertexBuffer&) override {}
-    void destroyIndexBufferObject(IndexBuffer&) override {}
+    void destroyVertexBufferObject(VertexBuffer& buffer) override { uploads_.erase(&buffer); }
+    void destroyIndexBufferObject(IndexBuffer& buffer) override { uploads_.erase(&buffer); }
     Result compileEffect(Effect&, std::string&) override { return kOk; }
     void destroyEffectObject(Effect&) override {}
 
 private:
     RecordedDraw snapshot(PrimitiveType type, std::uint32_t primitiveCount) const;
+
+    std::unordered_map<const DeviceBuffer*, std::uint64_t> uploads_;
 };
 
 } // namespace veskar

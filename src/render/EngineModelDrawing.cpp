@@ -13,7 +13,8 @@ namespace veskar {
 
 namespace {
 
-constexpr std::uint32_t kSkinVertexFvf = 0x280312;   // XYZ | NORMAL | TEX3, sizes 2, 4, 4
+// Three texture coordinate sets: u v, then the weights and bone numbers as four floats each.
+constexpr std::uint32_t kSkinVertexFvf = fvf::kXyz | fvf::kNormal | fvf::kTex3 | fvf::textureCoordSize4(1) | fvf::textureCoordSize4(2);
 constexpr std::uint32_t kSkinVertexStride = sizeof(SkinVertex);
 constexpr std::uint32_t kAlphaReference = 0x80;
 

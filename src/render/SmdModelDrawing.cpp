@@ -13,7 +13,7 @@ namespace veskar {
 
 namespace {
 
-constexpr std::uint32_t kSmdVertexFvf = 0x112;   // XYZ | NORMAL | TEX1
+constexpr std::uint32_t kSmdVertexFvf = fvf::kXyz | fvf::kNormal | fvf::kTex1;
 constexpr std::uint32_t kSmdVertexStride = sizeof(SmdVertex);
 constexpr std::uint32_t kTriangleBytes = 3 * kSmdVertexStride;
 constexpr std::uint32_t kAlphaReference = 0x80;

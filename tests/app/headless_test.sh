@@ -172,6 +172,50 @@ else
     fail "renders without files"
 fi
 
+echo "# real exports: an animation onto a model with another node list finds its bones by name"
+corpus=../shared/corpus
+if [[ -d $corpus ]]; then
+    pairs=$work/pairs
+    mkdir "$pairs"
+    for f in kbat_bate_sparse_ids kbat_idle pathos_motorbike_reference_messy_ids pathos_motorbike_idle; do cp "$corpus/$f.smd" "$pairs/"; done
+    "$convert_tool" ref "$pairs/kbat_bate_sparse_ids.smd" "$pairs/pathos_motorbike_reference_messy_ids.smd" >"$work/pairs.log" 2>&1 &&
+        "$convert_tool" ani "$pairs/kbat_idle.smd" "$pairs/pathos_motorbike_idle.smd" >>"$work/pairs.log" 2>&1 ||
+        { fail "the corpus pairs convert"; sed 's/^/    /' "$work/pairs.log"; }
+    # Pixels below the overlay that the animation moved away from the bind pose.
+    moved() { convert "$1" "$2" -alpha off -compose difference -composite -crop 800x440+0+160 +repage -depth 8 rgb:- 2>/dev/null |
+        od -An -v -tu1 -w3 | awk '$1 + $2 + $3 > 0 {n++} END {print n + 0}'; }
+    # pair MODEL ANIMATION LEAST: as SMD and converted, the animation poses the model (at least LEAST pixels moved).
+    pair() {
+        local ref=$pairs/$1 ani=$pairs/$2 least=$3
+        if render "$1-bind" --open-smd-ref "$ref.smd" && render "$1-smd" --open-smd-ref "$ref.smd" --open-smd-ani "$ani.smd"; then
+            n=$(moved "$work/$1-bind.png" "$work/$1-smd.png")
+            check "$2 on $1 as SMD: matched by name and posed away from the bind pose ($n pixels)" \
+                [ "$n" -ge "$least" -a "$(grep -c '^\[Match\]' "$work/$1-smd.log")" -eq 1 ]
+        else
+            fail "renders $2 on $1 as SMD"
+        fi
+        if render "$1-mref" --open-kovr1-mref "$ref.mRef" && render "$1-mani" --open-kovr1-mref "$ref.mRef" --open-kovr1-mani "$ani.mAni"; then
+            n=$(moved "$work/$1-mref.png" "$work/$1-mani.png")
+            check "$2 on $1 converted: matched by name and posed away from the bind pose ($n pixels)" \
+                [ "$n" -ge "$least" -a "$(grep -c '^\[Match\]' "$work/$1-mani.log")" -eq 1 ]
+        else
+            fail "renders $2 on $1 converted"
+        fi
+    }
+    pair kbat_bate_sparse_ids kbat_idle 20
+    pair pathos_motorbike_reference_messy_ids pathos_motorbike_idle 500
+    if render foreign --open-smd-ref "$pairs/pathos_motorbike_reference_messy_ids.smd" --open-smd-ani "$pairs/kbat_idle.smd" \
+        --open-kovr1-mref "$pairs/pathos_motorbike_reference_messy_ids.mRef" --open-kovr1-mani "$pairs/kbat_idle.mAni"; then
+        check "an animation of another skeleton is refused, both ways, with how many nodes matched" \
+            [ "$(grep -c "only 0 of the model's 57 nodes have a node of the same name" "$work/foreign.log")" -eq 2 \
+            -a "$(grep -c 'Node 개수가 다릅니다!!' "$work/foreign.log")" -eq 2 ]
+    else
+        fail "renders the foreign pair"
+    fi
+else
+    echo "SKIP: no corpus at $corpus"
+fi
+
 echo "# the command line"
 "$veskar" --bogus >"$work/bogus.out" 2>"$work/bogus.err"
 status=$?

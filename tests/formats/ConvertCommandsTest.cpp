@@ -73,6 +73,10 @@ TEST(ConvertCommands, AFailedConversionLeavesTheEarlierOutputAndNoStrayFile)
     FormatConverter first(nullptr);
     ASSERT_TRUE(first.convertReference(dir.file("hero.smd")));
     const std::string before = test::readText(dir.file("hero.mRef"));
+    // Counts that no longer agree with their tables write nothing.
+    ++first.weldedCount;
+    EXPECT_FALSE(first.writeReference());
+    EXPECT_EQ(test::readText(dir.file("hero.mRef")), before);
     test::writeText(dir.file("hero.smd"), std::string(kReference) + "triangles\nt.png\n0 0 0 0 0 0 1 0 0 1 9 1\n");
     FormatConverter second(nullptr);
     EXPECT_FALSE(second.convertReference(dir.file("hero.smd")));

@@ -7,7 +7,9 @@
 #include "formats/EngineModel.h"
 #include "formats/FormatConverter.h"
 
+#include <cstring>
 #include <map>
+#include <sstream>
 #include <regex>
 
 namespace veskar {
@@ -34,8 +36,7 @@ const Expectation kTable[] = {
     {"hlu_player_idle.smd", "Reference 파일이 아닙니다!!", "ok"},
     {"hlu_player_template_biped_barney.smd", "ok", "Animation 파일이 아닙니다!!"},
     {"hlu_w_crossbow_hd_reference.smd", "ok", "Animation 파일이 아닙니다!!"},
-    // Node ids 0, 1, 3 in a table of three: id 3 has no place.
-    {"kbat_bate_sparse_ids.smd", "SMD 파일이 아닙니다!!", "Animation 파일이 아닙니다!!"},
+    {"kbat_bate_sparse_ids.smd", "ok", "Animation 파일이 아닙니다!!"},
     {"kbat_idle.smd", "Reference 파일이 아닙니다!!", "ok"},
     {"pathos_book_exit_emptyframe.smd", "Reference 파일이 아닙니다!!", "ok"},
     {"pathos_motorbike_idle.smd", "Reference 파일이 아닙니다!!", "ok"},
@@ -90,6 +91,113 @@ TEST(Corpus, EveryFileConvertsOrIsRefusedAsTheTableSays)
                 EXPECT_FALSE(fs::exists(converter.outputPath)) << what;
             }
         }
+    }
+}
+
+// An animation onto its model, as SMD and converted: the same outcome either way.
+struct Pair {
+    const char* reference;
+    const char* animation;
+    const char* outcome;   // the [Match] line, "" when the nodes are the model's, or the refusal
+    int swap[2];           // two node numbers of the animation to number the other way round
+};
+
+const Pair kPairs[] = {
+    {"kbat_bate_sparse_ids.smd", "kbat_idle.smd", "[Match] 2 of 3 nodes by name; unmatched: \"vcabone_idle\"", {0, 1}},
+    {"pathos_motorbike_reference_messy_ids.smd", "pathos_motorbike_idle.smd",
+     "[Match] 54 of 57 nodes by name; unmatched: \"\", \"light_bone\", \"Object01\"; ignored: \"smdimport04\"", {20, 38}},
+    {"hlu_player_template_biped_barney.smd", "hlu_player_idle.smd", "", {0, 0}},
+    {"punt_box_ref.SMD", "punt_idle.SMD", "", {0, 0}},
+    {"pathos_motorbike_reference_messy_ids.smd", "kbat_idle.smd",
+     "only 0 of the model's 57 nodes have a node of the same name in the animation; at least half must", {0, 0}},
+};
+
+// The animation with nodes a and b numbered the other's way round: the same
+// bones, which a file read by number would put on each other's place.
+std::string swapNodeNumbers(const std::string& text, int a, int b)
+{
+    const auto swapped = [&](const std::string& n) { return n == std::to_string(a) ? std::to_string(b) : n == std::to_string(b) ? std::to_string(a) : n; };
+    std::istringstream in(text);
+    std::string out, line, section;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string first;
+        fields >> first;
+        if (first == "nodes" || first == "skeleton" || first == "end") section = first;
+        else if (section == "nodes") {
+            const auto close = line.rfind('"');
+            std::string parent;
+            std::istringstream(line.substr(close + 1)) >> parent;
+            line = swapped(first) + " " + line.substr(line.find('"'), close - line.find('"') + 1) + " " + swapped(parent);
+        } else if (section == "skeleton" && first != "time") {
+            line = swapped(first) + line.substr(line.find(first) + first.size());
+        }
+        out += line + "\n";
+    }
+    return out;
+}
+
+TEST(Corpus, AnimationsFindTheirBonesByNameAsSmdAndConverted)
+{
+    VESKAR_REQUIRE_CORPUS();
+    test::TempDir dir;
+    for (const Pair& p : kPairs) {
+        SCOPED_TRACE(std::string(p.animation) + " on " + p.reference);
+        const bool refused = std::string(p.outcome).starts_with("only");
+        const std::string ref = (test::corpusDir() / p.reference).string();
+        const std::string ani = (test::corpusDir() / p.animation).string();
+        const std::string swappedAni = dir.file(std::string("swapped_") + p.animation);
+        test::writeText(swappedAni, swapNodeNumbers(test::readText(ani), p.swap[0], p.swap[1]));
+        const auto outcome = [&](const Capture& capture, const Diagnostic& diagnostic) {
+            if (refused) {
+                EXPECT_EQ(capture.shell.boxes.size(), 1u);
+                return capture.shell.boxes.empty() ? std::string() : capture.shell.boxes[0].text.substr(0, capture.shell.boxes[0].text.find('\n')) + " " + diagnostic.what;
+            }
+            const auto at = capture.console.text.find("[Match]");
+            return at == std::string::npos ? std::string() : capture.console.text.substr(at, capture.console.text.find('\n', at) - at);
+        };
+        const std::string expected = refused ? std::string("Node 개수가 다릅니다!! ") + p.outcome : p.outcome;
+
+        std::vector<Matrix> smdPose;
+        for (const std::string& path : {ani, swappedAni}) {
+            Capture capture;
+            SmdModel model(nullptr);
+            ASSERT_TRUE(model.loadReference(ref)) << model.diagnostic.text();
+            EXPECT_EQ(model.loadAnimation(path), !refused) << model.diagnostic.text();
+            EXPECT_EQ(outcome(capture, model.diagnostic), expected);
+            if (refused) break;
+            // Swapping two node numbers changes nothing once keys go by name.
+            const SmdAnimation& a = model.animations[0];
+            ASSERT_EQ(a.nodeCount, model.meshes[0].nodeCount);
+            for (std::int32_t f = 0; f < a.frameCount; ++f)
+                for (const SmdNode& n : a.frame(f)) {
+                    if (path == ani) smdPose.push_back(n.worldMatrix);
+                    else ASSERT_EQ(std::memcmp(&smdPose[&n - a.frame(0).data()], &n.worldMatrix, sizeof(Matrix)), 0);
+                }
+            if (p.outcome[0] == 0) break;   // the model's own nodes: nothing to swap
+        }
+
+        Capture capture;
+        FormatConverter refConverter(nullptr), aniConverter(nullptr);
+        fs::copy_file(ref, dir.path() / p.reference, fs::copy_options::skip_existing);
+        fs::copy_file(ani, dir.path() / p.animation, fs::copy_options::skip_existing);
+        ASSERT_TRUE(refConverter.convertReference(dir.file(p.reference)));
+        ASSERT_TRUE(aniConverter.convertAnimation(dir.file(p.animation)));
+        EngineModel model(nullptr);
+        ASSERT_TRUE(model.loadReference(refConverter.outputPath)) << model.diagnostic.text();
+        capture.console.text.clear();
+        EXPECT_EQ(model.loadAnimation(aniConverter.outputPath), !refused) << model.diagnostic.text();
+        EXPECT_EQ(outcome(capture, model.diagnostic), expected);
+        if (refused) continue;
+        const EngineAnimation& a = model.animations[0];
+        ASSERT_EQ(a.nodeCount, model.meshes[0].nodeCount);
+        // The converted keys pose the model as the SMD ones do.
+        for (std::int32_t f = 0; f < a.frameCount; ++f)
+            for (const EngineNode& n : a.frame(f)) {
+                const Matrix& smd = smdPose[static_cast<std::size_t>(&n - a.frame(0).data())];
+                for (int r = 0; r < 4; ++r)
+                    for (int c = 0; c < 4; ++c) ASSERT_NEAR(n.worldMatrix.m[r][c], smd.m[r][c], 1e-2f) << p.animation << " frame " << f;
+            }
     }
 }
 

@@ -17,10 +17,11 @@ std::string mRef(int nodes)
     return s + "end\nvertices\n0 0 0 0 0 0 1 0 0 1 0 1\nend\nindices\n0 0 0\nend\n";
 }
 
-std::string mAni(int nodes, int frames, float x = 1.0f, const std::string& words = "version 1\nani\nnode ")
+// Node names n0, n1 ... as mRef's, or another skeleton's.
+std::string mAni(int nodes, int frames, float x = 1.0f, const std::string& words = "version 1\nani\nnode ", const char* names = "n")
 {
     std::string s = words + std::to_string(nodes) + "\ntime " + std::to_string(frames) + "\nnodes\n";
-    for (int i = 0; i < nodes; ++i) s += std::to_string(i) + " \"other" + std::to_string(i) + "\" " + std::to_string(i - 1) + "\n";
+    for (int i = 0; i < nodes; ++i) s += std::to_string(i) + " \"" + names + std::to_string(i) + "\" " + std::to_string(i - 1) + "\n";
     s += "end\nskeleton\n";
     for (int f = frames - 1; f >= 0; --f) {
         s += "time " + std::to_string(f) + "\n";
@@ -41,9 +42,22 @@ TEST(MAniReader, LoadsFramesByTheirNumberAndLogsCounts)
     EXPECT_EQ(model.animationCount, 1);
     EXPECT_TRUE(model.hasAnimation);
     EXPECT_FLOAT_EQ(a.frame(5)[2].position[0], 5.0f);
-    EXPECT_EQ(a.frame(5)[2].name, "other2");
+    EXPECT_EQ(a.frame(5)[2].name, "n2");
     // Chain of three bones, each 5 along x, seen in the viewer's axes.
     EXPECT_NEAR(a.frame(5)[2].worldMatrix.m[3][0], -15.0f, 1e-4f);
+}
+
+TEST(MAniReader, AnAnimationWithMoreNodesThanTheModelIsMatchedByName)
+{
+    Capture capture;
+    EngineModel model(nullptr);
+    ASSERT_TRUE(model.loadReferenceFromMemory(mRef(2), "a.mRef"));
+    ASSERT_TRUE(model.loadAnimationFromMemory(mAni(3, 2), "walk.mAni")) << model.diagnostic.text();
+    EXPECT_EQ(capture.console.text, "[Node] 3\n[Time] 2\n[Match] 2 of 2 nodes by name; ignored: \"n2\"\n");
+    const EngineAnimation& a = model.animations[0];
+    ASSERT_EQ(a.nodeCount, 2);
+    EXPECT_EQ(a.frame(1)[1].name, "n1");
+    EXPECT_NEAR(a.frame(1)[1].worldMatrix.m[3][0], -2.0f, 1e-4f);
 }
 
 TEST(MAniReader, WordsCompareWithoutCase)
@@ -61,7 +75,7 @@ TEST(MAniReader, ARefusedFileKeepsThePreviousAnimation)
     EngineModel model(nullptr);
     ASSERT_TRUE(model.loadReferenceFromMemory(mRef(2), "a.mRef"));
     ASSERT_TRUE(model.loadAnimationFromMemory(mAni(2, 3, 2.0f), "first.mAni"));
-    EXPECT_FALSE(model.loadAnimationFromMemory(mAni(3, 3), "other.mAni"));
+    EXPECT_FALSE(model.loadAnimationFromMemory(mAni(2, 3, 1.0f, "version 1\nani\nnode ", "other"), "other.mAni"));
     ASSERT_EQ(capture.shell.boxes.size(), 1u);
     EXPECT_EQ(capture.shell.boxes[0].text.substr(0, capture.shell.boxes[0].text.find('\n')), "Node 개수가 다릅니다!!");
     // A file accepted at its header but broken further down also leaves the old frames.
@@ -99,7 +113,7 @@ TEST(MAniWriter, WritesEveryFrameInOneSkeletonAndReadsBack)
 {
     Capture capture;
     test::TempDir dir;
-    std::string smd = "version 1\nnodes\n0 \"root\" -1\n1 \"leg\" 0\nend\nskeleton\n";
+    std::string smd = "version 1\nnodes\n0 \"n0\" -1\n1 \"n1\" 0\nend\nskeleton\n";
     for (int f = 0; f < 4; ++f) smd += "time " + std::to_string(f) + "\n0 0 0 " + std::to_string(f) + " 0 0 0\n1 1.5 0 0 0 0 0.25\n";
     smd += "end\n";
     test::writeText(dir.file("walk.smd"), smd);
@@ -107,7 +121,7 @@ TEST(MAniWriter, WritesEveryFrameInOneSkeletonAndReadsBack)
     ASSERT_TRUE(converter.convertAnimation(dir.file("walk.smd")));
     const std::string text = test::readText(dir.file("walk.mAni"));
     EXPECT_EQ(text.substr(0, text.find("time 0\n  0")),
-              "version 1\nani\nnode 2\ntime 4\nnodes\n0 \"root\" -1\n1 \"leg\" 0\nend\nskeleton\n");
+              "version 1\nani\nnode 2\ntime 4\nnodes\n0 \"n0\" -1\n1 \"n1\" 0\nend\nskeleton\n");
     EXPECT_NE(text.find("time 3\n  0 0.000000 0.000000 3.000000 0.000000 0.000000 0.000000\n  1 1.500000 0.000000 0.000000 0.000000 0.000000 0.250000\nend\n"),
               std::string::npos);
     EXPECT_EQ(capture.console.text, "[Ani] walk.mAni\n[Node] 2\n[Time] 4\n");

@@ -105,7 +105,7 @@ TEST(MRefReader, HeaderWordsCompareWithoutCaseAndWrongHeadersAreRefused)
                              "vertices\n0 1 2 3 0 0 1 0 0 1 0 1\nend\nindices\n0 0 0\nend\n";
     struct Case {
         std::string head;
-        int expected;
+        EngineReadResult expected;
         const char* message;
     } cases[] = {
         {"VERSION 1\nRef\n", kEngineRead, nullptr},

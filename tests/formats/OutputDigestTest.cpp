@@ -87,7 +87,8 @@ TEST(OutputDigest, CorpusFilesConvertToTheSameBytesAsBefore)
         {"hlu_player_template_biped_barney.smd", "ani", 0},
         {"hlu_w_crossbow_hd_reference.smd", "ref", 0x8c7dca81b4d53c66ull},
         {"hlu_w_crossbow_hd_reference.smd", "ani", 0},
-        {"kbat_bate_sparse_ids.smd", "ref", 0},
+        // Refused until node numbers were read as names (0, 1, 3).
+        {"kbat_bate_sparse_ids.smd", "ref", 0x57a70fb87993b670ull},
         {"kbat_bate_sparse_ids.smd", "ani", 0},
         {"kbat_idle.smd", "ref", 0},
         {"kbat_idle.smd", "ani", 0x14c638e7a3bf1a2eull},

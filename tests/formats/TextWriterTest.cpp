@@ -1,6 +1,6 @@
 // The writer must give exactly what printf gives for the formats' "%d",
-// "%3d" and "%f", so that outputs stay byte-identical to the straightforward
-// printf path.
+// "%3d", "%06d" and "%f" (of floats and of the sample generator's doubles),
+// so that outputs stay byte-identical to the straightforward printf path.
 
 #include "formats/TextWriter.h"
 
@@ -35,6 +35,14 @@ TEST(TextWriter, FloatsMatchPrintfBitPatternsAcrossTheRange)
             continue;
         }
         ASSERT_EQ(w.text(), printfFloat(v)) << std::bit_cast<std::uint32_t>(v);
+        if (i % 32 != 0) continue;
+        const double d = std::bit_cast<double>((static_cast<std::uint64_t>(rng()) << 32) | rng());
+        if (std::isnan(d)) continue;
+        char buffer[512];
+        std::snprintf(buffer, sizeof buffer, "%f", d);
+        TextWriter wd;
+        wd.putDouble(d);
+        ASSERT_EQ(wd.text(), buffer) << std::bit_cast<std::uint64_t>(d);
     }
     // Halfway cases at the sixth decimal and the usual suspects.
     for (float v : {0.0f, -0.0f, 0.5f, 0.0000005f, 0.0000015f, 1.0000005f, 2.5e-7f, -1e-7f, 123456.7890625f, 1e38f,
@@ -72,14 +80,17 @@ TEST(TextWriter, TiesAndLongTextsMatchPrintf)
 TEST(TextWriter, IntegersMatchPrintf)
 {
     for (std::int32_t v : {0, 7, -7, 42, 99, 100, -99, 999, 1000, -1000, 2147483647, -2147483647 - 1}) {
-        char d[32], d3[32];
+        char d[32], d3[32], z6[32];
         std::snprintf(d, sizeof d, "%d", v);
         std::snprintf(d3, sizeof d3, "%3d", v);
-        TextWriter a, b;
+        std::snprintf(z6, sizeof z6, "%06d", v);
+        TextWriter a, b, c;
         a.putInt(v);
-        b.putInt3(v);
+        b.putInt(v, 3);
+        c.putInt(v, 6, '0');
         EXPECT_EQ(a.text(), d);
         EXPECT_EQ(b.text(), d3);
+        EXPECT_EQ(c.text(), z6);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "import/SmdModel.h"
 
 #include <cmath>
+#include <vector>
 
 namespace veskar {
 namespace {
@@ -23,7 +24,7 @@ std::string block(int frame, int count, float x)
     return s;
 }
 
-int read(SmdModel& model, const std::string& text) { return model.readAnimation(text, "walk.smd"); }
+SmdReadResult read(SmdModel& model, const std::string& text) { return model.readAnimation(text, "walk.smd"); }
 
 TEST(SmdAnimationReader, ReadsEveryFrameAsAFullTableAndLogsCounts)
 {
@@ -113,6 +114,24 @@ TEST(SmdAnimationReader, BonesLeftOutOfABlockKeepThePreviousBlocksPose)
     EXPECT_FLOAT_EQ(a.frame(2)[1].position[0], 7.0f);
 }
 
+TEST(SmdAnimationReader, NodeNumbersAreNamesTheNodesTakeTheirPlacesInListedOrder)
+{
+    SmdModel model(nullptr);
+    const std::string text = "version 1\nnodes\n7 \"root\" -1\n3 \"arm\" 7\nend\nskeleton\ntime 0\n3 0 0 10 0 0 0\n7 0 0 5 0 0 0\n"
+                             "time 1\n7 0 0 6 0 0 0\nend\n";
+    ASSERT_EQ(read(model, text), kSmdRead) << model.diagnostic.text();
+    const SmdAnimation& a = model.animations[0];
+    ASSERT_EQ(a.nodeCount, 2);
+    EXPECT_EQ(a.frame(1)[1].name, "arm");
+    EXPECT_EQ(a.frame(1)[1].parent, 0);
+    EXPECT_FLOAT_EQ(a.frame(0)[0].position[2], 5.0f);
+    EXPECT_FLOAT_EQ(a.frame(1)[0].position[2], 6.0f);
+    EXPECT_FLOAT_EQ(a.frame(1)[1].position[2], 10.0f);
+    // Undeclared numbers stay refused, with their line.
+    EXPECT_EQ(read(model, "version 1\nnodes\n7 \"root\" -1\nend\nskeleton\ntime 0\n0 0 0 0 0 0 0\nend\n"), kSmdMalformed);
+    EXPECT_EQ(model.diagnostic.text(), "walk.smd:7: node number 0 is not declared in the nodes section");
+}
+
 TEST(SmdAnimationReader, ChildBeforeParentComposesParentsFirstAndAxisIsApplied)
 {
     SmdModel model(nullptr);
@@ -143,6 +162,69 @@ TEST(SmdAnimationReader, RefusesWhatTheTablesCannotHold)
         EXPECT_NE(model.diagnostic.what.find(c.phrase), std::string::npos) << model.diagnostic.what;
         EXPECT_EQ(model.animationCount, 0);
         EXPECT_FALSE(model.animations[0].hasFrames());
+    }
+}
+
+// Onto a reference whose nodes are root, arm, hand (hand bent at its bind
+// pose), an animation with root at x = 3 and arm at z = 20.
+TEST(SmdAnimationReader, AnimationsOfAnotherNodeListAreMatchedByName)
+{
+    const std::string reference = "version 1\nnodes\n0 \"root\" -1\n1 \"arm\" 0\n2 \"hand\" 1\nend\n"
+                                  "skeleton\ntime 0\n0 0 0 0 0 0 0\n1 0 0 10 0 0 0\n2 0 0 5 0.5 0 0\nend\n";
+    const auto animation = [](const std::vector<std::string>& nodeLines, const std::vector<std::string>& boneLines) {
+        std::string text = "version 1\nnodes\n";
+        for (const std::string& n : nodeLines) text += n + "\n";
+        text += "end\nskeleton\ntime 0\n";
+        for (const std::string& b : boneLines) text += b + "\n";
+        return text + "end\n";
+    };
+    const std::string original = animation({"0 \"root\" -1", "1 \"arm\" 0", "2 \"hand\" 1"},
+                                           {"0 3 0 0 0 0 0", "1 0 0 20 0 0 0", "2 0 0 5 0 0 0"});
+    struct Row {
+        const char* what;
+        std::string text;
+        SmdReadResult result;
+        std::string console;   // after the [Node] and [Time] lines
+        bool handKeyed;        // hand takes the animation's key, not its bind pose
+    } rows[] = {
+        {"the model's nodes in its order", original, kSmdRead, "", true},
+        // Today's files from another exporter: the same bones numbered otherwise.
+        {"two node lines swapped", animation({"0 \"arm\" 1", "1 \"root\" -1", "2 \"hand\" 0"}, {"1 3 0 0 0 0 0", "0 0 0 20 0 0 0", "2 0 0 5 0 0 0"}),
+         kSmdRead, "[Match] 3 of 3 nodes by name\n", true},
+        {"names in another case, a node more, hand missing",
+         animation({"0 \"ROOT\" -1", "1 \"prop\" 0", "2 \"Arm\" 0"}, {"0 3 0 0 0 0 0", "1 9 9 9 0 0 0", "2 0 0 20 0 0 0"}), kSmdRead,
+         "[Match] 2 of 3 nodes by name; unmatched: \"hand\"; ignored: \"prop\"\n", false},
+        {"another skeleton", animation({"0 \"tail\" -1", "1 \"arm\" 0"}, {"0 0 0 0 0 0 0", "1 0 0 0 0 0 0"}), kSmdNodesDiffer, "", false},
+    };
+    SmdModel expected(nullptr);
+    ASSERT_EQ(expected.readReference(reference, "bat.smd"), kSmdRead);
+    ASSERT_EQ(read(expected, original), kSmdRead);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Capture capture;
+        SmdModel model(nullptr);
+        ASSERT_EQ(model.readReference(reference, "bat.smd"), kSmdRead);
+        const std::string log = capture.console.text;
+        ASSERT_EQ(read(model, row.text), row.result) << model.diagnostic.text();
+        if (row.result != kSmdRead) {
+            EXPECT_EQ(model.diagnostic.text(), "walk.smd: only 1 of the model's 3 nodes have a node of the same name in the animation; at least half must");
+            EXPECT_EQ(model.animationCount, 0);
+            continue;
+        }
+        EXPECT_EQ(capture.console.text.substr(capture.console.text.find("[Time] 1\n") + 9), row.console);
+        const auto frame = model.animations[0].frame(0);
+        ASSERT_EQ(frame.size(), 3u);
+        for (std::size_t n = 0; n < 3; ++n) {
+            EXPECT_EQ(frame[n].name, model.meshes[0].nodes[n].name);
+            EXPECT_EQ(frame[n].parent, model.meshes[0].nodes[n].parent);
+        }
+        // The hand, where every key ends up, sits where the original puts it
+        // (or where its bind pose bends it).
+        const Matrix& hand = frame[2].worldMatrix;
+        const Matrix& keyed = expected.animations[0].frame(0)[2].worldMatrix;
+        EXPECT_NEAR(hand.m[3][0], keyed.m[3][0], 1e-4f);
+        EXPECT_NEAR(hand.m[3][1], keyed.m[3][1], 1e-4f);
+        EXPECT_EQ(std::fabs(hand.m[1][1] - keyed.m[1][1]) < 1e-4f, row.handKeyed);
     }
 }
 

@@ -32,7 +32,7 @@ std::string triangle(const std::string& material, const std::string& links = " 1
     return material + "\n0 0 0 0 0 0 1 0 0" + links + "\n0 1 0 0 0 0 1 1 0" + links + "\n0 0 1 0 0 0 1 0 1" + links + "\n";
 }
 
-int read(SmdModel& model, const std::string& text) { return model.readReference(text, "/models/test.smd"); }
+SmdReadResult read(SmdModel& model, const std::string& text) { return model.readReference(text, "/models/test.smd"); }
 
 bool near(float a, float b) { return std::fabs(a - b) < 1e-4f; }
 
@@ -41,7 +41,7 @@ TEST(SmdReferenceHeader, AcceptsVersionOneInAnyCaseAfterCommentsAndRefusesTheRes
     const std::string body = std::string(kTwoBones).substr(std::string("version 1\n").size()) + "triangles\n" + triangle("a.png") + "end\n";
     struct Case {
         std::string header;
-        int expected;
+        SmdReadResult expected;
     } cases[] = {
         {"version 1\n", kSmdRead},
         {"VERSION 1\n", kSmdRead},
@@ -197,7 +197,10 @@ TEST(SmdReferenceReader, RefusesNumbersOutsideTheTablesWithTheirLine)
         long line;
         std::string phrase;
     } cases[] = {
-        {"version 1\nnodes\n0 \"a\" -1\n2 \"b\" 0\nend\n", 4, "node number 2"},
+        // Numbers 0 and 2 name two nodes; 1 is none of them.
+        {"version 1\nnodes\n0 \"a\" -1\n2 \"b\" 0\nend\nskeleton\ntime 0\n1 0 0 0 0 0 0\nend\n", 8,
+         "node number 1 is not declared in the nodes section"},
+        {"version 1\nnodes\n0 \"a\" -1\n2 \"b\" 0\nend\ntriangles\n" + triangle("m", " 1 1 1.0") + "end\n", 8, "link bone 1"},
         {"version 1\nnodes\n0 \"a\" 5\nend\n", 3, "parent number 5"},
         {"version 1\nnodes\n0 \"a\" -1\nend\nskeleton\ntime 0\n-1 0 0 0 0 0 0\nend\n", 7, "node number -1"},
         {std::string(kTwoBones) + "triangles\n" + triangle("m", " 1 7 1.0") + "end\n", 13, "link bone 7"},
@@ -217,6 +220,34 @@ TEST(SmdReferenceReader, RefusesNumbersOutsideTheTablesWithTheirLine)
         EXPECT_EQ(model.meshCount, 0);
         EXPECT_TRUE(model.meshes[0].triangles.empty());
     }
+}
+
+TEST(SmdReferenceReader, NodeNumbersAreNamesTheNodesTakeTheirPlacesInListedOrder)
+{
+    // Numbers 10, 30, 20 and one far beyond the node count, a parent listed
+    // after its child, a repeated line that renames its node, bone lines left
+    // out and a triangle on bone 30 linked to 20 and the far one.
+    std::string file = "version 1\nnodes\n10 \"root\" -1\n30 \"arm\" 10\n20 \"hand\" 30\n30 \"Arm\" 10\n2000000000 \"tip\" 20\nend\n"
+                       "skeleton\ntime 0\n30 0 0 10 0 0 0\n10 0 0 5 0 0 0\nend\ntriangles\nm\n";
+    for (int k = 0; k < 3; ++k) file += "30 0 0 " + std::to_string(k) + " 0 0 1 0 0 2 20 0.25 2000000000 0.75\n";
+    file += "end\n";
+    SmdModel model(nullptr);
+    ASSERT_EQ(read(model, file), kSmdRead) << model.diagnostic.text();
+    const SmdMesh& mesh = model.meshes[0];
+    ASSERT_EQ(mesh.nodeCount, 4);
+    EXPECT_EQ(model.nodeCount, 4);
+    const char* names[] = {"root", "Arm", "hand", "tip"};
+    const std::int32_t parents[] = {-1, 0, 1, 2};
+    const float z[] = {5, 10, 0, 0};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(mesh.nodes[i].name, names[i]);
+        EXPECT_EQ(mesh.nodes[i].parent, parents[i]);
+        EXPECT_FLOAT_EQ(mesh.nodes[i].position[2], z[i]);
+    }
+    EXPECT_EQ(mesh.triangles[0].vertexBone[0], 1);
+    ASSERT_EQ(mesh.links(0, 0).size(), 2u);
+    EXPECT_EQ(mesh.links(0, 0)[0].bone, 2);
+    EXPECT_EQ(mesh.links(0, 0)[1].bone, 3);
 }
 
 TEST(SmdReferenceReader, AThirtyThirdReferenceIsRefusedWithoutTouchingTheSlots)
@@ -314,7 +345,7 @@ std::string largeReference(int triangles, std::mt19937& rng)
 }
 
 struct ReadOutcome {
-    int result = kSmdRead;
+    SmdReadResult result = kSmdRead;
     std::string diagnostic;
     std::vector<SmdTriangle> triangles;
     std::vector<BoneLink> links;

@@ -190,7 +190,7 @@ TEST_F(EngineDrawTest, TheDispatchTableDecidesWhatIsDrawn)
         model.hasMesh = row.hasMesh;
         model.hasAnimation = row.hasAnimation;
         device.draws.clear();
-        const std::uint64_t uploads = mesh.bindBuffer->uploads;
+        const std::uint64_t uploads = device.uploadsOf(*mesh.bindBuffer);
         const int applications = device.effectApplications;
         EXPECT_TRUE(drawEngineModel(model, row.mode, kFillSolid, 0.5f, &hand));
         SCOPED_TRACE(testing::Message() << "mesh " << row.hasMesh << ", animation " << row.hasAnimation << ", mode "
@@ -199,7 +199,7 @@ TEST_F(EngineDrawTest, TheDispatchTableDecidesWhatIsDrawn)
         EXPECT_FALSE(model.effect->inBegin);
         if (!row.stream) {
             EXPECT_TRUE(device.draws.empty());
-            EXPECT_EQ(mesh.bindBuffer->uploads, uploads);
+            EXPECT_EQ(device.uploadsOf(*mesh.bindBuffer), uploads);
             continue;
         }
         ASSERT_EQ(device.draws.size(), 1u);
@@ -211,7 +211,7 @@ TEST_F(EngineDrawTest, TheDispatchTableDecidesWhatIsDrawn)
         EXPECT_EQ(d.fvf, 0x280312u);
         EXPECT_EQ(d.effect, model.effect);
         // Skinned and attached draws rewrite the bind buffer; the rest draw does not.
-        EXPECT_EQ(mesh.bindBuffer->uploads, uploads + (row.stream == mesh.bindBuffer ? 1u : 0u));
+        EXPECT_EQ(device.uploadsOf(*mesh.bindBuffer), uploads + (row.stream == mesh.bindBuffer ? 1u : 0u));
     }
     // Attached: placed by the hand matrix.
     EXPECT_TRUE(vectorNear(vertexAt<SkinVertex>(mesh.bindBuffer, 1)->position, 4, 55, 6));

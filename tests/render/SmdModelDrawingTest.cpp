@@ -134,7 +134,7 @@ TEST_F(SmdDrawTest, MinusOneKeepsThePoseAndStillDraws)
 
 TEST_F(SmdDrawTest, EachTriangleIsItsOwnDrawWithItsOwnTexture)
 {
-    const int commits = static_cast<int>(model.effect->commits);
+    const int commits = device.effectApplications;
     EXPECT_TRUE(drawSmdModel(model, kFillWireframe, 0, 0, 0.5f, -1, true));
     ASSERT_EQ(device.draws.size(), 3u);
     for (std::uint32_t t = 0; t < 3; ++t) {
@@ -147,7 +147,7 @@ TEST_F(SmdDrawTest, EachTriangleIsItsOwnDrawWithItsOwnTexture)
         EXPECT_EQ(d.stream, model.meshes[0].vertexBuffer);
     }
     // The pass began with one commit and every triangle committed its texture.
-    EXPECT_EQ(static_cast<int>(model.effect->commits) - commits, 1 + 3);
+    EXPECT_EQ(device.effectApplications - commits, 1 + 3);
     EXPECT_EQ(model.effect->parameter("DiffuseMap")->texture, model.meshes[0].textures[0]);
     // Blending is left on after an SMD draw.
     EXPECT_EQ(device.renderState(RenderState::AlphaBlendEnable), 1u);
@@ -157,11 +157,11 @@ TEST_F(SmdDrawTest, EachTriangleIsItsOwnDrawWithItsOwnTexture)
     // Untextured: stage 0 is emptied before every triangle, nothing committed.
     device.draws.clear();
     device.setTexture(0, model.meshes[0].textures[1]);
-    const int before = static_cast<int>(model.effect->commits);
+    const int before = device.effectApplications;
     EXPECT_TRUE(drawSmdModel(model, kFillSolid, 0, 0, 0.5f, -1, false));
     ASSERT_EQ(device.draws.size(), 3u);
     for (const RecordedDraw& d : device.draws) EXPECT_EQ(d.texture, nullptr);
-    EXPECT_EQ(static_cast<int>(model.effect->commits) - before, 1);
+    EXPECT_EQ(device.effectApplications - before, 1);
 }
 
 TEST_F(SmdDrawTest, TheWorldIsIdentityAfterTheDrawButTheEffectSawTheOldOne)

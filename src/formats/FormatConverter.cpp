@@ -1,0 +1,65 @@
+// The converter record: its output names, and the check that its counts agree
+// with the tables they count before anything is written from them.
+
+#include "formats/FormatConverter.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace veskar {
+
+FormatConverter::FormatConverter(Device* dev) : device(dev) {}
+
+FormatConverter::~FormatConverter() { destroy(); }
+
+void FormatConverter::destroy()
+{
+    smdModel.reset();
+    weldedVertices.clear();
+    weldedVertices.shrink_to_fit();
+    triangles.clear();
+    triangles.shrink_to_fit();
+}
+
+bool FormatConverter::nameOutput(const std::string& path, const char* extension)
+{
+    sourceDirectory = directoryOf(path);
+    const std::string fileName = path.substr(sourceDirectory.size());
+    const auto dot = fileName.find_last_of('.');
+    // A name without an extension gets one, so the output is never the source.
+    outputName = dot == std::string::npos ? fileName + "." + extension : fileName.substr(0, dot + 1) + extension;
+    outputPath = sourceDirectory + outputName;
+    std::error_code ec;
+    if (outputPath == path || std::filesystem::equivalent(outputPath, path, ec)) {
+        diagnostic = {path, 0, "the output " + outputName + " would overwrite the source file"};
+        return false;
+    }
+    return true;
+}
+
+bool FormatConverter::validateReference() const
+{
+    if (!smdModel || smdModel->meshCount < 1) return false;
+    const SmdMesh& mesh = smdModel->meshes[0];
+    return static_cast<std::size_t>(weldedCount) == weldedVertices.size() && cornerCount >= 0 &&
+           static_cast<std::size_t>(cornerCount) == triangles.size() * 3 && static_cast<std::size_t>(nodeCount) == mesh.nodes.size();
+}
+
+bool FormatConverter::validateAnimation() const
+{
+    if (!smdModel || smdModel->animationCount < 1) return false;
+    const SmdAnimation& animation = smdModel->animations[0];
+    return animation.tablesMatchCounts();
+}
+
+bool FormatConverter::writeOutput(const char* what, bool valid, const std::function<void(TextWriter&)>& write)
+{
+    outputPath = sourceDirectory + outputName;
+    std::string reason;
+    if (!valid) reason = std::string("the converter's ") + what + " do not agree with their counts; nothing was written";
+    else if (writeTextFile(outputPath, reason, write)) return true;
+    diagnostic = {outputPath, 0, reason};
+    return false;
+}
+
+} // namespace veskar

@@ -1,0 +1,45 @@
+#pragma once
+// One share of a reference's "triangles" section: the triangles from one
+// cursor, read into the mesh's table. Shares of one large section run on
+// their own threads; each writes only its own triangles and link pool, and
+// reads the rest.
+
+#include "import/SmdReaders.h"
+
+#include <cstdint>
+#include <limits>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace veskar {
+
+using MaterialIndex = std::unordered_map<std::string_view, std::int32_t>;
+
+class TriangleShare : public SmdReaderFrame {
+public:
+    // Reads from triangle first on into mesh; the corners' links go to pool
+    // and a refusal into diagnostic. Bone numbers are looked up in nodes.
+    TriangleShare(SmdMesh& mesh, std::vector<BoneLink>& pool, LineCursor& cursor, const std::string& file, Diagnostic& diagnostic,
+                  const MaterialIndex& materialIndex, const NodeNumbers& nodes, std::int32_t first)
+        : SmdReaderFrame(cursor, file, diagnostic), next(first), mesh_(mesh), pool_(pool), materialIndex_(materialIndex), nodes_(nodes)
+    {
+    }
+
+    // Until the section's "end" or triangle stopAt.
+    SmdReadResult run();
+
+    std::int32_t next;   // the next triangle's number
+    std::int32_t stopAt = std::numeric_limits<std::int32_t>::max();
+    SmdReadResult result = kSmdRead;
+
+private:
+    SmdReadResult readVertex(std::string_view line, SmdTriangle& triangle, int corner);
+
+    SmdMesh& mesh_;
+    std::vector<BoneLink>& pool_;
+    const MaterialIndex& materialIndex_;
+    const NodeNumbers& nodes_;
+};
+
+} // namespace veskar
