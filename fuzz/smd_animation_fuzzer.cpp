@@ -5,7 +5,7 @@
 
 #include "formats/EngineModel.h"
 #include "formats/FormatConverter.h"
-#include "import/FileBuffer.h"
+#include "platform/InputFile.h"
 #include "import/SmdModel.h"
 #include "platform/MemoryDevice.h"
 

@@ -9,7 +9,7 @@ packages=(
   libstb-dev
   libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-nanum
-  qt6-base-dev libqt6opengl6-dev
+  qt6-base-dev libqt6opengl6-dev libxcb1-dev
   xvfb xdotool openbox imagemagick x11-utils xauth
   clang libclang-rt-14-dev libfuzzer-14-dev
   time

@@ -38,11 +38,11 @@ int Application::run(Host& h, int frameLimit)
     options.menu = mainMenu();
     options.acceptFiles = true;
     std::string error;
-    // Start-up failures end the program quietly with code 0, as a missing
-    // graphics device does; the reason still goes to standard error.
+    // A program that cannot show anything has failed: one line on standard
+    // error says what is missing and how to get it, and the exit status is 1.
     if (!h.create(options, error)) {
         std::fprintf(stderr, "veskar: %s\n", error.c_str());
-        return 0;
+        return 1;
     }
     // Message boxes belong with the window from now on.
     setShell(&h.messageShell());
@@ -56,7 +56,7 @@ int Application::run(Host& h, int frameLimit)
         if (!graphics.failure.empty()) std::fprintf(stderr, "veskar: %s\n", graphics.failure.c_str());
         releaseFrameResources();
         graphics.release();
-        return 0;
+        return 1;
     }
     // Everything a frame draws is set up before the window shows: showing it
     // exposes it, and the expose handler draws a frame there and then.
@@ -85,7 +85,7 @@ int Application::run(Host& h, int frameLimit)
     h.show();
 
     for (auto& [id, path] : startupCommands_) {
-        answerNextDialog(std::move(path));
+        scriptedPaths_.push_back({std::move(path), true});
         h.post(WindowMessage{WM_COMMAND, makeWParam(id, 0), 0, {}});
     }
     startupCommands_.clear();

@@ -8,6 +8,7 @@
 #include "app/RecentFiles.h"
 #include "app/RootMarkers.h"
 #include "app/Scene.h"
+#include "import/Diagnostic.h"
 #include "platform/Host.h"
 #include "render/GraphicsContext.h"
 #include "render/ModelBounds.h"
@@ -22,6 +23,7 @@
 
 namespace veskar {
 
+class Effect;
 class FormatConverter;
 class Settings;
 class SmdModel;
@@ -50,9 +52,9 @@ public:
     int onResize(int width, int height);
     // Opens a dropped file by its kind (see the definition).
     void onDrop(const std::string& path);
-    // The next Open dialog answers with this file instead of asking (menu
-    // commands given on the command line).
-    void answerNextDialog(std::string path) { scriptedPaths_.push_back(std::move(path)); }
+    // The next Open dialog answers with this file instead of asking (files
+    // dropped on the window).
+    void answerNextDialog(std::string path) { scriptedPaths_.push_back({std::move(path), false}); }
     // A menu command to carry out with that file once the window is up, as if
     // chosen from the menu (commands given on the command line), in order.
     void addStartupCommand(std::uint32_t id, std::string path) { startupCommands_.emplace_back(id, std::move(path)); }
@@ -100,6 +102,9 @@ public:
     FormatConverter* converter = nullptr;
     FrameTimer frameTimer;
     int framesRendered = 0;
+    // Menu commands given on the command line that failed; each was reported
+    // on standard error with its file.
+    int failedCommandLineCommands = 0;
 
     // Playback by the host's clock: the seconds the last frame stood for and
     // the keys every playing animation advanced in it.
@@ -134,14 +139,21 @@ private:
     void moveHeldKeys(double now, double previous);
     void saveScreenshot();
     void releaseDeviceObjects();
+    void commandFailed(const Diagnostic& why);
+    bool effectMissing(const Effect* effect) const { return graphics.device && !effect; }
 
     // The keys that move the camera while held: W S D A R F Q E.
     static constexpr std::size_t kMoveKeys = 8;
 
+    struct ScriptedPath {
+        std::string path;
+        bool fromCommandLine = false;
+    };
     bool quit_ = false;
     bool replaying_ = false;
     bool screenshotWanted_ = false;
-    std::deque<std::string> scriptedPaths_;
+    std::deque<ScriptedPath> scriptedPaths_;
+    bool fromCommandLine_ = false;  // the file of the command being carried out was given on the command line
     std::vector<std::pair<std::uint32_t, std::string>> startupCommands_;
     EngineModel* lastCharacter_ = nullptr;
     std::vector<OpenedFile> opened_;

@@ -5,6 +5,7 @@
 #include "app/MenuCommands.h"
 #include "formats/EngineModel.h"
 #include "formats/FormatConverter.h"
+#include "import/ModelEffect.h"
 #include "import/SmdModel.h"
 #include "import/TextScan.h"
 #include "platform/Settings.h"
@@ -18,29 +19,56 @@ namespace veskar {
 
 bool Application::chooseFile(const FileFilter& filter, std::string& path)
 {
+    fromCommandLine_ = false;
     if (!scriptedPaths_.empty()) {
-        path = std::move(scriptedPaths_.front());
+        path = std::move(scriptedPaths_.front().path);
+        fromCommandLine_ = scriptedPaths_.front().fromCommandLine;
         scriptedPaths_.pop_front();
         return true;
     }
     return host && host->openFileDialog(filter, path);
 }
 
+// A command given on the command line that did not do what it says is
+// reported with its file, a file that cannot be opened included, and
+// counted; commands chosen from the menu keep to their message boxes.
+void Application::commandFailed(const Diagnostic& why)
+{
+    if (!fromCommandLine_) return;
+    ++failedCommandLineCommands;
+    std::fprintf(stderr, "veskar: %s\n", why.text().c_str());
+    std::fflush(stderr);
+}
+
+namespace {
+
+Diagnostic withoutEffect(const std::string& path) { return {path, 0, std::string("opened without the effect ") + kEffectFile + ", so it is not drawn"}; }
+
+} // namespace
+
 void Application::loadCharacter(EngineModel*& slot, std::int32_t& mode, const std::string& path)
 {
     if (slot) slot->destroy();
     delete slot;
     slot = new (std::nothrow) EngineModel(graphics.device);
-    if (!slot) return;
+    if (!slot) return commandFailed({path, 0, "not enough memory for the model"});
     lastCharacter_ = slot;
-    if (slot->loadReference(path)) mode = static_cast<std::int32_t>(DrawMode::Still);
+    if (!slot->loadReference(path)) return commandFailed(slot->diagnostic);
+    mode = static_cast<std::int32_t>(DrawMode::Still);
+    if (effectMissing(slot->effect)) commandFailed(withoutEffect(path));
 }
 
 bool Application::loadCharacterAnimation(EngineModel* slot, std::int32_t& mode, const std::string& path)
 {
-    if (!slot) return false;
+    if (!slot) {
+        commandFailed({path, 0, "no character is loaded to take this animation"});
+        return false;
+    }
     mode = static_cast<std::int32_t>(DrawMode::Still);
-    if (!slot->loadAnimation(path)) return false;
+    if (!slot->loadAnimation(path)) {
+        commandFailed(slot->diagnostic);
+        return false;
+    }
     mode = static_cast<std::int32_t>(DrawMode::Play);
     return true;
 }
@@ -165,14 +193,22 @@ int Application::runFileCommand(std::uint32_t id)
         delete smdModel;
         smdModel = new (std::nothrow) SmdModel(graphics.device);
         smdAnimationName_.clear();
-        if (smdModel && smdModel->loadReference(path)) smdMode = 0;
+        if (!smdModel) commandFailed({path, 0, "not enough memory for the model"});
+        else if (!smdModel->loadReference(path)) commandFailed(smdModel->diagnostic);
+        else {
+            smdMode = 0;
+            if (effectMissing(smdModel->effect)) commandFailed(withoutEffect(path));
+        }
         return 0;
     case kOpenSmdAni:
-        if (!smdModel) return 0;
-        // Animation slot 0 is the one that plays: the first one loaded.
-        if (smdModel->loadAnimation(path)) {
+        if (!smdModel) {
+            commandFailed({path, 0, "no SMD reference is open to take this animation"});
+        } else if (smdModel->loadAnimation(path)) {
             smdMode = 1;
+            // Animation slot 0 is the one that plays: the first one loaded.
             if (smdAnimationName_.empty()) smdAnimationName_ = fileNameOf(path);
+        } else {
+            commandFailed(smdModel->diagnostic);
         }
         return 0;
     case kOpenKovr1Ref:
@@ -200,7 +236,15 @@ int Application::runFileCommand(std::uint32_t id)
         if (scene->weapon) scene->weapon->destroy();
         delete scene->weapon;
         scene->weapon = new (std::nothrow) EngineModel(graphics.device);
-        if (!scene->weapon || !scene->weapon->loadReference(path)) return 0;
+        if (!scene->weapon) {
+            commandFailed({path, 0, "not enough memory for the model"});
+            return 0;
+        }
+        if (!scene->weapon->loadReference(path)) {
+            commandFailed(scene->weapon->diagnostic);
+            return 0;
+        }
+        if (effectMissing(scene->weapon->effect)) commandFailed(withoutEffect(path));
         // Bound once, to the primary character loaded at this moment.
         if (scene->primary && hasHandBone(*scene->primary)) {
             const EngineMesh& mesh = scene->primary->meshes[0];
@@ -213,9 +257,11 @@ int Application::runFileCommand(std::uint32_t id)
         if (converter) converter->destroy();
         delete converter;
         converter = new (std::nothrow) FormatConverter(graphics.device);
-        if (!converter) return 0;
-        if (id == kConvertRef) converter->convertReference(path);
-        else converter->convertAnimation(path);
+        if (!converter) {
+            commandFailed({path, 0, "not enough memory for the converter"});
+            return 0;
+        }
+        if (!(id == kConvertRef ? converter->convertReference(path) : converter->convertAnimation(path))) commandFailed(converter->diagnostic);
         if (!converter->materialWarning.empty()) std::fprintf(stderr, "%s\n", converter->materialWarning.c_str());
         return 0;
     default: return 0;

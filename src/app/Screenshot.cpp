@@ -1,6 +1,6 @@
 #include "app/Screenshot.h"
 
-#include "formats/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/Device.h"
 #include "platform/PngEncoder.h"
 

@@ -4,10 +4,11 @@
 #include "formats/EngineModel.h"
 #include "formats/FormatConverter.h"
 #include "formats/ModelFileKind.h"
+#include "formats/OutputCollisions.h"
 #include "import/ConsoleLog.h"
-#include "import/FileBuffer.h"
 #include "import/SmdSections.h"
 #include "platform/Console.h"
+#include "platform/PrintableName.h"
 #include "platform/Shell.h"
 
 #include <algorithm>
@@ -40,7 +41,9 @@ const char* const kUsage =
     "Each file is handled on its own: a file that is refused is reported on standard\n"
     "error as FILE:LINE: what is wrong, and the next file is taken. Progress lines go\n"
     "to standard output. An existing output is replaced only once the new one is\n"
-    "complete; a source file is never written.\n"
+    "complete, and an interrupted run leaves no partial file. Before anything is\n"
+    "written, a file whose output would be one of the sources or the output of a\n"
+    "file before it is refused: a source file is never written.\n"
     "\n"
     "Exit status: 0 when every file succeeded, 1 when any failed, 2 for a usage error.\n";
 
@@ -61,7 +64,7 @@ public:
 // diagnostic is not printed again.
 std::string failureText(const Diagnostic& diagnostic, const std::string& file, const CollectingShell& boxes)
 {
-    std::string text = (diagnostic.empty() ? file + ": failed" : diagnostic.text()) + "\n";
+    std::string text = (diagnostic.empty() ? printableName(file) + ": failed" : diagnostic.text()) + "\n";
     for (const std::string& m : boxes.messages)
         if (diagnostic.empty() || !m.ends_with(": " + diagnostic.text())) text += "  " + m + "\n";
     return text;
@@ -73,14 +76,23 @@ void reportFailure(const Diagnostic& diagnostic, const std::string& file, Collec
     std::fflush(stderr);
 }
 
+// Files are looked into through their lines, never held whole: a file of
+// one endless line is refused as the readers refuse it.
 bool infoOne(const std::string& path, Diagnostic& diagnostic)
 {
-    std::string text, reason;
-    if (!readWholeFile(path, text, reason)) {
+    LineCursor cursor;
+    std::string reason;
+    if (!cursor.openFile(path, reason)) {
         diagnostic = {path, 0, "cannot open: " + reason};
         return false;
     }
-    switch (guessModelFileKind(text)) {
+    const ModelFileKind kind = guessModelFileKind(cursor);
+    if (!cursor.failure().empty()) {
+        diagnostic = {path, cursor.lineNumber(), cursor.failure()};
+        return false;
+    }
+    const std::string name = printableName(path);
+    switch (kind) {
     case ModelFileKind::Unknown:
         diagnostic = {path, 1, "not an SMD, mRef or mAni file (the first line is not \"version 1\")"};
         return false;
@@ -88,43 +100,44 @@ bool infoOne(const std::string& path, Diagnostic& diagnostic)
         FormatConverter converter(nullptr);
         converter.smdModel = std::make_unique<SmdModel>(nullptr);
         SmdModel& model = *converter.smdModel;
-        if (!model.loadReferenceFromMemory(text, path)) {
+        if (!model.loadReference(path)) {
             diagnostic = model.diagnostic;
             return false;
         }
         converter.weldVertices();
-        std::printf("%s: SMD reference\n  nodes %d, frames %d, triangles %d, materials %d\n", path.c_str(), model.nodeCount, model.frameCount,
+        std::printf("%s: SMD reference\n  nodes %d, frames %d, triangles %d, materials %d\n", name.c_str(), model.nodeCount, model.frameCount,
                     model.triangleCount, model.materialCount);
-        for (const std::string& name : model.materialNames) std::printf("    material %s\n", name.c_str());
+        for (const std::string& material : model.materialNames) std::printf("    material %s\n", printableName(material).c_str());
         std::printf("  vertices %d before welding, %d after\n", model.triangleCount * 3, converter.weldedCount);
         return true;
     }
     case ModelFileKind::SmdAnimation: {
         SmdModel model(nullptr);
-        if (!model.loadAnimationFromMemory(text, path)) {
+        if (!model.loadAnimation(path)) {
             diagnostic = model.diagnostic;
             return false;
         }
-        std::printf("%s: SMD animation\n  nodes %d, frames %d\n", path.c_str(), model.nodeCount, model.frameCount);
+        std::printf("%s: SMD animation\n  nodes %d, frames %d\n", name.c_str(), model.nodeCount, model.frameCount);
         return true;
     }
     case ModelFileKind::MRef: {
         EngineModel model(nullptr);
-        if (!model.loadReferenceFromMemory(text, path)) {
+        if (!model.loadReference(path)) {
             diagnostic = model.diagnostic;
             return false;
         }
         const EngineMesh& mesh = model.meshes[0];
-        std::printf("%s: mRef\n  nodes %d, vertices %d, triangles %d, texture %s\n", path.c_str(), model.nodeCount, model.vertexCount,
-                    model.triangleCount, model.textureName.c_str());
-        std::printf("  root bone %s, hand bone %s\n", mesh.rootBone >= 0 ? mesh.nodes[static_cast<std::size_t>(mesh.rootBone)].name.c_str() : "(none)",
-                    mesh.handBone >= 0 ? mesh.nodes[static_cast<std::size_t>(mesh.handBone)].name.c_str() : "(none)");
+        std::printf("%s: mRef\n  nodes %d, vertices %d, triangles %d, texture %s\n", name.c_str(), model.nodeCount, model.vertexCount,
+                    model.triangleCount, printableName(model.textureName).c_str());
+        std::printf("  root bone %s, hand bone %s\n",
+                    mesh.rootBone >= 0 ? printableName(mesh.nodes[static_cast<std::size_t>(mesh.rootBone)].name).c_str() : "(none)",
+                    mesh.handBone >= 0 ? printableName(mesh.nodes[static_cast<std::size_t>(mesh.handBone)].name).c_str() : "(none)");
         return true;
     }
     case ModelFileKind::MAni: {
         // An mAni is read onto a model with its node count; take it from the file.
-        LineCursor cursor(text);
         std::string_view line;
+        cursor.rewind();
         cursor.next(line);
         cursor.next(line);
         cursor.next(line);
@@ -135,11 +148,11 @@ bool infoOne(const std::string& path, Diagnostic& diagnostic)
         scan.readInt(nodes);
         EngineModel model(nullptr);
         model.nodeCount = nodes;
-        if (!model.loadAnimationFromMemory(text, path)) {
+        if (!model.loadAnimation(path)) {
             diagnostic = model.diagnostic;
             return false;
         }
-        std::printf("%s: mAni\n  nodes %d, frames %d\n", path.c_str(), model.animations[0].nodeCount, model.animations[0].frameCount);
+        std::printf("%s: mAni\n  nodes %d, frames %d\n", name.c_str(), model.animations[0].nodeCount, model.animations[0].frameCount);
         return true;
     }
     }
@@ -158,9 +171,13 @@ struct FileOutcome {
     std::string errors;
 };
 
-FileOutcome convertOne(const std::string& command, const std::string& path)
+FileOutcome convertOne(const std::string& command, const std::string& path, const std::string& refusal)
 {
     FileOutcome outcome;
+    if (!refusal.empty()) {
+        outcome.errors = Diagnostic{path, 0, refusal}.text() + "\n";
+        return outcome;
+    }
     RecordingConsole console;
     CollectingShell boxes;
     ThreadConsole threadConsole(&console);
@@ -169,7 +186,7 @@ FileOutcome convertOne(const std::string& command, const std::string& path)
     outcome.ok = command == "ref" ? converter.convertReference(path) : converter.convertAnimation(path);
     outcome.console = std::move(console.text);
     if (outcome.ok) {
-        outcome.console += "wrote " + converter.outputPath + "\n";
+        outcome.console += "wrote " + printableName(converter.outputPath) + "\n";
         if (!converter.materialWarning.empty()) outcome.errors = converter.materialWarning + "\n";
     } else {
         outcome.errors = failureText(converter.diagnostic, path, boxes);
@@ -179,8 +196,7 @@ FileOutcome convertOne(const std::string& command, const std::string& path)
 
 void printOutcome(const FileOutcome& outcome)
 {
-    std::fputs(outcome.console.c_str(), stdout);
-    std::fflush(stdout);
+    writeStandardOutput(outcome.console);
     std::fputs(outcome.errors.c_str(), stderr);
     std::fflush(stderr);
 }
@@ -190,10 +206,15 @@ void printOutcome(const FileOutcome& outcome)
 // are done. Returns the number of failures.
 int convertAll(const std::string& command, const std::vector<std::string>& files, unsigned jobs)
 {
+    // Every output is weighed against every source and every other output
+    // before the first file is converted.
+    std::vector<PlannedOutput> plans;
+    for (const std::string& f : files) plans.push_back({f, outputPathFor(f, command == "ref" ? "mRef" : "mAni")});
+    const std::vector<std::string> refusals = findOutputCollisions(plans);
     if (jobs <= 1 || files.size() <= 1) {
         int failures = 0;
-        for (const std::string& f : files) {
-            const FileOutcome o = convertOne(command, f);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const FileOutcome o = convertOne(command, files[i], refusals[i]);
             printOutcome(o);
             failures += o.ok ? 0 : 1;
         }
@@ -208,7 +229,7 @@ int convertAll(const std::string& command, const std::vector<std::string>& files
     for (unsigned t = 0; t < std::min<std::size_t>(jobs, files.size()); ++t) {
         workers.emplace_back([&] {
             for (std::size_t i = next++; i < files.size(); i = next++) {
-                FileOutcome o = convertOne(command, files[i]);
+                FileOutcome o = convertOne(command, files[i], refusals[i]);
                 std::lock_guard<std::mutex> lock(mutex);
                 outcomes[i] = std::move(o);
                 done[i] = true;
@@ -231,10 +252,12 @@ int convertAll(const std::string& command, const std::vector<std::string>& files
 
 } // namespace
 
-int runConvertTool(const std::vector<std::string>& args)
+namespace {
+
+int runCommand(const std::vector<std::string>& args)
 {
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-        std::fputs(kUsage, stdout);
+        writeStandardOutput(kUsage);
         return 0;
     }
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
@@ -270,13 +293,28 @@ int runConvertTool(const std::vector<std::string>& args)
         boxes.messages.clear();
         Diagnostic diagnostic;
         const bool ok = infoOne(path, diagnostic);
-        std::fflush(stdout);
+        writeStandardOutput({});
         if (!ok) {
             ++failures;
             reportFailure(diagnostic, path, boxes);
         }
     }
     return failures ? 1 : 0;
+}
+
+} // namespace
+
+int runConvertTool(const std::vector<std::string>& args)
+{
+    const int status = runCommand(args);
+    // Lines lost on the way out (a full disk, a closed pipe) are a failure, as
+    // for any tool whose output is read.
+    std::string reason;
+    if (!standardOutputIntact(reason)) {
+        std::fprintf(stderr, "veskar-convert: cannot write standard output: %s\n", reason.c_str());
+        return status == 2 ? 2 : 1;
+    }
+    return status;
 }
 
 } // namespace veskar

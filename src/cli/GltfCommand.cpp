@@ -3,16 +3,16 @@
 #include "cli/OrderedJobs.h"
 #include "formats/GltfExport.h"
 #include "formats/ModelFileKind.h"
+#include "formats/OutputCollisions.h"
 #include "import/ConsoleLog.h"
-#include "import/FileBuffer.h"
+#include "import/Diagnostic.h"
+#include "import/LineCursor.h"
 #include "platform/Console.h"
+#include "platform/PrintableName.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <map>
-#include <system_error>
 
 namespace veskar {
 
@@ -68,8 +68,9 @@ bool parseArguments(const std::vector<std::string>& args, GltfArguments& out)
 bool onlyReferences(const std::vector<std::string>& files)
 {
     for (std::size_t i = 1; i < files.size(); ++i) {
-        std::string text, reason;
-        if (readWholeFile(files[i], text, reason) && isAnimationKind(guessModelFileKind(text))) return false;
+        LineCursor cursor;
+        std::string reason;
+        if (cursor.openFile(files[i], reason) && isAnimationKind(guessModelFileKind(cursor))) return false;
     }
     return files.size() > 1;
 }
@@ -88,26 +89,19 @@ JobResult runJob(const GltfExportJob& job)
         result.outcome = exportGltf(job);
     }
     result.console = std::move(console.text);
-    if (result.outcome.written) result.console += "wrote " + result.outcome.outputPath + "\n";
+    if (result.outcome.written) result.console += "wrote " + printableName(result.outcome.outputPath) + "\n";
     return result;
 }
 
 bool report(const JobResult& result)
 {
-    std::fputs(result.console.c_str(), stdout);
-    std::fflush(stdout);
+    writeStandardOutput(result.console);
     for (const std::string& note : result.outcome.notes) std::fprintf(stderr, "%s\n", note.c_str());
     for (const std::string& refusal : result.outcome.refusals) std::fprintf(stderr, "%s\n", refusal.c_str());
     std::fflush(stderr);
     return result.outcome.written && result.outcome.refusals.empty();
 }
 
-std::string outputKey(const std::string& path)
-{
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.lexically_normal().string();
-}
 
 } // namespace
 
@@ -127,25 +121,24 @@ int runGltfCommand(const std::vector<std::string>& args, unsigned jobs)
         exports.push_back({parsed.files[0], {parsed.files.begin() + 1, parsed.files.end()}, parsed.output, parsed.options});
     }
 
-    // Two references of one name (hero.smd, hero.mRef) would write one file
-    // twice: the first keeps it, the later one is refused.
-    std::map<std::string, std::string> claimed;
-    std::vector<bool> collides(exports.size(), false);
-    for (std::size_t i = 0; i < exports.size(); ++i) {
-        const std::string out = exports[i].output.empty() ? defaultGltfOutput(exports[i].reference) : exports[i].output;
-        const auto [it, fresh] = claimed.emplace(outputKey(out), exports[i].reference);
-        collides[i] = !fresh;
+    // Before anything is written, every output is weighed against every file
+    // the run reads and every other output: two references of one name
+    // (hero.smd, hero.mRef) would write one file twice, and the first keeps it.
+    std::vector<PlannedOutput> plans;
+    std::vector<std::string> animations;
+    for (const GltfExportJob& e : exports) {
+        plans.push_back({e.reference, e.output.empty() ? defaultGltfOutput(e.reference) : e.output});
+        animations.insert(animations.end(), e.animations.begin(), e.animations.end());
     }
+    const std::vector<std::string> collisions = findOutputCollisions(plans, animations);
 
     int failures = 0;
     runInOrder(
         exports.size(), jobs,
         [&](std::size_t i) {
-            if (!collides[i]) return runJob(exports[i]);
+            if (collisions[i].empty()) return runJob(exports[i]);
             JobResult r;
-            const std::string out = defaultGltfOutput(exports[i].reference);
-            r.outcome.refusals.push_back(exports[i].reference + ": its output " + out + " is also the output of " + claimed.at(outputKey(out)) +
-                                         " in this run; not written");
+            r.outcome.refusals.push_back(Diagnostic{exports[i].reference, 0, collisions[i]}.text());
             return r;
         },
         [&](std::size_t, const JobResult& r) { failures += report(r) ? 0 : 1; });

@@ -4,7 +4,9 @@
 #include "app/MenuCommands.h"
 #include "import/ConsoleLog.h"
 #include "platform/Console.h"
+#include "platform/FileIdentity.h"
 #include "platform/HeadlessHost.h"
+#include "platform/PrintableName.h"
 #include "platform/Shell.h"
 #include "platform/qt/QtHost.h"
 #include "platform/qt/QtSettings.h"
@@ -146,16 +148,33 @@ int main(int argc, char** argv)
     if (options.headless) {
         HeadlessHost host;
         setShell(&host.messageShell());
-        code = application.run(host, options.frames);
+        // A picture must not replace a file the run reads or writes (a model,
+        // an animation, a texture, a converted output): the files are
+        // remembered as they are opened, and the path is checked once the
+        // commands are done, before the first frame is drawn.
+        bool refused = false;
         if (!options.screenshot.empty()) {
+            recordFileUse();
+            host.setBeforeFirstFrame([&] {
+                if (!wasFileUsed(options.screenshot)) return 0;
+                std::fprintf(stderr, "veskar: --screenshot %s: this run reads or writes that file; the picture would replace it\n",
+                             printableName(options.screenshot).c_str());
+                refused = true;
+                return 1;
+            });
+        }
+        code = application.run(host, options.frames);
+        if (code == 0 && !refused && !options.screenshot.empty()) {
             std::string error;
             if (host.writeScreenshot(options.screenshot, error)) {
-                std::printf("wrote %s\n", options.screenshot.c_str());
+                writeStandardOutput("wrote " + printableName(options.screenshot) + "\n");
             } else {
-                std::fprintf(stderr, "veskar: cannot write %s: %s\n", options.screenshot.c_str(), error.c_str());
-                code = code ? code : 1;
+                std::fprintf(stderr, "veskar: cannot write %s: %s\n", printableName(options.screenshot).c_str(), error.c_str());
+                code = 1;
             }
         }
+        // Without a window to show boxes in, every failed command fails the run.
+        if (code == 0 && application.failedCommandLineCommands > 0) code = 1;
         application.shutdown();
         host.destroy();
     } else {
@@ -169,5 +188,10 @@ int main(int argc, char** argv)
     }
     setShell(nullptr);
     ConsoleLog::shutDown();
+    std::string reason;
+    if (!standardOutputIntact(reason)) {
+        std::fprintf(stderr, "veskar: cannot write standard output: %s\n", reason.c_str());
+        if (code == 0) code = 1;
+    }
     return code;
 }

@@ -3,6 +3,7 @@
 
 #include "formats/FormatConverter.h"
 #include "import/ConsoleLog.h"
+#include "platform/PrintableName.h"
 
 #include <set>
 
@@ -13,7 +14,7 @@ bool FormatConverter::convertReference(const std::string& path)
     diagnostic.clear();
     materialWarning.clear();
     if (!nameOutput(path, "mRef")) return false;
-    consoleLog().print("[Ref] %s\n", outputName.c_str());
+    consoleLog().print("[Ref] %s\n", printableName(outputName).c_str());
     smdModel.reset();
     smdModel = std::make_unique<SmdModel>(device);
     smdModel->buildPoseMatrices = false;
@@ -39,7 +40,7 @@ bool FormatConverter::convertAnimation(const std::string& path)
 {
     diagnostic.clear();
     if (!nameOutput(path, "mAni")) return false;
-    consoleLog().print("[Ani] %s\n", outputName.c_str());
+    consoleLog().print("[Ani] %s\n", printableName(outputName).c_str());
     smdModel.reset();
     smdModel = std::make_unique<SmdModel>(device);
     smdModel->buildPoseMatrices = false;

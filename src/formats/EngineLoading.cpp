@@ -35,8 +35,19 @@ bool reportEngineRead(EngineReadResult r, const Diagnostic& diagnostic, EngineKi
 
 EngineReadResult EngineModel::readReference(std::string_view text, const std::string& displayName)
 {
-    EngineMesh mesh;
     LineCursor lines(text);
+    return readReference(lines, displayName);
+}
+
+EngineReadResult EngineModel::readAnimation(std::string_view text, const std::string& displayName)
+{
+    LineCursor lines(text);
+    return readAnimation(lines, displayName);
+}
+
+EngineReadResult EngineModel::readReference(LineCursor& lines, const std::string& displayName)
+{
+    EngineMesh mesh;
     ReadSummary summary;
     const EngineReadResult r = readMRef(*this, mesh, lines, displayName, summary);
     if (r != kEngineRead) return r;
@@ -58,10 +69,9 @@ EngineReadResult EngineModel::readReference(std::string_view text, const std::st
     return kEngineRead;
 }
 
-EngineReadResult EngineModel::readAnimation(std::string_view text, const std::string& displayName)
+EngineReadResult EngineModel::readAnimation(LineCursor& lines, const std::string& displayName)
 {
     EngineAnimation animation;
-    LineCursor lines(text);
     ReadSummary summary;
     const EngineReadResult r = readMAni(*this, animation, lines, displayName, summary);
     if (summary.counted) logAnimationCounts(summary.nodeCount, frameCount);
@@ -104,12 +114,16 @@ bool EngineModel::loadAnimationFromMemory(std::string_view text, const std::stri
 bool EngineModel::loadReference(const std::string& path)
 {
     modelDirectory = directoryOf(path);
-    return loadModelFile<std::string>(path, diagnostic, [&](const std::string& text) { return loadReferenceFromMemory(text, path); });
+    return loadModelFile<LineCursor>(path, diagnostic, [&](LineCursor& lines) {
+        return reportEngineRead(readReference(lines, path), diagnostic, EngineKind::Reference);
+    });
 }
 
 bool EngineModel::loadAnimation(const std::string& path)
 {
-    return loadModelFile<std::string>(path, diagnostic, [&](const std::string& text) { return loadAnimationFromMemory(text, path); });
+    return loadModelFile<LineCursor>(path, diagnostic, [&](LineCursor& lines) {
+        return reportEngineRead(readAnimation(lines, path), diagnostic, EngineKind::Animation);
+    });
 }
 
 } // namespace veskar

@@ -17,6 +17,7 @@ namespace veskar {
 
 class Device;
 class IndexBuffer;
+class LineCursor;
 class Texture;
 class VertexBuffer;
 
@@ -88,6 +89,9 @@ public:
     // Read, prepare and (with a device) upload, showing nothing.
     EngineReadResult readReference(std::string_view text, const std::string& displayName);
     EngineReadResult readAnimation(std::string_view text, const std::string& displayName);
+    // The same over lines read from a file or a buffer.
+    EngineReadResult readReference(LineCursor& lines, const std::string& displayName);
+    EngineReadResult readAnimation(LineCursor& lines, const std::string& displayName);
 
     // The model effect head (see ModelEffect.h): the device the model draws
     // with, and its own instance of the shading effect.

@@ -2,6 +2,7 @@
 // with the tables they count before anything is written from them.
 
 #include "formats/FormatConverter.h"
+#include "platform/PrintableName.h"
 
 #include <filesystem>
 #include <system_error>
@@ -21,17 +22,23 @@ void FormatConverter::destroy()
     triangles.shrink_to_fit();
 }
 
+std::string outputPathFor(const std::string& source, const char* extension)
+{
+    const std::string directory = directoryOf(source);
+    const std::string fileName = source.substr(directory.size());
+    const auto dot = fileName.find_last_of('.');
+    // A name without an extension gets one, so the output is never the source.
+    return directory + (dot == std::string::npos ? fileName + "." + extension : fileName.substr(0, dot + 1) + extension);
+}
+
 bool FormatConverter::nameOutput(const std::string& path, const char* extension)
 {
     sourceDirectory = directoryOf(path);
-    const std::string fileName = path.substr(sourceDirectory.size());
-    const auto dot = fileName.find_last_of('.');
-    // A name without an extension gets one, so the output is never the source.
-    outputName = dot == std::string::npos ? fileName + "." + extension : fileName.substr(0, dot + 1) + extension;
-    outputPath = sourceDirectory + outputName;
+    outputPath = outputPathFor(path, extension);
+    outputName = outputPath.substr(sourceDirectory.size());
     std::error_code ec;
     if (outputPath == path || std::filesystem::equivalent(outputPath, path, ec)) {
-        diagnostic = {path, 0, "the output " + outputName + " would overwrite the source file"};
+        diagnostic = {path, 0, "the output " + printableName(outputName) + " would overwrite the source file"};
         return false;
     }
     return true;

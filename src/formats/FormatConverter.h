@@ -64,4 +64,8 @@ private:
     bool writeOutput(const char* what, bool valid, const std::function<void(TextWriter&)>& write);
 };
 
+// The file a conversion of source writes: beside it, with its extension
+// replaced by extension, or given one when it has none.
+std::string outputPathFor(const std::string& source, const char* extension);
+
 } // namespace veskar

@@ -1,14 +1,13 @@
 #include "formats/GltfExport.h"
 
-#include "formats/AtomicFile.h"
 #include "formats/EngineModel.h"
 #include "formats/FormatConverter.h"
 #include "formats/GlbWriter.h"
 #include "formats/GltfSceneBuilder.h"
 #include "formats/ModelFileKind.h"
 #include "import/ConsoleLog.h"
-#include "import/FileBuffer.h"
 #include "import/TextScan.h"
+#include "platform/AtomicFile.h"
 #include "platform/EmbeddedImage.h"
 #include "platform/Shell.h"
 #include "platform/TextureFile.h"
@@ -84,18 +83,29 @@ struct LoadedReference {
     std::vector<std::string> materialNames;
 };
 
-bool loadReference(const std::string& path, LoadedReference& out, Diagnostic& diagnostic)
+// What a file holds, told from its lines without holding it: a file of one
+// endless line is then refused by its reader as any other bad file.
+bool guessKind(const std::string& path, ModelFileKind& kind, Diagnostic& diagnostic)
 {
-    std::string text, reason;
-    if (!readWholeFile(path, text, reason)) {
+    LineCursor cursor;
+    std::string reason;
+    if (!cursor.openFile(path, reason)) {
         diagnostic = {path, 0, "cannot open: " + reason};
         return false;
     }
-    if (guessModelFileKind(text) == ModelFileKind::MRef) {
+    kind = guessModelFileKind(cursor);
+    return true;
+}
+
+bool loadReference(const std::string& path, LoadedReference& out, Diagnostic& diagnostic)
+{
+    ModelFileKind kind = ModelFileKind::Unknown;
+    if (!guessKind(path, kind, diagnostic)) return false;
+    if (kind == ModelFileKind::MRef) {
         out.engine = std::make_unique<EngineModel>(nullptr);
         EngineModel& model = *out.engine;
         model.prepareForDrawing = false;
-        if (!model.loadReferenceFromMemory(text, path)) {
+        if (!model.loadReference(path)) {
             diagnostic = model.diagnostic;
             return false;
         }
@@ -110,11 +120,10 @@ bool loadReference(const std::string& path, LoadedReference& out, Diagnostic& di
     FormatConverter& converter = *out.converter;
     converter.smdModel = std::make_unique<SmdModel>(nullptr);
     converter.smdModel->buildPoseMatrices = false;
-    if (!converter.smdModel->loadReferenceFromMemory(text, path)) {
+    if (!converter.smdModel->loadReference(path)) {
         diagnostic = converter.smdModel->diagnostic;
         return false;
     }
-    text = std::string();
     if (!converter.weldVertices()) {
         diagnostic = {path, 0, "not enough memory to weld the vertices"};
         return false;
@@ -142,9 +151,11 @@ bool loadReference(const std::string& path, LoadedReference& out, Diagnostic& di
 }
 
 // The third line of an mAni holds its node count; it is read onto a model of that many.
-std::int32_t mAniNodeCount(std::string_view text)
+std::int32_t mAniNodeCount(const std::string& path)
 {
-    LineCursor cursor(text);
+    LineCursor cursor;
+    std::string reason;
+    if (!cursor.openFile(path, reason)) return 0;
     std::string_view line;
     for (int i = 0; i < 3; ++i)
         if (!cursor.next(line)) return 0;
@@ -157,20 +168,17 @@ std::int32_t mAniNodeCount(std::string_view text)
 
 bool loadAnimation(const std::string& path, SkeletonAnimation& out, Diagnostic& diagnostic)
 {
-    std::string text, reason;
-    if (!readWholeFile(path, text, reason)) {
-        diagnostic = {path, 0, "cannot open: " + reason};
-        return false;
-    }
-    switch (guessModelFileKind(text)) {
+    ModelFileKind kind = ModelFileKind::Unknown;
+    if (!guessKind(path, kind, diagnostic)) return false;
+    switch (kind) {
     case ModelFileKind::MRef:
         diagnostic = {path, 2, "an mRef holds a reference, not an animation"};
         showMessageBox(refusalText("Animation 파일이 아닙니다!!", diagnostic).c_str(), "Error");
         return false;
     case ModelFileKind::MAni: {
         EngineModel model(nullptr);
-        model.nodeCount = mAniNodeCount(text);
-        if (!model.loadAnimationFromMemory(text, path)) {
+        model.nodeCount = mAniNodeCount(path);
+        if (!model.loadAnimation(path)) {
             diagnostic = model.diagnostic;
             return false;
         }
@@ -180,7 +188,7 @@ bool loadAnimation(const std::string& path, SkeletonAnimation& out, Diagnostic& 
     default: {
         SmdModel model(nullptr);
         model.buildPoseMatrices = false;
-        if (!model.loadAnimationFromMemory(text, path)) {
+        if (!model.loadAnimation(path)) {
             diagnostic = model.diagnostic;
             return false;
         }

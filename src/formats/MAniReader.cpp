@@ -36,8 +36,11 @@ EngineReadResult MAniReader::readHeader()
     if (h != HeaderLine::Ok || !equalsIgnoringCase(model_.token, "version") || model_.headerValue != 1)
         return refuseAs(kEngineNotOurFile, 1, "the first line is not \"version 1\"");
     std::string_view line;
-    if (!cursor_.next(line) || !equalsIgnoringCase(firstWord(line), "ani")) return refuseAs(kEngineWrongKind, 2, "the second line is not \"ani\"");
+    const bool second = cursor_.next(line);
+    if (const EngineReadResult r = checkCursor(); r != kEngineRead) return r;
+    if (!second || !equalsIgnoringCase(firstWord(line), "ani")) return refuseAs(kEngineWrongKind, 2, "the second line is not \"ani\"");
     const HeaderLine n = readHeaderLine(cursor_, model_.token, model_.headerValue);
+    if (const EngineReadResult r = checkCursor(); r != kEngineRead) return r;
     // Onto a mesh the animation brings its own nodes, matched with the mesh's
     // by name once read; onto a model without one its count is the model's.
     const bool given = n == HeaderLine::Ok && equalsIgnoringCase(model_.token, "node");
@@ -78,6 +81,7 @@ EngineReadResult MAniReader::run()
         else if (equalsIgnoringCase(w, "skeleton")) r = blocks_ < 0 ? readFrames() : refuse("a second skeleton section");
         if (r != kEngineRead) return r;
     }
+    if (const EngineReadResult r = checkCursor(); r != kEngineRead) return r;
     if (std::max(nodeLines_, 0) != nodeCount_)
         return refuse("the nodes section has " + std::to_string(std::max(nodeLines_, 0)) + " lines but the node line says " +
                           std::to_string(nodeCount_),

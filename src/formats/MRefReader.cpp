@@ -38,7 +38,9 @@ EngineReadResult MRefReader::readHeader()
     if (h != HeaderLine::Ok || !equalsIgnoringCase(model_.token, "version") || model_.headerValue != 1)
         return refuseAs(kEngineNotOurFile, 1, "the first line is not \"version 1\"");
     std::string_view line;
-    if (!cursor_.next(line) || !equalsIgnoringCase(firstWord(line), "ref")) return refuseAs(kEngineWrongKind, 2, "the second line is not \"ref\"");
+    const bool second = cursor_.next(line);
+    if (const EngineReadResult r = checkCursor(); r != kEngineRead) return r;
+    if (!second || !equalsIgnoringCase(firstWord(line), "ref")) return refuseAs(kEngineWrongKind, 2, "the second line is not \"ref\"");
     if (cursor_.next(line)) model_.textureName.assign(firstWord(line));
     for (int i = 0; i < 3; ++i) {
         std::string word;
@@ -88,6 +90,7 @@ EngineReadResult MRefReader::run()
         else if (equalsIgnoringCase(word, "indices")) r = indexLines_ < 0 ? readIndices() : refuse("a second indices section");
         if (r != kEngineRead) return r;
     }
+    if (const EngineReadResult r = checkCursor(); r != kEngineRead) return r;
     if (const EngineReadResult r = checkSectionCount(nodeLines_, model_.nodeCount, "nodes", "node"); r != kEngineRead) return r;
     if (const EngineReadResult r = checkSectionCount(boneLines_, model_.nodeCount, "skeleton", "node"); r != kEngineRead) return r;
     if (const EngineReadResult r = checkSectionCount(vertexLines_, model_.vertexCount, "vertices", "vertex"); r != kEngineRead) return r;

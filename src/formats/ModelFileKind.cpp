@@ -13,13 +13,18 @@ namespace veskar {
 ModelFileKind guessModelFileKind(std::string_view text)
 {
     LineCursor cursor(text);
+    return guessModelFileKind(cursor);
+}
+
+ModelFileKind guessModelFileKind(LineCursor& cursor)
+{
     std::string_view line;
     while (cursor.next(line)) {
         const std::string_view w = firstWord(line);
         if (w.empty() || w.substr(0, 2) == "//") continue;
         break;
     }
-    if (!equalsIgnoringCase(firstWord(line), "version")) return ModelFileKind::Unknown;
+    if (cursor.lineNumber() == 0 || !equalsIgnoringCase(firstWord(line), "version")) return ModelFileKind::Unknown;
     if (cursor.next(line)) {
         const std::string_view second = firstWord(line);
         if (equalsIgnoringCase(second, "ref")) return ModelFileKind::MRef;

@@ -4,7 +4,7 @@
 // "%Nd", "%0Nd" and "%f" (six decimals) would write them. Large outputs are
 // handed to their file in pieces instead of being held whole.
 
-#include "formats/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,5 +1,8 @@
 #pragma once
-// Why a file was refused, for people: "file:line: what".
+// Why a file was refused, for people: "file:line: what", the file's name with
+// its control characters escaped.
+
+#include "platform/PrintableName.h"
 
 #include <string>
 
@@ -20,7 +23,8 @@ struct Diagnostic {
     std::string text() const
     {
         if (what.empty()) return {};
-        return line > 0 ? file + ":" + std::to_string(line) + ": " + what : file + ": " + what;
+        const std::string name = printableName(file);
+        return line > 0 ? name + ":" + std::to_string(line) + ": " + what : name + ": " + what;
     }
 };
 

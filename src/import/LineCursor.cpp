@@ -1,36 +1,42 @@
 #include "import/LineCursor.h"
 
-#include "import/FileBuffer.h"
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 namespace veskar {
 
-LineCursor::LineCursor(std::string_view text) : data_(text.data()), filled_(text.size()), size_(text.size()) {}
+namespace {
 
-LineCursor::~LineCursor() { closeFile(); }
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
-void LineCursor::closeFile()
+// Line ends in bytes: "\n", "\r\n" and a lone "\r" end one line each.
+// afterReturn says the byte before p was '\r', and is set for the next call.
+std::size_t countLineEnds(const char* p, std::size_t n, bool& afterReturn)
 {
-    if (fd_ >= 0 && ownsFile_) ::close(fd_);
-    fd_ = -1;
-    ownsFile_ = false;
+    if (n == 0) return 0;
+    const char* const end = p + n;
+    std::size_t ends = 0;
+    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\n', static_cast<std::size_t>(end - q)))) != nullptr; ++q) ++ends;
+    // A '\r' is a line end of its own unless a '\n' (counted) follows it.
+    for (const char* q = p; (q = static_cast<const char*>(std::memchr(q, '\r', static_cast<std::size_t>(end - q)))) != nullptr; ++q)
+        if (q + 1 == end || q[1] != '\n') ++ends;
+    if (afterReturn && p[0] == '\n') --ends;
+    afterReturn = end[-1] == '\r';
+    return ends;
 }
+
+} // namespace
+
+LineCursor::LineCursor(std::string_view text) : data_(text.data()), filled_(text.size()), size_(text.size()) {}
 
 bool LineCursor::openFile(const std::string& path, std::string& reason, std::size_t piece)
 {
-    closeFile();
-    std::uint64_t bytes = 0;
-    const int fd = openRegularFile(path, bytes, reason);
-    if (fd < 0) return false;
-    fd_ = fd;
-    ownsFile_ = true;
-    size_ = bytes;
+    file_ = nullptr;
+    if (!ownFile_.open(path, reason)) return false;
+    file_ = &ownFile_;
+    size_ = ownFile_.size();
     // No piece larger than the file; a line longer than the piece grows it.
-    capacity_ = static_cast<std::size_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(piece ? piece : 1, bytes ? bytes : 1)));
+    capacity_ = static_cast<std::size_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(piece ? piece : 1, size_ ? size_ : 1)));
     piece_ = std::make_unique<char[]>(capacity_);
     data_ = piece_.get();
     filled_ = position_ = 0;
@@ -38,7 +44,14 @@ bool LineCursor::openFile(const std::string& path, std::string& reason, std::siz
     lineNumber_ = 0;
     failure_.clear();
     endOfInput_ = false;
+    forgetNewline();
     return true;
+}
+
+void LineCursor::forgetNewline()
+{
+    newlineScan_ = position_;
+    newlineFound_ = false;
 }
 
 // Keeps the unfinished line at the front of the piece and reads after it.
@@ -46,13 +59,16 @@ bool LineCursor::fill()
 {
     const std::size_t keep = filled_ - position_;
     if (position_ > 0 && keep > 0) std::memmove(piece_.get(), piece_.get() + position_, keep);
+    newlineScan_ -= position_;
     filled_ = keep;
     position_ = 0;
-    if (filled_ == capacity_) {
-        auto bigger = std::make_unique<char[]>(capacity_ * 2);
-        std::memcpy(bigger.get(), piece_.get(), filled_);
-        piece_ = std::move(bigger);
-        capacity_ *= 2;
+    // Room for the longest line and the two bytes that may end it, no more.
+    if (filled_ == capacity_ && capacity_ < kMaxLineBytes + 2) {
+        const std::size_t bigger = std::min(capacity_ * 2, kMaxLineBytes + 2);
+        auto grown = std::make_unique<char[]>(bigger);
+        std::memcpy(grown.get(), piece_.get(), filled_);
+        piece_ = std::move(grown);
+        capacity_ = bigger;
     }
     data_ = piece_.get();
     // Only the bytes the file had when it was opened: a file that grows while
@@ -64,16 +80,10 @@ bool LineCursor::fill()
         endOfInput_ = true;
         return false;
     }
-    ssize_t n;
-    do {
-        n = ::pread(fd_, piece_.get() + filled_, want, static_cast<off_t>(consumed_));
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) {
-        failure_ = std::strerror(errno);
-        endOfInput_ = true;
-        return false;
-    }
-    if (n == 0) {
+    std::string reason;
+    const std::int64_t n = file_->readAt(consumed_, piece_.get() + filled_, want, reason);
+    if (n <= 0) {
+        if (n < 0) failure_ = "cannot read the file: " + reason;
         endOfInput_ = true;
         return false;
     }
@@ -82,71 +92,94 @@ bool LineCursor::fill()
     return true;
 }
 
+// The line starting at position_ ended neither within window bytes nor in a
+// zero byte before it; it is refused without reading further.
+bool LineCursor::fail(std::size_t window)
+{
+    ++lineNumber_;
+    if (std::memchr(data_ + position_, '\0', window))
+        failure_ = "the line holds a zero byte: this is binary data, not the text of a model file";
+    else
+        failure_ = "the line is longer than " + std::to_string(kMaxLineBytes) + " bytes; no model file has such lines";
+    endOfInput_ = true;
+    return false;
+}
+
 bool LineCursor::next(std::string_view& line)
 {
-    std::size_t scanFrom = position_;
+    if (!failure_.empty()) return false;
     for (;;) {
-        if (scanFrom < filled_) {
-            const void* newline = std::memchr(data_ + scanFrom, '\n', filled_ - scanFrom);
-            if (newline) {
-                const char* start = data_ + position_;
-                std::size_t length = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
-                position_ += length + 1;
-                if (length > 0 && start[length - 1] == '\r') --length;
-                line = std::string_view(start, length);
-                ++lineNumber_;
-                return true;
-            }
+        const std::size_t available = filled_ - position_;
+        // The longest line and the byte that ends it.
+        const std::size_t window = std::min(available, kMaxLineBytes + 1);
+        const std::size_t limit = position_ + window;
+        if (!newlineFound_ && newlineScan_ < limit) {
+            const void* found = std::memchr(data_ + newlineScan_, '\n', limit - newlineScan_);
+            newlineFound_ = found != nullptr;
+            newlineScan_ = found ? static_cast<std::size_t>(static_cast<const char*>(found) - data_) : limit;
         }
-        if (endOfInput_) {
-            if (position_ >= filled_) return false;
-            const char* start = data_ + position_;
-            std::size_t length = filled_ - position_;
-            position_ = filled_;
-            if (start[length - 1] == '\r') --length;
-            line = std::string_view(start, length);
-            ++lineNumber_;
-            return true;
+        const std::size_t searched = newlineFound_ ? newlineScan_ : limit;
+        const void* ret = std::memchr(data_ + position_, '\r', searched - position_);
+        std::size_t end = 0, after = 0;
+        if (ret) {
+            end = static_cast<std::size_t>(static_cast<const char*>(ret) - data_);
+            if (end + 1 < filled_) after = end + 1 + (data_[end + 1] == '\n' ? 1 : 0);
+            else if (endOfInput_) after = end + 1;
+            else after = 0;  // a '\n' may follow in the next piece
+        } else if (newlineFound_) {
+            end = newlineScan_;
+            after = end + 1;
+        } else if (window > kMaxLineBytes) {
+            return fail(window);
+        } else if (endOfInput_) {
+            if (available == 0) return false;
+            end = after = filled_;
         }
-        const std::size_t searched = filled_ - position_;  // holds no '\n'
-        fill();
-        scanFrom = searched;
+        if (after == 0) {
+            if (!fill() && !failure_.empty()) return false;
+            continue;
+        }
+        const char* start = data_ + position_;
+        std::size_t length = end - position_;
+        if (offset() == 0 && length >= 3 && std::memcmp(start, kByteOrderMark, 3) == 0) {
+            start += 3;
+            length -= 3;
+        }
+        if (length > 0 && std::memchr(start, '\0', length)) return fail(end - position_);
+        ++lineNumber_;
+        position_ = after;
+        if (newlineScan_ < position_) forgetNewline();
+        line = std::string_view(start, length);
+        return true;
     }
 }
 
 bool LineCursor::atEnd()
 {
     while (position_ >= filled_ && !endOfInput_) fill();
-    return position_ >= filled_;
+    return position_ >= filled_ || !failure_.empty();
 }
 
 std::size_t LineCursor::remainingLines()
 {
-    std::size_t newlines = 0;
-    char last = '\n';
-    const char* end = data_ + filled_;
-    for (const char* p = data_ + position_; p < end;) {
-        const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-        if (!nl) break;
-        ++newlines;
-        p = static_cast<const char*>(nl) + 1;
-    }
-    if (position_ < filled_) last = data_[filled_ - 1];
-    if (fd_ >= 0 && !endOfInput_) {
+    bool afterReturn = false;
+    std::size_t ends = countLineEnds(data_ + position_, filled_ - position_, afterReturn);
+    char last = position_ < filled_ ? data_[filled_ - 1] : '\n';
+    if (file_ && !endOfInput_) {
         // The rest of the file, read aside without moving the cursor.
         char scratch[1 << 16];
         std::uint64_t offset = consumed_;
+        std::string reason;
         while (offset < size_) {
             const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof scratch, size_ - offset));
-            const ssize_t n = ::pread(fd_, scratch, want, static_cast<off_t>(offset));
-            if (n < 0 && errno == EINTR) continue;
+            const std::int64_t n = file_->readAt(offset, scratch, want, reason);
             if (n <= 0) break;
-            for (ssize_t i = 0; i < n; ++i) newlines += scratch[i] == '\n';
+            ends += countLineEnds(scratch, static_cast<std::size_t>(n), afterReturn);
             last = scratch[n - 1];
             offset += static_cast<std::uint64_t>(n);
         }
     }
-    return newlines + (last != '\n' ? 1 : 0);
+    return ends + (last != '\n' && last != '\r' ? 1 : 0);
 }
 
 bool LineCursor::rewind() { return seek(0, 0) && failure_.empty(); }
@@ -155,27 +188,29 @@ bool LineCursor::seek(std::uint64_t offset, long lineNumber)
 {
     if (offset > size_) return false;
     lineNumber_ = lineNumber;
-    if (fd_ < 0) {
+    if (!file_) {
         position_ = static_cast<std::size_t>(offset);
+        forgetNewline();
         return true;
     }
     filled_ = position_ = 0;
     consumed_ = offset;
     endOfInput_ = !failure_.empty();
+    forgetNewline();
     return true;
 }
 
 bool LineCursor::startAt(const LineCursor& other, std::uint64_t offset, long lineNumber)
 {
-    closeFile();
+    ownFile_.close();
+    file_ = other.file_;
     size_ = other.size_;
     failure_ = other.failure_;
-    if (other.fd_ < 0) {
+    if (!other.file_) {
         data_ = other.data_;
         filled_ = other.filled_;
         endOfInput_ = true;
     } else {
-        fd_ = other.fd_;
         capacity_ = other.capacity_;
         piece_ = std::make_unique<char[]>(capacity_);
         data_ = piece_.get();

@@ -4,6 +4,8 @@
 // reference of a few hundred megabytes must not have to fit in memory as text
 // beside the model made from it, so a file is read twice instead of held.
 
+#include "platform/InputFile.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -12,15 +14,18 @@
 
 namespace veskar {
 
-// A line ends at '\n'; a '\r' before it is dropped, so files written on Windows
-// read the same. Lines may be of any length.
+// A line ends at "\n", "\r\n" or a lone "\r" (old Mac exports), so files
+// written on any system read the same; a UTF-8 byte-order mark before the
+// first line is passed over. Model files are text of short lines: a line
+// longer than kMaxLineBytes, or one holding a zero byte, ends the lines with
+// a failure naming that line, found without reading the rest of the line.
 class LineCursor {
 public:
     static constexpr std::size_t kDefaultPiece = std::size_t{1} << 20;
+    static constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
 
     LineCursor() = default;
     explicit LineCursor(std::string_view text);
-    ~LineCursor();
     LineCursor(const LineCursor&) = delete;
     LineCursor& operator=(const LineCursor&) = delete;
 
@@ -31,7 +36,7 @@ public:
     // The line stays valid until the next call (of a buffer: as long as it).
     bool next(std::string_view& line);
     bool atEnd();
-    // 1-based number of the line last returned.
+    // 1-based number of the line last returned, or of the line that failed.
     long lineNumber() const { return lineNumber_; }
     // Lines from the current position to the end.
     std::size_t remainingLines();
@@ -40,19 +45,21 @@ public:
     // Bytes of the buffer, or of the file when it was opened.
     std::uint64_t size() const { return size_; }
     // Where the next line starts, in bytes from the beginning.
-    std::uint64_t offset() const { return fd_ >= 0 ? consumed_ - (filled_ - position_) : position_; }
+    std::uint64_t offset() const { return file_ ? consumed_ - (filled_ - position_) : position_; }
     // Continues at offset (a line start from offset()) as if lineNumber lines
     // had been read; false when offset lies beyond the end.
     bool seek(std::uint64_t offset, long lineNumber);
     // A second cursor over the same text from offset on, for reading one part
     // of a file on another thread; other must outlive it.
     bool startAt(const LineCursor& other, std::uint64_t offset, long lineNumber);
-    // A read that failed ends the lines early; this says why (empty if none).
+    // Why the lines ended early, as a refusal says it ("cannot read the file:
+    // ...", a line too long, a zero byte); empty if they did not.
     const std::string& failure() const { return failure_; }
 
 private:
     bool fill();
-    void closeFile();
+    bool fail(std::size_t window);
+    void forgetNewline();
 
     const char* data_ = nullptr;
     std::size_t filled_ = 0;    // bytes of data_ that hold text
@@ -60,10 +67,15 @@ private:
     bool endOfInput_ = true;    // nothing more will come after filled_
     long lineNumber_ = 0;
     std::uint64_t size_ = 0;
+    // data_[position_, newlineScan_) holds no '\n'; newlineFound_: the byte at
+    // newlineScan_ is one. Spares a file of lone '\r's a search to the end of
+    // the piece for every line.
+    std::size_t newlineScan_ = 0;
+    bool newlineFound_ = false;
 
-    // Only when reading a file (read with pread, so cursors can share it).
-    int fd_ = -1;
-    bool ownsFile_ = false;
+    // Only when reading a file (at offsets, so cursors can share it).
+    InputFile ownFile_;
+    const InputFile* file_ = nullptr;
     std::unique_ptr<char[]> piece_;
     std::size_t capacity_ = 0;
     std::uint64_t consumed_ = 0;  // bytes taken from the file so far

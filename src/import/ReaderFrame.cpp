@@ -1,7 +1,6 @@
 #include "import/ReaderFrame.h"
 
 #include "import/ConsoleLog.h"
-#include "import/FileBuffer.h"
 #include "import/SmdModel.h"
 #include "platform/Shell.h"
 
@@ -103,14 +102,6 @@ bool openModelFile(LineCursor& lines, const std::string& path, Diagnostic& diagn
 {
     std::string reason;
     if (lines.openFile(path, reason)) return true;
-    diagnostic = {path, 0, "cannot open: " + reason};
-    return false;
-}
-
-bool openModelFile(std::string& text, const std::string& path, Diagnostic& diagnostic)
-{
-    std::string reason;
-    if (readWholeFile(path, text, reason)) return true;
     diagnostic = {path, 0, "cannot open: " + reason};
     return false;
 }

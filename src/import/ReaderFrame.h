@@ -91,17 +91,20 @@ protected:
     static constexpr Result kRead = kReadCode;
 
     // The file is refused with code for what at line (0: the whole file).
+    // Lines that ended early (a line too long, a zero byte, a failed read)
+    // are the reason for whatever the reader then finds wrong, at their line.
     Result refuseAs(Result code, long line, const std::string& what)
     {
-        diagnostic_ = {file_, line, what};
+        const std::string& failure = cursor_.failure();
+        diagnostic_ = failure.empty() ? Diagnostic{file_, line, what} : Diagnostic{file_, cursor_.lineNumber(), failure};
         return code;
     }
     Result refuse(const std::string& what, long line) { return refuseAs(kMalformedCode, line, what); }
     Result refuse(const std::string& what) { return refuse(what, cursor_.lineNumber()); }
     Result refuseIf(const std::string& why) { return why.empty() ? kRead : refuse(why); }
-    // A read that failed ends the lines early; after a loop over them this
-    // turns that into a refusal.
-    Result checkCursor() { return cursor_.failure().empty() ? kRead : refuse("cannot read the file: " + cursor_.failure()); }
+    // Lines that ended early; after a loop over them this turns that into a
+    // refusal.
+    Result checkCursor() { return cursor_.failure().empty() ? kRead : refuse(cursor_.failure()); }
     Result refuseFullModel(Result code, int slots, const char* what)
     {
         return refuseAs(code, 0, "this model already holds " + std::to_string(slots) + " " + what);
@@ -183,10 +186,9 @@ auto runReader(Args&&... args)
 
 // The read -> load -> report steps a loader runs around a reader.
 
-// Opens a model file to be read line by line, or reads it whole; false, with
-// why in diagnostic, when it cannot be opened.
+// Opens a model file to be read line by line; false, with why in
+// diagnostic, when it cannot be opened.
 bool openModelFile(LineCursor& lines, const std::string& path, Diagnostic& diagnostic);
-bool openModelFile(std::string& text, const std::string& path, Diagnostic& diagnostic);
 
 // A loader: opens path as Input and hands it to readAndReport; a file that
 // cannot be opened fails without a box.

@@ -83,7 +83,7 @@ SmdReadResult SmdModel::readReference(LineCursor& lines, const std::string& disp
         }
     }
     if (r != kSmdRead) {
-        if (r == kSmdMalformed) slot.release();
+        slot.release();
         return r;
     }
     uploadSmdMesh(slot, device, materialCount, modelDirectory, materialNames);

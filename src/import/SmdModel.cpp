@@ -1,6 +1,5 @@
 #include "import/SmdModel.h"
 
-#include "import/FileBuffer.h"
 #include "import/ModelEffect.h"
 #include "platform/Device.h"
 #include "platform/LargePages.h"

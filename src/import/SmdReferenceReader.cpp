@@ -105,7 +105,13 @@ SmdReadResult ReferenceReader::run()
                       0);
     // Parents given without a skeleton section after them were never checked,
     // and a loop among them would be written into an mRef its reader refuses.
-    return composeWorld(mesh_.nodes);
+    if (const SmdReadResult r = composeWorld(mesh_.nodes); r != kSmdRead) return r;
+    // A file that yields no model is no reference, and is refused as one that
+    // is not SMD, not written as an empty mRef; an empty triangles section is
+    // a model without a mesh, and stays legal.
+    if (model_.nodeCount <= 0) return refuseAs(kSmdNotSmd, 0, "the file has no nodes");
+    if (!summary_.triangleSection) return refuseAs(kSmdNotSmd, 0, "the file has no triangles section");
+    return kSmdRead;
 }
 
 SmdReadResult ReferenceReader::readNodes()
@@ -205,7 +211,7 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
     for (std::size_t k = started; k < shares.size(); ++k) shares[k]->run();
 
     for (const LineCursor& cursor : cursors)
-        if (!cursor.failure().empty()) return refuse("cannot read the file: " + cursor.failure(), cursor.lineNumber());
+        if (!cursor.failure().empty()) return refuse(cursor.failure(), cursor.lineNumber());
     // The first refusal in file order is the one reading in order would give
     // (the first share's is already in place). A share that stopped short of
     // the next one's first triangle saw a section other than the one counted.

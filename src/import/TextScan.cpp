@@ -34,16 +34,8 @@ std::string_view firstWord(std::string_view line)
 
 std::size_t countLines(std::string_view text)
 {
-    std::size_t lines = 0;
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end) {
-        const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-        ++lines;
-        if (!nl) break;
-        p = static_cast<const char*>(nl) + 1;
-    }
-    return lines;
+    LineCursor cursor(text);
+    return cursor.remainingLines();
 }
 
 void FieldScanner::skipSpace()

@@ -42,7 +42,8 @@ private:
     std::string_view rest_;
 };
 
-// Counts the '\n'-terminated lines of a buffer (a last line without one counts).
+// Counts the lines of a buffer as LineCursor reads them (a last line without
+// an end counts).
 std::size_t countLines(std::string_view text);
 
 } // namespace veskar

@@ -1,14 +1,48 @@
 #include "platform/Console.h"
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace veskar {
 
-bool StdoutConsole::write(const char* bytes, std::size_t length)
+namespace {
+
+std::atomic<int> firstOutputError{0};
+
+void noteOutputError(int error)
 {
-    const bool ok = std::fwrite(bytes, 1, length, stdout) == length;
-    std::fflush(stdout);
+    int none = 0;
+    firstOutputError.compare_exchange_strong(none, error ? error : EIO);
+}
+
+} // namespace
+
+bool writeStandardOutput(std::string_view text)
+{
+    errno = 0;
+    // An empty view may hold no pointer at all, which fwrite must not get.
+    bool ok = text.empty() || std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if (!ok) noteOutputError(errno);
+    errno = 0;
+    if (std::fflush(stdout) != 0) {
+        noteOutputError(errno);
+        ok = false;
+    }
     return ok;
 }
+
+bool standardOutputIntact(std::string& reason)
+{
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) noteOutputError(errno);
+    const int error = firstOutputError.load();
+    if (error == 0) return true;
+    reason = std::strerror(error);
+    return false;
+}
+
+bool StdoutConsole::write(const char* bytes, std::size_t length) { return writeStandardOutput(std::string_view(bytes, length)); }
 
 } // namespace veskar

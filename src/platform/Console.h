@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace veskar {
 
@@ -18,6 +19,14 @@ class StdoutConsole final : public ConsoleSink {
 public:
     bool write(const char* bytes, std::size_t length) override;
 };
+
+// Standard output, written and flushed at once. A write that fails (a full
+// disk, a closed pipe) is remembered: a program must not end with 0 when its
+// output was lost.
+bool writeStandardOutput(std::string_view text);
+// Flushes standard output; false with the reason when anything written to it
+// was lost.
+bool standardOutputIntact(std::string& reason);
 
 class RecordingConsole final : public ConsoleSink {
 public:

@@ -1,13 +1,11 @@
 #include "platform/Device.h"
 
 #include "platform/Effect.h"
+#include "platform/InputFile.h"
 
-#include <fstream>
 #include <iterator>
 #include <new>
-#include <sstream>
-#include <cerrno>
-#include <cstring>
+#include <string>
 
 namespace veskar {
 
@@ -132,22 +130,16 @@ Result Device::createEffectFromFile(const char* path, Effect** out, std::string*
 {
     if (!out || !path) return kInvalidCall;
     *out = nullptr;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (errors) *errors = std::string(path) + ": cannot open the effect file: " + std::strerror(errno);
-        return kFail;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        if (errors) *errors = std::string(path) + ": cannot read the effect file";
+    std::string text, reason;
+    if (!readWholeFile(path, text, reason)) {
+        if (errors) *errors = std::string(path) + ": cannot open the effect file: " + reason;
         return kFail;
     }
     auto* e = new Effect;
     e->path = path;
     e->device = this;
     std::string log;
-    if (!e->parse(text.str(), log)) {
+    if (!e->parse(text, log)) {
         delete e;
         if (errors) *errors = log;
         return kFail;

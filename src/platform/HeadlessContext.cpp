@@ -1,5 +1,7 @@
 #include "platform/HeadlessContext.h"
 
+#include "platform/AtomicFile.h"
+
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
@@ -43,7 +45,7 @@ bool HeadlessContext::create(int width, int height, std::string& error)
         return false;
     }
     if (!epoxy_has_egl()) {
-        error = "no EGL library could be loaded";
+        error = "no EGL library could be loaded; install libegl1 and libegl-mesa0";
         return false;
     }
     // The client extensions say whether Mesa's surfaceless platform exists
@@ -51,23 +53,23 @@ bool HeadlessContext::create(int width, int height, std::string& error)
     // it aborts under libepoxy here.
     const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     if (!hasExtension(clientExtensions, "EGL_EXT_platform_base") || !hasExtension(clientExtensions, "EGL_MESA_platform_surfaceless")) {
-        error = "EGL has no surfaceless platform (EGL_MESA_platform_surfaceless)";
+        error = "no EGL driver offers drawing without a window (EGL_MESA_platform_surfaceless); install libegl-mesa0 (Mesa's EGL)";
         return false;
     }
     EGLDisplay display = eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     if (display == EGL_NO_DISPLAY) {
-        error = eglErrorText("eglGetPlatformDisplayEXT(surfaceless)");
+        error = eglErrorText("eglGetPlatformDisplayEXT(surfaceless)") + "; install libegl-mesa0 and libgl1-mesa-dri";
         return false;
     }
     EGLint major = 0, minor = 0;
     if (!eglInitialize(display, &major, &minor)) {
-        error = eglErrorText("eglInitialize");
+        error = eglErrorText("eglInitialize") + "; install libegl-mesa0 and libgl1-mesa-dri";
         return false;
     }
     display_ = display;
     const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
     if (!hasExtension(extensions, "EGL_KHR_no_config_context") || !hasExtension(extensions, "EGL_KHR_surfaceless_context")) {
-        error = "EGL lacks EGL_KHR_no_config_context or EGL_KHR_surfaceless_context";
+        error = "EGL lacks EGL_KHR_no_config_context or EGL_KHR_surfaceless_context; install libegl-mesa0 (Mesa's EGL)";
         release();
         return false;
     }
@@ -80,7 +82,8 @@ bool HeadlessContext::create(int width, int height, std::string& error)
                                  EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
     EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
     if (context == EGL_NO_CONTEXT) {
-        error = eglErrorText("eglCreateContext(OpenGL 3.3 core)");
+        error = "no OpenGL 3.3 core context could be made: " + eglErrorText("eglCreateContext") +
+                "; a driver that offers it is needed, for example Mesa's llvmpipe in libgl1-mesa-dri";
         release();
         return false;
     }
@@ -92,7 +95,7 @@ bool HeadlessContext::create(int width, int height, std::string& error)
     }
     if (epoxy_gl_version() < 33) {
         error = "the context offers OpenGL " + std::to_string(epoxy_gl_version() / 10) + "." + std::to_string(epoxy_gl_version() % 10) +
-                ", 3.3 is needed";
+                ", 3.3 is needed; a driver that offers it is needed, for example Mesa's llvmpipe in libgl1-mesa-dri";
         release();
         return false;
     }
@@ -180,11 +183,14 @@ bool HeadlessContext::writePng(const std::string& path, std::string& error) cons
     // A window shows the colour whatever alpha blending left in the target;
     // the picture of it must be opaque the same way.
     for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
-    if (!stbi_write_png(path.c_str(), width_, height_, 4, pixels.data(), width_ * 4)) {
-        error = path + ": the image could not be written";
+    // Encoded in memory, then written as every output is: whole or not at all.
+    std::string png;
+    const auto append = [](void* to, void* bytes, int length) { static_cast<std::string*>(to)->append(static_cast<const char*>(bytes), static_cast<std::size_t>(length)); };
+    if (!stbi_write_png_to_func(append, &png, width_, height_, 4, pixels.data(), width_ * 4)) {
+        error = "the picture could not be encoded";
         return false;
     }
-    return true;
+    return writeFileAtomically(path, png, error);
 }
 
 } // namespace veskar

@@ -29,6 +29,8 @@ public:
 
     // Waits for the drawing and returns the framebuffer as RGBA, rows top to bottom.
     std::vector<std::uint8_t> readPixels() const;
+    // The framebuffer as a PNG file, written as every output is (whole or not
+    // at all, nothing but a regular file replaced); false with the reason.
     bool writePng(const std::string& path, std::string& error) const;
 
 private:

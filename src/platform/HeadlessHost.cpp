@@ -31,13 +31,24 @@ bool HeadlessHost::create(const HostOptions& options, std::string& error)
 void HeadlessHost::show()
 {
     if (!device_) return;
+    shown_ = true;
     post({WM_SIZE, SIZE_RESTORED, makeLParam(static_cast<std::uint32_t>(clientWidth_), static_cast<std::uint32_t>(clientHeight_)), {}});
     post({WM_ACTIVATE, WA_ACTIVE, 0, {}});
 }
 
 Device* HeadlessHost::device() { return device_.get(); }
 
-bool HeadlessHost::peekMessage(WindowMessage& message) { return queue_.take(message); }
+bool HeadlessHost::peekMessage(WindowMessage& message)
+{
+    if (queue_.take(message)) return true;
+    if (!shown_ || !beforeFirstFrame_) return false;
+    const std::function<int()> check = std::move(beforeFirstFrame_);
+    beforeFirstFrame_ = nullptr;
+    const int code = check();
+    if (code == 0) return false;
+    message = WindowMessage{WM_QUIT, static_cast<std::uintptr_t>(static_cast<std::intptr_t>(code)), 0, {}};
+    return true;
+}
 
 void HeadlessHost::present()
 {
@@ -87,6 +98,7 @@ void HeadlessHost::destroy()
     }
     context_.release();
     queue_.clear();
+    shown_ = false;
 }
 
 } // namespace veskar

@@ -10,6 +10,7 @@
 #include "platform/Shell.h"
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -46,6 +47,10 @@ public:
     void destroy() override;
 
     void answerNextDialog(std::string path) { dialogAnswers_.push_back(std::move(path)); }
+    // Called once, when the queue first runs dry after show(): every command
+    // posted at start-up has been carried out and nothing has been drawn. A
+    // nonzero result ends the loop at once (WM_QUIT) with that exit code.
+    void setBeforeFirstFrame(std::function<int()> check) { beforeFirstFrame_ = std::move(check); }
     // The current framebuffer as a PNG; false with no device or when the file
     // cannot be written.
     bool writeScreenshot(const std::string& pngPath);
@@ -58,6 +63,8 @@ private:
     std::unique_ptr<GlDevice> device_;
     StderrShell shell_;
     std::deque<std::string> dialogAnswers_;
+    std::function<int()> beforeFirstFrame_;
+    bool shown_ = false;
     int clientWidth_ = 0;
     int clientHeight_ = 0;
     int framesPresented_ = 0;

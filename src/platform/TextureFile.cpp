@@ -1,12 +1,14 @@
 #include "platform/TextureFile.h"
 
 #include "platform/Device.h"
+#include "platform/InputFile.h"
 
 #include <stb/stb_image.h>
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 namespace veskar {
@@ -66,8 +68,11 @@ Result createTextureFromFile(Device* device, const char* path, Texture** out)
     const std::string resolved = resolveTexturePath(path);
     std::error_code ec;
     if (!fs::is_regular_file(resolved, ec)) return kFail;
+    // Read as every model file is: a regular file, and known to have been read.
+    std::string bytes, reason;
+    if (!readWholeFile(resolved, bytes, reason) || bytes.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return kFail;
     int width = 0, height = 0, channels = 0;
-    stbi_uc* pixels = stbi_load(resolved.c_str(), &width, &height, &channels, 4);
+    stbi_uc* pixels = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()), &width, &height, &channels, 4);
     if (!pixels) return kFail;
     const Result r = device->createTexture(width, height, pixels, out);
     stbi_image_free(pixels);

@@ -5,6 +5,7 @@
 set -u
 
 veskar=${1:?path to veskar}
+case $veskar in /*) ;; *) veskar=$PWD/$veskar ;; esac
 sample=${2:?path to veskar-sample}
 convert_tool=${3:?path to veskar-convert}
 
@@ -204,14 +205,15 @@ if [[ -d $corpus ]]; then
     }
     pair kbat_bate_sparse_ids kbat_idle 20
     pair pathos_motorbike_reference_messy_ids pathos_motorbike_idle 500
-    if render foreign --open-smd-ref "$pairs/pathos_motorbike_reference_messy_ids.smd" --open-smd-ani "$pairs/kbat_idle.smd" \
-        --open-kovr1-mref "$pairs/pathos_motorbike_reference_messy_ids.mRef" --open-kovr1-mani "$pairs/kbat_idle.mAni"; then
-        check "an animation of another skeleton is refused, both ways, with how many nodes matched" \
-            [ "$(grep -c "only 0 of the model's 57 nodes have a node of the same name" "$work/foreign.log")" -eq 2 \
-            -a "$(grep -c 'Node 개수가 다릅니다!!' "$work/foreign.log")" -eq 2 ]
-    else
-        fail "renders the foreign pair"
-    fi
+    # The models still draw; the two refused animations fail the run.
+    "$veskar" --headless --frames 60 --screenshot "$work/foreign.png" --open-smd-ref "$pairs/pathos_motorbike_reference_messy_ids.smd" \
+        --open-smd-ani "$pairs/kbat_idle.smd" --open-kovr1-mref "$pairs/pathos_motorbike_reference_messy_ids.mRef" \
+        --open-kovr1-mani "$pairs/kbat_idle.mAni" >"$work/foreign.log" 2>&1
+    status=$?
+    check "an animation of another skeleton is refused, both ways, with how many nodes matched (exit status $status)" \
+        [ $status -eq 1 -a "$(grep -c 'Node 개수가 다릅니다!!' "$work/foreign.log")" -eq 2 \
+        -a "$(grep -c "^veskar: .*only 0 of the model's 57 nodes have a node of the same name" "$work/foreign.log")" -eq 2 \
+        -a "$(identify -format '%m %wx%h' "$work/foreign.png" 2>/dev/null)" = "PNG 800x600" ]
 else
     echo "SKIP: no corpus at $corpus"
 fi
@@ -235,6 +237,76 @@ for option in --open-kovr1-mref --open-kovr1-mani --open-kovr2-mref --open-kovr2
     grep -q -- "$option" "$work/help.out" || missing="$missing $option"
 done
 check "--help exits with 0 and lists every option${missing:+ (missing:$missing)}" [ $status -eq 0 -a -z "$missing" ]
+
+# viewer STATUS_VAR NAME ARGS...: runs the viewer, leaving NAME.out and NAME.err.
+viewer() {
+    local name=$1
+    shift
+    "$veskar" "$@" >"$work/$name.out" 2>"$work/$name.err"
+}
+no_wrote_line() { ! grep -q '^wrote' "$1"; }
+one_line() { [ "$(wc -l <"$1")" -eq 1 ] && grep -q -- "$2" "$1"; }
+
+echo "# a failed graphics start-up: one line saying what is missing, exit status 1"
+env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:7919 timeout 60 "$veskar" >"$work/nox.out" 2>"$work/nox.err"
+status=$?
+check "a DISPLAY naming no X server exits with 1, not an abort (status $status)" [ $status -eq 1 ]
+check "and says so on one line: $(head -c 200 "$work/nox.err")" one_line "$work/nox.err" 'no X server answers at DISPLAY=:7919.*--headless'
+__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json timeout 60 "$veskar" --headless >"$work/noegl.out" 2>"$work/noegl.err"
+status=$?
+check "no EGL driver exits with 1 (status $status)" [ $status -eq 1 ]
+check "and names the package to install: $(head -c 200 "$work/noegl.err")" one_line "$work/noegl.err" 'install libegl-mesa0'
+MESA_GL_VERSION_OVERRIDE=3.0 timeout 60 "$veskar" --headless >"$work/gl30.out" 2>"$work/gl30.err"
+status=$?
+check "no OpenGL 3.3 exits with 1 (status $status)" [ $status -eq 1 ]
+check "and says so on one line: $(head -c 200 "$work/gl30.err")" one_line "$work/gl30.err" 'OpenGL 3.3'
+
+echo "# command-line commands that fail are reported with their file, and fail a headless run"
+printf 'version 1\nnot a model\n' >"$work/garbage.smd"
+for case in "--open-kovr1-mref $work/missing.mRef|missing.mRef: cannot open" \
+    "--open-kovr1-mref $data/walk.smd|walk.smd:2: " \
+    "--open-kovr1-mani $data/walk.mAni|walk.mAni: no character is loaded" \
+    "--convert-ref $work/garbage.smd|garbage.smd: the file has no nodes" \
+    "--open-smd-ref $work/garbage.smd|garbage.smd: the file has no nodes"; do
+    args=${case%%|*}
+    # shellcheck disable=SC2086 # the arguments are split on purpose
+    viewer failing --headless $args
+    status=$?
+    check "$args: exit status 1 ($status)" [ $status -eq 1 ]
+    check "$args: reported on standard error" grep -q -- "veskar: .*${case#*|}" "$work/failing.err"
+done
+(cd "$work" && "$veskar" --headless --open-kovr1-mref "$data/hero.mRef" >"$work/noeffect.out" 2>"$work/noeffect.err")
+status=$?
+check "a model opened without its effect file fails the run ($status)" [ $status -eq 1 ]
+check "and says so" grep -q "hero.mRef: opened without the effect" "$work/noeffect.err"
+
+echo "# screenshots: written whole or not at all, never over a file of the run"
+viewer full-device --headless --screenshot /dev/full
+status=$?
+check "--screenshot /dev/full exits with 1 ($status)" [ $status -eq 1 ]
+check "without a wrote line" no_wrote_line "$work/full-device.out"
+check "and /dev/full is still a device" [ -c /dev/full ]
+cp "$data/hero.mRef" "$work/hero-before.mRef"
+cp "$data/hero_body.png" "$work/body-before.png"
+for target in "$data/hero.mRef" "$data/hero_body.png" "$data/walk.mAni"; do
+    # A million frames would take minutes: the refusal comes before the first.
+    timeout 60 "$veskar" --headless --frames 1000000 --screenshot "$target" "${characters[@]:0:4}" >"$work/self.out" 2>"$work/self.err"
+    status=$?
+    check "--screenshot $(basename "$target"), a file the run reads, is refused before drawing ($status)" [ $status -eq 1 ]
+    check "with a message naming it" grep -q -- "--screenshot .*$(basename "$target"): this run reads or writes that file" "$work/self.err"
+    check "and without a wrote line" no_wrote_line "$work/self.out"
+done
+check "the model is unchanged" cmp -s "$data/hero.mRef" "$work/hero-before.mRef"
+check "the texture is unchanged" cmp -s "$data/hero_body.png" "$work/body-before.png"
+viewer first --headless --screenshot "$work/shot.png"
+cp "$work/shot.png" "$work/shot-before.png"
+(ulimit -f 4; trap '' XFSZ; exec "$veskar" --headless --screenshot "$work/shot.png" "${characters[@]}") >"$work/limited.out" 2>"$work/limited.err"
+status=$?
+check "a write that fails (file size limit) exits with 1 ($status)" [ $status -eq 1 ]
+check "says why: $(head -c 200 "$work/limited.err")" grep -q "cannot write .*shot.png: cannot write: File too large" "$work/limited.err"
+check "prints no wrote line" no_wrote_line "$work/limited.out"
+check "and leaves the earlier picture as it was" cmp -s "$work/shot.png" "$work/shot-before.png"
+check "and no other file" [ "$(find "$work" -maxdepth 1 -name '.vsk*' | wc -l)" -eq 0 ]
 
 echo "$passed passed, $failed failed"
 [[ $failed == 0 ]]

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Drives veskar-convert as a user would: exit codes, what goes to stdout and
 # stderr, and which files exist afterwards.
-# Usage: convert_tool_test.sh PATH_TO_VESKAR_CONVERT
+# Usage: convert_tool_test.sh PATH_TO_VESKAR_CONVERT [PATH_TO_VESKAR_SAMPLE]
+# (the sample tool makes the large file the interrupted runs convert)
 set -u
 
-tool=${1:?usage: $0 PATH_TO_VESKAR_CONVERT}
+tool=${1:?usage: $0 PATH_TO_VESKAR_CONVERT [PATH_TO_VESKAR_SAMPLE]}
 case $tool in /*) ;; *) tool=$PWD/$tool ;; esac
+sample=${2:-}
+case $sample in /* | "") ;; *) sample=$PWD/$sample ;; esac
 if [ ! -x "$tool" ]; then
     echo "not an executable: $tool" >&2
     exit 2
@@ -40,8 +43,15 @@ expect_file() { [ -f "$1" ] && ok || fail "$1 was not written"; }
 expect_no_file() { [ ! -e "$1" ] && ok || fail "$1 should not exist"; }
 expect_no_temp() {
     local left
-    left=$(find "$1" -name '*.tmp-*' | head -n 1)
+    left=$(find "$1" -name '*.tmp-*' -o -name '.vsk*' | head -n 1)
     [ -z "$left" ] && ok || fail "temporary file left behind: $left"
+}
+# expect_listing FOLDER NAMES...: the folder holds exactly these files.
+expect_listing() {
+    local folder=$1 got
+    shift
+    got=$(ls -A "$folder" | sort | tr '\n' ' ')
+    [ "$got" = "$(printf '%s\n' "$@" | sort | tr '\n' ' ')" ] && ok || fail "$folder holds: $got; expected: $*"
 }
 
 write_reference() {
@@ -280,6 +290,170 @@ expect_in err.txt "many/m3.smd"
 run -j 0 ref many/m1.smd
 expect_rc 2
 
+current="endless lines and binary data are refused at once"
+# 2 GB of zero bytes, sparse: refused from its first megabyte.
+truncate -s 2G zero.smd
+run ref zero.smd
+expect_rc 1
+expect_in err.txt "zero.smd:1: the line holds a zero byte"
+expect_no_file zero.mRef
+run info zero.smd
+expect_rc 1
+expect_in err.txt "zero.smd:1: the line holds a zero byte"
+rm -f zero.smd
+{ echo "version 1"; head -c 3000000 /dev/zero | tr '\0' 'x'; } >endless.smd
+run ref endless.smd
+expect_rc 1
+expect_in err.txt "endless.smd:2: the line is longer than 1048576 bytes"
+expect_no_file endless.mRef
+run ani endless.smd
+expect_in err.txt "endless.smd:2: the line is longer than 1048576 bytes"
+
+current="old Mac line ends, a byte-order mark, and files that hold no model"
+mkdir ends
+write_reference ends/unix.smd
+tr '\n' '\r' <ends/unix.smd >ends/mac.smd
+{ printf '\357\273\277'; cat ends/unix.smd; } >ends/marked.smd
+run ref ends/unix.smd ends/mac.smd ends/marked.smd
+expect_rc 0
+cmp -s ends/unix.mRef ends/mac.mRef && ok || fail "lines ended by a lone CR convert differently"
+cmp -s ends/unix.mRef ends/marked.mRef && ok || fail "a byte-order mark changes the output"
+printf 'version 1\nasdf ghjk\n' >ends/garbage.smd
+run ref ends/garbage.smd
+expect_rc 1
+expect_in err.txt "garbage.smd: the file has no nodes"
+expect_in err.txt "Error: SMD 파일이 아닙니다!!"
+expect_no_file ends/garbage.mRef
+
+current="two sources, one output"
+mkdir twice
+write_reference twice/a.smd
+write_reference twice/a.SMD
+run ref twice/a.smd twice/a.SMD
+expect_rc 1
+expect_in err.txt "twice/a.SMD: the output twice/a.mRef is also the output of twice/a.smd"
+expect_file twice/a.mRef
+[ "$(grep -c '^wrote' out.txt)" -eq 1 ] && ok || fail "an output was written twice: $(cat out.txt)"
+# Names that differ only in case are one file where case is ignored.
+write_reference twice/B.smd
+write_reference twice/b.smd
+run ref twice/B.smd twice/b.smd
+expect_rc 1
+expect_in err.txt "twice/b.smd: the output twice/b.mRef is also the output of twice/B.smd"
+write_reference twice/hero.smd
+cp twice/hero.smd twice/hero
+run ref twice/hero.smd twice/hero
+expect_rc 1
+expect_in err.txt "twice/hero: the output twice/hero.mRef is also the output of twice/hero.smd"
+# An output that is another source of the run is never written, whatever the order.
+write_animation twice/c.mRef
+cp twice/c.mRef c-before.smd
+for order in "twice/c.smd twice/c.mRef" "twice/c.mRef twice/c.smd"; do
+    write_reference twice/c.smd
+    run ref $order
+    expect_rc 1
+    expect_in err.txt "twice/c.smd: the output twice/c.mRef would overwrite twice/c.mRef, a source of this run"
+    cmp -s twice/c.mRef c-before.smd && ok || fail "the source c.mRef was written ($order)"
+done
+# The same file under another name: a hard link is found by its identity.
+write_reference twice/e.smd
+write_reference twice/f.smd
+ln twice/f.smd twice/e.mRef
+run ref twice/e.smd twice/f.smd
+expect_rc 1
+expect_in err.txt "twice/e.smd: the output twice/e.mRef would overwrite twice/f.smd, a source of this run"
+expect_file twice/f.mRef
+cmp -s twice/f.smd twice/hero.smd && ok || fail "the source f.smd was written through its link"
+expect_no_temp twice
+
+current="names as long as the file system allows, and the mode of a replaced output"
+mkdir long
+stem=$(printf 'n%.0s' $(seq 250))
+write_reference "long/$stem.smd"
+run ref "long/$stem.smd"
+expect_rc 0
+expect_file "long/$stem.mRef"
+chmod 640 "long/$stem.mRef"
+run ref "long/$stem.smd"
+expect_rc 0
+[ "$(stat -c %a "long/$stem.mRef")" = 640 ] && ok || fail "the replaced output's mode became $(stat -c %a "long/$stem.mRef")"
+expect_listing long "$stem.smd" "$stem.mRef"
+
+current="failed writes"
+mkdir full
+write_reference full/hero.smd
+"$tool" ref full/hero.smd >/dev/full 2>err.txt
+rc=$?
+expect_rc 1
+expect_in err.txt "veskar-convert: cannot write standard output: No space left on device"
+# A file size limit fails the write as a full disk does.
+cp full/hero.mRef full-before.mRef
+{ printf 'version 1\nnodes\n0 "root" -1\nend\nskeleton\ntime 0\n0 0 0 0 0 0 0\nend\ntriangles\n'
+  for i in $(seq 400); do printf 'skin.bmp\n0 %d 0 0 0 0 1 0 0 1 0 1\n0 %d 1 0 0 0 1 1 0 1 0 1\n0 %d 0 1 0 0 1 0 1 1 0 1\n' $i $i $i; done
+  echo end; } >full/hero.smd
+(ulimit -f 8; trap '' XFSZ; exec "$tool" ref full/hero.smd) >out.txt 2>err.txt
+rc=$?
+expect_rc 1
+expect_in err.txt "full/hero.mRef: cannot write: File too large"
+expect_not_in out.txt "wrote"
+cmp -s full/hero.mRef full-before.mRef && ok || fail "the earlier output was changed by a failed write"
+expect_listing full hero.smd hero.mRef
+
+current="control characters in file names are escaped"
+mkdir odd
+write_reference "odd/two
+lines.smd"
+printf 'broken\n' >"odd/esc$(printf '\033')[31m.smd"
+run ref "odd/two
+lines.smd" "odd/esc$(printf '\033')[31m.smd"
+expect_rc 1
+expect_in out.txt 'wrote odd/two\nlines.mRef'
+expect_in out.txt '[Ref] two\nlines.mRef'
+expect_in err.txt 'odd/esc\x1B[31m.smd:1: '
+expect_not_in out.txt "$(printf '\033')"
+expect_not_in err.txt "$(printf '\033')"
+[ "$(grep -c . out.txt)" -eq 6 ] && ok || fail "a name broke the lines of standard output: $(cat out.txt)"
+
+current="interrupted runs leave no partial file"
+# The tool is stopped while it writes, sent the signal, and let go; the folder
+# then holds the source and the earlier output, unchanged.
+writing() { # writing PID: a file in the folder other than the source is open
+    find "/proc/$1/fd" -lname "$work/signals/*" ! -lname "$work/signals/walk.smd" 2>/dev/null | grep -q .
+}
+interrupt() { # interrupt SIGNAL NAMED
+    local pid caught=0 i
+    env --default-signal=INT,TERM,HUP,PIPE ${2:+VESKAR_NAMED_TEMPORARIES=1} "$tool" ani signals/walk.smd >/dev/null 2>&1 &
+    pid=$!
+    for i in $(seq 6000); do
+        kill -STOP "$pid" 2>/dev/null || break
+        if writing "$pid"; then
+            kill -"$1" "$pid"
+            kill -CONT "$pid" 2>/dev/null
+            caught=1
+            break
+        fi
+        kill -CONT "$pid"
+        sleep 0.005
+    done
+    { wait "$pid"; } 2>/dev/null
+    rc=$?
+    [ $caught = 1 ] && ok || fail "$1${2:+ ($2)}: the conversion ended before it could be interrupted while writing"
+    [ $rc -eq $((128 + $(kill -l "$1"))) ] && ok || fail "$1${2:+ ($2)}: exit status $rc, not the signal's"
+    expect_listing signals walk.smd walk.mAni
+    cmp -s signals/walk.mAni signals-before.mAni && ok || fail "$1${2:+ ($2)}: the earlier output was changed"
+}
+if [ -z "$sample" ]; then
+    echo "SKIP: $current: no veskar-sample given to make a large file"
+elif ! env --default-signal=INT true 2>/dev/null; then
+    echo "SKIP: $current: env cannot reset signals to their default"
+else
+    mkdir signals
+    "$sample" large-ani signals/walk.smd --frames 4000 --bones 60 >/dev/null &&
+        "$tool" ani signals/walk.smd >/dev/null && cp signals/walk.mAni signals-before.mAni || fail "cannot make the large animation"
+    for signal in INT TERM HUP PIPE KILL; do interrupt $signal; done
+    for signal in INT TERM HUP PIPE; do interrupt $signal named; done
+fi
+
 current="glTF: a character with its animation and texture"
 mkdir gltf
 write_reference gltf/hero.smd
@@ -356,7 +530,7 @@ expect_file many/m2.glb
 order=$(grep -oE '^(\[Gltf\] [a-z0-9]+|wrote [a-z/0-9]+)' out.txt | tr '\n' ' ')
 [ "$order" = "[Gltf] m1 wrote many/m1 [Gltf] m2 wrote many/m2 [Gltf] hero wrote gltf/hero " ] && ok || fail "lines out of order: $order"
 # hero.smd and hero.mRef would both write hero.glb: the later one is refused.
-expect_in err.txt "gltf/hero.mRef: its output gltf/hero.glb is also the output of gltf/hero.smd"
+expect_in err.txt "gltf/hero.mRef: the output gltf/hero.glb is also the output of gltf/hero.smd"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -102,7 +102,9 @@ TEST(OutputDigest, CorpusFilesConvertToTheSameBytesAsBefore)
         {"pathos_replica_torso_reference.smd", "ani", 0},
         {"punt_box_ref.SMD", "ref", 0x79e1a8102aa22016ull},
         {"punt_box_ref.SMD", "ani", 0},
-        {"punt_idle.SMD", "ref", 0x73ef9860b5dd2487ull},
+        // Converted to a model without a mesh until files without a
+        // triangles section were refused as references.
+        {"punt_idle.SMD", "ref", 0},
         {"punt_idle.SMD", "ani", 0xc51846ccec262a2eull},
     };
     test::TempDir dir;

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "formats/FormatConverter.h"
-#include "import/FileBuffer.h"
+#include "platform/InputFile.h"
 
 #include <cmath>
 #include <cstdio>

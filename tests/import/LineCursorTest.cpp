@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -30,6 +31,8 @@ Walked walk(LineCursor& cursor)
         w.lines.emplace_back(line);
         EXPECT_EQ(cursor.lineNumber(), static_cast<long>(w.lines.size()));
     }
+    // The count ahead agrees with the lines that came.
+    for (std::size_t i = 0; i < w.remaining.size(); ++i) EXPECT_EQ(w.remaining[i], w.lines.size() - std::min(i, w.lines.size()));
     return w;
 }
 
@@ -90,6 +93,51 @@ TEST(LineCursor, FilesReadInPiecesGiveTheLinesOfTheSameTextInMemory)
         ASSERT_TRUE(memory.seek(0, 0));
         EXPECT_EQ(walk(memory).lines, expected.lines);
         EXPECT_FALSE(memory.seek(text.size() + 1, 0));
+    }
+}
+
+TEST(LineCursor, LinesLongerThanTheLimitAndZeroBytesEndTheLinesAtTheirLine)
+{
+    test::TempDir dir;
+    const std::string longest(LineCursor::kMaxLineBytes, 'a');
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<std::string> lines;  // read before the failure
+        std::string failure;             // part of it; empty: none
+    };
+    const std::vector<Case> cases = {
+        {"the longest line, ended each way", longest + "\r\n" + longest + "\r" + longest, {longest, longest, longest}, ""},
+        {"one byte more", "x\n" + longest + "b\ny\n", {"x"}, "longer than 1048576 bytes"},
+        {"one byte more, no end", "\xEF\xBB\xBFx\r" + longest + "b", {"x"}, "longer than 1048576 bytes"},
+        {"a zero byte", std::string("x\r\ny\0z\nw\n", 9), {"x"}, "zero byte"},
+        {"zeros only", std::string(3 << 20, '\0'), {}, "zero byte"},
+        {"a mark, then a zero byte last on the line", std::string("\xEF\xBB\xBF" "ab\0\n", 7), {}, "zero byte"},
+        // Only a mark before the first line is no text.
+        {"byte-order marks", "\xEF\xBB\xBFx\n\xEF\xBB\xBFy", {"x", "\xEF\xBB\xBFy"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::writeText(dir.file("t"), c.text);
+        for (std::size_t piece : {std::size_t{0}, std::size_t{7}, LineCursor::kDefaultPiece}) {
+            LineCursor file;
+            LineCursor memory(c.text);
+            std::string reason;
+            ASSERT_TRUE(file.openFile(dir.file("t"), reason, piece)) << reason;
+            for (LineCursor* cursor : {&file, &memory}) {
+                std::vector<std::string> lines;
+                std::string_view line;
+                while (cursor->next(line)) lines.emplace_back(line);
+                EXPECT_EQ(lines, c.lines);
+                if (c.failure.empty()) {
+                    EXPECT_TRUE(cursor->failure().empty()) << cursor->failure();
+                } else {
+                    EXPECT_NE(cursor->failure().find(c.failure), std::string::npos) << cursor->failure();
+                    EXPECT_EQ(cursor->lineNumber(), static_cast<long>(c.lines.size() + 1));
+                    EXPECT_FALSE(cursor->rewind());
+                }
+            }
+        }
     }
 }
 

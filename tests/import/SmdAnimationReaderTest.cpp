@@ -170,7 +170,7 @@ TEST(SmdAnimationReader, RefusesWhatTheTablesCannotHold)
 TEST(SmdAnimationReader, AnimationsOfAnotherNodeListAreMatchedByName)
 {
     const std::string reference = "version 1\nnodes\n0 \"root\" -1\n1 \"arm\" 0\n2 \"hand\" 1\nend\n"
-                                  "skeleton\ntime 0\n0 0 0 0 0 0 0\n1 0 0 10 0 0 0\n2 0 0 5 0.5 0 0\nend\n";
+                                  "skeleton\ntime 0\n0 0 0 0 0 0 0\n1 0 0 10 0 0 0\n2 0 0 5 0.5 0 0\nend\ntriangles\nend\n";
     const auto animation = [](const std::vector<std::string>& nodeLines, const std::vector<std::string>& boneLines) {
         std::string text = "version 1\nnodes\n";
         for (const std::string& n : nodeLines) text += n + "\n";

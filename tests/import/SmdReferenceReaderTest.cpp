@@ -87,11 +87,12 @@ TEST(SmdReferenceReader, TwoFramesAreNotAReferenceAndLeaveTheModelUntouched)
 TEST(SmdReferenceReader, SkeletonWithoutTimeLineKeepsItsFirstBone)
 {
     SmdModel model(nullptr);
-    const std::string text = "version 1\nnodes\n0 \"root\" -1\n1 \"child\" 0\nend\nskeleton\n0 0 0 5 0 0 0\n1 0 0 10 0 0 0\nend\n";
+    const std::string text =
+        "version 1\nnodes\n0 \"root\" -1\n1 \"child\" 0\nend\nskeleton\n0 0 0 5 0 0 0\n1 0 0 10 0 0 0\nend\ntriangles\nend\n";
     ASSERT_EQ(read(model, text), kSmdRead);
     EXPECT_FLOAT_EQ(model.meshes[0].nodes[0].position[2], 5.0f);
-    // No triangles section: the axis change is never applied, the world is the composed one.
-    EXPECT_FLOAT_EQ(model.meshes[0].nodes[1].worldMatrix.m[3][2], 15.0f);
+    // The composed height, 5 + 10, turned from z up to y up.
+    EXPECT_FLOAT_EQ(model.meshes[0].nodes[1].worldMatrix.m[3][1], 15.0f);
 }
 
 TEST(SmdReferenceReader, MaterialRunsNameTexturesAndTrianglesTakeTheLastEqualEntry)
@@ -169,10 +170,11 @@ TEST(SmdReferenceReader, ChildListedBeforeItsParentStillGetsTheParentsMatrix)
 {
     SmdModel model(nullptr);
     const std::string text =
-        "version 1\nnodes\n0 \"child\" 1\n1 \"root\" -1\nend\nskeleton\ntime 0\n0 10 0 0 0 0 0\n1 0 0 7 0 0 0\nend\n";
+        "version 1\nnodes\n0 \"child\" 1\n1 \"root\" -1\nend\nskeleton\ntime 0\n0 10 0 0 0 0 0\n1 0 0 7 0 0 0\nend\ntriangles\nend\n";
     ASSERT_EQ(read(model, text), kSmdRead);
-    EXPECT_FLOAT_EQ(model.meshes[0].nodes[0].worldMatrix.m[3][0], 10.0f);
-    EXPECT_FLOAT_EQ(model.meshes[0].nodes[0].worldMatrix.m[3][2], 7.0f);
+    // (10, 0, 7) from its parent, turned from z up to y up: (-10, 7, 0).
+    EXPECT_TRUE(near(model.meshes[0].nodes[0].worldMatrix.m[3][0], -10.0f));
+    EXPECT_TRUE(near(model.meshes[0].nodes[0].worldMatrix.m[3][1], 7.0f));
 }
 
 TEST(SmdReferenceReader, VertexWithoutLinksFollowsItsParentBone)

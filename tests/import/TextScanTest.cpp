@@ -210,10 +210,13 @@ TEST(TextScanTest, LineCursorSplitsOnNewlinesAndDropsCarriageReturns)
     ASSERT_TRUE(cursor.next(line));
     EXPECT_EQ(line, "a");
 
-    // A final line end does not make an empty last line; a lone '\r' inside stays.
+    // A final line end does not make an empty last line; a lone '\r' ends one.
     LineCursor trailing("x\ry\r\n\r\n");
+    EXPECT_EQ(trailing.remainingLines(), 3u);
     ASSERT_TRUE(trailing.next(line));
-    EXPECT_EQ(line, "x\ry");
+    EXPECT_EQ(line, "x");
+    ASSERT_TRUE(trailing.next(line));
+    EXPECT_EQ(line, "y");
     ASSERT_TRUE(trailing.next(line));
     EXPECT_EQ(line, "");
     EXPECT_FALSE(trailing.next(line));

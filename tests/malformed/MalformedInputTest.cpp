@@ -230,6 +230,16 @@ TEST(MalformedSmdReference, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
         {"parents in a loop, no skeleton", replaceLine(removeLine(removeLine(removeLine(removeLine(removeLine(base, 10), 9), 8), 7), 6), 3,
                                                        "0 \"root\" 1"),
          kSmdMalformed, 0, "form a loop"},
+        // A file that yields no model is no reference.
+        {"no triangles section", firstLines(base, 10), kSmdNotSmd, 0, "the file has no triangles section"},
+        {"nodes ended by the end of the file", firstLines(base, 3), kSmdNotSmd, 0, "the file has no triangles section"},
+        {"no nodes", joinLines({"version 1", "triangles", "end"}), kSmdNotSmd, 0, "the file has no nodes"},
+        {"version 1, then garbage", "version 1\nqwerty uiop\n}{\n", kSmdNotSmd, 0, "the file has no nodes"},
+        // Endless lines and binary data are refused at their line, read no further.
+        {"a line of 1 MiB and a byte", replaceLine(base, 12, std::string((1 << 20) + 1, 'm')), kSmdMalformed, 12, "longer than 1048576 bytes"},
+        {"version 1, then an endless line", "version 1\n" + std::string(3 << 20, 'x'), kSmdMalformed, 2, "longer than 1048576 bytes"},
+        {"a zero byte", replaceLine(base, 13, std::string("0 0 0 0 0 0 1 0 0 1 0 1\0", 24)), kSmdMalformed, 13, "zero byte"},
+        {"zeros only", std::string(3 << 20, '\0'), kSmdNotSmd, 1, "zero byte: this is binary data"},
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.name);
@@ -247,16 +257,14 @@ TEST(MalformedSmdReference, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
 TEST(MalformedSmdReference, SectionsEndedByTheEndOfTheFileLoad)
 {
     SmdModel model(nullptr);
-    ASSERT_EQ(model.readReference("version 1\nnodes\n0 \"root\" -1\n", "a.smd"), kSmdRead) << model.diagnostic.text();
+    // A triangles section that is there but empty is a model without a mesh.
+    ASSERT_EQ(model.readReference("version 1\nnodes\n0 \"root\" -1\nend\ntriangles\n", "a.smd"), kSmdRead) << model.diagnostic.text();
     EXPECT_EQ(model.meshes[0].nodeCount, 1);
     EXPECT_EQ(model.meshes[0].triangleCount, 0);
 
-    ASSERT_EQ(model.readReference(firstLines(kSmdReference, 9), "b.smd"), kSmdRead) << model.diagnostic.text();
-    EXPECT_EQ(model.meshes[1].nodes[1].position[2], 10.0f);
-
     ASSERT_EQ(model.readReference(firstLines(kSmdReference, 15), "c.smd"), kSmdRead) << model.diagnostic.text();
-    EXPECT_EQ(model.meshes[2].triangleCount, 1);
-    EXPECT_EQ(model.meshCount, 3);
+    EXPECT_EQ(model.meshes[1].triangleCount, 1);
+    EXPECT_EQ(model.meshCount, 2);
 }
 
 TEST(MalformedSmdReference, NanAndInfinityInEveryNumberFieldLoadAsGivenAndConvert)
@@ -300,7 +308,7 @@ TEST(MalformedSmdReference, LongNamesOddBytesAndMegabyteLinesAreKeptWhole)
     std::string text = replaceLine(kSmdReference, 3, "0 \"" + longName + "\" -1");
     text = replaceLine(text, 4, "1 \"" + oddName + "\" 0");
     text = replaceLine(text, 12, hugeMaterial);
-    text = "// " + std::string(1 << 20, '/') + "\n" + text;  // a megabyte comment before the header
+    text = "// " + std::string((1 << 20) - 3, '/') + "\n" + text;  // a comment of the longest line before the header
     SmdModel model(nullptr);
     ASSERT_EQ(model.readReference(text, "models/long.smd"), kSmdRead) << model.diagnostic.text();
     EXPECT_EQ(model.meshes[0].nodes[0].name, longName);
@@ -317,6 +325,11 @@ TEST(MalformedSmdReference, FuzzFindingsStayRefused)
     const std::string selfParent("version 1\nnodes\n0 \"blender_imp\x99""icit\" -0\n1 \"Bone\" -1\nend\nske.000000 0.000000 0.p00\x00""\x07""0 1\nno-1.000000 -1.000000   0 0 0\n1  2.000000 0.000000 0.000000  1.5707\xc6""\xc9""\xc8""\xcf""796 -0.000000 0.000000\nend\n", 185);
     SmdModel model(nullptr);
     EXPECT_EQ(model.readReference(selfParent, "found.smd"), kSmdMalformed);
+    EXPECT_EQ(model.diagnostic.text(), "found.smd:6: the line holds a zero byte: this is binary data, not the text of a model file");
+    // Without its zero byte the input still reaches the loop check.
+    std::string withoutZero = selfParent;
+    withoutZero[withoutZero.find('\0')] = '0';
+    EXPECT_EQ(model.readReference(withoutZero, "found.smd"), kSmdMalformed);
     EXPECT_EQ(model.diagnostic.text(), "found.smd: the parents of node 0 form a loop");
     EXPECT_EQ(model.meshCount, 0);
 }
@@ -370,6 +383,7 @@ TEST(MalformedSmdAnimation, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
         {"two triangles", base + "triangles\nm\n0 0 0 0 0 0 1 0 0\n0 0 0 0 0 0 1 0 0\n0 0 0 0 0 0 1 0 0\nm\n0 0 0 0 0 0 1 0 0\n0 0 0 0 0 0 1 0 0\n0 0 0 0 0 0 1 0 0\nend\n",
          kSmdWrongKind, 0, "the file has 2 triangles; an animation has at most one"},
         {"frame tables far beyond the file", wide, kSmdMalformed, 0, "64 frames of 100001 nodes are far more than a file of"},
+        {"a zero byte", replaceLine(base, 11, std::string("1 0 0 11 0 0 0.5\0", 17)), kSmdMalformed, 11, "zero byte"},
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.name);
@@ -468,6 +482,10 @@ TEST(MalformedMRef, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
         {"index beyond int32", replaceLine(base, 22, "0 1 4294967296"), kEngineMalformed, 22, "an index line needs three vertex numbers"},
         {"parents in a loop", replaceLine(base, 8, "0 \"Bip01\" 1"), kEngineMalformed, 0, "the parents of node 0 form a loop"},
         {"a second nodes section", insertAfter(base, 20, "nodes\n0 \"x\" -1\nend"), kEngineMalformed, 21, "a second nodes section"},
+        {"a zero byte", replaceLine(base, 18, std::string("1 1 0 0 0 0 1 1 0 2 0 0.5 1\0 0.5", 32)), kEngineMalformed, 18, "zero byte"},
+        {"zeros only", std::string(3 << 20, '\0'), kEngineNotOurFile, 1, "zero byte"},
+        {"an endless second line", "version 1\n" + std::string(3 << 20, 'r'), kEngineMalformed, 2, "longer than 1048576 bytes"},
+        {"a line too long after the last section", base + std::string((1 << 20) + 1, ' '), kEngineMalformed, 24, "longer than"},
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.name);
@@ -570,6 +588,8 @@ TEST(MalformedMAni, EveryBadFileIsRefusedAtItsLineAndTheEarlierAnimationStays)
         {"node number out of range", replaceLine(base, 7, "2 \"arm\" 0"), kEngineMalformed, 7, "node number 2 is outside 0 to 1"},
         {"parent out of range", replaceLine(base, 7, "1 \"arm\" 2"), kEngineMalformed, 7, "parent number 2 is neither -1 nor a node number"},
         {"parents in a loop", replaceLine(base, 6, "0 \"Bip01\" 1"), kEngineMalformed, 0, "the parents of node 0 form a loop"},
+        {"a line too long", replaceLine(base, 14, std::string((1 << 20) + 1, '0')), kEngineMalformed, 14, "longer than 1048576 bytes"},
+        {"a zero byte in the node line", replaceLine(base, 3, std::string("node 2\0", 7)), kEngineMalformed, 3, "zero byte"},
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.name);
@@ -627,6 +647,51 @@ TEST(MalformedMAni, AnAnimationOfAnotherSkeletonShowsItsBoxAndKeepsTheAnimation)
     EXPECT_EQ(capture.shell.boxes[0].text,
               "Node 개수가 다릅니다!!\nbat.mAni: only 0 of the model's 2 nodes have a node of the same name in the animation; at least half must");
     expectFirstAnimationKept(model);
+}
+
+// ---------------------------------------------------------------------------
+// Files from other systems and editors: lines ended by a lone "\r" (old Mac
+// exports) or by "\r\n", and a UTF-8 byte-order mark before the first line,
+// read as the plain file does.
+
+TEST(MalformedLineEnds, LoneReturnsWindowsLineEndsAndAByteOrderMarkReadAsThePlainFile)
+{
+    const auto variants = [](const std::string& text) {
+        std::string lone = text, pairs;
+        std::replace(lone.begin(), lone.end(), '\n', '\r');
+        for (char c : text) pairs += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        return std::vector<std::pair<std::string, std::string>>{
+            {"lone CR", lone}, {"CR LF", pairs}, {"mark", "\xEF\xBB\xBF" + text}, {"mark, lone CR", "\xEF\xBB\xBF" + lone}};
+    };
+    for (const auto& [name, text] : variants(kSmdReference)) {
+        SCOPED_TRACE("SMD reference, " + name);
+        SmdModel model(nullptr);
+        ASSERT_EQ(model.readReference(text, "a.smd"), kSmdRead) << model.diagnostic.text();
+        EXPECT_EQ(model.meshes[0].nodes[1].name, "arm");
+        EXPECT_EQ(model.meshes[0].triangleCount, 1);
+        EXPECT_EQ(model.materialNames.at(0), "skin.bmp");
+    }
+    for (const auto& [name, text] : variants(kSmdAnimation)) {
+        SCOPED_TRACE("SMD animation, " + name);
+        SmdModel model(nullptr);
+        ASSERT_EQ(model.readAnimation(text, "a.smd"), kSmdRead) << model.diagnostic.text();
+        EXPECT_EQ(model.animations[0].frameCount, 2);
+        EXPECT_EQ(model.animations[0].frame(1)[1].rotation[2], 0.5f);
+    }
+    for (const auto& [name, text] : variants(kMRef)) {
+        SCOPED_TRACE("mRef, " + name);
+        EngineModel model(nullptr);
+        ASSERT_EQ(model.readReference(text, "a.mRef"), kEngineRead) << model.diagnostic.text();
+        EXPECT_EQ(model.textureName, "skin.bmp");
+        EXPECT_EQ(model.meshes[0].triangles.size(), 1u);
+    }
+    for (const auto& [name, text] : variants(kMAni)) {
+        SCOPED_TRACE("mAni, " + name);
+        EngineModel model(nullptr);
+        model.nodeCount = 2;
+        ASSERT_EQ(model.readAnimation(text, "a.mAni"), kEngineRead) << model.diagnostic.text();
+        EXPECT_EQ(model.animations[0].frame(1)[0].position[2], 1.0f);
+    }
 }
 
 // ---------------------------------------------------------------------------

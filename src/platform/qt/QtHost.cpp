@@ -1,6 +1,7 @@
 #include "platform/qt/QtHost.h"
 
 #include "platform/GlDevice.h"
+#include "platform/qt/DisplayProbe.h"
 #include "platform/qt/QtShell.h"
 
 #include <QApplication>
@@ -285,19 +286,19 @@ bool QtHost::Impl::ensureApplication(std::string& error)
         }
         return true;
     }
-    // Without any display Qt's platform plugin ends the process; say so instead.
+    // Without a display Qt's platform plugin ends the process; say so instead.
+    if (!probeDisplay(error)) return false;
     const auto unset = [](const char* name) {
         const char* value = std::getenv(name);
         return !value || !*value;
     };
-    if (unset("QT_QPA_PLATFORM") && unset("DISPLAY") && unset("WAYLAND_DISPLAY")) {
-        error = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
-        return false;
-    }
     // One pixel of the window is one pixel of the framebuffer, as for the
     // Windows program, unless the user asks Qt for scaling.
     if (unset("QT_ENABLE_HIGHDPI_SCALING") && unset("QT_SCALE_FACTOR")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    ownApplication = std::make_unique<QApplication>(argc, argv);
+    startQtQuietly([](void* self) {
+        Impl& impl = *static_cast<Impl*>(self);
+        impl.ownApplication = std::make_unique<QApplication>(impl.argc, impl.argv);
+    }, this);
     return true;
 }
 
@@ -373,12 +374,13 @@ bool QtHost::Impl::createDevice(std::string& error)
     context = std::make_unique<QOpenGLContext>();
     context->setFormat(surfaceFormat());
     if (!context->create()) {
-        error = "no OpenGL context could be made";
+        error = "no OpenGL context could be made; install libgl1-mesa-dri (Mesa), or use --headless";
         return false;
     }
     const QSurfaceFormat got = context->format();
     if (got.version() < qMakePair(3, 3) || got.profile() != QSurfaceFormat::CoreProfile) {
-        error = "OpenGL 3.3 core is not available (got " + std::to_string(got.majorVersion()) + "." + std::to_string(got.minorVersion()) + ")";
+        error = "OpenGL 3.3 core is not available (got " + std::to_string(got.majorVersion()) + "." + std::to_string(got.minorVersion()) +
+                "); a driver that offers it is needed, for example Mesa's llvmpipe in libgl1-mesa-dri";
         return false;
     }
     if (!context->makeCurrent(client)) {

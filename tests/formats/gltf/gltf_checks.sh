@@ -91,8 +91,6 @@ export)
         export_one "pathos_motorbike + idle" 0 "$o/motorbike.glb" "$c/pathos_motorbike_reference_messy_ids.smd" "$c/pathos_motorbike_idle.smd"
         export_one pathos_replica_torso 0 "$o/torso.glb" "$c/pathos_replica_torso_reference.smd"
         export_one "punt_box + idle" 0 "$o/box.glb" "$c/punt_box_ref.SMD" "$c/punt_idle.SMD"
-        # Its node numbers 0, 1, 3 are names; the idle's extra bone is left out.
-        grep -q 'keeps its bind pose: "vcabone_idle"' "$work/kbat_bate_sparse_ids + idle.err" || fail "kbat_bate_sparse_ids: the idle's unmatched bone not named"
     else
         echo "corpus not found at $corpus: only the sample is exported"
     fi
