@@ -2,14 +2,21 @@
 
 #include "app/MenuCommands.h"
 #include "app/Overlay.h"
+#include "app/Screenshot.h"
 #include "formats/EngineModel.h"
 #include "formats/FormatConverter.h"
+#include "import/ConsoleLog.h"
 #include "import/SmdModel.h"
 #include "platform/Clock.h"
 #include "platform/Device.h"
+#include "platform/Settings.h"
 #include "platform/Shell.h"
+#include "render/CameraMoves.h"
+#include "render/EngineModelDrawing.h"
+#include "render/Playback.h"
 #include "render/SmdModelDrawing.h"
 
+#include <cstdio>
 #include <new>
 
 namespace veskar {
@@ -68,6 +75,12 @@ int Application::run(Host& h, int frameLimit)
         if (!scene) return -1;
         scene->bind(h.device());
     }
+    if (settings) {
+        recent_.load(settings->list("recentFiles"));
+        h.setDialogFolder(settings->text("lastFolder"));
+    }
+    showRecentFiles();
+    h.setMenuCheck(command::kInPlace, inPlace);
     h.fitClient(clientWidth, clientHeight);
     h.show();
 
@@ -145,6 +158,15 @@ void Application::renderFrame()
 {
     Device* device = graphics.device;
     if (!device) return;
+    // What this frame stands for in time: the keys every playing animation
+    // advances, and how far held keys move the camera.
+    const double previous = playbackClock.last;
+    const bool first = !playbackClock.started;
+    const double now = host ? host->now() : 0.0;
+    frameSeconds = playbackClock.tick(now);
+    if (!first) moveHeldKeys(now, previous);
+    frameKeys = paused ? 0.0f : static_cast<float>(frameSeconds) * kKeysPerSecond * speedFactor / 2.0f;
+
     device->clear(kClearTarget | kClearZBuffer, 0xFF004040, 1.0f, 0);
     if (!failed(device->beginScene())) {
         if (grid) grid->draw();
@@ -152,9 +174,11 @@ void Application::renderFrame()
         device->setRenderState(RenderState::ZEnable, 1);
         device->setRenderState(RenderState::Lighting, 0);
         drawSmdModel();
-        if (scene) scene->render(speedFactor / 2.0f);
+        if (scene) scene->render(frameKeys, inPlace);
         drawRootMarkers();
+        if (skeletonShown) drawSkeletons();
         drawHud();
+        if (screenshotWanted_) saveScreenshot();
         device->endScene();
     }
     device->present();
@@ -166,11 +190,10 @@ void Application::renderFrame()
 void Application::drawSmdModel()
 {
     if (!smdModel || !smdModel->hasMesh) return;
-    const float step = smdKeyStep * speedFactor / 2.0f;
     if (smdModel->hasAnimation && smdMode == 1)
-        veskar::drawSmdModel(*smdModel, smdFillMode, 0, smdModel->animations[0].frameCount, step, 0, smdTextured);
+        veskar::drawSmdModel(*smdModel, smdFillMode, 0, smdModel->animations[0].frameCount, frameKeys, 0, smdTextured, inPlace);
     else if (smdMode == 0 || !smdModel->hasAnimation)
-        veskar::drawSmdModel(*smdModel, smdFillMode, 0, 0, step, -1, smdTextured);
+        veskar::drawSmdModel(*smdModel, smdFillMode, 0, 0, frameKeys, -1, smdTextured);
 }
 
 void Application::drawRootMarkers()
@@ -190,10 +213,97 @@ void Application::drawRootMarkers()
     device.setRenderState(RenderState::Lighting, 1);
 }
 
+void Application::drawSkeletons()
+{
+    if (!graphics.device) return;
+    skeletonLines_.clear();
+    if (smdModel) appendSkeleton(*smdModel, skeletonLines_);
+    if (scene && drawsSomething(scene->primary, scene->primaryMode)) appendSkeleton(*scene->primary, scene->primaryWorld, skeletonLines_);
+    if (scene && drawsSomething(scene->secondary, scene->secondaryMode))
+        appendSkeleton(*scene->secondary, scene->secondaryWorld, skeletonLines_);
+    drawLinesOnTop(*graphics.device, skeletonLines_);
+}
+
+std::vector<std::string> Application::playbackLines() const
+{
+    std::vector<std::string> lines;
+    auto add = [&](const char* tag, const std::string& name, const SkeletonAnimation& a) {
+        lines.push_back(playbackLine(tag, name, a.currentFrame, a.frameCount, paused));
+    };
+    if (smdModel && smdModel->hasMesh && smdModel->hasAnimation && smdMode == 1) add("SMD", smdAnimationName_, smdModel->animations[0]);
+    const auto engine = [&](const char* tag, const EngineModel* model, std::int32_t mode, const std::string& name) {
+        if (!model || !model->hasMesh || !model->hasAnimation || mode != static_cast<std::int32_t>(DrawMode::Play)) return;
+        if (model->currentAnimation < 0 || model->currentAnimation >= kModelSlots) return;
+        add(tag, name, model->animations[static_cast<std::size_t>(model->currentAnimation)]);
+    };
+    if (scene) {
+        engine("Kovr1", scene->primary, scene->primaryMode, primaryAnimationName_);
+        engine("Kovr2", scene->secondary, scene->secondaryMode, secondaryAnimationName_);
+    }
+    return lines;
+}
+
 void Application::drawHud()
 {
+    if (!overlayShown) return;
     const auto lines = overlayLines(fps, graphics.camera.position, graphics.light.position);
     for (int i = 0; i < kOverlayLines; ++i) graphics.drawText(lines[static_cast<std::size_t>(i)].c_str(), kOverlayX, kOverlayFirstY + i * kOverlayLineStep);
+    int y = kOverlayFirstY + kOverlayLines * kOverlayLineStep;
+    for (const std::string& line : playbackLines()) {
+        graphics.drawText(line.c_str(), kOverlayX, y);
+        y += kOverlayLineStep;
+    }
+}
+
+Bounds Application::shownBounds() const
+{
+    Bounds bounds;
+    if (smdModel) addSmdModelBounds(*smdModel, bounds);
+    if (!scene) return bounds;
+    if (drawsSomething(scene->primary, scene->primaryMode)) addEngineModelBounds(*scene->primary, scene->primaryWorld, bounds);
+    if (drawsSomething(scene->secondary, scene->secondaryMode)) addEngineModelBounds(*scene->secondary, scene->secondaryWorld, bounds);
+    if (weaponCarried(*scene)) addAttachedBounds(*scene->weapon, carryingHand(*scene), scene->primaryWorld, bounds);
+    return bounds;
+}
+
+void Application::frameModels()
+{
+    const Bounds bounds = shownBounds();
+    if (bounds.empty()) return;
+    const float aspect = clientHeight > 0 ? static_cast<float>(clientWidth) / static_cast<float>(clientHeight) : 1.0f;
+    orbitCentre = frameCamera(graphics.camera, bounds, kFieldOfView, aspect);
+    graphics.updateView();
+}
+
+void Application::resetView()
+{
+    resetCamera(graphics.camera);
+    orbitCentre = Vector3{};
+    graphics.updateView();
+}
+
+void Application::stepAnimations(int keys)
+{
+    if (smdModel && smdModel->hasAnimation && smdMode == 1) {
+        SmdAnimation& a = smdModel->animations[0];
+        if (a.frameCount > 0) stepKeys(a, keys, 0, a.frameCount);
+    }
+    if (!scene) return;
+    for (EngineModel* model : {scene->primary, scene->secondary}) {
+        if (!model || !model->hasAnimation || model->currentAnimation < 0 || model->currentAnimation >= kModelSlots) continue;
+        EngineAnimation& a = model->animations[static_cast<std::size_t>(model->currentAnimation)];
+        if (a.frameCount > 0) stepKeys(a, keys, 0, a.frameCount);
+    }
+}
+
+void Application::saveScreenshot()
+{
+    screenshotWanted_ = false;
+    std::string path, error;
+    if (veskar::saveScreenshot(*graphics.device, screenshotFolder, localCalendarTime(), path, error))
+        consoleLog().print("[Screenshot] %s\n", path.c_str());
+    else
+        std::fprintf(stderr, "veskar: no screenshot: %s\n", error.c_str());
 }
 
 } // namespace veskar

@@ -4,12 +4,17 @@
 
 #include "app/AxisGrid.h"
 #include "app/FrameTimer.h"
+#include "app/PlaybackClock.h"
+#include "app/RecentFiles.h"
 #include "app/RootMarkers.h"
 #include "app/Scene.h"
 #include "import/Diagnostic.h"
 #include "platform/Host.h"
 #include "render/GraphicsContext.h"
+#include "render/ModelBounds.h"
+#include "render/SkeletonLines.h"
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -20,6 +25,7 @@ namespace veskar {
 
 class Effect;
 class FormatConverter;
+class Settings;
 class SmdModel;
 
 class Application {
@@ -38,7 +44,10 @@ public:
     void shutdown();
 
     std::intptr_t handleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, const std::string& path = {});
-    int onKeyDown(std::uint32_t virtualKey);
+    // lParam carries the key message's bits (kKeyPreviouslyDown on an
+    // auto-repeat).
+    int onKeyDown(std::uint32_t virtualKey, std::intptr_t lParam = 0);
+    void onKeyUp(std::uint32_t virtualKey);
     int onCommand(std::uint32_t id);
     int onResize(int width, int height);
     // Opens a dropped file by its kind (see the definition).
@@ -52,10 +61,26 @@ public:
 
     void renderFrame();
     void updateFrameTimer();
+    // The camera framed on every model drawn (View > Frame model); the box
+    // of what is drawn, in world space.
+    void frameModels();
+    Bounds shownBounds() const;
+    // The start camera (View > Reset camera).
+    void resetView();
+    // Whole keys back or forward on every animation that plays (',' '.').
+    void stepAnimations(int keys);
+    // Every file opened since the start or the last File > Clean, again, in
+    // the order they were opened and with the same commands (F5).
+    void reloadFiles();
+    const std::vector<OpenedFile>& openedFiles() const { return opened_; }
+    const RecentFiles& recentFiles() const { return recent_; }
+    // The lines after the seven: one a playing model.
+    std::vector<std::string> playbackLines() const;
     Result createFrameResources();
     void releaseFrameResources();
     void drawSmdModel();
     void drawRootMarkers();
+    void drawSkeletons();
     void drawHud();
 
     Host* host = nullptr;
@@ -74,7 +99,6 @@ public:
     Scene* scene = nullptr;
     std::int32_t smdMode = 0;
     bool smdTextured = true;
-    float smdKeyStep = 0.5f;
     FormatConverter* converter = nullptr;
     FrameTimer frameTimer;
     int framesRendered = 0;
@@ -82,24 +106,65 @@ public:
     // on standard error with its file.
     int failedCommandLineCommands = 0;
 
+    // Playback by the host's clock: the seconds the last frame stood for and
+    // the keys every playing animation advanced in it.
+    PlaybackClock playbackClock;
+    double frameSeconds = 0.0;
+    float frameKeys = 0.0f;
+    bool paused = false;          // P
+    bool overlayShown = true;     // F1
+    bool inPlace = false;         // I, View > In place
+    bool skeletonShown = false;   // B
+    // Left-button orbit and the wheel turn and move around this point: the
+    // centre of what was framed last, the origin at the start.
+    bool orbiting = false;
+    Vector3 orbitCentre;
+    // F12 writes here; the current folder when empty.
+    std::string screenshotFolder;
+    // Recent files and the Open dialog's folder live here between runs; none
+    // kept without it. Set before run.
+    Settings* settings = nullptr;
+
 private:
     bool chooseFile(const FileFilter& filter, std::string& path);
     void loadCharacter(EngineModel*& slot, std::int32_t& mode, const std::string& path);
-    void loadCharacterAnimation(EngineModel* slot, std::int32_t& mode, const std::string& path);
+    bool loadCharacterAnimation(EngineModel* slot, std::int32_t& mode, const std::string& path);
+    int runFileCommand(std::uint32_t id);
+    void rememberFile(std::uint32_t id, const std::string& path);
+    void openRecent(std::size_t index);
+    void showRecentFiles();
+    void setInPlace(bool on);
     void mouseLook(std::intptr_t lParam);
+    void orbit(std::intptr_t lParam);
+    void moveHeldKeys(double now, double previous);
+    void saveScreenshot();
     void releaseDeviceObjects();
     void commandFailed(const Diagnostic& why);
     bool effectMissing(const Effect* effect) const { return graphics.device && !effect; }
+
+    // The keys that move the camera while held: W S D A R F Q E.
+    static constexpr std::size_t kMoveKeys = 8;
 
     struct ScriptedPath {
         std::string path;
         bool fromCommandLine = false;
     };
     bool quit_ = false;
+    bool replaying_ = false;
+    bool screenshotWanted_ = false;
     std::deque<ScriptedPath> scriptedPaths_;
     bool fromCommandLine_ = false;  // the file of the command being carried out was given on the command line
     std::vector<std::pair<std::uint32_t, std::string>> startupCommands_;
     EngineModel* lastCharacter_ = nullptr;
+    std::vector<OpenedFile> opened_;
+    RecentFiles recent_;
+    // Clock time each movement key went down; negative while it is up.
+    std::array<double, kMoveKeys> heldSince_{-1, -1, -1, -1, -1, -1, -1, -1};
+    // File names of the animations that play, for the overlay.
+    std::string smdAnimationName_;
+    std::string primaryAnimationName_;
+    std::string secondaryAnimationName_;
+    std::vector<LineVertex> skeletonLines_;
 };
 
 } // namespace veskar

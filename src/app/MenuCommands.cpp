@@ -8,6 +8,7 @@
 #include "import/ModelEffect.h"
 #include "import/SmdModel.h"
 #include "import/TextScan.h"
+#include "platform/Settings.h"
 #include "platform/Shell.h"
 #include "render/EngineModelDrawing.h"
 
@@ -57,18 +58,93 @@ void Application::loadCharacter(EngineModel*& slot, std::int32_t& mode, const st
     if (effectMissing(slot->effect)) commandFailed(withoutEffect(path));
 }
 
-void Application::loadCharacterAnimation(EngineModel* slot, std::int32_t& mode, const std::string& path)
+bool Application::loadCharacterAnimation(EngineModel* slot, std::int32_t& mode, const std::string& path)
 {
-    if (!slot) return commandFailed({path, 0, "no character is loaded to take this animation"});
+    if (!slot) {
+        commandFailed({path, 0, "no character is loaded to take this animation"});
+        return false;
+    }
     mode = static_cast<std::int32_t>(DrawMode::Still);
-    if (slot->loadAnimation(path)) mode = static_cast<std::int32_t>(DrawMode::Play);
-    else commandFailed(slot->diagnostic);
+    if (!slot->loadAnimation(path)) {
+        commandFailed(slot->diagnostic);
+        return false;
+    }
+    mode = static_cast<std::int32_t>(DrawMode::Play);
+    return true;
+}
+
+namespace {
+
+std::string fileNameOf(const std::string& path)
+{
+    const auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool anythingShown(const SmdModel* smdModel, const Scene* scene)
+{
+    if (smdModel && smdModel->hasMesh) return true;
+    return scene && (drawsSomething(scene->primary, scene->primaryMode) || drawsSomething(scene->secondary, scene->secondaryMode) ||
+                     weaponCarried(*scene));
+}
+
+} // namespace
+
+void Application::rememberFile(std::uint32_t id, const std::string& path)
+{
+    if (replaying_) return;
+    opened_.push_back({id, path});
+    recent_.add({id, path});
+    showRecentFiles();
+    const std::string folder = folderOf(path);
+    if (host && !folder.empty()) host->setDialogFolder(folder);
+    if (!settings) return;
+    settings->setList("recentFiles", recent_.save());
+    if (!folder.empty()) settings->setText("lastFolder", folder);
+}
+
+void Application::showRecentFiles()
+{
+    if (!host) return;
+    const auto& files = recent_.files();
+    for (std::size_t i = 0; i < command::kRecentCount; ++i) {
+        std::string caption = i < files.size() ? recentCaption(i, files[i]) : std::string();
+        // An empty menu would open as a sliver; say why it is empty.
+        if (i == 0 && files.empty()) caption = "(no files yet)";
+        host->setMenuCaption(command::kRecentFirst + static_cast<std::uint32_t>(i), caption);
+    }
+}
+
+void Application::openRecent(std::size_t index)
+{
+    if (index >= recent_.files().size()) return;
+    const OpenedFile file = recent_.files()[index];
+    answerNextDialog(file.path);
+    onCommand(file.command);
+}
+
+void Application::setInPlace(bool on)
+{
+    inPlace = on;
+    if (host) host->setMenuCheck(command::kInPlace, inPlace);
+}
+
+void Application::reloadFiles()
+{
+    // The same commands on the same files, as if chosen again; the list
+    // stays as it is and the camera where it is.
+    const std::vector<OpenedFile> files = opened_;
+    replaying_ = true;
+    for (const OpenedFile& file : files) {
+        answerNextDialog(file.path);
+        onCommand(file.command);
+    }
+    replaying_ = false;
 }
 
 int Application::onCommand(std::uint32_t id)
 {
     using namespace command;
-    std::string path;
     switch (id) {
     case kClean:
         if (smdModel) smdModel->destroy();
@@ -76,16 +152,47 @@ int Application::onCommand(std::uint32_t id)
         smdModel = nullptr;
         if (scene) scene->clear();
         lastCharacter_ = nullptr;
+        opened_.clear();
+        smdAnimationName_.clear();
+        primaryAnimationName_.clear();
+        secondaryAnimationName_.clear();
         return 0;
     case kExit:
         if (host) host->postQuit(0);
         else quit_ = true;
         return 0;
+    case kFrameModel: frameModels(); return 0;
+    case kResetCamera: resetView(); return 0;
+    case kInPlace: setInPlace(!inPlace); return 0;
+    default: break;
+    }
+    if (id >= kRecentFirst && id < kRecentFirst + kRecentCount) {
+        openRecent(id - kRecentFirst);
+        return 0;
+    }
+    if (!takesFile(id)) return 0;
+    // The first model into an empty view is framed; reloading keeps the view.
+    const bool wasEmpty = !anythingShown(smdModel, scene);
+    runFileCommand(id);
+    if (wasEmpty && !replaying_ && anythingShown(smdModel, scene)) frameModels();
+    return 0;
+}
+
+int Application::runFileCommand(std::uint32_t id)
+{
+    using namespace command;
+    std::string path;
+    const FileFilter& filter = id == kOpenKovr1Ref || id == kOpenKovr2Ref || id == kOpenWeaponRef ? mRefFilter()
+                               : id == kOpenKovr1Ani || id == kOpenKovr2Ani                        ? mAniFilter()
+                                                                                                   : smdFilter();
+    if (!chooseFile(filter, path)) return 0;
+    rememberFile(id, path);
+    switch (id) {
     case kOpenSmdRef:
-        if (!chooseFile(smdFilter(), path)) return 0;
         if (smdModel) smdModel->destroy();
         delete smdModel;
         smdModel = new (std::nothrow) SmdModel(graphics.device);
+        smdAnimationName_.clear();
         if (!smdModel) commandFailed({path, 0, "not enough memory for the model"});
         else if (!smdModel->loadReference(path)) commandFailed(smdModel->diagnostic);
         else {
@@ -94,25 +201,38 @@ int Application::onCommand(std::uint32_t id)
         }
         return 0;
     case kOpenSmdAni:
-        if (!chooseFile(smdFilter(), path)) return 0;
-        if (!smdModel) commandFailed({path, 0, "no SMD reference is open to take this animation"});
-        else if (smdModel->loadAnimation(path)) smdMode = 1;
-        else commandFailed(smdModel->diagnostic);
+        if (!smdModel) {
+            commandFailed({path, 0, "no SMD reference is open to take this animation"});
+        } else if (smdModel->loadAnimation(path)) {
+            smdMode = 1;
+            // Animation slot 0 is the one that plays: the first one loaded.
+            if (smdAnimationName_.empty()) smdAnimationName_ = fileNameOf(path);
+        } else {
+            commandFailed(smdModel->diagnostic);
+        }
         return 0;
     case kOpenKovr1Ref:
     case kOpenKovr2Ref:
-        if (!chooseFile(mRefFilter(), path) || !scene) return 0;
-        if (id == kOpenKovr1Ref) loadCharacter(scene->primary, scene->primaryMode, path);
-        else loadCharacter(scene->secondary, scene->secondaryMode, path);
+        if (!scene) return 0;
+        if (id == kOpenKovr1Ref) {
+            loadCharacter(scene->primary, scene->primaryMode, path);
+            primaryAnimationName_.clear();
+        } else {
+            loadCharacter(scene->secondary, scene->secondaryMode, path);
+            secondaryAnimationName_.clear();
+        }
         return 0;
     case kOpenKovr1Ani:
     case kOpenKovr2Ani:
-        if (!chooseFile(mAniFilter(), path) || !scene) return 0;
-        if (id == kOpenKovr1Ani) loadCharacterAnimation(scene->primary, scene->primaryMode, path);
-        else loadCharacterAnimation(scene->secondary, scene->secondaryMode, path);
+        if (!scene) return 0;
+        if (id == kOpenKovr1Ani) {
+            if (loadCharacterAnimation(scene->primary, scene->primaryMode, path)) primaryAnimationName_ = fileNameOf(path);
+        } else if (loadCharacterAnimation(scene->secondary, scene->secondaryMode, path)) {
+            secondaryAnimationName_ = fileNameOf(path);
+        }
         return 0;
     case kOpenWeaponRef: {
-        if (!chooseFile(mRefFilter(), path) || !scene) return 0;
+        if (!scene) return 0;
         if (scene->weapon) scene->weapon->destroy();
         delete scene->weapon;
         scene->weapon = new (std::nothrow) EngineModel(graphics.device);
@@ -134,7 +254,6 @@ int Application::onCommand(std::uint32_t id)
     }
     case kConvertRef:
     case kConvertAni:
-        if (!chooseFile(smdFilter(), path)) return 0;
         if (converter) converter->destroy();
         delete converter;
         converter = new (std::nothrow) FormatConverter(graphics.device);
@@ -143,6 +262,7 @@ int Application::onCommand(std::uint32_t id)
             return 0;
         }
         if (!(id == kConvertRef ? converter->convertReference(path) : converter->convertAnimation(path))) commandFailed(converter->diagnostic);
+        if (!converter->materialWarning.empty()) std::fprintf(stderr, "%s\n", converter->materialWarning.c_str());
         return 0;
     default: return 0;
     }

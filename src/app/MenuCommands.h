@@ -5,7 +5,9 @@
 #include "platform/Host.h"
 #include "platform/WindowMessages.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace veskar {
@@ -22,9 +24,22 @@ constexpr std::uint32_t kConvertAni = 40010;
 constexpr std::uint32_t kOpenKovr2Ref = 40012;
 constexpr std::uint32_t kOpenKovr2Ani = 40013;
 constexpr std::uint32_t kOpenWeaponRef = 40015;
+// View.
+constexpr std::uint32_t kFrameModel = 40020;
+constexpr std::uint32_t kResetCamera = 40021;
+constexpr std::uint32_t kInPlace = 40022;
+// File > Recent: one item for each of the last files, newest first.
+constexpr std::uint32_t kRecentFirst = 40101;
+constexpr std::size_t kRecentCount = 8;
 } // namespace command
 
 std::vector<MenuItem> mainMenu();
+
+// Whether the command asks for a file (every Open and Convert item).
+bool takesFile(std::uint32_t id);
+// The command as the menu names it, e.g. "Open > Kovr1 > mRef"; empty for one
+// that takes no file.
+std::string commandLabel(std::uint32_t id);
 
 const FileFilter& smdFilter();
 const FileFilter& mRefFilter();

@@ -8,6 +8,16 @@ std::vector<MenuItem> mainMenu()
     return {
         {0, "&File", 0},
         {1, "&Clean", kClean},
+        {1, "&Recent", 0},
+        // Captions come from the recent files; an item without one is hidden.
+        {2, "", kRecentFirst},
+        {2, "", kRecentFirst + 1},
+        {2, "", kRecentFirst + 2},
+        {2, "", kRecentFirst + 3},
+        {2, "", kRecentFirst + 4},
+        {2, "", kRecentFirst + 5},
+        {2, "", kRecentFirst + 6},
+        {2, "", kRecentFirst + 7},
         {1, "E&xit", kExit},
         {0, "&Open", 0},
         {1, "&SMD", 0},
@@ -24,7 +34,30 @@ std::vector<MenuItem> mainMenu()
         {0, "&Convert", 0},
         {1, "&Ref", kConvertRef},
         {1, "&Ani", kConvertAni},
+        {0, "&View", 0},
+        {1, "&Frame model\tHome", kFrameModel},
+        {1, "&Reset camera\tBackspace", kResetCamera},
+        {1, "&In place\tI", kInPlace},
     };
+}
+
+bool takesFile(std::uint32_t id) { return !commandLabel(id).empty(); }
+
+std::string commandLabel(std::uint32_t id)
+{
+    using namespace command;
+    switch (id) {
+    case kOpenSmdRef: return "Open > SMD > Ref";
+    case kOpenSmdAni: return "Open > SMD > Ani";
+    case kOpenKovr1Ref: return "Open > Kovr1 > mRef";
+    case kOpenKovr1Ani: return "Open > Kovr1 > mAni";
+    case kOpenKovr2Ref: return "Open > Kovr2 > mRef";
+    case kOpenKovr2Ani: return "Open > Kovr2 > mAni";
+    case kOpenWeaponRef: return "Open > Weapon_Kovr > mRef";
+    case kConvertRef: return "Convert > Ref";
+    case kConvertAni: return "Convert > Ani";
+    default: return {};
+    }
 }
 
 const FileFilter& smdFilter()

@@ -30,4 +30,9 @@ std::array<std::string, kOverlayLines> overlayLines(float fps, const Vector3& ca
             "[WIRE/SOLID] SPACE BAR"};
 }
 
+std::string playbackLine(const std::string& tag, const std::string& name, int key, int count, bool paused)
+{
+    return "[" + tag + "] " + name + " " + std::to_string(key) + " / " + std::to_string(count) + (paused ? " paused" : "");
+}
+
 } // namespace veskar

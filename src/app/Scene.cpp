@@ -31,8 +31,8 @@ void Scene::bind(Device* dev)
     rootOffset[0] = rootOffset[1] = rootOffset[2] = 0.0f;
     rootHeight = 0.0f;
     primaryMode = secondaryMode = kNoMode;
-    keyStep = 0.5f;
     fillMode = kFillSolid;
+    primaryWorld = secondaryWorld = Matrix{};
 }
 
 void Scene::destroyModels()
@@ -49,24 +49,41 @@ void Scene::clear()
     destroyModels();
     world = Matrix{};
     primaryMode = secondaryMode = kNoMode;
-    keyStep = 0.5f;
     fillMode = kFillSolid;
+    primaryWorld = secondaryWorld = Matrix{};
+}
+
+bool drawsSomething(const EngineModel* model, std::int32_t mode)
+{
+    if (!model || !model->hasMesh || mode < 0) return false;
+    return mode != static_cast<std::int32_t>(DrawMode::Play) || model->hasAnimation;
+}
+
+bool weaponCarried(const Scene& scene)
+{
+    return scene.weapon && scene.weapon->hasMesh && !scene.weapon->hasAnimation && scene.primary && scene.primary->hasAnimation &&
+           hasHandBone(*scene.primary);
+}
+
+const Matrix& carryingHand(const Scene& scene)
+{
+    const EngineMesh& mesh = scene.primary->meshes[0];
+    return mesh.bonePalette[static_cast<std::size_t>(mesh.handBone)];
 }
 
 namespace {
 
-void drawSlot(EngineModel& model, std::int32_t mode, std::uint32_t fillMode, float step)
+void drawSlot(EngineModel& model, std::int32_t mode, std::uint32_t fillMode, float step, bool inPlace)
 {
     // A slot whose load has not set a mode yet shows nothing.
     if (mode < 0) return;
-    drawEngineModel(model, static_cast<DrawMode>(mode), fillMode, step, nullptr);
+    drawEngineModel(model, static_cast<DrawMode>(mode), fillMode, step, nullptr, inPlace);
 }
 
 } // namespace
 
-bool Scene::render(float timeScale)
+bool Scene::render(float step, bool inPlace)
 {
-    const float step = keyStep * timeScale;
     if (primary) {
         if (secondary) {
             rootOffset[0] = rootOffset[1] = rootOffset[2] = 0.0f;
@@ -74,8 +91,10 @@ bool Scene::render(float timeScale)
             float p[3], s[3];
             if (hasRootBone(*primary) && hasRootBone(*secondary) && currentRootKey(*primary, ignored, p) &&
                 currentRootKey(*secondary, ignored, s)) {
-                // The exporter's z is the viewer's y.
-                rootOffset[0] = s[0] - p[0];
+                // In viewer space: the axis change mirrors x, and the
+                // exporter's z is the viewer's y. The primary moves onto the
+                // secondary's root key.
+                rootOffset[0] = p[0] - s[0];
                 rootOffset[1] = s[2] - p[2];
                 rootOffset[2] = s[1] - p[1];
             }
@@ -83,7 +102,8 @@ bool Scene::render(float timeScale)
             computePrimaryWorld();
         }
         device->setTransform(TransformType::World, world);
-        drawSlot(*primary, primaryMode, fillMode, step);
+        primaryWorld = world;
+        drawSlot(*primary, primaryMode, fillMode, step, inPlace);
     }
     if (weapon && primary && primary->hasAnimation && hasHandBone(*primary)) {
         const Matrix hand = primary->meshes[0].bonePalette[static_cast<std::size_t>(primary->meshes[0].handBone)];
@@ -92,7 +112,8 @@ bool Scene::render(float timeScale)
     if (secondary) {
         computeSecondaryWorld();
         device->setTransform(TransformType::World, world);
-        drawSlot(*secondary, secondaryMode, fillMode, step);
+        secondaryWorld = world;
+        drawSlot(*secondary, secondaryMode, fillMode, step, inPlace);
     }
     world = Matrix{};
     device->setTransform(TransformType::World, world);

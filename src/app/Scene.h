@@ -20,8 +20,10 @@ public:
     void bind(Device* device);
     void clear();
     void destroyModels();
-    // One frame of the three slots; timeScale multiplies the key step.
-    bool render(float timeScale = 1.0f);
+    // One frame of the three slots: playing animations advance by timeStep
+    // keys; inPlace takes their roots' travel over the ground out of the
+    // poses drawn.
+    bool render(float timeStep, bool inPlace = false);
     void computePrimaryWorld();
     void computeSecondaryWorld();
 
@@ -37,9 +39,20 @@ public:
     float rootHeight = 0.0f;
     std::int32_t primaryMode = kNoMode;
     std::int32_t secondaryMode = kNoMode;
-    float keyStep = 0.5f;
     std::uint32_t fillMode = kFillSolid;
+    // Where the last frame put each character (identity before any frame),
+    // for what is drawn over them and for framing.
+    Matrix primaryWorld;
+    Matrix secondaryWorld;
 };
+
+// Whether a slot's model draws anything in its mode: a mesh, a mode set by a
+// load, and an animation when the mode is Play.
+bool drawsSomething(const EngineModel* model, std::int32_t mode);
+// Whether the weapon is drawn in the primary's hand this frame.
+bool weaponCarried(const Scene& scene);
+// The primary's hand in the pose it was last drawn in; only when carried.
+const Matrix& carryingHand(const Scene& scene);
 
 // Whether the model's first mesh has a node named "Bip01" / "Bip01 L Hand".
 bool hasRootBone(const EngineModel& model);

@@ -187,6 +187,7 @@ FileOutcome convertOne(const std::string& command, const std::string& path, cons
     outcome.console = std::move(console.text);
     if (outcome.ok) {
         outcome.console += "wrote " + printableName(converter.outputPath) + "\n";
+        if (!converter.materialWarning.empty()) outcome.errors = converter.materialWarning + "\n";
     } else {
         outcome.errors = failureText(converter.diagnostic, path, boxes);
     }

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <numbers>
 #include <system_error>
+#include <utility>
 
 namespace veskar::sample {
 namespace {
@@ -583,6 +584,20 @@ void setColor(float* rgb, float r, float g, float b)
     rgb[2] = b;
 }
 
+// Positions scale, directions and angles stay: the same skeleton and mesh at
+// another size.
+SmdDocument scaled(SmdDocument doc)
+{
+    for (auto& frame : doc.frames)
+        for (SampleKey& k : frame) {
+            k.x *= kSampleScale;
+            k.y *= kSampleScale;
+            k.z *= kSampleScale;
+        }
+    for (SampleVertex& v : doc.vertices) v.position = scale(v.position, kSampleScale);
+    return doc;
+}
+
 bool inEllipse(float u, float v, float cu, float cv, float ru, float rv)
 {
     const float du = (u - cu) / ru, dv = (v - cv) / rv;
@@ -660,7 +675,7 @@ SmdDocument buildHero()
     addNeck(mesh);
     addHead(mesh);
     for (const Side& s : kSides) addHand(mesh, s);
-    return doc;
+    return scaled(std::move(doc));
 }
 
 SmdDocument buildWalk(int frameCount)
@@ -709,7 +724,7 @@ SmdDocument buildWalk(int frameCount)
         keys[kPelvis] = keyFromLocalMatrix(local[kPelvis]);
         doc.frames.push_back(keys);
     }
-    return doc;
+    return scaled(std::move(doc));
 }
 
 SmdDocument buildWeapon()
@@ -761,7 +776,7 @@ SmdDocument buildWeapon()
     blade.tipLength = 11.0f;
     blade.rings = {{7.5f, 0.8f, 2.8f, skin}, {40, 0.7f, 2.6f, skin}, {68, 0.6f, 2.2f, skin}};
     mesh.tube(blade);
-    return doc;
+    return scaled(std::move(doc));
 }
 
 std::string formatSmd(const SmdDocument& doc)

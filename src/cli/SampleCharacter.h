@@ -59,6 +59,11 @@ struct Image {
     std::vector<std::uint8_t> rgba;
 };
 
+// The hero is built in centimetres (181 tall) and written at this many units
+// a centimetre, so that all of him, sword included, is in the viewer's start
+// camera (which sees about 124 units above and below the origin).
+constexpr float kSampleScale = 0.6f;
+
 // Names of the hero's bones, in file order; parents come first.
 const std::vector<SampleNode>& heroNodes();
 

@@ -42,8 +42,14 @@ const char* const kUsage =
     "  --frames N               frames to render headless (default 1)\n"
     "  --screenshot OUT.png     write the last frame as PNG (headless)\n"
     "\n"
-    "Keys: W/A/S/D move, R/F up/down, Q/E roll, right mouse button turns, numeric keypad moves the light,\n"
-    "Space wireframe/solid, 1/2 normal/quarter animation speed, Esc quits.\n"
+    "In the window:\n"
+    "  --screenshot-dir DIR     where F12 writes veskar-YYYYMMDD-HHMMSS.png (default: the current folder)\n"
+    "\n"
+    "Keys: W/A/S/D move, R/F up/down, Q/E roll, right mouse button turns, left mouse button orbits,\n"
+    "wheel moves in and out, numeric keypad moves the light, Space wireframe/solid,\n"
+    "1/2 normal/quarter animation speed, P pause, ,/. key back/forward while paused, I in place,\n"
+    "B skeleton, Home frame the models, Backspace start camera, F1 overlay, F5 reload, F12 screenshot,\n"
+    "Esc quits.\n"
     "The effect file Shaders/Phong.fx is read from the working directory, else from beside this program,\n"
     "else from the data folder it was installed with (share/veskar beside its bin folder).\n";
 
@@ -51,6 +57,7 @@ struct Options {
     bool headless = false;
     int frames = 1;
     std::string screenshot;
+    std::string screenshotDir;
     std::vector<std::pair<std::uint32_t, std::string>> commands;
 };
 
@@ -84,6 +91,13 @@ int parse(int argc, char** argv, Options& options)
             char* end = nullptr;
             if (!value(v) || (options.frames = static_cast<int>(std::strtol(v.c_str(), &end, 10))) < 1 || *end) {
                 std::fprintf(stderr, "veskar: --frames needs a number of frames, at least 1\n");
+                return 2;
+            }
+            continue;
+        }
+        if (arg == "--screenshot-dir") {
+            if (!value(options.screenshotDir)) {
+                std::fprintf(stderr, "veskar: --screenshot-dir needs a folder\n");
                 return 2;
             }
             continue;
@@ -129,6 +143,7 @@ int veskar::programMain(int argc, char** argv)
     ConsoleLog::startUp(&console);
     Application& application = Application::instance();
     for (const auto& [id, path] : options.commands) application.addStartupCommand(id, path);
+    application.screenshotFolder = options.screenshotDir;
     int code = 0;
     if (options.headless) {
         HeadlessHost host;
@@ -164,8 +179,11 @@ int veskar::programMain(int argc, char** argv)
         host.destroy();
     } else {
         const std::unique_ptr<Host> host = makeWindowHost();
+        const std::unique_ptr<Settings> settings = makeWindowSettings();
+        application.settings = settings.get();
         code = application.run(*host, 0);
         application.shutdown();
+        application.settings = nullptr;
         host->destroy();
     }
     setShell(nullptr);

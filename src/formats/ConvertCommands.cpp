@@ -7,6 +7,7 @@
 #include "platform/PrintableName.h"
 
 #include <new>
+#include <set>
 #include <vector>
 
 namespace veskar {
@@ -77,6 +78,7 @@ bool FormatConverter::loadWeldedFromMemory(std::string_view text, const std::str
 bool FormatConverter::convertReference(const std::string& path)
 {
     diagnostic.clear();
+    materialWarning.clear();
     if (!nameOutput(path, "mRef")) return false;
     consoleLog().print("[Ref] %s\n", printableName(outputName).c_str());
     smdModel.reset();
@@ -84,6 +86,11 @@ bool FormatConverter::convertReference(const std::string& path)
     if (!loadWelded(path)) return false;
     nodeCount = smdModel->meshes[0].nodeCount;
     textureName = smdModel->materialNames.empty() ? std::string() : smdModel->materialNames[0];
+    // The table lists a name once per run of triangles; count each once.
+    const std::set<std::string> materials(smdModel->materialNames.begin(), smdModel->materialNames.end());
+    if (materials.size() > 1)
+        materialWarning = "warning: " + path + " has " + std::to_string(materials.size()) + " materials, but an mRef names one texture: " +
+                          outputName + " keeps " + textureName;
     return writeReference();
 }
 

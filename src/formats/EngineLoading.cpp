@@ -57,8 +57,12 @@ EngineReadResult EngineModel::readReference(LineCursor& lines, const std::string
     EngineMesh& slot = meshes[static_cast<std::size_t>(meshCount)];
     slot.release();
     slot = std::move(mesh);
-    if (device && !slot.loadTexture(device, modelDirectory, textureName)) consoleLog().print("[Texture] %s\n", slot.texturePath.c_str());
-    if (!device) slot.texturePath = modelDirectory + textureName;
+    if (device) {
+        if (slot.loadTexture(device, modelDirectory, textureName)) consoleLog().print("[Texture] %s\n", slot.texturePath.c_str());
+        else consoleLog().print("[Texture] not found: %s\n", slot.texturePath.c_str());
+    } else {
+        slot.texturePath = modelDirectory + textureName;
+    }
     hasMesh = true;
     if (slot.createRestBuffer(device) && slot.createBindBuffer(device)) slot.createIndexBuffer(device);
     ++meshCount;

@@ -51,7 +51,9 @@ bool EngineMesh::loadTexture(Device* device, const std::string& directory, const
     texture = nullptr;
     texturePath = directory + name;
     if (!device) return false;
-    return !failed(createTextureFromFile(device, texturePath.c_str(), &texture));
+    if (!failed(createTextureFromFile(device, texturePath.c_str(), &texture))) return true;
+    createStandInTexture(device, &texture);
+    return false;
 }
 
 namespace {

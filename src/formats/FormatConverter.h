@@ -65,6 +65,10 @@ public:
     AnimationKeys animationKeys;
 
     Diagnostic diagnostic;   // why the last command failed
+    // Set by convertReference when the source has more materials than the
+    // one texture an mRef can name: how many, and which one it keeps. The
+    // callers print it on standard error; empty otherwise.
+    std::string materialWarning;
 
 private:
     bool loadWelded(const std::function<bool(SmdModel&)>& load);

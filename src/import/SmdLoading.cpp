@@ -6,6 +6,10 @@
 #include "import/ConsoleLog.h"
 #include "import/SmdMeshSetup.h"
 #include "import/SmdReaders.h"
+#include "platform/Device.h"
+
+#include <set>
+#include <string>
 
 namespace veskar {
 
@@ -48,6 +52,20 @@ SmdReadResult fitOntoMesh(SmdModel& model, SmdAnimation& animation, const std::s
     return kSmdRead;
 }
 
+// One console line per texture file, each file once though several runs of a
+// material name it; a stand-in for a missing file comes from no file.
+void reportTextures(const SmdMesh& mesh)
+{
+    std::set<std::string> told;
+    for (std::size_t j = 0; j < mesh.textures.size() && j < mesh.texturePaths.size(); ++j) {
+        const std::string& path = mesh.texturePaths[j];
+        if (!told.insert(path).second) continue;
+        const Texture* texture = mesh.textures[j];
+        if (texture && !texture->sourcePath.empty()) consoleLog().print("[Texture] %s\n", path.c_str());
+        else consoleLog().print("[Texture] not found: %s\n", path.c_str());
+    }
+}
+
 } // namespace
 
 SmdReadResult SmdModel::readReference(LineCursor& lines, const std::string& displayName)
@@ -69,8 +87,8 @@ SmdReadResult SmdModel::readReference(LineCursor& lines, const std::string& disp
         slot.release();
         return r;
     }
-    if (const std::string* missing = uploadSmdMesh(slot, device, materialCount, modelDirectory, materialNames))
-        consoleLog().print("[Texture] %s\n", missing->c_str());
+    uploadSmdMesh(slot, device, materialCount, modelDirectory, materialNames);
+    reportTextures(slot);
     hasMesh = true;
     ++meshCount;
     return kSmdRead;

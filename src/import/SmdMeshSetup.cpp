@@ -34,19 +34,16 @@ bool computeBindVertices(SmdMesh& mesh)
     return true;
 }
 
-const std::string* uploadSmdMesh(SmdMesh& mesh, Device* device, std::int32_t materialCount, const std::string& directory,
+void uploadSmdMesh(SmdMesh& mesh, Device* device, std::int32_t materialCount, const std::string& directory,
                                  const std::vector<std::string>& materialNames)
 {
     if (!device) {
         mesh.textureCount = materialCount;
         for (std::int32_t j = 0; j < materialCount; ++j) mesh.texturePaths.push_back(directory + materialNames[static_cast<std::size_t>(j)]);
-        return nullptr;
+        return;
     }
     mesh.loadTextures(device, materialCount, directory, materialNames);
     mesh.createVertexBuffer(device);
-    for (std::size_t j = 0; j < mesh.textures.size(); ++j)
-        if (!mesh.textures[j]) return &mesh.texturePaths[j];
-    return nullptr;
 }
 
 } // namespace veskar

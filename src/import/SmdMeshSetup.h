@@ -12,10 +12,9 @@ namespace veskar {
 // Fills bindVertices, three a triangle; false when there is no memory for them.
 bool computeBindVertices(SmdMesh& mesh);
 
-// One texture per material and the vertex buffer; without a device only the
-// texture paths. Returns the path of the texture that could not be made
-// (creation stops there), or null.
-const std::string* uploadSmdMesh(SmdMesh& mesh, Device* device, std::int32_t materialCount, const std::string& directory,
+// One texture per material (a light-grey stand-in for a file that cannot be
+// loaded) and the vertex buffer; without a device only the texture paths.
+void uploadSmdMesh(SmdMesh& mesh, Device* device, std::int32_t materialCount, const std::string& directory,
                                  const std::vector<std::string>& materialNames);
 
 } // namespace veskar

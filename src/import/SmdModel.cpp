@@ -70,11 +70,15 @@ bool SmdMesh::loadTextures(Device* device, std::int32_t count, const std::string
     for (std::int32_t j = 0; j < count; ++j) texturePaths.push_back(directory + names[static_cast<std::size_t>(j)]);
     textures.assign(static_cast<std::size_t>(count), nullptr);
     if (!device) return false;
-    for (std::int32_t j = 0; j < count; ++j) {
-        if (failed(createTextureFromFile(device, texturePaths[static_cast<std::size_t>(j)].c_str(), &textures[static_cast<std::size_t>(j)])))
-            return false;
+    // Every material gets a texture: one that cannot be loaded is drawn light
+    // grey, and the materials after it still get their own files.
+    bool all = true;
+    for (std::size_t j = 0; j < textures.size(); ++j) {
+        if (!failed(createTextureFromFile(device, texturePaths[j].c_str(), &textures[j]))) continue;
+        all = false;
+        createStandInTexture(device, &textures[j]);
     }
-    return true;
+    return all;
 }
 
 bool SmdMesh::createVertexBuffer(Device* device)

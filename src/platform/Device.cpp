@@ -203,6 +203,8 @@ Result Device::drawText(Texture&, const TextQuad*, std::size_t, std::uint32_t) {
 
 void Device::uploadTexture(Texture&) {}
 
+bool Device::readPixels(std::vector<std::uint8_t>&, int&, int&) { return false; }
+
 void Device::releaseVertexBuffer(VertexBuffer* buffer) { forget<VertexBuffer>(buffer, {&stream_, 1}, &Device::destroyVertexBufferObject); }
 
 void Device::releaseIndexBuffer(IndexBuffer* buffer) { forget<IndexBuffer>(buffer, {&indices_, 1}, &Device::destroyIndexBufferObject); }

@@ -184,6 +184,9 @@ public:
     Result drawTextQuads(Texture& atlas, const TextQuad* quads, std::size_t count, std::uint32_t argbColour);
     // Sends a texture's rgba to the backend again after its owner rewrote it.
     virtual void uploadTexture(Texture& texture);
+    // The picture drawn so far into the render target: width * height * 4
+    // bytes of RGBA, rows top to bottom. False when the backend has none.
+    virtual bool readPixels(std::vector<std::uint8_t>& rgba, int& width, int& height);
 
     // Vertices a primitive count takes of a type.
     static std::uint32_t verticesFor(PrimitiveType type, std::uint32_t primitives);

@@ -556,6 +556,23 @@ Result GlDevice::endScene() { return initialised_ ? kOk : kInvalidCall; }
 // The host shows the frame (a window swaps, the headless context reads it back).
 Result GlDevice::present() { return initialised_ ? kOk : kInvalidCall; }
 
+bool GlDevice::readPixels(std::vector<std::uint8_t>& rgba, int& width, int& height)
+{
+    width = targetWidth_;
+    height = targetHeight_;
+    if (!initialised_ || width <= 0 || height <= 0) return false;
+    const std::size_t row = static_cast<std::size_t>(width) * 4;
+    std::vector<std::uint8_t> bottomUp(row * static_cast<std::size_t>(height));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+    // GL's first row is the bottom one.
+    rgba.resize(bottomUp.size());
+    for (int y = 0; y < height; ++y)
+        std::memcpy(rgba.data() + static_cast<std::size_t>(y) * row, bottomUp.data() + static_cast<std::size_t>(height - 1 - y) * row, row);
+    return true;
+}
+
 Result GlDevice::drawArrays(PrimitiveType type, std::uint32_t startVertex, std::uint32_t count, std::uint32_t)
 {
     if (count == 0) return kOk;

@@ -90,6 +90,8 @@ public:
     void uploadTexture(Texture& texture) override;
     void applyEffect(Effect& effect) override;
     void finishEffect(Effect& effect) override;
+    // Reads the render target as it stands (before the host shows it).
+    bool readPixels(std::vector<std::uint8_t>& rgba, int& width, int& height) override;
 
 protected:
     Result drawArrays(PrimitiveType type, std::uint32_t startVertex, std::uint32_t vertexCount, std::uint32_t primitiveCount) override;

@@ -35,6 +35,8 @@ public:
     // Waits for the drawing to finish, so a frame's cost shows where it is spent.
     void present() override;
     bool isActive() const override { return device_ != nullptr; }
+    // 1/60 s for every frame presented.
+    double now() const override { return framesPresented_ / 60.0; }
     // The next answer given to answerNextDialog, or false when none is left.
     bool openFileDialog(const FileFilter& filter, std::string& path) override;
     // The framebuffer is fixed at creation; only the reported size changes.

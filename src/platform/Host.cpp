@@ -1,5 +1,7 @@
 #include "platform/Host.h"
 
+#include "platform/Clock.h"
+
 #include <cctype>
 
 namespace veskar {
@@ -53,5 +55,11 @@ bool matchesFilter(std::string_view fileName, std::string_view patterns)
         patterns.remove_prefix(semicolon + 1);
     }
 }
+
+double Host::now() const { return steadySeconds(); }
+
+void Host::setMenuCaption(std::uint32_t, const std::string&) {}
+
+void Host::setMenuCheck(std::uint32_t, bool) {}
 
 } // namespace veskar

@@ -99,11 +99,23 @@ public:
 
     // Shows the frame drawn since the last call.
     virtual void present() = 0;
+    // Seconds on the clock that animations and held keys go by: real time
+    // in a window; the headless host counts exactly 1/60 s a presented frame,
+    // so its pictures are the same on any machine.
+    virtual double now() const;
     // Whether the window has the keyboard focus among the desktop's windows.
     virtual bool isActive() const = 0;
     // GetOpenFileNameA with one filter and OFN_NOCHANGEDIR: false when
-    // cancelled. path is in the file system's own bytes.
+    // cancelled. path is in the file system's own bytes. The dialog starts in
+    // the folder given to setDialogFolder (lpstrInitialDir), when there is one.
     virtual bool openFileDialog(const FileFilter& filter, std::string& path) = 0;
+    void setDialogFolder(std::string folder) { dialogFolder_ = std::move(folder); }
+    // Menu items that change while the program runs (ModifyMenu,
+    // CheckMenuItem): a new caption for the item of that command, an empty
+    // one taking the item out of its menu until it gets a caption again; and
+    // its check mark. Hosts without a menu ignore both.
+    virtual void setMenuCaption(std::uint32_t command, const std::string& caption);
+    virtual void setMenuCheck(std::uint32_t command, bool checked);
     // Resizes the window so that its client area is width x height.
     virtual void fitClient(int width, int height) = 0;
     virtual int clientWidth() const = 0;
@@ -125,6 +137,7 @@ public:
 
 protected:
     MessageQueue queue_;
+    std::string dialogFolder_;
     std::function<void()> exposeHandler_;
     std::function<void()> surfaceLostHandler_;
 };

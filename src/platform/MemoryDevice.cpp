@@ -1,5 +1,6 @@
 #include "platform/MemoryDevice.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace veskar {
@@ -76,6 +77,17 @@ Result MemoryDevice::drawText(Texture&, const TextQuad* quads, std::size_t count
     lastTextQuads.assign(quads, quads + count);
     lastTextColour = argbColour;
     return kOk;
+}
+
+bool MemoryDevice::readPixels(std::vector<std::uint8_t>& rgba, int& width, int& height)
+{
+    width = static_cast<int>(viewport_.width);
+    height = static_cast<int>(viewport_.height);
+    const std::uint8_t pixel[4] = {static_cast<std::uint8_t>(lastClearColour >> 16), static_cast<std::uint8_t>(lastClearColour >> 8),
+                                   static_cast<std::uint8_t>(lastClearColour), static_cast<std::uint8_t>(lastClearColour >> 24)};
+    rgba.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    for (std::size_t i = 0; i < rgba.size(); i += 4) std::copy(pixel, pixel + 4, rgba.begin() + static_cast<std::ptrdiff_t>(i));
+    return width > 0 && height > 0;
 }
 
 } // namespace veskar

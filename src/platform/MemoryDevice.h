@@ -36,6 +36,9 @@ public:
     void uploadIndexBuffer(IndexBuffer& buffer) override { ++uploads_[&buffer]; }
     void applyEffect(Effect&) override { ++effectApplications; }
     void finishEffect(Effect&) override {}
+    // A picture of the viewport's size in the last clear colour: nothing is
+    // drawn here, but the picture has the frame's size and background.
+    bool readPixels(std::vector<std::uint8_t>& rgba, int& width, int& height) override;
 
     // Times a buffer was sent to the device (its unlocks).
     std::uint64_t uploadsOf(const DeviceBuffer& buffer) const

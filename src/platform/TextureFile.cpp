@@ -81,4 +81,15 @@ Result createTextureFromFile(Device* device, const char* path, Texture** out)
     return r;
 }
 
+Result createStandInTexture(Device* device, Texture** out)
+{
+    if (!out) return kInvalidCall;
+    *out = nullptr;
+    if (!device) return kInvalidCall;
+    // Light enough that shading reads clearly, short of white so highlights
+    // still show.
+    const std::uint8_t grey[4] = {200, 200, 200, 255};
+    return device->createTexture(1, 1, grey, out);
+}
+
 } // namespace veskar

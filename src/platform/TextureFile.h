@@ -19,4 +19,8 @@ std::string resolveTexturePath(const std::string& path);
 // Decodes the file and creates a texture on the device.
 Result createTextureFromFile(Device* device, const char* path, Texture** out);
 
+// A plain light-grey texture to draw with in place of a file that cannot be
+// loaded: the model then shows its shape and its light instead of black.
+Result createStandInTexture(Device* device, Texture** out);
+
 } // namespace veskar

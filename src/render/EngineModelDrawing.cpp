@@ -2,10 +2,11 @@
 
 #include "platform/Device.h"
 #include "render/EffectBinding.h"
+#include "render/Playback.h"
+#include "render/RootMotion.h"
 #include "render/SkinningJobs.h"
 
 #include <algorithm>
-#include <cmath>
 #include <span>
 
 namespace veskar {
@@ -50,43 +51,29 @@ void drawIndexed(EngineModel& model, EngineMesh& mesh)
 
 bool drawable(const EngineMesh& mesh, const VertexBuffer* stream) { return stream && mesh.indexBuffer && mesh.triangleCount > 0; }
 
-// Clamps the playback position into 0..frameCount-1: the mAni reader keeps
-// the position of the animation a new one replaced, which may lie past the
-// new one's end. An out-of-range current key restarts at 0, as running off
-// the end does; an out-of-range next key becomes the one after current.
-void wrapPlayback(EngineAnimation& a)
-{
-    if (a.currentFrame < 0 || a.currentFrame >= a.frameCount) a.currentFrame = 0;
-    if (a.nextFrame < 0 || a.nextFrame >= a.frameCount) a.nextFrame = a.currentFrame + 1 >= a.frameCount ? 0 : a.currentFrame + 1;
-    if (std::isnan(a.blend)) a.blend = 0.0f;
-}
-
 } // namespace
 
-bool advanceAnimation(EngineModel& model, std::int32_t animationIndex, float timeStep)
+bool advanceAnimation(EngineModel& model, std::int32_t animationIndex, float timeStep, bool inPlace)
 {
     if (animationIndex < 0 || animationIndex >= kModelSlots) return false;
     model.currentAnimation = animationIndex;
     EngineAnimation& a = model.animations[static_cast<std::size_t>(animationIndex)];
     if (a.currentFrame < 0) a.currentFrame = 0;
     if (a.frameCount <= 0 || !a.hasFrames()) return false;
-    wrapPlayback(a);
-
-    if (a.blend >= 1.0f) {
-        a.blend = 0.0f;
-        if (++a.currentFrame >= a.frameCount) a.currentFrame = 0;
-        a.nextFrame = a.currentFrame + 1;
-        if (a.nextFrame >= a.frameCount) a.nextFrame = 0;
-    }
+    // The mAni reader keeps the position of the animation a new one replaced,
+    // which may lie past the new one's end.
+    wrapPlayback(a, 0, a.frameCount);
+    advancePlayback(a, timeStep, 0, a.frameCount);
 
     const auto from = a.frame(a.currentFrame);
     const auto to = a.frame(a.nextFrame);
     for (std::int32_t i = 0; i < meshSlots(model); ++i) {
         EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
         const std::size_t nodes = std::min(static_cast<std::size_t>(std::max(mesh.nodeCount, 0)), mesh.bonePalette.size());
-        blendPalette(from, to, a.blend, std::span<Matrix>(mesh.bonePalette).first(nodes));
+        const auto palette = std::span<Matrix>(mesh.bonePalette).first(nodes);
+        blendPalette(from, to, a.blend, palette);
+        if (inPlace) removeRootMotion(palette, mesh.rootBone >= 0 ? mesh.rootBone : rootNodeOf(mesh.nodes));
     }
-    a.blend += timeStep;   // this frame's pose used the blend from before
     return true;
 }
 
@@ -120,9 +107,9 @@ bool placeAttached(EngineMesh& mesh, const Matrix& attachMatrix)
     return true;
 }
 
-bool drawSkinned(EngineModel& model, std::uint32_t fillMode, float timeStep, std::int32_t animationIndex)
+bool drawSkinned(EngineModel& model, std::uint32_t fillMode, float timeStep, std::int32_t animationIndex, bool inPlace)
 {
-    if (animationIndex >= 0 && !advanceAnimation(model, animationIndex, timeStep)) return false;
+    if (animationIndex >= 0 && !advanceAnimation(model, animationIndex, timeStep, inPlace)) return false;
     Device& device = *model.device;
     for (std::int32_t i = 0; i < meshSlots(model); ++i) {
         EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
@@ -170,13 +157,13 @@ bool drawAttached(EngineModel& model, std::uint32_t fillMode, const Matrix* atta
     return true;
 }
 
-bool drawEngineModel(EngineModel& model, DrawMode mode, std::uint32_t fillMode, float timeStep, const Matrix* attachMatrix)
+bool drawEngineModel(EngineModel& model, DrawMode mode, std::uint32_t fillMode, float timeStep, const Matrix* attachMatrix, bool inPlace)
 {
     if (!beginModelDraw(model.device, model.effect, model.technique)) return true;
     if (model.hasMesh) {
         if (model.hasAnimation) {
             if (mode == DrawMode::Still) drawSkinned(model, fillMode, timeStep, -1);
-            else if (mode == DrawMode::Play) drawSkinned(model, fillMode, timeStep, 0);
+            else if (mode == DrawMode::Play) drawSkinned(model, fillMode, timeStep, 0, inPlace);
         } else {
             if (mode == DrawMode::Still) drawRest(model, fillMode);
             else if (mode == DrawMode::Attached) drawAttached(model, fillMode, attachMatrix);

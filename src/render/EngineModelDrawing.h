@@ -23,24 +23,26 @@ enum class DrawMode : std::int32_t { Still = 0, Play = 1, Attached = 2 };
 //   no animation, Still          the rest pose
 //   no animation, Play           nothing
 //   no animation, Attached       placed by attachMatrix (nothing when null)
-// fillMode is kFillSolid or kFillWireframe. A model without an effect draws
-// nothing. Always true.
-bool drawEngineModel(EngineModel& model, DrawMode mode, std::uint32_t fillMode, float timeStep, const Matrix* attachMatrix);
+// fillMode is kFillSolid or kFillWireframe. inPlace takes the root's travel
+// over the ground out of a playing pose (see removeRootMotion). A model
+// without an effect draws nothing. Always true.
+bool drawEngineModel(EngineModel& model, DrawMode mode, std::uint32_t fillMode, float timeStep, const Matrix* attachMatrix,
+                     bool inPlace = false);
 
 // The steps below run inside the pass that drawEngineModel opens.
 
 // animationIndex -1 draws the palette as it stands; 0 or more advances that
 // animation first. False (nothing drawn) when it has no frames.
-bool drawSkinned(EngineModel& model, std::uint32_t fillMode, float timeStep, std::int32_t animationIndex);
+bool drawSkinned(EngineModel& model, std::uint32_t fillMode, float timeStep, std::int32_t animationIndex, bool inPlace = false);
 bool drawRest(EngineModel& model, std::uint32_t fillMode);
 bool drawAttached(EngineModel& model, std::uint32_t fillMode, const Matrix* attachMatrix);
 
 // The animation step: wraps the playback position into the animation's
-// frames, moves to the next key once blend has reached 1 (excess dropped),
-// blends the two keys into every mesh's palette and adds timeStep to blend.
-// False when the animation has no frames (nothing changed but currentFrame
-// raised to 0 and currentAnimation set).
-bool advanceAnimation(EngineModel& model, std::int32_t animationIndex, float timeStep);
+// frames, moves it on by timeStep keys (see advancePlayback) and blends the
+// two keys it stands between into every mesh's palette, so the pose drawn is
+// the one for the time of this frame. False when the animation has no frames
+// (nothing changed but currentFrame raised to 0 and currentAnimation set).
+bool advanceAnimation(EngineModel& model, std::int32_t animationIndex, float timeStep, bool inPlace = false);
 
 // Rewrite the mesh's bindBuffer; false only when it cannot be locked (the
 // mesh then draws from the buffer's previous content).

@@ -4,14 +4,6 @@
 
 namespace veskar {
 
-namespace {
-
-constexpr float kFieldOfView = 0.785398f;   // pi / 4
-constexpr float kNearPlane = 1.0f;
-constexpr float kFarPlane = 5000.0f;
-
-} // namespace
-
 std::uint8_t colourByte(float value)
 {
     if (value >= 1.0f) return 255;
@@ -104,9 +96,18 @@ void GraphicsContext::updateView()
 void GraphicsContext::resize(int newWidth, int newHeight)
 {
     if (newWidth <= 0 || newHeight <= 0) return;
+    width = newWidth;
+    height = newHeight;
     projectionMatrix =
         matrixPerspectiveFovLH(kFieldOfView, static_cast<float>(newWidth) / static_cast<float>(newHeight), kNearPlane, kFarPlane);
-    if (device) device->setTransform(TransformType::Projection, projectionMatrix);
+    if (!device) return;
+    device->setTransform(TransformType::Projection, projectionMatrix);
+    Viewport viewport = device->viewport();
+    viewport.x = 0;
+    viewport.y = 0;
+    viewport.width = static_cast<std::uint32_t>(newWidth);
+    viewport.height = static_cast<std::uint32_t>(newHeight);
+    device->setViewport(viewport);
 }
 
 void GraphicsContext::drawText(const char* text, int x, int y)

@@ -13,6 +13,12 @@
 
 namespace veskar {
 
+// The projection: a vertical field of view of pi / 4 between planes 1 and
+// 5000 units from the camera.
+constexpr float kFieldOfView = 0.785398f;
+constexpr float kNearPlane = 1.0f;
+constexpr float kFarPlane = 5000.0f;
+
 class GraphicsContext {
 public:
     GraphicsContext();
@@ -29,8 +35,9 @@ public:
     // Frees the font and forgets the device; safe to call again.
     void release();
     void updateView();
-    // The projection for a new client size; a minimised window (a zero side)
-    // keeps the old one.
+    // The projection and the viewport for a new client size, so the picture
+    // fills a resized window; a minimised window (a zero side) keeps the old
+    // ones.
     void resize(int width, int height);
     // One line of overlay text from (x, y); a null text draws nothing.
     void drawText(const char* text, int x, int y);

@@ -2,10 +2,11 @@
 
 #include "platform/Device.h"
 #include "render/EffectBinding.h"
+#include "render/Playback.h"
+#include "render/RootMotion.h"
 #include "render/SkinningJobs.h"
 
 #include <algorithm>
-#include <cmath>
 #include <span>
 
 namespace veskar {
@@ -34,20 +35,12 @@ bool playableRange(const SmdAnimation& a, std::int32_t firstFrame, std::int32_t 
 }
 
 // One step of playback within [firstFrame, frameLimit); the range is valid.
-void advance(SmdModel& model, SmdAnimation& a, std::int32_t firstFrame, std::int32_t frameLimit, float timeStep)
+void advance(SmdModel& model, SmdAnimation& a, std::int32_t firstFrame, std::int32_t frameLimit, float timeStep, bool inPlace)
 {
     // The stored keys may come from an earlier, longer range: put them back
     // inside the animation before they index it.
-    if (a.currentFrame >= frameLimit) a.currentFrame = firstFrame;
-    if (a.nextFrame < 0 || a.nextFrame >= a.frameCount) a.nextFrame = a.currentFrame + 1 >= frameLimit ? firstFrame : a.currentFrame + 1;
-    if (std::isnan(a.blend)) a.blend = 0.0f;
-
-    if (a.blend >= 1.0f) {
-        a.blend = 0.0f;
-        if (++a.currentFrame >= frameLimit) a.currentFrame = firstFrame;
-        a.nextFrame = a.currentFrame + 1;
-        if (a.nextFrame >= frameLimit) a.nextFrame = firstFrame;
-    }
+    wrapPlayback(a, firstFrame, frameLimit);
+    advancePlayback(a, timeStep, firstFrame, frameLimit);
 
     const auto from = a.frame(a.currentFrame);
     const auto to = a.frame(a.nextFrame);
@@ -56,9 +49,10 @@ void advance(SmdModel& model, SmdAnimation& a, std::int32_t firstFrame, std::int
         SmdMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
         const std::size_t nodes = std::min(static_cast<std::size_t>(std::max(mesh.nodeCount, 0)), mesh.nodes.size());
         // Only the nodes both have are posed; see the header.
-        blendPose(from, to, a.blend, std::span<SmdNode>(mesh.nodes).first(nodes));
+        const auto pose = std::span<SmdNode>(mesh.nodes).first(nodes);
+        blendPose(from, to, a.blend, pose);
+        if (inPlace) removeRootMotion(pose, rootNodeOf(pose));
     }
-    a.blend += timeStep;
 }
 
 } // namespace
@@ -78,7 +72,7 @@ bool skinTriangles(SmdMesh& mesh)
 }
 
 bool drawSmdModel(SmdModel& model, std::uint32_t fillMode, std::int32_t firstFrame, std::int32_t frameLimit, float timeStep,
-                  std::int32_t animationIndex, bool textured)
+                  std::int32_t animationIndex, bool textured, bool inPlace)
 {
     if (!beginModelDraw(model.device, model.effect, model.technique)) return true;
     Device& device = *model.device;
@@ -99,7 +93,7 @@ bool drawSmdModel(SmdModel& model, std::uint32_t fillMode, std::int32_t firstFra
             endModelDraw(effect);
             return false;
         }
-        advance(model, a, firstFrame, frameLimit, timeStep);
+        advance(model, a, firstFrame, frameLimit, timeStep, inPlace);
     }
 
     const std::int32_t meshes = std::clamp(model.meshCount, 0, kModelSlots);

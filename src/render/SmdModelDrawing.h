@@ -24,8 +24,11 @@ namespace veskar {
 // An animation with fewer nodes than the mesh poses only the nodes they have
 // in common; the mesh's other nodes keep the matrices they had (the bind pose
 // until then). Extra animation nodes are ignored.
+//
+// inPlace takes the root's travel over the ground out of a playing pose (see
+// removeRootMotion).
 bool drawSmdModel(SmdModel& model, std::uint32_t fillMode, std::int32_t firstFrame, std::int32_t frameLimit, float timeStep,
-                  std::int32_t animationIndex, bool textured);
+                  std::int32_t animationIndex, bool textured, bool inPlace = false);
 
 // Rewrites the mesh's vertex buffer from its nodes' current pose; false only
 // when the buffer cannot be locked (the mesh then draws what it held).

@@ -5,12 +5,20 @@
 #include "app/FrameTimer.h"
 #include "app/MenuCommands.h"
 #include "app/Overlay.h"
+#include "app/RootMarkers.h"
 #include "formats/EngineModel.h"
 #include "formats/FormatConverter.h"
+#include "app/Screenshot.h"
+#include "platform/Settings.h"
+#include "render/SkeletonLines.h"
 #include "import/SmdModel.h"
 #include "render/EngineModelDrawing.h"
 
 #include <cmath>
+#include <cstring>
+#include <set>
+
+#include <stb/stb_image.h>
 
 namespace veskar {
 namespace {
@@ -23,10 +31,10 @@ const char* const kCharacterSmd =
     "triangles\nskin.png\n0 0 0 0 0 0 1 0 0 1 0 1\n1 1 0 10 0 0 1 1 0 1 1 1\n0 0 1 0 0 0 1 0 1 1 0 1\n"
     "skin.png\n0 0 0 0 0 0 1 0 0 1 0 1\n1 1 0 10 0 0 1 1 0 1 1 1\n0 0 2 0 0 0 1 0 1 1 0 1\nend\n";
 
-std::string walk(float rootX, float rootY, float rootZ)
+std::string walk(float rootX, float rootY, float rootZ, int frames = 4)
 {
     std::string s = "version 1\nnodes\n0 \"Bip01\" -1\n1 \"Bip01 L Hand\" 0\nend\nskeleton\n";
-    for (int f = 0; f < 4; ++f)
+    for (int f = 0; f < frames; ++f)
         s += "time " + std::to_string(f) + "\n0 " + std::to_string(rootX) + " " + std::to_string(rootY) + " " + std::to_string(rootZ) +
              " 0 0 0\n1 0 0 10 0 0 0\n";
     return s + "end\n";
@@ -35,19 +43,22 @@ std::string walk(float rootX, float rootY, float rootZ)
 // Converted sample files in a temporary folder.
 struct Files {
     test::TempDir dir;
-    std::string characterRef, walkA, walkB;
+    std::string characterRef, walkA, walkB, walkLong;
     Files()
     {
         test::writeText(dir.file("hero.smd"), kCharacterSmd);
         test::writeText(dir.file("walka.smd"), walk(0, 0, 0));
         test::writeText(dir.file("walkb.smd"), walk(3, 5, 7));
+        test::writeText(dir.file("long.smd"), walk(0, 0, 0, 64));
         FormatConverter converter(nullptr);
         EXPECT_TRUE(converter.convertReference(dir.file("hero.smd")));
         EXPECT_TRUE(converter.convertAnimation(dir.file("walka.smd")));
         EXPECT_TRUE(converter.convertAnimation(dir.file("walkb.smd")));
+        EXPECT_TRUE(converter.convertAnimation(dir.file("long.smd")));
         characterRef = dir.file("hero.mRef");
         walkA = dir.file("walka.mAni");
         walkB = dir.file("walkb.mAni");
+        walkLong = dir.file("long.mAni");
     }
 };
 
@@ -56,8 +67,18 @@ struct Running {
     FakeHost host;
     Application app;
     test::Capture capture;
-    explicit Running(int frames = 1) { start(frames); }
+    explicit Running(int frames = 1, Settings* settings = nullptr, double frameSeconds = 1.0 / 60.0)
+    {
+        app.settings = settings;
+        host.frameSeconds = frameSeconds;
+        start(frames);
+    }
     void start(int frames) { app.run(host, frames); }
+    void key(std::uint32_t vk, std::intptr_t lParam = 0) { app.handleMessage(WM_KEYDOWN, vk, lParam); }
+    void frames(int n)
+    {
+        for (int i = 0; i < n; ++i) app.renderFrame();
+    }
     void command(std::uint32_t id, const std::string& file = {})
     {
         if (!file.empty()) host.answers.push_back(file);
@@ -76,9 +97,14 @@ TEST(Application, StartsWithTheWindowMenuAndOverlayAndClearsToTheBackground)
     EXPECT_EQ(r.host.options.title, "[Tavimor] Veskar");
     EXPECT_EQ(r.host.options.clientWidth, 800);
     EXPECT_EQ(r.host.options.clientHeight, 600);
-    ASSERT_EQ(r.host.options.menu.size(), 18u);
-    EXPECT_EQ(r.host.options.menu[2].caption, "E&xit");
-    EXPECT_EQ(r.host.options.menu[2].command, 40002u);
+    ASSERT_EQ(r.host.options.menu.size(), 31u);
+    EXPECT_EQ(r.host.options.menu[11].caption, "E&xit");
+    EXPECT_EQ(r.host.options.menu[11].command, 40002u);
+    EXPECT_EQ(r.host.options.menu[27].caption, "&View");
+    EXPECT_EQ(r.host.options.menu[28].caption, "&Frame model\tHome");
+    EXPECT_EQ(r.host.captions[command::kRecentFirst], "(no files yet)");
+    EXPECT_EQ(r.host.captions[command::kRecentFirst + 1], "");
+    EXPECT_FALSE(r.host.checks[command::kInPlace]);
     EXPECT_EQ(r.host.memory().lastClearColour, 0xFF004040u);
     EXPECT_EQ(r.host.presents, 2);
     EXPECT_GE(r.host.memory().textDraws, 7);
@@ -215,7 +241,7 @@ TEST(Application, SmdCommandsAndConversionFromTheMenu)
     r.app.renderFrame();
 }
 
-TEST(Scene, PrimaryIsDisplacedByTheDifferenceOfTheRootKeysWithAxesSwapped)
+TEST(Scene, PrimaryIsMovedOntoTheSecondarysRootKeyInViewerSpace)
 {
     Files files;
     Running r;
@@ -226,14 +252,18 @@ TEST(Scene, PrimaryIsDisplacedByTheDifferenceOfTheRootKeysWithAxesSwapped)
     r.command(command::kOpenKovr2Ref, files.characterRef);
     r.command(command::kOpenKovr2Ani, files.walkB);
     r.app.renderFrame();
-    EXPECT_FLOAT_EQ(r.app.scene->rootOffset[0], 3.0f);
-    EXPECT_FLOAT_EQ(r.app.scene->rootOffset[1], 7.0f);
-    EXPECT_FLOAT_EQ(r.app.scene->rootOffset[2], 5.0f);
-    // With the fixed placement the primary's world is a translation by the offset.
+    // The primary's root key, carried by its world, lands on the secondary's
+    // root key: the two characters are pushed together, not apart.
     r.app.scene->computePrimaryWorld();
-    EXPECT_NEAR(r.app.scene->world.m[3][0], 3.0f, 1e-5f);
-    EXPECT_NEAR(r.app.scene->world.m[3][1], 7.0f, 1e-5f);
-    EXPECT_NEAR(r.app.scene->world.m[3][2], 5.0f, 1e-5f);
+    Matrix primaryRoot, secondaryRoot;
+    float position[3];
+    ASSERT_TRUE(currentRootKey(*r.app.scene->primary, primaryRoot, position));
+    ASSERT_TRUE(currentRootKey(*r.app.scene->secondary, secondaryRoot, position));
+    const Vector3 placed = transformPoint({primaryRoot.m[3][0], primaryRoot.m[3][1], primaryRoot.m[3][2]}, r.app.scene->world);
+    EXPECT_NEAR(placed.x, secondaryRoot.m[3][0], 1e-4f);
+    EXPECT_NEAR(placed.y, secondaryRoot.m[3][1], 1e-4f);
+    EXPECT_NEAR(placed.z, secondaryRoot.m[3][2], 1e-4f);
+    EXPECT_NEAR(secondaryRoot.m[3][0], -3.0f, 1e-4f);  // the exporter's x, mirrored
     // The root markers: one indexed cube draw per character.
     const auto& draws = r.host.memory().draws;
     int cubes = 0;
@@ -266,6 +296,262 @@ TEST(Overlay, LinesCarryTheValuesWithSixDecimalsAndTheKoreanHelp)
     EXPECT_EQ(lines[2], "[광원]X:500.000000, Y:500.000000, Z:-500.000000");
     EXPECT_EQ(lines[3], "[Camera이동] W/A/S/D [Roll] Q/E [↑↓] R/F");
     EXPECT_EQ(lines[6], "[WIRE/SOLID] SPACE BAR");
+}
+
+TEST(Playback, KeysFollowTheClockWhateverTheFrameRate)
+{
+    Files files;
+    // Two seconds of frames at each rate and speed reach the same key: 30 keys
+    // a second, a quarter of that after key 2.
+    const struct {
+        double fps;
+        std::uint32_t speedKey;
+        int key;
+    } rows[] = {{30, '1', 60}, {144, '1', 60}, {60, '1', 60}, {144, '2', 15}, {30, '2', 15}};
+    for (const auto& row : rows) {
+        Running r(1, nullptr, 1.0 / row.fps);
+        r.command(command::kOpenKovr1Ref, files.characterRef);
+        r.command(command::kOpenKovr1Ani, files.walkLong);
+        r.key(row.speedKey);
+        r.frames(static_cast<int>(2 * row.fps));
+        EXPECT_EQ(r.app.scene->primary->animations[0].currentFrame, row.key) << row.fps << " fps, key " << char(row.speedKey);
+    }
+}
+
+TEST(Playback, PauseHoldsEveryAnimationAndCommaAndPeriodStepIt)
+{
+    Files files;
+    Running r;
+    r.command(command::kOpenKovr1Ref, files.characterRef);
+    r.command(command::kOpenKovr1Ani, files.walkA);
+    r.command(command::kOpenSmdRef, files.dir.file("hero.smd"));
+    r.command(command::kOpenSmdAni, files.dir.file("walka.smd"));
+    r.frames(5);  // 2 keys
+    const EngineAnimation& a = r.app.scene->primary->animations[0];
+    EXPECT_EQ(a.currentFrame, 2);
+    r.key('P');
+    r.frames(30);
+    EXPECT_EQ(a.currentFrame, 2);
+    EXPECT_EQ(r.app.smdModel->animations[0].currentFrame, 2);
+    r.key(VK_OEM_PERIOD);
+    r.key(VK_OEM_PERIOD);   // 3, then around to 0
+    r.key(VK_OEM_COMMA);    // back to 3
+    r.frames(1);
+    EXPECT_EQ(a.currentFrame, 3);
+    EXPECT_EQ(r.app.smdModel->animations[0].currentFrame, 3);
+    EXPECT_EQ(r.app.playbackLines(), (std::vector<std::string>{"[SMD] walka.smd 3 / 4 paused", "[Kovr1] walka.mAni 3 / 4 paused"}));
+    // The overlay draws its seven lines and one a playing model; F1 hides it all.
+    const int before = r.host.memory().textDraws;
+    r.frames(1);
+    EXPECT_EQ(r.host.memory().textDraws - before, 9);
+    r.key(VK_F1);
+    r.frames(1);
+    EXPECT_EQ(r.host.memory().textDraws - before, 9);
+    r.key('P');
+    r.frames(3);
+    EXPECT_EQ(a.currentFrame, 0);
+    // Not paused, ',' and '.' do nothing.
+    r.key(VK_OEM_PERIOD);
+    EXPECT_EQ(a.currentFrame, 0);
+}
+
+// Whether every corner of the box lands inside the picture.
+bool inView(const Application& app, const Bounds& b)
+{
+    const Matrix viewProjection = matrixMultiply(app.graphics.viewMatrix, app.graphics.projectionMatrix);
+    for (int i = 0; i < 8; ++i) {
+        const Vector3 p = vec3TransformCoord({i & 1 ? b.max.x : b.min.x, i & 2 ? b.max.y : b.min.y, i & 4 ? b.max.z : b.min.z}, viewProjection);
+        if (std::fabs(p.x) > 1.0f || std::fabs(p.y) > 1.0f || p.z < 0.0f || p.z > 1.0f) return false;
+    }
+    return true;
+}
+
+float distance(const Vector3& a, const Vector3& b) { return std::sqrt(vec3Dot({a.x - b.x, a.y - b.y, a.z - b.z}, {a.x - b.x, a.y - b.y, a.z - b.z})); }
+
+TEST(View, TheFirstModelIsFramedAndTheCameraOrbitsZoomsAndResets)
+{
+    Files files;
+    Running r;
+    Application& app = r.app;
+    r.command(command::kOpenKovr1Ref, files.characterRef);
+    const Bounds bounds = app.shownBounds();
+    ASSERT_FALSE(bounds.empty());
+    EXPECT_TRUE(inView(app, bounds));
+    const Vector3 framed = app.graphics.camera.position;
+    EXPECT_GT(framed.y, app.orbitCentre.y);   // from a little above the centre
+    EXPECT_FLOAT_EQ(app.graphics.camera.look.z, 1.0f);
+    // A second model keeps the view; Home frames again after moving away.
+    r.key('S');
+    r.command(command::kOpenKovr2Ref, files.characterRef);
+    EXPECT_NE(app.graphics.camera.position.z, framed.z);
+    r.key(VK_HOME);
+    EXPECT_NEAR(distance(app.graphics.camera.position, framed), 0.0f, 1e-3f);
+
+    // A left drag carries the camera around the centre at the same distance;
+    // the wheel brings it nearer.
+    const float before = distance(app.graphics.camera.position, app.orbitCentre);
+    app.handleMessage(WM_LBUTTONDOWN, MK_LBUTTON, makeLParam(100, 100));
+    app.handleMessage(WM_MOUSEMOVE, MK_LBUTTON, makeLParam(160, 130));
+    app.handleMessage(WM_LBUTTONUP, 0, makeLParam(160, 130));
+    EXPECT_NEAR(distance(app.graphics.camera.position, app.orbitCentre), before, before * 1e-4f);
+    EXPECT_GT(std::fabs(app.graphics.camera.position.x - framed.x), 1.0f);
+    EXPECT_GT(app.graphics.camera.position.y, framed.y);   // dragged down: from above
+    EXPECT_TRUE(inView(app, bounds));
+    // The button let go outside the window: the next move without it ends the orbit.
+    app.handleMessage(WM_LBUTTONDOWN, MK_LBUTTON, makeLParam(100, 100));
+    app.handleMessage(WM_MOUSEMOVE, 0, makeLParam(300, 100));
+    EXPECT_FALSE(app.orbiting);
+    app.handleMessage(WM_MOUSEWHEEL, makeWParam(0, 120), 0);
+    EXPECT_NEAR(distance(app.graphics.camera.position, app.orbitCentre), before * 0.85f, before * 1e-3f);
+
+    r.key(VK_BACK);
+    EXPECT_FLOAT_EQ(app.graphics.camera.position.z, -300.0f);
+    EXPECT_FLOAT_EQ(app.graphics.camera.position.x, 0.0f);
+    EXPECT_FLOAT_EQ(app.graphics.camera.look.z, 1.0f);
+}
+
+TEST(View, AHeldKeyMovesByTheClockAfterATapsStep)
+{
+    Running r;
+    const float z0 = r.app.graphics.camera.position.z;
+    const double down = r.host.now();
+    r.key('W');
+    EXPECT_NEAR(r.app.graphics.camera.position.z, z0 + 10.0f, 1e-4f);
+    r.key('W', kKeyPreviouslyDown);   // the keyboard's repeat: not a step
+    r.frames(18);                     // 0.3 s: still a tap
+    EXPECT_NEAR(r.app.graphics.camera.position.z, z0 + 10.0f, 1e-3f);
+    // Then 250 units a second, up to the last frame drawn.
+    r.frames(60);
+    const double held = r.host.now() - r.host.frameSeconds - (down + 0.3);
+    EXPECT_NEAR(r.app.graphics.camera.position.z, z0 + 10.0f + 250.0f * static_cast<float>(held), 0.01f);
+    const float let = r.app.graphics.camera.position.z;
+    r.app.handleMessage(WM_KEYUP, 'W', kKeyPreviouslyDown | kKeyTransitionUp);
+    r.frames(10);
+    EXPECT_EQ(r.app.graphics.camera.position.z, let);
+}
+
+TEST(View, InPlaceHoldsTheRootOverTheOriginAndTheSkeletonIsDrawnOnTop)
+{
+    Files files;
+    Running r;
+    r.command(command::kOpenKovr1Ref, files.characterRef);
+    r.command(command::kOpenKovr1Ani, files.walkB);   // the root key at (3, 5, 7): viewer (-3, 7, 5)
+    r.frames(1);
+    const Matrix& root = r.app.scene->primary->meshes[0].bonePalette[0];
+    EXPECT_NEAR(root.m[3][0], -3.0f, 1e-4f);
+    r.key('I');
+    EXPECT_TRUE(r.app.inPlace);
+    EXPECT_TRUE(r.host.checks[command::kInPlace]);
+    r.frames(1);
+    EXPECT_NEAR(root.m[3][0], 0.0f, 1e-4f);
+    EXPECT_NEAR(root.m[3][1], 7.0f, 1e-4f);   // the height stays
+    EXPECT_NEAR(root.m[3][2], 0.0f, 1e-4f);
+
+    r.key('B');
+    r.host.memory().draws.clear();
+    r.frames(1);
+    std::set<std::uint32_t> colours;
+    for (const RecordedDraw& d : r.host.memory().draws) {
+        if (!d.userPointer || d.type != PrimitiveType::LineList || d.primitiveCount == 86) continue;
+        for (std::size_t i = 0; i + sizeof(LineVertex) <= d.userVertices.size(); i += sizeof(LineVertex)) {
+            LineVertex v;
+            std::memcpy(&v, d.userVertices.data() + i, sizeof v);
+            colours.insert(v.colour);
+        }
+    }
+    EXPECT_EQ(colours, (std::set<std::uint32_t>{kBoneColour, kRootColour, kHandColour}));
+}
+
+TEST(Files, F5ReloadsInOrderAndRecentFilesAndTheFolderLastUsedAreKept)
+{
+    Files files;
+    MemorySettings settings;
+    {
+        Running r(1, &settings);
+        r.command(command::kOpenKovr1Ref, files.characterRef);
+        r.command(command::kOpenKovr1Ani, files.walkA);
+        r.command(command::kOpenSmdRef, files.dir.file("hero.smd"));
+        ASSERT_EQ(r.app.openedFiles().size(), 3u);
+        EXPECT_EQ(r.app.openedFiles()[1], (OpenedFile{command::kOpenKovr1Ani, files.walkA}));
+        // Re-exported: F5 reads the files again.
+        std::filesystem::copy_file(files.walkB, files.walkA, std::filesystem::copy_options::overwrite_existing);
+        r.key(VK_F5);
+        EXPECT_EQ(r.app.scene->primaryMode, static_cast<int>(DrawMode::Play));
+        EXPECT_FLOAT_EQ(r.app.scene->primary->animations[0].frame(0)[0].position[0], 3.0f);
+        EXPECT_EQ(r.app.openedFiles().size(), 3u);
+        EXPECT_EQ(r.host.dialogFolder(), files.dir.path().string());
+        // A file that now fails is reported as any failed open is.
+        std::filesystem::remove(files.characterRef);
+        const std::size_t boxes = r.host.shell.boxes.size();
+        r.key(VK_F5);
+        EXPECT_GT(r.host.shell.boxes.size(), boxes);
+        EXPECT_EQ(r.host.captions[command::kRecentFirst], "&1 Open > SMD > Ref: " + files.dir.file("hero.smd"));
+        r.command(command::kClean);
+        EXPECT_TRUE(r.app.openedFiles().empty());
+    }
+    // The next run finds them; a recent item opens its file with its command.
+    EXPECT_EQ(settings.text("lastFolder"), files.dir.path().string());
+    Running next(1, &settings);
+    EXPECT_EQ(next.host.captions[command::kRecentFirst + 2], "&3 Open > Kovr1 > mRef: " + files.characterRef);
+    EXPECT_EQ(next.host.dialogFolder(), files.dir.path().string());
+    next.command(command::kRecentFirst);
+    ASSERT_NE(next.app.smdModel, nullptr);
+    EXPECT_TRUE(next.app.smdModel->hasMesh);
+}
+
+TEST(Files, RecentFilesKeepEightNewestFirstAndSkipWhatTheyCannotUse)
+{
+    RecentFiles recent;
+    for (int i = 0; i < 10; ++i) recent.add({command::kOpenKovr1Ref, "/m/" + std::to_string(i) + ".mRef"});
+    recent.add({command::kOpenKovr1Ref, "/m/5.mRef"});
+    ASSERT_EQ(recent.files().size(), 8u);
+    EXPECT_EQ(recent.files()[0].path, "/m/5.mRef");
+    EXPECT_EQ(recent.files()[1].path, "/m/9.mRef");
+    EXPECT_EQ(recent.files()[7].path, "/m/2.mRef");
+
+    RecentFiles loaded;
+    std::vector<std::string> lines = recent.save();
+    lines.insert(lines.begin(), {"", "40007", "x\t/a", "40002\t/exit", "40007 \t/space", "40009\t/r&d/a.smd", "40009\t/r&d/a.smd"});
+    loaded.load(lines);
+    ASSERT_EQ(loaded.files().size(), 8u);
+    EXPECT_EQ(loaded.files()[0], (OpenedFile{command::kConvertRef, "/r&d/a.smd"}));
+    EXPECT_EQ(recentCaption(0, loaded.files()[0]), "&1 Convert > Ref: /r&&d/a.smd");
+    EXPECT_EQ(folderOf("/r&d/a.smd"), "/r&d");
+    EXPECT_EQ(folderOf("a.smd"), "");
+}
+
+TEST(Files, F12WritesThePictureAsAPngNamedByTheTimeAndNeverOverAnother)
+{
+    test::TempDir dir;
+    Running r;
+    r.app.screenshotFolder = dir.path().string();
+    // A small window keeps the picture quick to encode; it has the window's size.
+    r.app.handleMessage(WM_SIZE, SIZE_RESTORED, makeLParam(80, 60));
+    r.key(VK_F12);
+    r.frames(1);
+    EXPECT_NE(r.capture.console.text.find("[Screenshot] " + dir.path().string() + "/veskar-"), std::string::npos) << r.capture.console.text;
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        ++files;
+        int w = 0, h = 0, channels = 0;
+        EXPECT_TRUE(stbi_info(entry.path().c_str(), &w, &h, &channels));
+        EXPECT_EQ(w, 80);
+        EXPECT_EQ(h, 60);
+    }
+    EXPECT_EQ(files, 1);
+
+    std::tm time{};
+    time.tm_year = 2024 - 1900;
+    time.tm_mon = 2;
+    time.tm_mday = 5;
+    time.tm_hour = 7;
+    time.tm_min = 8;
+    time.tm_sec = 9;
+    std::string first, second, error;
+    ASSERT_TRUE(saveScreenshot(r.host.memory(), dir.path().string(), time, first, error)) << error;
+    ASSERT_TRUE(saveScreenshot(r.host.memory(), dir.path().string(), time, second, error)) << error;
+    EXPECT_EQ(first, dir.file("veskar-20240305-070809.png"));
+    EXPECT_EQ(second, dir.file("veskar-20240305-070809-2.png"));
 }
 
 } // namespace

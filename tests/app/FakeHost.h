@@ -7,6 +7,7 @@
 #include "platform/Shell.h"
 
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,7 +31,16 @@ public:
     MemoryDevice& memory() { return *device_; }
     bool peekMessage(WindowMessage& message) override { return queue_.take(message); }
     void waitMessage() override { ++waits; }
-    void present() override { ++presents; }
+    // Each frame presented moves the clock on by frameSeconds.
+    void present() override
+    {
+        ++presents;
+        clock += frameSeconds;
+    }
+    double now() const override { return clock; }
+    void setMenuCaption(std::uint32_t command, const std::string& caption) override { captions[command] = caption; }
+    void setMenuCheck(std::uint32_t command, bool checked) override { checks[command] = checked; }
+    const std::string& dialogFolder() const { return dialogFolder_; }
     bool isActive() const override { return true; }
     bool openFileDialog(const FileFilter& filter, std::string& path) override
     {
@@ -56,6 +66,10 @@ public:
     RecordingShell shell;
     int waits = 0;
     int presents = 0;
+    double clock = 0.0;
+    double frameSeconds = 1.0 / 60.0;
+    std::map<std::uint32_t, std::string> captions;
+    std::map<std::uint32_t, bool> checks;
 
 private:
     std::unique_ptr<MemoryDevice> device_;

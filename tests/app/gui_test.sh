@@ -72,12 +72,12 @@ wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'windo
 if command -v xprop >/dev/null 2>&1; then wait_until 20 wm_running; else sleep 1; fi
 
 # The sample character, converted; side.mAni is its walk with the root key
-# moved 80 units sideways, so that the second character stands apart from
-# the first and each root marker has its own place.
+# moved 40 units sideways, so that the second character's root marker has a
+# place of its own and "in place" has a root to bring back.
 data=$work/data
 mkdir "$data"
 if ! { "$sample" character "$data" && "$convert_tool" ref "$data/hero.smd" "$data/weapon.smd" &&
-    awk '/^skeleton/ {s = 1} /^end/ {s = 0} s && $1 == "0" && NF == 7 {$2 = sprintf("%f", $2 + 80)} {print}' \
+    awk '/^skeleton/ {s = 1} /^end/ {s = 0} s && $1 == "0" && NF == 7 {$2 = sprintf("%f", $2 + 40)} {print}' \
         "$data/walk.smd" >"$data/side.smd" &&
     "$convert_tool" ani "$data/walk.smd" "$data/side.smd"; } >"$work/sample.log" 2>&1; then
     echo "could not make the sample:"
@@ -190,6 +190,7 @@ box_changed() { shot "$work/now.png" && [[ $(digest "$work/now.png" "$2") != "$1
 box_is() { shot "$work/now.png" && [[ $(digest "$work/now.png" "$2") == "$1" ]]; }
 
 line2='450x19+0+31'  # the camera line of the overlay
+camera_text='370x19+0+31'
 
 # A closed dialog's pixels stay in the client window until the viewer draws
 # again; nothing in the empty viewer's picture is light grey.
@@ -223,6 +224,8 @@ if start_viewer empty; then
     # The camera line; the first line (frames per second) changes by itself.
     shot "$work/steady.png"
     steady=$(digest "$work/steady.png" $line2)
+    # Left of where a character framed in the middle could reach up into it.
+    start_camera=$(digest "$work/steady.png" $camera_text)
     sleep 0.3
     shot "$work/again.png"
     check "the camera line stays as it is without keys" [ "$(digest "$work/again.png" $line2)" = "$steady" ]
@@ -290,39 +293,35 @@ if start_viewer characters --open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani
     --open-kovr2-mref "$data/hero.mRef" --open-kovr2-mani "$data/side.mAni" \
     --open-weapon-mref "$data/weapon.mRef"; then
     activate "$main_window"
-    # The legs of the two characters, below the overlay and above the grid.
-    left=140x140+130+155
-    right=190x140+510+155
+    # The first character opened is framed; the second walks 40 units to
+    # the side and the first one joins it there, left of the middle.
+    left=200x100+150+300
     # Model pixels whose eight neighbours are model too: solid faces are made
     # of them, one-pixel wireframe lines hardly have any.
     inner() {
         convert "$1" -crop "$2" +repage -fill black +opaque '#004040' -fill white -opaque '#004040' \
             -morphology Dilate Square:1 -format '%[fx:round(w*h*(1-mean))]' info: 2>/dev/null
     }
-    model_pixels() { echo $(($(inner "$1" $left) + $(inner "$1" $right))); }
-    both_shown() {
-        shot "$work/solid.png" && (($(count "$work/solid.png" $left "!($background)") > 2000 &&
-            $(count "$work/solid.png" $right "!($background)") > 2000))
-    }
-    check "both characters show, one left and one right of the middle" wait_until 20 both_shown
+    model_pixels() { inner "$1" $left; }
+    both_shown() { shot "$work/solid.png" && (($(count "$work/solid.png" $left "!($background)") > 3000)); }
+    check "the characters show together, left of the middle" wait_until 20 both_shown
     solid=$(model_pixels "$work/solid.png")
     keys space
     thinner() { shot "$work/wire.png" && (($(model_pixels "$work/wire.png") * 4 < solid)); }
     check "Space turns the characters to wireframe" wait_until 5 thinner
     echo "  inner model pixels: solid $solid, wireframe $(model_pixels "$work/wire.png")"
-    # In wireframe the root markers show inside the bodies too. Lifting the
-    # camera to hip height takes them away from the overlay.
-    keys --delay 30 r r r r r r r r r
+    # In wireframe the root markers show inside the bodies too: the first
+    # character's at its own root key in the middle, the second one's at the
+    # side.
     markers() {
         shot "$work/markers.png" &&
-            (($(count "$work/markers.png" 30x30+385+273 "$white") >= 4 && $(count "$work/markers.png" 30x30+192+273 "$white") >= 4))
+            (($(count "$work/markers.png" 30x30+385+295 "$white") >= 4 && $(count "$work/markers.png" 30x30+257+295 "$white") >= 4))
     }
     check "the two root markers show as white squares at the two root keys" wait_until 5 markers
-    keys --delay 30 f f f f f f f f f
 
-    # The SMD model, opened through the dialog, stands between the two and
+    # The SMD model, opened through the dialog, stands in the middle and
     # keeps its own fill mode.
-    middle=120x140+340+155
+    middle=100x90+350+310
     keys --delay 150 alt+o s r
     if open_dialog_choose "$data/hero.smd"; then
         # Polling on both sides also waits out the closed dialog's pixels.
@@ -354,6 +353,100 @@ if start_viewer characters --open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani
     check "Esc ends the viewer with status 0" ends_with 0 20
 else
     fail "the viewer starts with the sample characters"
+fi
+
+# --- the viewer's controls on one character walking to the side --------------------
+
+echo "# controls"
+own=$work/own   # a copy whose texture F5 will find gone
+mkdir "$own" "$work/shots"
+cp "$data/hero.mRef" "$data/hero_body.png" "$data/side.mAni" "$data/weapon.mRef" "$data/weapon.png" "$own/"
+if start_viewer controls --screenshot-dir "$work/shots" --open-kovr1-mref "$own/hero.mRef" --open-kovr1-mani "$own/side.mAni" \
+    --open-weapon-mref "$own/weapon.mRef"; then
+    activate "$main_window"
+    left=200x100+150+300
+    middle=100x90+350+310
+    keyline=300x18+0+152   # the playback line after the seven
+    shown_left() { shot "$work/c.png" && (($(count "$work/c.png" $left "!($background)") > 3000)); }
+    check "framed on opening, the character walks to the left of the middle" wait_until 20 shown_left
+    framed=$(digest "$work/c.png" $line2)
+    # stable BOX: two pictures a moment apart agree there.
+    stable() {
+        shot "$work/s1.png" && sleep 0.4 && shot "$work/s2.png" && [[ $(digest "$work/s1.png" "$1") == $(digest "$work/s2.png" "$1") ]]
+    }
+    moving() { ! stable $left; }
+    check "it walks: the picture changes by itself" moving
+    keys p
+    check "P pauses: the picture holds still" wait_until 5 stable $left
+    held=$(digest "$work/s2.png" $left)
+    keys period
+    check ". steps one key forward" wait_until 5 box_changed "$held" $left
+    on_key=$(digest "$work/now.png" $left)
+    keys period
+    check ". again: the next key" wait_until 5 box_changed "$on_key" $left
+    keys comma
+    check ", steps back to the same pose" wait_until 5 box_is "$on_key" $left
+    paused_line=$(digest "$work/now.png" $keyline)
+    keys F1
+    no_overlay() { shot "$work/now.png" && (($(count "$work/now.png" 600x200+0+0 "$cyan") == 0)); }
+    check "F1 hides the overlay" wait_until 5 no_overlay
+    keys F1
+    check "F1 shows it again" wait_until 5 box_is "$paused_line" $keyline
+    keys b
+    yellow='r >= 250 && g >= 250 && b <= 30'
+    bones() { shot "$work/now.png" && (($(count "$work/now.png" $left "$yellow") >= 100)); }
+    check "B draws the skeleton over the character" wait_until 5 bones
+    no_bones() { shot "$work/now.png" && (($(count "$work/now.png" 800x600+0+0 "$yellow") == 0)); }
+    keys b
+    check "B again takes it away" wait_until 5 no_bones
+    keys i
+    in_place() { shot "$work/now.png" && (($(count "$work/now.png" $middle "!($background) && !(r == 0 && g == 255 && b == 0)") > 2000)); }
+    check "I keeps the root over the origin: the character comes back to the middle" wait_until 5 in_place
+
+    keys F12
+    shots_taken() { compgen -G "$work/shots/veskar-*.png" >/dev/null; }
+    if wait_until 10 shots_taken; then
+        picture=$(compgen -G "$work/shots/veskar-*.png" | head -n 1)
+        named() { [[ $(basename "$picture") =~ ^veskar-[0-9]{8}-[0-9]{6}\.png$ ]]; }
+        check "F12 writes veskar-YYYYMMDD-HHMMSS.png into the --screenshot-dir" named
+        check "an 800x600 picture of the frame, the character in the middle" \
+            [ "$(identify -format %wx%h "$picture" 2>/dev/null)" = 800x600 -a "$(count "$picture" $middle "!($background)")" -ge 2000 ]
+        check "its path printed on the console" grep -qF "[Screenshot] $picture" "$log"
+    else
+        fail "F12 writes a picture"
+    fi
+
+    # Re-exported without its texture: F5 reads every file again.
+    rm "$own/hero_body.png"
+    keys F5
+    grey_now() { shot "$work/now.png" && (($(count "$work/now.png" $middle 'r == g && g == b && r >= 90') > 1500)); }
+    check "F5 reloads: the character is grey now its texture is gone" wait_until 20 grey_now
+    check "and the console says which texture was not found" grep -qF "[Texture] not found: $own/hero_body.png" "$log"
+
+    keys BackSpace
+    check "Backspace returns to the start camera" wait_until 5 box_is "$start_camera" $camera_text
+    keys Home
+    check "Home frames the character again" wait_until 5 box_changed "$start_camera" $camera_text
+    homed=$(digest "$work/now.png" $line2)
+    xdotool mousemove --window "$client_window" 400 300 mousedown 1 mousemove --window "$client_window" 460 320 \
+        mousemove --window "$client_window" 520 340 mouseup 1
+    check "a left drag orbits the camera" wait_until 5 box_changed "$homed" $line2
+    orbited=$(digest "$work/now.png" $line2)
+    xdotool mousemove --window "$client_window" 400 300 click 4 click 4
+    check "the wheel moves it nearer" wait_until 5 box_changed "$orbited" $line2
+
+    # The window can be resized; the picture fills the new size (where it
+    # does not, the window shows white or black there).
+    xdotool windowsize "$main_window" 1000 760
+    grown() {
+        shot "$work/big.png" && [[ $(identify -format %w "$work/big.png") -gt 900 ]] &&
+            (($(count "$work/big.png" 60x60+$(($(identify -format %w "$work/big.png") - 60))+$(($(identify -format %h "$work/big.png") - 60)) "(r == 0 && g == 0 && b == 0) || (r == 255 && g == 255 && b == 255)") == 0))
+    }
+    check "resized, the picture fills the larger window" wait_until 10 grown
+    keys Escape
+    check "Esc ends the viewer with status 0" ends_with 0 20
+else
+    fail "the viewer starts with a character walking to the side"
 fi
 
 # --- a bad file given on the command line ---------------------------------------------

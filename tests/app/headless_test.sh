@@ -30,11 +30,11 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-headless.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 # The sample character, converted; side.mAni is its walk with the root key
-# moved 80 units sideways, so that the two characters stand apart.
+# moved 40 units sideways.
 data=$work/data
 mkdir "$data"
 if ! { "$sample" character "$data" && "$convert_tool" ref "$data/hero.smd" "$data/weapon.smd" &&
-    awk '/^skeleton/ {s = 1} /^end/ {s = 0} s && $1 == "0" && NF == 7 {$2 = sprintf("%f", $2 + 80)} {print}' \
+    awk '/^skeleton/ {s = 1} /^end/ {s = 0} s && $1 == "0" && NF == 7 {$2 = sprintf("%f", $2 + 40)} {print}' \
         "$data/walk.smd" >"$data/side.smd" &&
     "$convert_tool" ani "$data/walk.smd" "$data/side.smd"; } >"$work/sample.log" 2>&1; then
     echo "could not make the sample:"
@@ -59,12 +59,12 @@ cyan='r <= 60 && g >= 150 && b >= 150 && g - b < 30'
 white='r >= 220 && g >= 220 && b >= 220'
 gold='r >= 170 && g >= 120 && b <= 100 && r > g'   # the sword's guard and pommel
 
-# render NAME ARGS...: renders 60 frames to NAME.png; true when the viewer
-# ended with 0 and the picture is an 800x600 PNG.
+# render NAME ARGS...: renders 60 frames (FRAMES if set) to NAME.png; true
+# when the viewer ended with 0 and the picture is an 800x600 PNG.
 render() {
     local name=$1
     shift
-    "$veskar" --headless --frames 60 --screenshot "$work/$name.png" "$@" >"$work/$name.log" 2>&1
+    "$veskar" --headless --frames "${FRAMES:-60}" --screenshot "$work/$name.png" "$@" >"$work/$name.log" 2>&1
     local status=$?
     if [[ $status != 0 ]]; then
         echo "  exit status $status:"
@@ -74,27 +74,32 @@ render() {
     [[ $(identify -format '%m %wx%h' "$work/$name.png" 2>/dev/null) == "PNG 800x600" ]]
 }
 
-seven_lines() { # the overlay: seven cyan lines 20 pixels apart from the top-left
+overlay_lines() { # overlay_lines IMAGE N: N cyan lines 20 pixels apart from the top-left, nothing cyan below
     local i n ok=0
-    for i in 0 1 2 3 4 5 6; do
+    for ((i = 0; i < $2; i++)); do
         n=$(count "$1" "120x18+0+$((12 + 20 * i))" "$cyan")
         ((n >= 40)) || { ok=1; echo "  overlay line $((i + 1)): $n cyan pixels"; }
     done
-    ((ok == 0)) && (($(count "$1" 800x440+0+155 "$cyan") == 0))
+    ((ok == 0)) && (($(count "$1" "800x$((445 - 20 * ($2 - 7)))+0+$((155 + 20 * ($2 - 7)))" "$cyan") == 0))
 }
+seven_lines() { overlay_lines "$1" 7; }
 
 characters=(--open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani "$data/walk.mAni"
     --open-kovr2-mref "$data/hero.mRef" --open-kovr2-mani "$data/walk.mAni")
-hand=60x110+270+0  # the primary's left hand, where the sword hangs
+# The first model opened is framed: the camera looks at the hero from the
+# front, his legs below the middle and his sword to the left.
+hand=60x200+290+150  # the primary's left hand, where the sword hangs
+legs=100x70+350+330
+axis='r == 0 && g == 255 && b == 0'
 
 echo "# the sample: two characters walking in one place, the sword in the first one's hand"
 if render full "${characters[@]}" --open-weapon-mref "$data/weapon.mRef"; then
     pass "renders 60 frames to an 800x600 PNG"
     img=$work/full.png
-    check "the background is the clear colour 0,64,64" [ "$(count "$img" 800x600+0+0 "$background")" -ge 300000 ]
-    check "the characters' legs fill the middle above the grid" \
-        [ "$(count "$img" 100x140+350+155 "!($background)")" -ge 3000 ]
-    check "the overlay's seven cyan lines are at the top-left" seven_lines "$img"
+    check "the background is the clear colour 0,64,64" [ "$(count "$img" 800x600+0+0 "$background")" -ge 250000 ]
+    check "the characters, framed, fill the middle above the grid" \
+        [ "$(count "$img" $legs "!($background) && !($axis)")" -ge 3000 ]
+    check "the overlay's seven cyan lines and one for each playing character" overlay_lines "$img" 9
     check "gold of the sword's guard and pommel at the first character's left hand" \
         [ "$(count "$img" $hand "$gold")" -ge 30 ]
     if render noweapon "${characters[@]}"; then
@@ -112,21 +117,45 @@ else
     fail "renders 60 frames to an 800x600 PNG"
 fi
 
-echo "# the second character's root key 80 units to the side"
-if render apart "${characters[@]:0:6}" --open-kovr2-mani "$data/side.mAni" --open-weapon-mref "$data/weapon.mRef"; then
-    img=$work/apart.png
-    check "one character stands left of the middle" [ "$(count "$img" 140x140+130+155 "!($background)")" -ge 3000 ]
-    check "and one right of it" [ "$(count "$img" 190x140+510+155 "!($background)")" -ge 3000 ]
-    check "nobody in the middle any more" [ "$(count "$img" 100x140+350+155 "!($background)")" -le 300 ]
-    check "the sword went along with the first character" [ "$(count "$img" 60x110+480+0 "$gold")" -ge 30 ]
-    # Each marker sits at its character's root key. The first character's
-    # stands in the open at the origin's hip height; the second one's is
-    # inside its own body, which hides it in solid drawing.
-    check "the first character's root marker: a small white square at the root key" \
-        [ "$(count "$img" 16x16+392+63 "$white")" -ge 10 ]
-    check "nothing else white" [ "$(count "$img" 800x600+0+0 "$white")" -eq "$(count "$img" 16x16+392+63 "$white")" ]
+echo "# the second character's root key 40 units to the side: the first one joins it"
+if render together "${characters[@]:0:6}" --open-kovr2-mani "$data/side.mAni" --open-weapon-mref "$data/weapon.mRef" &&
+    render bothside "${characters[@]:0:2}" --open-kovr1-mani "$data/side.mAni" "${characters[@]:4:2}" \
+        --open-kovr2-mani "$data/side.mAni" --open-weapon-mref "$data/weapon.mRef"; then
+    img=$work/together.png
+    check "the characters stand left of the middle" [ "$(count "$img" 200x100+150+300 "!($background)")" -ge 3000 ]
+    check "nobody in the middle any more" [ "$(count "$img" $legs "!($background) && !($axis)")" -le 30 ]
+    check "the sword went along with the first character" [ "$(count "$img" 60x100+160+270 "$gold")" -ge 30 ]
+    # The first character is moved onto the second one's root key, so the
+    # picture is the one of both walking sideways; only its root marker,
+    # drawn at its own key, stays behind in the open.
+    marker=16x16+392+302
+    check "the first character's root marker: a small white square at its root key" [ "$(count "$img" $marker "$white")" -ge 10 ]
+    check "nothing else white but a highlight" [ $(($(count "$img" 800x600+0+0 "$white") - $(count "$img" $marker "$white"))) -le 5 ]
+    others=$(($(differing "$img" "$work/bothside.png" 800x405+0+195) - $(differing "$img" "$work/bothside.png" $marker)))
+    check "the first character stands where the second does ($others pixels differ)" [ "$others" -le 30 ]
 else
-    fail "renders the characters apart"
+    fail "renders the characters together"
+fi
+
+echo "# playback goes by the clock: 1/60 s a frame"
+if FRAMES=30 render thirty "${characters[@]}"; then
+    line8=250x18+0+152
+    check "30 and 60 frames show different keys" [ "$(differing "$work/thirty.png" "$work/noweapon.png" $line8)" -ge 20 ]
+    check "and the characters in different poses" [ "$(differing "$work/thirty.png" "$work/noweapon.png" $legs)" -ge 300 ]
+    grep -q '^\[Texture\] .*hero_body.png$' "$work/thirty.log"
+    check "a texture that loads is named on the console" [ $? -eq 0 ]
+else
+    fail "renders 30 frames"
+fi
+
+echo "# a model whose texture is missing"
+mkdir "$work/bare" && cp "$data/hero.mRef" "$work/bare/"
+if render bare --open-kovr1-mref "$work/bare/hero.mRef"; then
+    grep -qF "[Texture] not found: $work/bare/hero_body.png" "$work/bare.log"
+    check "is named once on the console as not found" [ $? -eq 0 -a "$(grep -c 'not found' "$work/bare.log")" -eq 1 ]
+    check "and drawn light grey, not black" [ "$(count "$work/bare.png" $legs 'r == g && g == b && r >= 90')" -ge 2000 ]
+else
+    fail "renders a model without its texture"
 fi
 
 echo "# no files"
@@ -204,7 +233,7 @@ check "--screenshot without --headless exits with 2 and writes nothing" [ $? -eq
 status=$?
 missing=
 for option in --open-kovr1-mref --open-kovr1-mani --open-kovr2-mref --open-kovr2-mani --open-weapon-mref \
-    --open-smd-ref --open-smd-ani --headless --frames --screenshot; do
+    --open-smd-ref --open-smd-ani --headless --frames --screenshot --screenshot-dir; do
     grep -q -- "$option" "$work/help.out" || missing="$missing $option"
 done
 check "--help exits with 0 and lists every option${missing:+ (missing:$missing)}" [ $status -eq 0 -a -z "$missing" ]

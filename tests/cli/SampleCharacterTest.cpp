@@ -227,11 +227,11 @@ TEST(SampleHero, SkeletonFollowsBipedNamingAndOrder)
     ASSERT_EQ(hero.frames.size(), 1u);
     ASSERT_EQ(hero.frames[0].size(), hero.nodes.size());
 
-    // Z up, about 180 tall, pelvis near 95, left side on +X.
+    // Z up, pelvis a little over half his height, left side on +X.
     const std::vector<Matrix> world = composeWorld(hero.nodes, hero.frames[0]);
-    EXPECT_NEAR(world[nodeNamed(hero.nodes, "Bip01 Pelvis")].m[3][2], 95.0f, 5.0f);
-    EXPECT_GT(world[nodeNamed(hero.nodes, "Bip01 L Hand")].m[3][0], 10.0f);
-    EXPECT_LT(world[nodeNamed(hero.nodes, "Bip01 R Hand")].m[3][0], -10.0f);
+    EXPECT_NEAR(world[nodeNamed(hero.nodes, "Bip01 Pelvis")].m[3][2], 95.0f * kSampleScale, 5.0f * kSampleScale);
+    EXPECT_GT(world[nodeNamed(hero.nodes, "Bip01 L Hand")].m[3][0], 10.0f * kSampleScale);
+    EXPECT_LT(world[nodeNamed(hero.nodes, "Bip01 R Hand")].m[3][0], -10.0f * kSampleScale);
     EXPECT_GT(world[nodeNamed(hero.nodes, "Bip01 Head")].m[3][2], world[nodeNamed(hero.nodes, "Bip01 Neck")].m[3][2]);
 }
 
@@ -272,10 +272,31 @@ TEST(SampleHero, MeshIsSkinnedWeldableAndInRange)
     }
     EXPECT_GT(blended, 50) << "joints should blend two bones";
     EXPECT_NEAR(minZ, 0.0f, 0.5f) << "feet stand on z = 0";
-    EXPECT_NEAR(maxZ, 180.0f, 8.0f);
+    EXPECT_NEAR(maxZ, 181.0f * kSampleScale, 1.0f);
     // Shared corners are written with the same text, so welding merges them.
     EXPECT_LT(distinctCorners(hero) * 2, hero.triangles.size() * 3);
     EXPECT_LE(hero.longestLine, 255u);
+}
+
+// The viewer's start camera stands at (0, 0, -300) looking along +z with a
+// vertical field of view of pi / 4 on an 800 x 600 window; the hero and the
+// sword in his hand must be in its first frame whole, with a margin.
+TEST(SampleHero, HeroAndSwordFitTheStartCamera)
+{
+    const float tangent = std::tan(0.785398f / 2.0f) * 0.95f;
+    float highest = 0.0f;
+    for (const SmdDocument& doc : {buildHero(), buildWeapon()}) {
+        const Parsed p = parse(formatSmd(doc));
+        for (const auto& t : p.triangles)
+            for (const Corner& c : t) {
+                // The viewer's axes: (x, y, z) of the file is (-x, z, y).
+                const float x = -c.position.x, y = c.position.z, depth = c.position.y + 300.0f;
+                EXPECT_LE(std::fabs(y), depth * tangent) << c.text;
+                EXPECT_LE(std::fabs(x), depth * tangent * 4.0f / 3.0f) << c.text;
+                highest = std::max(highest, y / depth);
+            }
+    }
+    EXPECT_GT(highest, tangent * 0.6f) << "the hero should still fill much of the view";
 }
 
 // Groups triangles into parts that share corner positions; within a part the

@@ -152,6 +152,18 @@ cmp -s models/hero.smd source-before.smd && ok || fail "the source file was chan
 head -n 1 models/hero.mRef | grep -q '^version 1' && ok || fail "mRef does not start with 'version 1'"
 expect_no_temp models
 
+current="many materials warn which texture the mRef keeps"
+# Runs skin, face, skin: two materials, counted once each.
+write_reference models/two.smd.in
+awk '/^triangles$/ {t = 1} /^skin.bmp$/ && ++n == 2 {print "face.bmp"; next}
+    t && /^end$/ {print "skin.bmp"; for (i = 0; i < 3; i++) print "0 0 0 " i " 0 0 1 0 0 1 0 1"}
+    {print}' models/two.smd.in >models/two.smd
+run ref models/two.smd
+expect_rc 0
+expect_file models/two.mRef
+expect_in err.txt "models/two.smd has 2 materials, but an mRef names one texture: two.mRef keeps skin.bmp"
+expect_not_in out.txt "materials"
+
 current="convert an animation"
 write_animation models/walk.smd
 run ani models/walk.smd

@@ -226,8 +226,10 @@ TEST(MRefReader, BuffersHoldTheDrawableCopiesOnAMemoryDevice)
         std::memcpy(indices, mesh.indexBuffer->bytes.data(), sizeof indices);
         EXPECT_EQ(indices[3], 1);
         EXPECT_EQ(indices[5], 3);
-        // The texture file does not exist: the mesh stays untextured and says so once.
-        EXPECT_EQ(mesh.texture, nullptr);
+        // The texture file does not exist: the mesh is drawn light grey and says so once.
+        ASSERT_NE(mesh.texture, nullptr);
+        EXPECT_EQ(mesh.texture->rgba, (std::vector<std::uint8_t>{200, 200, 200, 255}));
+        EXPECT_NE(capture.console.text.find("[Texture] not found: "), std::string::npos);
         EXPECT_NE(capture.console.text.find("skin.png"), std::string::npos);
     }
     EXPECT_EQ(device.liveObjects(), 0);

@@ -142,7 +142,7 @@ TEST(ModelEffectTest, MissingEffectShowsOneErrorBoxAndLeavesAUsableModel)
         EXPECT_EQ(engine.technique, kNullHandle);
         ASSERT_EQ(capture.shell.boxes.size(), 2u);
         EXPECT_EQ(capture.shell.boxes[1].caption, "ERROR");
-        EXPECT_EQ(device.liveObjects(), 1) << "only the mesh's vertex buffer";
+        EXPECT_EQ(device.liveObjects(), 2) << "only the mesh's vertex buffer and the grey stand-in for its missing texture";
     }
     EXPECT_EQ(device.liveObjects(), 0);
 }

@@ -276,7 +276,7 @@ TEST(SmdReferenceReader, FileThatCannotBeOpenedFailsWithoutABox)
     EXPECT_NE(model.diagnostic.what.find("directory"), std::string::npos);
 }
 
-TEST(SmdReferenceReader, WithADeviceMakesTexturesAndAVertexBufferAndMissingTexturesStayEmpty)
+TEST(SmdReferenceReader, WithADeviceMakesTexturesAndAVertexBufferAndMissingTexturesAreGrey)
 {
     Capture capture;
     test::TempDir dir;
@@ -291,12 +291,17 @@ TEST(SmdReferenceReader, WithADeviceMakesTexturesAndAVertexBufferAndMissingTextu
         ASSERT_TRUE(model.loadReference(dir.file("model.smd")));
         const SmdMesh& mesh = model.meshes[0];
         ASSERT_EQ(mesh.textures.size(), 3u);
-        EXPECT_NE(mesh.textures[0], nullptr);
-        EXPECT_EQ(mesh.textures[1], nullptr);
-        EXPECT_EQ(mesh.textures[2], nullptr);  // creation stops at the first failure
+        ASSERT_NE(mesh.textures[0], nullptr);
+        EXPECT_EQ(mesh.textures[0]->width, 2);
+        // The missing one stands in light grey; the one after it still loads.
+        ASSERT_NE(mesh.textures[1], nullptr);
+        EXPECT_EQ(mesh.textures[1]->rgba, (std::vector<std::uint8_t>{200, 200, 200, 255}));
+        ASSERT_NE(mesh.textures[2], nullptr);
+        EXPECT_EQ(mesh.textures[2]->width, 2);
         ASSERT_NE(mesh.vertexBuffer, nullptr);
         EXPECT_EQ(mesh.vertexBuffer->length(), 3u * 96u);
-        EXPECT_NE(capture.console.text.find("second.png"), std::string::npos);
+        EXPECT_EQ(capture.console.text, "[Texture] " + dir.file("first.png") + "\n[Texture] not found: " + dir.file("second.png") +
+                                            "\n[Texture] " + dir.file("third.png") + "\n");
     }
     EXPECT_EQ(device.liveObjects(), 0);
 }

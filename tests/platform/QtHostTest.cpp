@@ -25,6 +25,7 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <QUrl>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -303,15 +304,15 @@ protected:
     inline static std::vector<WindowMessage> startup_;
 };
 
-TEST_F(QtHostTest, WindowHasTitleIconAndAFixedClientArea)
+TEST_F(QtHostTest, WindowHasTitleIconAndOpensAtItsClientSize)
 {
     EXPECT_EQ(window().windowTitle().toStdString(), "[Tavimor] Veskar");
     EXPECT_FALSE(window().windowIcon().isNull());
     EXPECT_EQ(client().size(), QSize(800, 600));
     EXPECT_EQ(host_->clientWidth(), 800);
     EXPECT_EQ(host_->clientHeight(), 600);
-    // No sizing border, and the menu bar sits above the client area.
-    EXPECT_EQ(window().minimumSize(), window().maximumSize());
+    // A sizing border, and the menu bar sits above the client area.
+    EXPECT_NE(window().minimumSize(), window().maximumSize());
     const QMenuBar* bar = window().menuBar();
     EXPECT_GT(bar->height(), 0);
     EXPECT_EQ(window().centralWidget()->y(), bar->height());
@@ -367,6 +368,19 @@ TEST_F(QtHostTest, MenuActionPostsItsCommand)
     EXPECT_EQ(seen.back().id, WM_COMMAND);
     EXPECT_EQ(loWord(seen.back().wParam), 40015u);
     EXPECT_EQ(hiWord(seen.back().wParam), 0u);
+
+    // Items the program changes while it runs: caption, hidden, checked.
+    host_->setMenuCaption(40015, "&1 Sword");
+    EXPECT_EQ(weapon->text().toStdString(), "&1 Sword");
+    EXPECT_TRUE(weapon->isVisible());
+    host_->setMenuCaption(40015, "");
+    EXPECT_FALSE(weapon->isVisible());
+    host_->setMenuCheck(40015, true);
+    EXPECT_TRUE(weapon->isChecked());
+    host_->setMenuCheck(40015, false);
+    EXPECT_FALSE(weapon->isChecked());
+    host_->setMenuCaption(40015, "m&Ref");
+    EXPECT_TRUE(weapon->isVisible());
 }
 
 TEST_F(QtHostTest, KeyEventsBecomeVirtualKeys)
@@ -425,8 +439,16 @@ TEST_F(QtHostTest, RightDragBecomesMouseMessagesWithClientPositions)
     mouse(QEvent::MouseMove, {130, 180}, Qt::NoButton, Qt::RightButton);
     mouse(QEvent::MouseMove, {-20, 180}, Qt::NoButton, Qt::RightButton);  // outside: no capture
     mouse(QEvent::MouseButtonRelease, {799, 599}, Qt::RightButton, Qt::NoButton);
+    // The wheel: the signed distance in the high word, the buttons in the low.
+    QWheelEvent wheel({10, 10}, client().mapToGlobal(QPointF(10, 10)), {}, {0, -240}, Qt::LeftButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    send(client(), wheel);
 
-    const auto seen = only(pumpFor(*host_, 50), {WM_RBUTTONDOWN, WM_MOUSEMOVE, WM_RBUTTONUP});
+    const auto wheels = only(pumpFor(*host_, 50), {WM_MOUSEWHEEL, WM_RBUTTONDOWN, WM_MOUSEMOVE, WM_RBUTTONUP});
+    ASSERT_EQ(wheels.size(), 4u);
+    EXPECT_EQ(wheels[3].id, WM_MOUSEWHEEL);
+    EXPECT_EQ(static_cast<std::int16_t>(hiWord(wheels[3].wParam)), -240);
+    EXPECT_EQ(loWord(wheels[3].wParam), MK_LBUTTON);
+    const std::vector<WindowMessage> seen(wheels.begin(), wheels.begin() + 3);
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0].id, WM_RBUTTONDOWN);
     EXPECT_EQ(loWord(seen[0].lParam), 100u);
@@ -513,11 +535,17 @@ TEST_F(QtHostTest, FitClientResizesReportsAndDrawsAtTheNewSize)
     const auto sizes = only(pumpUntil(*host_, [](const WindowMessage& m) { return m.id == WM_SIZE; }), {WM_SIZE});
     // The first frame after a resize must already fill the new size.
     if (haveTool("import")) expectPresentedClear(*host_, 640, 480);
+    // The user resizing the window: the client follows it.
+    window().resize(900, 700 + window().menuBar()->height());
+    const auto user = only(pumpUntil(*host_, [](const WindowMessage& m) { return m.id == WM_SIZE; }), {WM_SIZE});
     host_->fitClient(800, 600);
     pumpUntil(*host_, [](const WindowMessage& m) { return m.id == WM_SIZE; });
     ASSERT_EQ(sizes.size(), 1u);
     EXPECT_EQ(loWord(sizes[0].lParam), 640u);
     EXPECT_EQ(hiWord(sizes[0].lParam), 480u);
+    ASSERT_EQ(user.size(), 1u);
+    EXPECT_EQ(loWord(user[0].lParam), 900u);
+    EXPECT_EQ(hiWord(user[0].lParam), 700u);
     EXPECT_EQ(client().size(), QSize(800, 600));
     EXPECT_EQ(window().height(), window().menuBar()->height() + 600);
 }
@@ -583,7 +611,7 @@ TEST_F(QtHostTest, MessageBoxIsModalWithCaptionTextAndOk)
     EXPECT_FALSE(hadParent);
 }
 
-TEST_F(QtHostTest, OpenDialogListsTheFilterInAnyCaseAndKeepsTheWorkingFolder)
+TEST_F(QtHostTest, OpenDialogStartsInTheFolderGivenListsTheFilterInAnyCaseAndKeepsTheWorkingFolder)
 {
     const fs::path folder = tempPath("dialog");
     fs::create_directories(folder / "sub");
@@ -592,13 +620,14 @@ TEST_F(QtHostTest, OpenDialogListsTheFilterInAnyCaseAndKeepsTheWorkingFolder)
 
     std::vector<std::string> listed;
     QString shownFilter;
+    QString startedIn;
     int ticks = 0;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog) return;
         if (ticks++ == 0) {
-            dialog->setDirectory(QString::fromStdString(folder.string()));
+            startedIn = dialog->directory().absolutePath();
             return;
         }
         // The folder is read on a thread of Qt's; wait for all five entries.
@@ -613,8 +642,12 @@ TEST_F(QtHostTest, OpenDialogListsTheFilterInAnyCaseAndKeepsTheWorkingFolder)
     });
     poll.start(20);
     std::string path;
+    host_->setDialogFolder(folder.string());
     const bool chosen = host_->openFileDialog({"3DS MAX SMD Files(*.SMD)", "*.SMD"}, path);
+    host_->setDialogFolder({});
     poll.stop();
+
+    EXPECT_EQ(startedIn.toStdString(), folder.string());
 
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(listed, (std::vector<std::string>{"HERO2.SMD", "hero.smd", "sub", "walk.Smd"}));

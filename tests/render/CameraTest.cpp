@@ -3,9 +3,12 @@
 
 #include "RenderTestSupport.h"
 
+#include "render/CameraMoves.h"
+#include "render/GraphicsContext.h"
 #include "render/ViewCamera.h"
 
 #include <cmath>
+#include <utility>
 
 namespace veskar {
 namespace {
@@ -158,6 +161,30 @@ TEST(ViewCamera, ViewMatrixRepairsDriftedAxesAndKeepsTheRepair)
     spun.buildViewMatrix(view);
     EXPECT_NEAR(vec3Dot(spun.up, spun.right), 0.0f, 1e-5f);
     EXPECT_NEAR(length(spun.right), 1.0f, 1e-5f);
+}
+
+TEST(CameraMoves, OrbitStopsShortOfThePolesAndTheWheelStaysBetweenItsLimits)
+{
+    ViewCamera c;
+    resetCamera(c);
+    const Vector3 centre{0.0f, 0.0f, 0.0f};
+    // Dragging far down lifts the camera until it looks nearly straight down,
+    // not over the top: the picture would turn upside down.
+    for (int i = 0; i < 40; ++i) orbitCamera(c, centre, 0.0f, 0.2f);
+    Matrix view;
+    c.buildViewMatrix(view);
+    EXPECT_LT(c.look.y, -0.98f);
+    EXPECT_GT(c.up.z, 0.0f);   // the top of the picture still points away
+    EXPECT_GT(c.position.y, 290.0f);
+    EXPECT_NEAR(length(c.position), 300.0f, 0.01f);
+    for (const auto& [factor, distance] : {std::pair{1e-6f, 2.0f}, {1e9f, 4000.0f}, {0.0f, 4000.0f}, {-3.0f, 4000.0f}}) {
+        dollyCamera(c, centre, factor);
+        EXPECT_NEAR(length(c.position), distance, distance * 1e-4f) << factor;
+    }
+    // An empty box leaves the camera where it is.
+    const Vector3 before = c.position;
+    frameCamera(c, Bounds{}, kFieldOfView, 4.0f / 3.0f);
+    EXPECT_TRUE(vectorNear(v(c.position), before.x, before.y, before.z));
 }
 
 } // namespace

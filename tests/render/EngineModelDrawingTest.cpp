@@ -6,8 +6,11 @@
 
 #include "TestSupport.h"
 #include "render/EngineModelDrawing.h"
+#include "render/Playback.h"
 
 #include <filesystem>
+#include <limits>
+#include <utility>
 
 namespace veskar {
 namespace {
@@ -54,27 +57,47 @@ protected:
 TEST_F(EngineDrawTest, FrameZeroIsHeldUntilBlendReachesOneThenKeysFollowAndWrap)
 {
     animate(4);
-    const float expected[] = {0, 0, 10, 15, 20, 25, 30, 15, 0, 5, 10};
+    // The step is taken before the pose is blended: the first frame (a step
+    // of 0, as the first frame of a run is) shows key 0.
+    EXPECT_FLOAT_EQ(play(DrawMode::Play, 0.0f), 0);
+    const float expected[] = {0, 10, 15, 20, 25, 30, 15, 0, 5, 10};
     for (float x : expected) EXPECT_FLOAT_EQ(play(), x);
     const EngineAnimation& a = model.animations[0];
     EXPECT_EQ(a.currentFrame, 1);
     EXPECT_EQ(a.nextFrame, 2);
-    EXPECT_FLOAT_EQ(a.blend, 0.5f);
+    EXPECT_FLOAT_EQ(a.blend, 0.0f);
     EXPECT_EQ(model.currentAnimation, 0);
 
     // The skinned buffer follows the palette drawn.
     EXPECT_TRUE(vectorNear(vertexAt<SkinVertex>(model.meshes[0].bindBuffer, 0)->position, 1 + 10, 2, 3));
 }
 
-TEST_F(EngineDrawTest, AStepOfOneOrMoreAdvancesExactlyOneKeyAFrame)
+TEST_F(EngineDrawTest, StepsKeepTimeExactlyWhateverTheirSize)
 {
     animate(5);
+    // A long frame advances as many keys as its time holds, and the excess
+    // is kept for the next one.
+    EXPECT_FLOAT_EQ(play(DrawMode::Play, 2.5f), 25);
     EXPECT_FLOAT_EQ(play(DrawMode::Play, 2.5f), 0);
-    EXPECT_FLOAT_EQ(play(DrawMode::Play, 2.5f), 10);
-    EXPECT_FLOAT_EQ(play(DrawMode::Play, 1.0f), 20);
+    EXPECT_FLOAT_EQ(play(DrawMode::Play, 1.0f), 10);
     EXPECT_FLOAT_EQ(play(DrawMode::Play, 7.0f), 30);
     EXPECT_EQ(model.animations[0].currentFrame, 3);
     EXPECT_EQ(model.animations[0].nextFrame, 4);
+    // Small steps whose float sum falls a hair short of a whole key still
+    // reach it; a negative or non-finite step stands still.
+    for (int i = 0; i < 144; ++i) play(DrawMode::Play, 30.0f / 144.0f);
+    EXPECT_EQ(model.animations[0].currentFrame, 3);
+    EXPECT_NEAR(model.animations[0].blend, 0.0f, 1e-3f);
+    for (float odd : {-1.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
+        EXPECT_NEAR(play(DrawMode::Play, odd), 30.0f, 0.1f);
+    // Whole keys back and forth from the current one, wrapping both ways.
+    EngineAnimation& a = model.animations[0];
+    a.blend = 0.7f;
+    for (const auto& [keys, x] : {std::pair{-4, 40.0f}, {1, 0.0f}, {-1, 40.0f}, {12, 10.0f}}) {
+        stepKeys(a, keys, 0, a.frameCount);
+        EXPECT_FLOAT_EQ(play(DrawMode::Play, 0.0f), x) << keys;
+    }
+    EXPECT_EQ(a.nextFrame, 2);
 }
 
 TEST_F(EngineDrawTest, AOneFrameAnimationPlaysFrameZeroForever)
@@ -88,7 +111,7 @@ TEST_F(EngineDrawTest, AOneFrameAnimationPlaysFrameZeroForever)
 TEST_F(EngineDrawTest, StillFreezesThePoseAndPlayResumesWhereItStopped)
 {
     animate(4);
-    for (int i = 0; i < 4; ++i) play();   // 0, 0, 10, 15
+    for (int i = 0; i < 4; ++i) play();   // 0, 10, 15, 20
     const EngineAnimation before = [&] {
         EngineAnimation copy;
         copy.blend = model.animations[0].blend;
@@ -97,12 +120,12 @@ TEST_F(EngineDrawTest, StillFreezesThePoseAndPlayResumesWhereItStopped)
         return copy;
     }();
     const std::size_t drawsBefore = device.draws.size();
-    for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(play(DrawMode::Still), 15.0f);
+    for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(play(DrawMode::Still), 20.0f);
     EXPECT_EQ(device.draws.size(), drawsBefore + 3);   // still drawn, skinned
     EXPECT_EQ(model.animations[0].blend, before.blend);
     EXPECT_EQ(model.animations[0].currentFrame, before.currentFrame);
     EXPECT_EQ(model.animations[0].nextFrame, before.nextFrame);
-    EXPECT_FLOAT_EQ(play(), 20.0f);
+    EXPECT_FLOAT_EQ(play(), 25.0f);
 }
 
 TEST_F(EngineDrawTest, PlaybackFieldsLeftByALongerAnimationAreWrappedIntoTheNewOne)
@@ -129,8 +152,8 @@ TEST_F(EngineDrawTest, PlaybackFieldsLeftByALongerAnimationAreWrappedIntoTheNewO
     EngineAnimation& a = model.animations[0];
     a.currentFrame = 30;
     a.nextFrame = 31;
-    a.blend = 0.5f;
-    EXPECT_FLOAT_EQ(play(), 5.0f);
+    a.blend = 0.25f;
+    EXPECT_FLOAT_EQ(play(), 7.5f);
 }
 
 TEST_F(EngineDrawTest, AnAnimationWithoutFramesDrawsNothingAndClosesTheEffect)
@@ -294,7 +317,7 @@ TEST_F(EngineDrawTest, AWeaponBoundToAHandFollowsThatHandAsItAnimates)
                      engineVertex(tip, {0, 0, 1}, 0, 0, {{0, 1.0f}})});
     EXPECT_TRUE(bindToHand(weapon, carrier.meshes[0].nodes[static_cast<std::size_t>(carrier.meshes[0].handBone)].worldMatrix));
 
-    drawEngineModel(carrier, DrawMode::Play, kFillSolid, 0.5f, nullptr);
+    drawEngineModel(carrier, DrawMode::Play, kFillSolid, 0.0f, nullptr);
     const Matrix& hand = carrier.meshes[0].bonePalette[1];
     EXPECT_TRUE(matrixNear(handKey0, hand));
     drawEngineModel(weapon, DrawMode::Attached, kFillSolid, 0.5f, &hand);

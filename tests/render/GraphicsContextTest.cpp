@@ -106,20 +106,21 @@ TEST_F(GraphicsContextTest, UpdateViewHandsTheCameraToTheDevice)
     EXPECT_TRUE(matrixNear(expected, context.viewMatrix, 0));
 }
 
-TEST_F(GraphicsContextTest, ResizeChangesOnlyTheProjectionAndSkipsAMinimisedWindow)
+TEST_F(GraphicsContextTest, ResizeMakesProjectionAndViewportFollowAndSkipsAMinimisedWindow)
 {
-    context.resize(400, 400);
+    context.resize(400, 300);
     Matrix projection;
     device.getTransform(TransformType::Projection, &projection);
-    EXPECT_TRUE(matrixNear(matrixPerspectiveFovLH(0.785398f, 1.0f, 1.0f, 5000.0f), projection, 0));
-    EXPECT_EQ(context.width, 800);
-    EXPECT_EQ(device.viewport().width, 800u);
+    EXPECT_TRUE(matrixNear(matrixPerspectiveFovLH(0.785398f, 4.0f / 3.0f, 1.0f, 5000.0f), projection, 0));
+    EXPECT_EQ(device.viewport().width, 400u);
+    EXPECT_EQ(device.viewport().height, 300u);
 
     context.resize(400, 0);
     context.resize(0, 300);
     Matrix after;
     device.getTransform(TransformType::Projection, &after);
     EXPECT_TRUE(matrixNear(projection, after, 0));
+    EXPECT_EQ(device.viewport().width, 400u);
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) EXPECT_TRUE(std::isfinite(context.projectionMatrix.m[i][j]));
 }

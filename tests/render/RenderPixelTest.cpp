@@ -178,10 +178,9 @@ TEST_F(RenderPixelTest, PlayingTheAnimationMovesTheSkinnedModel)
     EngineModel model(device_.get());
     ASSERT_TRUE(model.loadReference(dir_.file("hero.mRef"))) << model.diagnostic.text();
     ASSERT_TRUE(model.loadAnimation(dir_.file("walk.mAni"))) << model.diagnostic.text();
-    const auto play = [&] { drawEngineModel(model, DrawMode::Play, kFillSolid, 0.5f, nullptr); };
-    const Frame key0 = render(play);
-    render(play);
-    const Frame key1 = render(play);
+    const auto play = [&](float step) { return render([&] { drawEngineModel(model, DrawMode::Play, kFillSolid, step, nullptr); }); };
+    const Frame key0 = play(0.0f);
+    const Frame key1 = play(1.0f);
     EXPECT_GT(key0.count(red), 50);
     EXPECT_GT(key1.count(blue), 50);
     // 30 units along the file's x is 30 units to the viewer's left: about 7 pixels here.

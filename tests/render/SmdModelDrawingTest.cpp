@@ -76,7 +76,8 @@ protected:
 TEST_F(SmdDrawTest, FrameZeroIsHeldTwoFramesAKeyAndTheLastKeyBlendsBackToTheFirst)
 {
     animate(4);
-    const float expected[] = {0, 0, 10, 15, 20, 25, 30, 15, 0, 5};
+    EXPECT_FLOAT_EQ(play(0, 4, 0, 0.0f), 0);   // the first frame of a run steps 0
+    const float expected[] = {0, 10, 15, 20, 25, 30, 15, 0, 5};
     for (float x : expected) EXPECT_FLOAT_EQ(play(0, 4), x);
     EXPECT_EQ(model.currentAnimation, 0);
     // Corners are skinned from the pose just blended.
@@ -87,7 +88,8 @@ TEST_F(SmdDrawTest, FrameZeroIsHeldTwoFramesAKeyAndTheLastKeyBlendsBackToTheFirs
 TEST_F(SmdDrawTest, PlaybackLoopsWithinTheGivenRange)
 {
     animate(4);
-    const float expected[] = {10, 5, 20, 15, 10, 15, 20};
+    // Raised to key 1, blending towards the key 0 loading left as next.
+    const float expected[] = {5, 20, 15, 10, 15, 20};
     for (float x : expected) EXPECT_FLOAT_EQ(play(1, 3), x);
     EXPECT_GE(model.animations[0].currentFrame, 1);
     EXPECT_LT(model.animations[0].currentFrame, 3);
@@ -120,12 +122,12 @@ TEST_F(SmdDrawTest, RangesThatCannotBePlayedDrawNothingAndCloseTheEffect)
 TEST_F(SmdDrawTest, MinusOneKeepsThePoseAndStillDraws)
 {
     animate(4);
-    for (int i = 0; i < 3; ++i) play(0, 4);   // 0, 0, 10
+    for (int i = 0; i < 3; ++i) play(0, 4);   // 0, 10, 15
     const SmdAnimation& a = model.animations[0];
     const float blend = a.blend;
     device.draws.clear();
-    EXPECT_FLOAT_EQ(play(0, 0, -1), 10.0f);
-    EXPECT_FLOAT_EQ(play(0, 0, -1), 10.0f);
+    EXPECT_FLOAT_EQ(play(0, 0, -1), 15.0f);
+    EXPECT_FLOAT_EQ(play(0, 0, -1), 15.0f);
     EXPECT_EQ(a.blend, blend);
     EXPECT_EQ(device.draws.size(), 6u);
 }
@@ -179,7 +181,7 @@ TEST_F(SmdDrawTest, TheWorldIsIdentityAfterTheDrawButTheEffectSawTheOldOne)
 TEST_F(SmdDrawTest, AnAnimationWithFewerNodesPosesOnlyTheNodesItHas)
 {
     animate(3, 1);
-    for (int i = 0; i < 3; ++i) play(0, 3);   // 0, 0, 10
+    for (int i = 0; i < 2; ++i) play(0, 3);   // 0, 10
     EXPECT_FLOAT_EQ(model.meshes[0].nodes[0].worldMatrix.m[3][0], 10.0f);
     EXPECT_TRUE(matrixNear(translation(0, 100, 0), model.meshes[0].nodes[1].worldMatrix, 0));
     EXPECT_TRUE(vectorNear(vertexAt<SmdVertex>(model.meshes[0].vertexBuffer, 6)->position, 1, 102, 3));
@@ -192,12 +194,12 @@ TEST_F(SmdDrawTest, KeysLeftPastTheRangeAreBroughtBackBeforeTheyIndexFrames)
     SmdAnimation& a = model.animations[0];
     a.currentFrame = 50;
     a.nextFrame = 77;
-    a.blend = 0.5f;
-    EXPECT_FLOAT_EQ(play(0, 4), 5.0f);   // key 0 towards key 1
+    a.blend = 0.25f;
+    EXPECT_FLOAT_EQ(play(0, 4), 7.5f);   // key 0 towards key 1
     a.currentFrame = 2;
     a.nextFrame = -4;
     a.blend = 0.0f;
-    EXPECT_FLOAT_EQ(play(0, 4), 20.0f);
+    EXPECT_FLOAT_EQ(play(0, 4), 25.0f);
     EXPECT_EQ(a.nextFrame, 3);
 }
 

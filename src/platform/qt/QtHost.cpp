@@ -1,4 +1,5 @@
 #include "platform/qt/QtHost.h"
+#include "platform/qt/QtSettings.h"
 
 #include "platform/GlDevice.h"
 #include "platform/WindowHost.h"
@@ -25,6 +26,7 @@
 #include <QSortFilterProxyModel>
 #include <QSurfaceFormat>
 #include <QUrl>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <algorithm>
@@ -48,6 +50,9 @@ QSurfaceFormat surfaceFormat()
     format.setDepthBufferSize(24);
     format.setStencilBufferSize(8);
     format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    // Frames in step with the display where the driver allows it; playback
+    // goes by the clock either way.
+    format.setSwapInterval(1);
     return format;
 }
 
@@ -98,6 +103,8 @@ struct QtHost::Impl {
     // Events turned into messages.
     void key(const QKeyEvent& event, bool down);
     void mouse(const QMouseEvent& event);
+    void wheel(const QWheelEvent& event);
+    QAction* action(std::uint32_t command) const;
     void activationChanged();
     void resized();
     void exposed();
@@ -176,6 +183,9 @@ protected:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseMove:
             impl_.mouse(static_cast<QMouseEvent&>(*event));
+            return true;
+        case QEvent::Wheel:
+            impl_.wheel(static_cast<QWheelEvent&>(*event));
             return true;
         case QEvent::DragEnter:
         case QEvent::DragMove:
@@ -317,6 +327,7 @@ bool QtHost::Impl::buildMenu(const std::vector<MenuItem>& table, std::string& er
         } else {
             QAction* action = parent ? parent->addAction(caption) : bar->addAction(caption);
             action->setData(static_cast<uint>(item.command));
+            action->setVisible(!item.caption.empty());
             const std::uint32_t id = item.command;
             QObject::connect(action, &QAction::triggered, main, [this, id] { host.post({WM_COMMAND, makeWParam(id, 0), 0, {}}); });
         }
@@ -338,11 +349,10 @@ bool QtHost::Impl::buildWindow(const HostOptions& options, std::string& error)
     client->setFormat(surfaceFormat());
     container = QWidget::createWindowContainer(client, main);
     container->setFocusPolicy(Qt::StrongFocus);
+    // Opened at the asked size, with the menu bar above the client area
+    // instead of eating into it (fitClient); the user may resize it after.
     container->setFixedSize(options.clientWidth, options.clientHeight);
     main->setCentralWidget(container);
-    // A window of fixed size: no sizing border, and the menu bar sits above
-    // the client area instead of eating into it.
-    main->layout()->setSizeConstraint(QLayout::SetFixedSize);
     acceptFiles = options.acceptFiles;
     main->setAcceptDrops(acceptFiles);
     requestedWidth = options.clientWidth;
@@ -448,6 +458,27 @@ void QtHost::Impl::mouse(const QMouseEvent& event)
         }
     }
     host.post({id, wParam, lParam, {}});
+}
+
+void QtHost::Impl::wheel(const QWheelEvent& event)
+{
+    const int delta = event.angleDelta().y();
+    if (delta == 0) return;
+    // As WM_MOUSEWHEEL: the signed distance in the high word of wParam (120 a
+    // notch), the keys and buttons held in the low word, the cursor in
+    // screen coordinates.
+    const QPoint at = event.globalPosition().toPoint();
+    const std::uint32_t keys = mouseKeyState(event.buttons(), event.modifiers());
+    host.post({WM_MOUSEWHEEL, makeWParam(keys, static_cast<std::uint32_t>(static_cast<std::uint16_t>(static_cast<std::int16_t>(std::clamp(delta, -32768, 32767))))),
+               makeLParam(static_cast<std::uint32_t>(at.x()), static_cast<std::uint32_t>(at.y())), {}});
+}
+
+QAction* QtHost::Impl::action(std::uint32_t command) const
+{
+    if (!main) return nullptr;
+    for (QAction* a : main->menuBar()->findChildren<QAction*>())
+        if (a->data().isValid() && a->data().toUInt() == command) return a;
+    return nullptr;
 }
 
 void QtHost::Impl::activationChanged()
@@ -588,7 +619,8 @@ bool QtHost::openFileDialog(const FileFilter& filter, std::string& path)
     if (!d.main) return false;
     bool chosen = false;
     {
-        QFileDialog dialog(d.main, QStringLiteral("Open"), d.lastDirectory);
+        const QString start = dialogFolder_.empty() ? d.lastDirectory : QFile::decodeName(QByteArray(dialogFolder_.data(), static_cast<qsizetype>(dialogFolder_.size())));
+        QFileDialog dialog(d.main, QStringLiteral("Open"), start);
         // The platform's dialogs (GTK, portals) match patterns with case;
         // only Qt's own takes a proxy.
         dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
@@ -615,8 +647,28 @@ void QtHost::fitClient(int width, int height)
     if (!d.container || width <= 0 || height <= 0) return;
     d.requestedWidth = width;
     d.requestedHeight = height;
+    // Fixed for the moment the window takes its size around the client,
+    // then free again so the user can resize the window.
     d.container->setFixedSize(width, height);
     d.main->adjustSize();
+    d.container->setMinimumSize(1, 1);
+    d.container->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
+void QtHost::setMenuCaption(std::uint32_t command, const std::string& caption)
+{
+    QAction* a = impl_->action(command);
+    if (!a) return;
+    a->setText(QString::fromUtf8(caption));
+    a->setVisible(!caption.empty());
+}
+
+void QtHost::setMenuCheck(std::uint32_t command, bool checked)
+{
+    QAction* a = impl_->action(command);
+    if (!a) return;
+    a->setCheckable(true);
+    a->setChecked(checked);
 }
 
 int QtHost::clientWidth() const { return impl_->client && impl_->client->width() > 0 ? impl_->client->width() : impl_->requestedWidth; }
@@ -654,5 +706,7 @@ QWindow* QtHost::clientWindow() const { return impl_->client; }
 namespace veskar {
 
 std::unique_ptr<Host> makeWindowHost() { return std::make_unique<QtHost>(); }
+
+std::unique_ptr<Settings> makeWindowSettings() { return std::make_unique<QtSettings>(); }
 
 } // namespace veskar

@@ -1,7 +1,8 @@
 #pragma once
-// The window host over Qt 6 Widgets: a fixed-size main window with the menu
-// bar built from the application's table, and as its client area a native
-// OpenGL 3.3 core window whose context the GlDevice draws with. Qt's events
+// The window host over Qt 6 Widgets: a main window with the menu bar built
+// from the application's table, and as its client area a native OpenGL 3.3
+// core window whose context the GlDevice draws with. The window opens at the
+// client size asked for and can then be resized or maximised. Qt's events
 // come out of peekMessage as Win32 messages.
 //
 // GL lifetime: create() makes the window's native surface (still hidden) and
@@ -44,6 +45,8 @@ public:
     void present() override;
     bool isActive() const override;
     bool openFileDialog(const FileFilter& filter, std::string& path) override;
+    void setMenuCaption(std::uint32_t command, const std::string& caption) override;
+    void setMenuCheck(std::uint32_t command, bool checked) override;
     void fitClient(int width, int height) override;
     int clientWidth() const override;
     int clientHeight() const override;

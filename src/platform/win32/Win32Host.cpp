@@ -43,6 +43,15 @@ struct Win32Host::Impl {
     Win32Host& host;
     HWND window = nullptr;
     HMENU menu = nullptr;  // owned by the window once it has it
+    // Every item of the table in table order, so that an item taken out for
+    // an empty caption goes back at its place: Win32 menus cannot hide one.
+    struct Slot {
+        HMENU parent;
+        std::uint32_t command;  // 0 for separators and submenus, always present
+        bool present;
+    };
+    std::vector<Slot> slots;
+    void setCaption(std::uint32_t command, const std::string& caption);
     WglContext context;
     std::unique_ptr<GlDevice> device;
     Win32Shell shell;
@@ -167,7 +176,10 @@ bool Win32Host::Impl::buildMenu(const std::vector<MenuItem>& table, std::string&
         open.resize(static_cast<std::size_t>(item.depth));
         HMENU parent = open.empty() ? menu : open.back();
         const std::wstring caption = widen(item.caption);
-        if (item.command == 0 && item.caption.empty()) {
+        slots.push_back({parent, item.command, item.command == 0 || !item.caption.empty()});
+        if (item.command != 0 && item.caption.empty()) {
+            continue;  // shown once it gets a caption
+        } else if (item.command == 0 && item.caption.empty()) {
             AppendMenuW(parent, MF_SEPARATOR, 0, nullptr);
         } else if (item.command == 0) {
             HMENU submenu = CreatePopupMenu();
@@ -381,6 +393,42 @@ void Win32Host::destroy()
 
 namespace veskar {
 
+void Win32Host::Impl::setCaption(std::uint32_t command, const std::string& caption)
+{
+    UINT position = 0;
+    for (Slot& slot : slots) {
+        if (slot.command != command) continue;
+        // The item's place among the items its submenu now shows.
+        for (const Slot& before : slots) {
+            if (&before == &slot) break;
+            if (before.parent == slot.parent && before.present) ++position;
+        }
+        const std::wstring text = widen(caption);
+        if (caption.empty()) {
+            if (slot.present) RemoveMenu(slot.parent, command, MF_BYCOMMAND);
+            slot.present = false;
+        } else if (slot.present) {
+            ModifyMenuW(slot.parent, command, MF_BYCOMMAND | MF_STRING, command, text.c_str());
+        } else {
+            slot.present = InsertMenuW(slot.parent, position, MF_BYPOSITION | MF_STRING, command, text.c_str()) != 0;
+        }
+        return;
+    }
+}
+
+void Win32Host::setMenuCaption(std::uint32_t command, const std::string& caption) { impl_->setCaption(command, caption); }
+
+void Win32Host::setMenuCheck(std::uint32_t command, bool checked)
+{
+    // The bar belongs to the window once it is made, so ask the window for it.
+    HMENU bar = impl_->window ? GetMenu(impl_->window) : impl_->menu;
+    if (bar) CheckMenuItem(bar, command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
 std::unique_ptr<Host> makeWindowHost() { return std::make_unique<Win32Host>(); }
+
+// Recent files and the last folder last for the run on Windows until they
+// get a place in the registry.
+std::unique_ptr<Settings> makeWindowSettings() { return std::make_unique<MemorySettings>(); }
 
 } // namespace veskar

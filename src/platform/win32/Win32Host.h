@@ -37,6 +37,8 @@ public:
     void present() override;
     bool isActive() const override;
     bool openFileDialog(const FileFilter& filter, std::string& path) override;
+    void setMenuCaption(std::uint32_t command, const std::string& caption) override;
+    void setMenuCheck(std::uint32_t command, bool checked) override;
     void fitClient(int width, int height) override;
     int clientWidth() const override;
     int clientHeight() const override;
