@@ -4,6 +4,7 @@
 
 #include "platform/GlDevice.h"
 #include "platform/WindowHost.h"
+#include "platform/win32/RegistrySettings.h"
 #include "platform/win32/WglContext.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Shell.h"
@@ -427,8 +428,6 @@ void Win32Host::setMenuCheck(std::uint32_t command, bool checked)
 
 std::unique_ptr<Host> makeWindowHost() { return std::make_unique<Win32Host>(); }
 
-// Recent files and the last folder last for the run on Windows until they
-// get a place in the registry.
-std::unique_ptr<Settings> makeWindowSettings() { return std::make_unique<MemorySettings>(); }
+std::unique_ptr<Settings> makeWindowSettings() { return std::make_unique<RegistrySettings>(); }
 
 } // namespace veskar
