@@ -1,6 +1,7 @@
 // SMD reference reader on arbitrary bytes. A file that loads must also weld,
 // write as mRef and read back with the same counts: the converter must never
-// produce a file its own viewer refuses.
+// produce a file its own viewer refuses. The converter's own way, welding as
+// it reads, must refuse alike and write the same bytes.
 
 #include "FuzzSupport.h"
 
@@ -36,7 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     converter.smdModel = std::make_unique<SmdModel>(nullptr);
     SmdModel& model = *converter.smdModel;
     model.device = &device;
+    FormatConverter streaming(nullptr);
+    streaming.smdModel = std::make_unique<SmdModel>(nullptr);
+    streaming.smdModel->minimumShare = 64;   // several blocks even in a small file
+    const bool streamed = streaming.loadWeldedFromMemory(text, name);
     if (!model.loadReferenceFromMemory(text, name)) {
+        VESKAR_FUZZ_CHECK(!streamed && streaming.diagnostic.text() == model.diagnostic.text(),
+                          "welding while reading refused otherwise: " + streaming.diagnostic.text());
         fuzz::checkRefusal(model.diagnostic, text, name);
         VESKAR_FUZZ_CHECK(model.meshCount == 0 && !model.hasMesh, "a refused file left a mesh");
         VESKAR_FUZZ_CHECK(!fuzz::boxes().boxes.empty(), "a refusal without a box");
@@ -58,6 +65,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string written, reason;
     VESKAR_FUZZ_CHECK(readWholeFile(converter.outputPath, written, reason), reason);
+    VESKAR_FUZZ_CHECK(streamed, "welding while reading refused a file the viewer loads: " + streaming.diagnostic.text());
+    streaming.nodeCount = streaming.smdModel->meshes[0].nodeCount;
+    streaming.textureName = converter.textureName;
+    streaming.sourceDirectory = converter.sourceDirectory;
+    streaming.outputName = "streamed.mRef";
+    VESKAR_FUZZ_CHECK(streaming.writeReference(), streaming.diagnostic.text());
+    std::string streamedText;
+    VESKAR_FUZZ_CHECK(readWholeFile(streaming.outputPath, streamedText, reason), reason);
+    VESKAR_FUZZ_CHECK(streamedText == written, "welding while reading wrote other bytes");
     EngineModel engine(nullptr);
     engine.device = &device;
     const bool readBack = engine.loadReferenceFromMemory(written, fuzz::emptyFolder() + "/model.mRef");

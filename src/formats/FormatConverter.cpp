@@ -16,10 +16,12 @@ FormatConverter::~FormatConverter() { destroy(); }
 void FormatConverter::destroy()
 {
     smdModel.reset();
+    welder.clear();
     weldedVertices.clear();
     weldedVertices.shrink_to_fit();
     triangles.clear();
     triangles.shrink_to_fit();
+    animationKeys.clear();
 }
 
 std::string outputPathFor(const std::string& source, const char* extension)
@@ -48,15 +50,13 @@ bool FormatConverter::validateReference() const
 {
     if (!smdModel || smdModel->meshCount < 1) return false;
     const SmdMesh& mesh = smdModel->meshes[0];
-    return static_cast<std::size_t>(weldedCount) == weldedVertices.size() && cornerCount >= 0 &&
+    return static_cast<std::size_t>(weldedCount) == welder.vertices.size() && cornerCount >= 0 &&
            static_cast<std::size_t>(cornerCount) == triangles.size() * 3 && static_cast<std::size_t>(nodeCount) == mesh.nodes.size();
 }
 
 bool FormatConverter::validateAnimation() const
 {
-    if (!smdModel || smdModel->animationCount < 1) return false;
-    const SmdAnimation& animation = smdModel->animations[0];
-    return animation.tablesMatchCounts();
+    return animationKeys.matchesCounts();
 }
 
 bool FormatConverter::writeOutput(const char* what, bool valid, const std::function<void(TextWriter&)>& write)

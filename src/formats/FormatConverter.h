@@ -2,13 +2,16 @@
 // The record behind the two convert commands: the SMD model read from the
 // source, the welded vertices and triangles, and the names of the output.
 
+#include "formats/CornerWelder.h"
 #include "formats/EngineVertex.h"
 #include "formats/TextWriter.h"
+#include "import/AnimationKeys.h"
 #include "import/Diagnostic.h"
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace veskar {
@@ -27,12 +30,20 @@ public:
     bool convertReference(const std::string& path);
     bool convertAnimation(const std::string& path);
 
+    // Reads a reference into smdModel (made before) welding it as it is read:
+    // the mesh keeps no triangles; the welder and triangles hold the result,
+    // the counts are logged as weldVertices() logs them.
+    bool loadWelded(const std::string& path);
+    bool loadWeldedFromMemory(std::string_view text, const std::string& displayName);
+
     // Merges equal corners of mesh slot 0, numbering vertices in order of
-    // first appearance, and logs the counts before and after.
+    // first appearance, and logs the counts before and after. The engine's
+    // records go to weldedVertices (the convert command welds as it reads and
+    // writes from the welder's packed vertices alone).
     bool weldVertices();
     // Checked before writing: the counts below agree with the tables they
     // count (welded vertices, corners of the triangles, the mesh's nodes; the
-    // frame tables of animation slot 0). The writers refuse otherwise.
+    // animation's keys). The writers refuse otherwise.
     bool validateReference() const;
     bool validateAnimation() const;
     bool writeReference();
@@ -45,10 +56,13 @@ public:
     std::string outputPath;
     std::int32_t weldedCount = 0;
     std::int32_t cornerCount = 0;
+    CornerWelder welder;
     std::vector<EngineVertex> weldedVertices;
     std::vector<TriangleIndices> triangles;
     std::int32_t nodeCount = 0;
     std::string textureName;
+    // The animation to write, as its file numbers the nodes.
+    AnimationKeys animationKeys;
 
     Diagnostic diagnostic;   // why the last command failed
     // Set by convertReference when the source has more materials than the
@@ -57,6 +71,9 @@ public:
     std::string materialWarning;
 
 private:
+    bool loadWelded(const std::function<bool(SmdModel&)>& load);
+    // Takes the welder's triangles and logs the counts.
+    void finishWelding();
     // Sets sourceDirectory, outputName and outputPath for the source path;
     // false when the output would be the source itself.
     bool nameOutput(const std::string& path, const char* extension);

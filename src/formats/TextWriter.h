@@ -114,6 +114,8 @@ public:
     TextWriter& putReal(float v) { return putFloat(v); }
     TextWriter& putReal(double v) { return putDouble(v); }
     std::size_t size() const { return size_; }
+    // Starts over, keeping the room.
+    void clear() { size_ = 0; }
     // Hands what was built so far to the file and starts over.
     void drainTo(AtomicFile& file)
     {
@@ -124,6 +126,13 @@ public:
     void spill()
     {
         if (file_ && size_ >= kOutputPiece) drainTo(*file_);
+    }
+    // Puts text formatted elsewhere; with a file, what is there goes to it
+    // first when the buffer would have to grow (fresh memory is what costs).
+    TextWriter& putBlock(std::string_view s)
+    {
+        if (file_ && size_ > 0 && capacity_ - size_ < s.size()) drainTo(*file_);
+        return put(s);
     }
     std::string_view text() const { return {buffer_.get(), size_}; }
 

@@ -1,10 +1,14 @@
 // Reads an SMD animation file into an animation slot: a counting pass for
-// nodes and frames, then one full node table per frame.
+// nodes and frames, then one full node table per frame; or, for a converter,
+// the same lines with the same refusals into six numbers a node a frame.
 
+#include "import/AnimationKeys.h"
 #include "import/SmdReaders.h"
 #include "import/SmdSections.h"
+#include "platform/LargePages.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 namespace veskar {
@@ -25,7 +29,11 @@ struct Pose {
 class AnimationReader : public SmdModelReader {
 public:
     AnimationReader(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
-        : SmdModelReader(model, lines, file, summary), animation_(animation)
+        : SmdModelReader(model, lines, file, summary), animation_(&animation)
+    {
+    }
+    AnimationReader(SmdModel& model, AnimationKeys& keys, LineCursor& lines, const std::string& file, ReadSummary& summary)
+        : SmdModelReader(model, lines, file, summary), keys_(&keys)
     {
     }
 
@@ -36,9 +44,13 @@ private:
     bool numberFrames();
     SmdReadResult readNodes();
     SmdReadResult readSkeleton();
+    bool allocate();
+    SmdReadResult finish();
     void storeBlock(std::int32_t frame);
 
-    SmdAnimation& animation_;
+    // One of the two is where the frames go.
+    SmdAnimation* animation_ = nullptr;
+    AnimationKeys* keys_ = nullptr;
     SmdCounts counts_;
     std::vector<std::int32_t> frameOfBlock_;
     std::vector<std::int32_t> parents_;
@@ -103,7 +115,7 @@ SmdReadResult AnimationReader::count()
 SmdReadResult AnimationReader::run()
 {
     if (const SmdReadResult r = count(); r != kSmdRead) return r;
-    if (!animation_.allocate(model_.frameCount, model_.nodeCount)) return refuse("not enough memory for the frame tables", 0);
+    if (!allocate()) return refuse("not enough memory for the frame tables", 0);
 
     parents_.assign(static_cast<std::size_t>(model_.nodeCount), -1);
     names_.assign(static_cast<std::size_t>(model_.nodeCount), std::string());
@@ -128,9 +140,39 @@ SmdReadResult AnimationReader::run()
         if (r != kSmdRead) return r;
     }
     if (const SmdReadResult r = checkCursor(); r != kSmdRead) return r;
+    return finish();
+}
 
-    for (std::int32_t f = 0; f < animation_.frameCount; ++f) {
-        auto frame = animation_.frame(f);
+bool AnimationReader::allocate()
+{
+    if (animation_) return animation_->allocate(model_.frameCount, model_.nodeCount);
+    keys_->clear();
+    try {
+        keys_->values.reserve(static_cast<std::size_t>(model_.frameCount) * static_cast<std::size_t>(model_.nodeCount) * AnimationKeys::kValuesPerKey);
+        preferLargePages(keys_->values);
+        keys_->values.assign(static_cast<std::size_t>(model_.frameCount) * static_cast<std::size_t>(model_.nodeCount) * AnimationKeys::kValuesPerKey,
+                             0.0f);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    keys_->frameCount = model_.frameCount;
+    keys_->nodeCount = model_.nodeCount;
+    return true;
+}
+
+SmdReadResult AnimationReader::finish()
+{
+    if (keys_) {
+        // The parents are checked for a loop as the tables' first frame is.
+        std::vector<SkeletonNode> skeleton(parents_.size());
+        for (std::size_t n = 0; n < skeleton.size(); ++n) skeleton[n].parent = parents_[n];
+        if (const SmdReadResult r = composeWorld(skeleton); r != kSmdRead) return r;
+        keys_->names = std::move(names_);
+        keys_->parents = std::move(parents_);
+        return kSmdRead;
+    }
+    for (std::int32_t f = 0; f < animation_->frameCount; ++f) {
+        auto frame = animation_->frame(f);
         for (std::size_t n = 0; n < frame.size(); ++n) {
             frame[n].parent = parents_[n];
             frame[n].name = names_[n];
@@ -160,7 +202,12 @@ SmdReadResult AnimationReader::readNodes()
 
 void AnimationReader::storeBlock(std::int32_t frame)
 {
-    auto nodes = animation_.frame(frame);
+    if (keys_) {
+        float* out = keys_->values.data() + static_cast<std::size_t>(frame) * pose_.size() * AnimationKeys::kValuesPerKey;
+        for (const Pose& p : pose_) out = std::copy(p.values, p.values + AnimationKeys::kValuesPerKey, out);
+        return;
+    }
+    auto nodes = animation_->frame(frame);
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         const float* v = pose_[n].values;
         if (model_.buildPoseMatrices) {
@@ -207,6 +254,11 @@ SmdReadResult AnimationReader::readSkeleton()
 SmdReadResult readSmdAnimation(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
     return runReader<AnimationReader>(model, animation, lines, file, summary);
+}
+
+SmdReadResult readSmdAnimationKeys(SmdModel& model, AnimationKeys& keys, LineCursor& lines, const std::string& file, ReadSummary& summary)
+{
+    return runReader<AnimationReader>(model, keys, lines, file, summary);
 }
 
 } // namespace veskar

@@ -2,6 +2,7 @@
 // uploading what was read, and what a refusal shows.
 
 #include "import/AnimationFit.h"
+#include "import/AnimationKeys.h"
 #include "import/ConsoleLog.h"
 #include "import/SmdMeshSetup.h"
 #include "import/SmdReaders.h"
@@ -118,6 +119,15 @@ SmdReadResult SmdModel::readAnimation(LineCursor& lines, const std::string& disp
     return kSmdRead;
 }
 
+SmdReadResult SmdModel::readAnimationKeys(LineCursor& lines, const std::string& displayName, AnimationKeys& keys)
+{
+    ReadSummary summary;
+    const SmdReadResult r = readSmdAnimationKeys(*this, keys, lines, displayName, summary);
+    if (summary.counted) logAnimationCounts(nodeCount, frameCount);
+    if (r != kSmdRead) keys.clear();
+    return r;
+}
+
 SmdReadResult SmdModel::readReference(std::string_view text, const std::string& displayName)
 {
     LineCursor lines(text);
@@ -139,6 +149,19 @@ bool SmdModel::loadReferenceFromMemory(std::string_view text, const std::string&
 bool SmdModel::loadAnimationFromMemory(std::string_view text, const std::string& displayName)
 {
     return reportSmdRead(readAnimation(text, displayName), diagnostic, SmdKind::Animation);
+}
+
+bool SmdModel::loadAnimationKeysFromMemory(std::string_view text, const std::string& displayName, AnimationKeys& keys)
+{
+    LineCursor lines(text);
+    return reportSmdRead(readAnimationKeys(lines, displayName, keys), diagnostic, SmdKind::Animation);
+}
+
+bool SmdModel::loadAnimationKeys(const std::string& path, AnimationKeys& keys)
+{
+    return loadModelFile<LineCursor>(path, diagnostic, [&](LineCursor& lines) {
+        return reportSmdRead(readAnimationKeys(lines, path, keys), diagnostic, SmdKind::Animation);
+    });
 }
 
 bool SmdModel::loadReference(const std::string& path)

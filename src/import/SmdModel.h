@@ -16,6 +16,8 @@ namespace veskar {
 
 class Device;
 class LineCursor;
+class TriangleSink;
+struct AnimationKeys;
 class Texture;
 class VertexBuffer;
 
@@ -124,6 +126,11 @@ public:
     // diagnostics and gives the texture folder.
     bool loadReferenceFromMemory(std::string_view text, const std::string& displayName);
     bool loadAnimationFromMemory(std::string_view text, const std::string& displayName);
+    // An animation read as the file numbers its nodes into keys (see
+    // AnimationKeys.h), for writing it out again: the same counts logged, the
+    // same refusals and boxes as loadAnimation, and no slot taken.
+    bool loadAnimationKeys(const std::string& path, AnimationKeys& keys);
+    bool loadAnimationKeysFromMemory(std::string_view text, const std::string& displayName, AnimationKeys& keys);
 
     // Read, pose and (with a device) upload into the next slot, showing
     // nothing: the result and diagnostic say how it went.
@@ -132,6 +139,7 @@ public:
     // The same over lines read from a file or a buffer.
     SmdReadResult readReference(LineCursor& lines, const std::string& displayName);
     SmdReadResult readAnimation(LineCursor& lines, const std::string& displayName);
+    SmdReadResult readAnimationKeys(LineCursor& lines, const std::string& displayName, AnimationKeys& keys);
 
     // The model effect head (see ModelEffect.h): the device the model draws
     // with, and its own instance of the shading effect.
@@ -142,8 +150,14 @@ public:
     // The converter writes the file's own numbers and needs neither the bind
     // vertices of a reference nor the matrices of every animation frame.
     bool buildPoseMatrices = true;
+    // With a sink, a reference's triangles are handed to it as they are read
+    // (see TriangleSink.h) and the mesh keeps none: for a model that is
+    // converted, not drawn.
+    TriangleSink* triangleSink = nullptr;
     // A triangles section of at least two shares of minimumShare triangles is
-    // read by up to readerThreads threads (1: in order on the caller's).
+    // read by up to readerThreads threads (1: in order on the caller's). A
+    // sink is handed blocks of an eighth of a share (by default under a
+    // megabyte of text and of table: fresh memory is what costs).
     int readerThreads = defaultReaderThreads();
     std::int32_t minimumShare = 16384;
 

@@ -16,5 +16,7 @@ using SmdModelReader = ModelReader<SmdModel, SmdReadResult, kSmdRead, kSmdMalfor
 
 SmdReadResult readSmdReference(SmdModel& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary);
 SmdReadResult readSmdAnimation(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary);
+// The same lines with the same refusals into keys instead of frame tables.
+SmdReadResult readSmdAnimationKeys(SmdModel& model, AnimationKeys& keys, LineCursor& lines, const std::string& file, ReadSummary& summary);
 
 } // namespace veskar

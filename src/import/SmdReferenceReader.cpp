@@ -1,13 +1,20 @@
 // Reads an SMD reference file into a mesh slot: a counting pass that sizes
 // the tables, then a reading pass over the same lines (a file is read twice
 // rather than held), large triangle sections in shares on several threads.
+// A model with a triangle sink has its triangles handed over in blocks, in
+// file order, instead of kept.
 
 #include "import/SmdReaders.h"
 #include "import/SmdSections.h"
 #include "import/SmdTriangleShare.h"
+#include "import/TriangleSink.h"
 #include "platform/LargePages.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <limits>
+#include <mutex>
 #include <memory>
 #include <new>
 #include <string>
@@ -34,6 +41,7 @@ private:
     SmdReadResult readSkeleton();
     SmdReadResult readTriangles();
     SmdReadResult readInShares(const TriangleSection& section, const std::vector<const TriangleMark*>& starts);
+    SmdReadResult readIntoSink(const TriangleSection* section);
 
     SmdMesh& mesh_;
     MaterialIndex materialIndex_;
@@ -48,7 +56,8 @@ SmdReadResult ReferenceReader::count()
     model_.materialNames.clear();
     if (!readSmdHeader(cursor_, model_.token, model_.headerValue))
         return refuseAs(kSmdNotSmd, cursor_.lineNumber(), "the first line is not \"version 1\"");
-    if (model_.readerThreads > 1 && model_.minimumShare > 0) counts_.markSpacing = std::max(1, model_.minimumShare / 8);
+    if (model_.triangleSink) counts_.markSpacing = std::max(1, model_.minimumShare / 8);
+    else if (model_.readerThreads > 1 && model_.minimumShare > 0) counts_.markSpacing = std::max(1, model_.minimumShare / 8);
     countSmdSections(cursor_, counts_, model_.materialNames);
     if (const SmdReadResult r = checkCursor(); r != kSmdRead) return r;
     model_.nodeCount = counts_.nodes.count();
@@ -65,6 +74,13 @@ SmdReadResult ReferenceReader::allocate()
 {
     if (!mesh_.allocateNodes(model_.nodeCount) && model_.nodeCount > 0)
         return refuse("not enough memory for " + std::to_string(model_.nodeCount) + " nodes", 0);
+    if (model_.triangleSink) {
+        mesh_.triangleCount = model_.triangleCount;
+        for (std::int32_t i = 0; i < model_.materialCount; ++i) materialIndex_[model_.materialNames[static_cast<std::size_t>(i)]] = i;
+        const std::size_t lanes = static_cast<std::size_t>(std::max(1, model_.readerThreads));
+        if (const std::string why = model_.triangleSink->expect(model_.triangleCount, lanes); !why.empty()) return refuse(why, 0);
+        return kSmdRead;
+    }
     if (model_.triangleCount > 0 && !mesh_.allocateTriangles(model_.triangleCount))
         return refuse("not enough memory for " + std::to_string(model_.triangleCount) + " triangles", 0);
     // Most exporters write one to four links a corner; room for four each
@@ -153,6 +169,7 @@ SmdReadResult ReferenceReader::readTriangles()
     summary_.triangleSection = true;
     const TriangleSection* section = sectionsRead_ < counts_.triangleSections.size() ? &counts_.triangleSections[sectionsRead_] : nullptr;
     ++sectionsRead_;
+    if (model_.triangleSink) return readIntoSink(section);
 
     // Shares of a large section start at marks the counting pass left; the
     // first share is read on this thread with this cursor. A section the
@@ -170,7 +187,7 @@ SmdReadResult ReferenceReader::readTriangles()
         }
     }
     if (!starts.empty()) return readInShares(*section, starts);
-    TriangleShare all(mesh_, mesh_.linkPool, cursor_, file_, diagnostic_, materialIndex_, counts_.nodes, trianglesRead_);
+    TriangleShare all(mesh_.triangles, 0, mesh_.linkPool, cursor_, file_, diagnostic_, materialIndex_, counts_.nodes, trianglesRead_);
     all.run();
     trianglesRead_ = all.next;
     return all.result;
@@ -178,7 +195,7 @@ SmdReadResult ReferenceReader::readTriangles()
 
 SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, const std::vector<const TriangleMark*>& starts)
 {
-    TriangleShare first(mesh_, mesh_.linkPool, cursor_, file_, diagnostic_, materialIndex_, counts_.nodes, trianglesRead_);
+    TriangleShare first(mesh_.triangles, 0, mesh_.linkPool, cursor_, file_, diagnostic_, materialIndex_, counts_.nodes, trianglesRead_);
     first.stopAt = starts.front()->triangle;
     std::vector<LineCursor> cursors(starts.size());
     std::vector<std::vector<BoneLink>> pools(starts.size());
@@ -188,7 +205,7 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
         if (!cursors[k].startAt(cursor_, starts[k]->offset, starts[k]->line))
             return refuse("cannot read the file again: " + cursor_.failure(), 0);
         shares.push_back(
-            std::make_unique<TriangleShare>(mesh_, pools[k], cursors[k], file_, diagnostics[k], materialIndex_, counts_.nodes, starts[k]->triangle));
+            std::make_unique<TriangleShare>(mesh_.triangles, 0, pools[k], cursors[k], file_, diagnostics[k], materialIndex_, counts_.nodes, starts[k]->triangle));
         if (k + 1 < starts.size()) shares.back()->stopAt = starts[k + 1]->triangle;
         const std::int32_t end = k + 1 < starts.size() ? starts[k + 1]->triangle : section.first + section.count;
         try {
@@ -245,6 +262,129 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
     trianglesRead_ = shares.back()->next;
     // This cursor goes on after the section, where the last share stopped.
     if (!cursor_.seek(cursors.back().offset(), cursors.back().lineNumber()))
+        return refuse("cannot read the file again: " + cursor_.failure(), 0);
+    return kSmdRead;
+}
+
+SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
+{
+    // Blocks start at the marks the counting pass left; a section it did not
+    // see as this pass does is one block. Lanes (threads) take the blocks in
+    // turn and read them at once, but hand them over strictly in file order,
+    // so the sink sees what reading in order gives, and the first refusal in
+    // file order is the one given.
+    struct Block {
+        std::uint64_t offset;
+        long line;
+        std::int32_t first;
+        std::int32_t end;   // one past its last triangle
+    };
+    std::vector<Block> blocks;
+    const bool counted = section && section->first == trianglesRead_;
+    const std::int32_t sectionEnd = counted ? section->first + section->count : std::max(trianglesRead_, mesh_.triangleCount);
+    blocks.push_back({cursor_.offset(), cursor_.lineNumber(), trianglesRead_, sectionEnd});
+    if (counted) {
+        for (const TriangleMark& mark : section->marks) {
+            if (mark.triangle <= blocks.back().first) continue;
+            blocks.back().end = mark.triangle;
+            blocks.push_back({mark.offset, mark.line, mark.triangle, sectionEnd});
+        }
+    }
+
+    struct Lane {
+        LineCursor own;
+        LineCursor* cursor = &own;
+        std::vector<SmdTriangle> table;
+        std::vector<BoneLink> pool;
+        Diagnostic diagnostic;
+    };
+    const std::size_t laneCount = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(1, model_.readerThreads)), 1, blocks.size());
+    std::vector<Lane> lanes(laneCount);
+    TriangleSink& sink = *model_.triangleSink;
+    // The first lane reads with this cursor: one buffer fewer to fill.
+    lanes[0].cursor = &cursor_;
+    for (std::size_t l = 1; l < lanes.size(); ++l)
+        if (!lanes[l].own.startAt(cursor_, blocks.front().offset, blocks.front().line))
+            return refuse("cannot read the file again: " + cursor_.failure(), 0);
+
+    std::mutex mutex;
+    std::condition_variable turnTaken;
+    std::size_t turn = 0;                 // the block handed over next
+    std::atomic<bool> stopped{false};     // a block was refused: the rest are not read
+    std::atomic<std::size_t> nextBlock{0};
+    SmdReadResult outcome = kSmdRead;
+    const Lane* lastLane = nullptr;
+    const auto runLane = [&](std::size_t laneNumber) {
+        Lane& lane = lanes[laneNumber];
+        for (std::size_t k = nextBlock++; k < blocks.size() && !stopped; k = nextBlock++) {
+            const Block& block = blocks[k];
+            const bool last = k + 1 == blocks.size();
+            SmdReadResult r = kSmdRead;
+            std::string why;
+            long whyLine = 0;
+            std::int32_t next = block.first;
+            try {
+                lane.table.resize(static_cast<std::size_t>(std::max(0, block.end - block.first)));
+                lane.pool.clear();
+            } catch (const std::bad_alloc&) {
+                why = "not enough memory for " + std::to_string(block.end - block.first) + " triangles";
+            }
+            if (why.empty()) {
+                lane.cursor->seek(block.offset, block.line);
+                TriangleShare share(lane.table, block.first, lane.pool, *lane.cursor, file_, lane.diagnostic, materialIndex_, counts_.nodes,
+                                    block.first);
+                if (!last) share.stopAt = block.end;
+                r = share.run();
+                next = share.next;
+                if (!lane.cursor->failure().empty()) {
+                    // A line too long, a zero byte, a failed read: at its line.
+                    why = lane.cursor->failure();
+                    whyLine = lane.cursor->lineNumber();
+                } else if (r == kSmdRead && !last && next != block.end) {
+                    // A block that stopped short of the next one's first triangle saw
+                    // a section other than the one counted.
+                    why = "the triangles section changed while it was read";
+                    whyLine = lane.cursor->lineNumber();
+                }
+            }
+            if (why.empty() && r == kSmdRead)
+                sink.prepare(laneNumber, std::span<const SmdTriangle>(lane.table.data(), static_cast<std::size_t>(next - block.first)), lane.pool);
+            std::unique_lock<std::mutex> lock(mutex);
+            turnTaken.wait(lock, [&] { return turn == k || stopped; });
+            if (stopped) break;
+            lock.unlock();
+            if (why.empty() && r == kSmdRead) why = sink.take(laneNumber);
+            lock.lock();
+            trianglesRead_ = next;
+            if (r != kSmdRead) {
+                diagnostic_ = lane.diagnostic;
+                outcome = r;
+            } else if (!why.empty()) {
+                // Set as it is: this reader's own cursor (the first lane's)
+                // may have failed further on, in a block read ahead.
+                diagnostic_ = {file_, whyLine, why};
+                outcome = kSmdMalformed;
+            }
+            if (outcome != kSmdRead) stopped = true;
+            if (last) lastLane = &lane;
+            ++turn;
+            turnTaken.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t l = 1; l < lanes.size(); ++l) {
+        try {
+            workers.emplace_back(runLane, l);
+        } catch (const std::system_error&) {
+            break;  // no thread to be had: the blocks are read by the lanes there are
+        }
+    }
+    runLane(0);
+    for (std::thread& worker : workers) worker.join();
+    if (outcome != kSmdRead) return outcome;
+    // This cursor goes on after the section, where the last block stopped.
+    if (!lastLane) return refuse("cannot read the file again: " + cursor_.failure(), 0);
+    if (lastLane->cursor != &cursor_ && !cursor_.seek(lastLane->cursor->offset(), lastLane->cursor->lineNumber()))
         return refuse("cannot read the file again: " + cursor_.failure(), 0);
     return kSmdRead;
 }

@@ -54,8 +54,8 @@ SmdReadResult TriangleShare::run()
             const SmdReadResult r = readVertex(line, triangle, corner);
             if (r != kSmdRead) return result = r;
         }
-        if (next >= static_cast<std::int32_t>(mesh_.triangles.size())) return result = refuse("more triangles than the counting pass found");
-        mesh_.triangles[static_cast<std::size_t>(next++)] = triangle;
+        if (next < tableFirst_ || next - tableFirst_ >= static_cast<std::int64_t>(table_.size())) return result = refuse("more triangles than the counting pass found");
+        table_[static_cast<std::size_t>(next++ - tableFirst_)] = triangle;
     }
     return result = kSmdRead;
 }

@@ -1,13 +1,14 @@
 #pragma once
 // One share of a reference's "triangles" section: the triangles from one
-// cursor, read into the mesh's table. Shares of one large section run on
-// their own threads; each writes only its own triangles and link pool, and
-// reads the rest.
+// cursor, read into a table (the mesh's, or a block's). Shares of one large
+// section run on their own threads; each writes only its own triangles and
+// link pool, and reads the rest.
 
 #include "import/SmdReaders.h"
 
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -18,11 +19,13 @@ using MaterialIndex = std::unordered_map<std::string_view, std::int32_t>;
 
 class TriangleShare : public SmdReaderFrame {
 public:
-    // Reads from triangle first on into mesh; the corners' links go to pool
-    // and a refusal into diagnostic. Bone numbers are looked up in nodes.
-    TriangleShare(SmdMesh& mesh, std::vector<BoneLink>& pool, LineCursor& cursor, const std::string& file, Diagnostic& diagnostic,
-                  const MaterialIndex& materialIndex, const NodeNumbers& nodes, std::int32_t first)
-        : SmdReaderFrame(cursor, file, diagnostic), next(first), mesh_(mesh), pool_(pool), materialIndex_(materialIndex), nodes_(nodes)
+    // Reads from triangle first on into table, whose first entry is triangle
+    // tableFirst; the corners' links go to pool and a refusal into
+    // diagnostic. Bone numbers are looked up in nodes.
+    TriangleShare(std::span<SmdTriangle> table, std::int32_t tableFirst, std::vector<BoneLink>& pool, LineCursor& cursor, const std::string& file,
+                  Diagnostic& diagnostic, const MaterialIndex& materialIndex, const NodeNumbers& nodes, std::int32_t first)
+        : SmdReaderFrame(cursor, file, diagnostic), next(first), table_(table), tableFirst_(tableFirst), pool_(pool), materialIndex_(materialIndex),
+          nodes_(nodes)
     {
     }
 
@@ -36,7 +39,8 @@ public:
 private:
     SmdReadResult readVertex(std::string_view line, SmdTriangle& triangle, int corner);
 
-    SmdMesh& mesh_;
+    std::span<SmdTriangle> table_;
+    std::int32_t tableFirst_;
     std::vector<BoneLink>& pool_;
     const MaterialIndex& materialIndex_;
     const NodeNumbers& nodes_;

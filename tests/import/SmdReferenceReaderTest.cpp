@@ -2,6 +2,7 @@
 
 #include "import/LineCursor.h"
 #include "import/SmdModel.h"
+#include "import/TriangleSink.h"
 #include "platform/MemoryDevice.h"
 
 #include <stb/stb_image_write.h>
@@ -354,11 +355,50 @@ struct ReadOutcome {
     std::vector<SmdVertex> bind;
 };
 
-ReadOutcome readWith(const std::string& text, const std::string& path, int threads, bool fromFile)
+// Gathers the blocks a reader hands over into one table, as the mesh holds it.
+class GatheringSink final : public TriangleSink {
+public:
+    std::string expect(std::int32_t, std::size_t lanes) override
+    {
+        blocks_.resize(lanes);
+        return {};
+    }
+    void prepare(std::size_t lane, std::span<const SmdTriangle> block, std::span<const BoneLink> pool) override
+    {
+        blocks_[lane].triangles.assign(block.begin(), block.end());
+        blocks_[lane].links.assign(pool.begin(), pool.end());
+    }
+    std::string take(std::size_t lane) override
+    {
+        const auto base = static_cast<std::uint32_t>(links.size());
+        links.insert(links.end(), blocks_[lane].links.begin(), blocks_[lane].links.end());
+        for (SmdTriangle t : blocks_[lane].triangles) {
+            for (std::uint32_t& start : t.linkStart) start += base;
+            triangles.push_back(t);
+        }
+        return {};
+    }
+    std::vector<SmdTriangle> triangles;
+    std::vector<BoneLink> links;
+
+private:
+    struct Block {
+        std::vector<SmdTriangle> triangles;
+        std::vector<BoneLink> links;
+    };
+    std::vector<Block> blocks_;
+};
+
+ReadOutcome readWith(const std::string& text, const std::string& path, int threads, bool fromFile, bool intoSink = false)
 {
     SmdModel model(nullptr);
     model.readerThreads = threads;
     model.minimumShare = 16;
+    GatheringSink sink;
+    if (intoSink) {
+        model.triangleSink = &sink;
+        model.buildPoseMatrices = false;
+    }
     ReadOutcome outcome;
     if (fromFile) {
         test::writeText(path, text);
@@ -371,8 +411,8 @@ ReadOutcome readWith(const std::string& text, const std::string& path, int threa
     }
     outcome.diagnostic = model.diagnostic.text();
     if (outcome.result == kSmdRead) {
-        outcome.triangles = model.meshes[0].triangles;
-        outcome.links = model.meshes[0].linkPool;
+        outcome.triangles = intoSink ? sink.triangles : model.meshes[0].triangles;
+        outcome.links = intoSink ? sink.links : model.meshes[0].linkPool;
         outcome.bind = model.meshes[0].bindVertices;
     }
     return outcome;
@@ -395,9 +435,9 @@ void expectSame(const ReadOutcome& a, const ReadOutcome& b, const std::string& w
     }
 }
 
-// Large sections are read in shares on several threads; the mesh, its link
-// pool and any refusal must be what reading in order gives, from memory and
-// from a file read in small pieces.
+// Large sections are read in shares on several threads, or handed to a sink
+// in blocks; the mesh, its link pool and any refusal must be what reading in
+// order gives, from memory and from a file read in small pieces.
 TEST(SmdReferenceReader, SharedReadingGivesWhatReadingInOrderGives)
 {
     test::TempDir dir;
@@ -406,8 +446,15 @@ TEST(SmdReferenceReader, SharedReadingGivesWhatReadingInOrderGives)
     const ReadOutcome inOrder = readWith(text, dir.file("a.smd"), 1, false);
     ASSERT_EQ(inOrder.result, kSmdRead) << inOrder.diagnostic;
     ASSERT_EQ(inOrder.triangles.size(), 400u);
-    for (int threads : {2, 3, 4})
-        for (bool fromFile : {false, true}) expectSame(inOrder, readWith(text, dir.file("a.smd"), threads, fromFile), "whole file");
+    const ReadOutcome unposed = readWith(text, dir.file("a.smd"), 1, false, true);
+    ReadOutcome posed = unposed;
+    posed.bind = inOrder.bind;  // a model read into a sink is not posed
+    expectSame(inOrder, posed, "into a sink");
+    for (int threads : {1, 2, 3, 4})
+        for (bool fromFile : {false, true}) {
+            if (threads > 1) expectSame(inOrder, readWith(text, dir.file("a.smd"), threads, fromFile), "whole file");
+            expectSame(unposed, readWith(text, dir.file("a.smd"), threads, fromFile, true), "whole file into a sink");
+        }
 
     // A bad line early, in the middle and late: the same refusal, the same line.
     std::vector<std::size_t> lineStarts;
@@ -420,9 +467,13 @@ TEST(SmdReferenceReader, SharedReadingGivesWhatReadingInOrderGives)
             broken += damage;
             broken.append(text, at, std::string::npos);
             const ReadOutcome expected = readWith(broken, dir.file("b.smd"), 1, false);
-            for (int threads : {2, 4})
-                for (bool fromFile : {false, true})
-                    expectSame(expected, readWith(broken, dir.file("b.smd"), threads, fromFile), std::string("damage ") + damage);
+            for (int threads : {1, 2, 4})
+                for (bool fromFile : {false, true}) {
+                    if (threads > 1) expectSame(expected, readWith(broken, dir.file("b.smd"), threads, fromFile), std::string("damage ") + damage);
+                    ReadOutcome intoSink = readWith(broken, dir.file("b.smd"), threads, fromFile, true);
+                    intoSink.bind = expected.bind;  // a model read into a sink is not posed
+                    expectSame(expected, intoSink, std::string("into a sink, damage ") + damage);
+                }
         }
     }
 }

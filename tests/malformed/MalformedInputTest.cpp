@@ -8,6 +8,8 @@
 
 #include "formats/EngineModel.h"
 #include "formats/FormatConverter.h"
+#include "import/AnimationKeys.h"
+#include "import/LineCursor.h"
 #include "import/SmdModel.h"
 
 #include <algorithm>
@@ -245,6 +247,12 @@ TEST(MalformedSmdReference, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
         SCOPED_TRACE(c.name);
         SmdModel model(nullptr);
         expectRefusal(model.readReference(c.text, "bad.smd"), model.diagnostic, c, "bad.smd");
+        // The converter, welding as it reads, refuses alike.
+        Capture capture;
+        FormatConverter converter(nullptr);
+        converter.smdModel = std::make_unique<SmdModel>(nullptr);
+        EXPECT_FALSE(converter.loadWeldedFromMemory(c.text, "bad.smd"));
+        EXPECT_EQ(converter.diagnostic.text(), model.diagnostic.text());
         EXPECT_EQ(model.meshCount, 0);
         EXPECT_FALSE(model.hasMesh);
         EXPECT_TRUE(model.meshes[0].triangles.empty() && model.meshes[0].nodes.empty());
@@ -283,10 +291,13 @@ TEST(MalformedSmdReference, NanAndInfinityInEveryNumberFieldLoadAsGivenAndConver
     EXPECT_TRUE(std::isnan(mesh.nodes[1].position[0]));
     EXPECT_EQ(mesh.nodes[1].position[1], INFINITY);
     EXPECT_EQ(mesh.nodes[1].rotation[2], -INFINITY);
-    EXPECT_TRUE(std::isnan(mesh.triangles[0].vertices[0].position[0]));
-    EXPECT_EQ(mesh.triangles[0].vertices[0].normal[2], -INFINITY);
-    EXPECT_TRUE(std::isnan(mesh.links(0, 0)[0].weight));
-    EXPECT_EQ(mesh.links(0, 1)[0].weight, INFINITY);
+    // The converter keeps the welded vertices, not the triangles.
+    const CornerWelder& welded = converter.welder;
+    ASSERT_EQ(welded.vertices.size(), 3u);
+    EXPECT_TRUE(std::isnan(welded.vertices[0].values[0]));
+    EXPECT_EQ(welded.vertices[0].values[5], -INFINITY);
+    EXPECT_TRUE(std::isnan(welded.links[welded.vertices[0].linkStart].weight));
+    EXPECT_EQ(welded.links[welded.vertices[1].linkStart].weight, INFINITY);
     // A NaN corner equals nothing, so nothing welds with it.
     EXPECT_EQ(converter.weldedCount, 3);
 
@@ -389,6 +400,12 @@ TEST(MalformedSmdAnimation, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
         SCOPED_TRACE(c.name);
         SmdModel model(nullptr);
         expectRefusal(model.readAnimation(c.text, "bad.smd"), model.diagnostic, c, "bad.smd");
+        // The converter's read into keys refuses alike.
+        SmdModel keysModel(nullptr);
+        AnimationKeys keys;
+        LineCursor lines(c.text);
+        expectRefusal(keysModel.readAnimationKeys(lines, "bad.smd", keys), keysModel.diagnostic, c, "bad.smd");
+        EXPECT_TRUE(keys.values.empty());
         EXPECT_EQ(model.animationCount, 0);
         EXPECT_FALSE(model.hasAnimation);
         EXPECT_FALSE(model.animations[0].hasFrames());
