@@ -89,8 +89,8 @@ bool FormatConverter::convertReference(const std::string& path)
     // The table lists a name once per run of triangles; count each once.
     const std::set<std::string> materials(smdModel->materialNames.begin(), smdModel->materialNames.end());
     if (materials.size() > 1)
-        materialWarning = "warning: " + path + " has " + std::to_string(materials.size()) + " materials, but an mRef names one texture: " +
-                          outputName + " keeps " + textureName;
+        materialWarning = "warning: " + printableName(path) + " has " + std::to_string(materials.size()) +
+                          " materials, but an mRef names one texture: " + printableName(outputName) + " keeps " + printableName(textureName);
     return writeReference();
 }
 

@@ -303,7 +303,9 @@ if start_viewer characters --open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani
             -morphology Dilate Square:1 -format '%[fx:round(w*h*(1-mean))]' info: 2>/dev/null
     }
     model_pixels() { inner "$1" $left; }
-    both_shown() { shot "$work/solid.png" && (($(count "$work/solid.png" $left "!($background)") > 3000)); }
+    # A window not painted yet is all black or white: "not background" too.
+    painted() { (($(count "$1" 800x600+0+0 "$background") > 200000)); }
+    both_shown() { shot "$work/solid.png" && painted "$work/solid.png" && (($(count "$work/solid.png" $left "!($background)") > 3000)); }
     check "the characters show together, left of the middle" wait_until 20 both_shown
     solid=$(model_pixels "$work/solid.png")
     keys space
@@ -367,7 +369,7 @@ if start_viewer controls --screenshot-dir "$work/shots" --open-kovr1-mref "$own/
     left=200x100+150+300
     middle=100x90+350+310
     keyline=300x18+0+152   # the playback line after the seven
-    shown_left() { shot "$work/c.png" && (($(count "$work/c.png" $left "!($background)") > 3000)); }
+    shown_left() { shot "$work/c.png" && painted "$work/c.png" && (($(count "$work/c.png" $left "!($background)") > 3000)); }
     check "framed on opening, the character walks to the left of the middle" wait_until 20 shown_left
     framed=$(digest "$work/c.png" $line2)
     # stable BOX: two pictures a moment apart agree there.
