@@ -6,6 +6,7 @@
 #include "platform/Console.h"
 #include "platform/FileIdentity.h"
 #include "platform/HeadlessHost.h"
+#include "platform/HeapReuse.h"
 #include "platform/ProgramEntry.h"
 #include "platform/PrintableName.h"
 #include "platform/Shell.h"
@@ -139,6 +140,7 @@ int veskar::programMain(int argc, char** argv)
     Options options;
     if (const int r = parse(argc, argv, options)) return r == 1 ? 0 : 2;
 
+    keepFreedMemoryForReuse();
     StdoutConsole console;
     ConsoleLog::startUp(&console);
     Application& application = Application::instance();
