@@ -13,4 +13,8 @@ namespace veskar {
 // it was lost.
 bool writeConsoleOutput(std::string_view text, int& error);
 
+// The bytes unchanged through the C library's stdout, flushed: all of Linux's
+// half and the way to a pipe or file on Windows. Defined with the shared part.
+bool writeStandardOutputBytes(std::string_view text, int& error);
+
 } // namespace veskar

@@ -14,28 +14,11 @@
 
 namespace veskar {
 
-namespace {
-
-bool writeBytes(std::string_view text, int& error)
-{
-    errno = 0;
-    bool ok = text.empty() || std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-    if (!ok) error = errno;
-    errno = 0;
-    if (std::fflush(stdout) != 0) {
-        if (ok) error = errno;
-        ok = false;
-    }
-    return ok;
-}
-
-} // namespace
-
 bool writeConsoleOutput(std::string_view text, int& error)
 {
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
-    if (out == nullptr || out == INVALID_HANDLE_VALUE || !GetConsoleMode(out, &mode)) return writeBytes(text, error);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE || !GetConsoleMode(out, &mode)) return writeStandardOutputBytes(text, error);
     // What the C library holds for the console goes first.
     if (std::fflush(stdout) != 0) {
         error = errno;
