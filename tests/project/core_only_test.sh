@@ -11,15 +11,7 @@ cmake=${1:?path to cmake}
 source=${2:?source folder}
 launcher=${3:-}
 
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); echo "ok   - $1"; }
-fail() { failed=$((failed + 1)); echo "FAIL - $1"; }
-check() { # check DESCRIPTION CONDITION...
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-core.XXXXXX")
 trap 'rm -rf "$work"' EXIT

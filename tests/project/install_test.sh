@@ -17,15 +17,7 @@ for tool in convert od; do
     fi
 done
 
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); echo "ok   - $1"; }
-fail() { failed=$((failed + 1)); echo "FAIL - $1"; }
-check() { # check DESCRIPTION CONDITION...
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 lacks() { ! grep -q "$2" "$1"; } # lacks FILE PATTERN
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-install.XXXXXX")
