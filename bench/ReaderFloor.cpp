@@ -5,9 +5,9 @@
 // machine is shared: wall time counts the waits for a core as well).
 //   veskar_reader_floor FILE.smd [RUNS]
 
-#include "formats/CornerWelder.h"
-#include "formats/TextWriter.h"
-#include "platform/InputFile.h"
+#include "convert/CornerWelder.h"
+#include "mref/TextWriter.h"
+#include "system/InputFile.h"
 #include "import/SmdModel.h"
 #include "import/TextScan.h"
 

@@ -5,8 +5,8 @@
 // Run from the source folder (the frame benchmark's model compiles
 // Shaders/Phong.fx from there):  build/bench/veskar_skinning_bench
 
-#include "formats/EngineModel.h"
-#include "platform/MemoryDevice.h"
+#include "mref/EngineModel.h"
+#include "gpu/MemoryDevice.h"
 #include "render/EngineModelDrawing.h"
 #include "render/SkinningJobs.h"
 

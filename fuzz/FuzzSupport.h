@@ -6,7 +6,7 @@
 #include "import/ConsoleLog.h"
 #include "import/Diagnostic.h"
 #include "import/TextScan.h"
-#include "platform/Shell.h"
+#include "system/Shell.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -4,9 +4,9 @@
 
 #include "FuzzSupport.h"
 
-#include "formats/EngineFormatScan.h"
-#include "formats/EngineModel.h"
-#include "platform/MemoryDevice.h"
+#include "mref/EngineFormatScan.h"
+#include "mref/EngineModel.h"
+#include "gpu/MemoryDevice.h"
 
 #include <cstddef>
 #include <cstdint>

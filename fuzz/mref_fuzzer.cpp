@@ -2,8 +2,8 @@
 
 #include "FuzzSupport.h"
 
-#include "formats/EngineModel.h"
-#include "platform/MemoryDevice.h"
+#include "mref/EngineModel.h"
+#include "gpu/MemoryDevice.h"
 
 #include <cstddef>
 #include <cstdint>

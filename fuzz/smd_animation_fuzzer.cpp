@@ -5,12 +5,12 @@
 
 #include "FuzzSupport.h"
 
-#include "formats/EngineModel.h"
-#include "formats/FormatConverter.h"
+#include "mref/EngineModel.h"
+#include "convert/FormatConverter.h"
 #include "import/AnimationKeys.h"
-#include "platform/InputFile.h"
+#include "system/InputFile.h"
 #include "import/SmdModel.h"
-#include "platform/MemoryDevice.h"
+#include "gpu/MemoryDevice.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,11 +5,11 @@
 
 #include "FuzzSupport.h"
 
-#include "formats/EngineModel.h"
-#include "formats/FormatConverter.h"
-#include "platform/InputFile.h"
+#include "mref/EngineModel.h"
+#include "convert/FormatConverter.h"
+#include "system/InputFile.h"
 #include "import/SmdModel.h"
-#include "platform/MemoryDevice.h"
+#include "gpu/MemoryDevice.h"
 
 #include <cstddef>
 #include <cstdint>

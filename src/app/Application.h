@@ -9,7 +9,7 @@
 #include "app/RootMarkers.h"
 #include "app/Scene.h"
 #include "import/Diagnostic.h"
-#include "platform/Host.h"
+#include "host/Host.h"
 #include "render/GraphicsContext.h"
 #include "render/ModelBounds.h"
 #include "render/SkeletonLines.h"

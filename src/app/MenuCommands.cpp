@@ -3,13 +3,13 @@
 
 #include "app/Application.h"
 #include "app/MenuCommands.h"
-#include "formats/EngineModel.h"
-#include "formats/FormatConverter.h"
+#include "mref/EngineModel.h"
+#include "convert/FormatConverter.h"
 #include "import/ModelEffect.h"
 #include "import/SmdModel.h"
 #include "import/TextScan.h"
-#include "platform/Settings.h"
-#include "platform/Shell.h"
+#include "host/Settings.h"
+#include "system/Shell.h"
 #include "render/EngineModelDrawing.h"
 
 #include <cstdio>

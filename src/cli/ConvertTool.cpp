@@ -1,15 +1,15 @@
 #include "cli/ConvertTool.h"
 
 #include "cli/GltfCommand.h"
-#include "formats/EngineModel.h"
-#include "formats/FormatConverter.h"
-#include "formats/ModelFileKind.h"
-#include "formats/OutputCollisions.h"
+#include "mref/EngineModel.h"
+#include "convert/FormatConverter.h"
+#include "convert/ModelFileKind.h"
+#include "convert/OutputCollisions.h"
 #include "import/ConsoleLog.h"
 #include "import/SmdSections.h"
-#include "platform/Console.h"
-#include "platform/PrintableName.h"
-#include "platform/Shell.h"
+#include "system/Console.h"
+#include "base/PrintableName.h"
+#include "system/Shell.h"
 
 #include <algorithm>
 #include <atomic>

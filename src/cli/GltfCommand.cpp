@@ -1,14 +1,14 @@
 #include "cli/GltfCommand.h"
 
 #include "cli/OrderedJobs.h"
-#include "formats/GltfExport.h"
-#include "formats/ModelFileKind.h"
-#include "formats/OutputCollisions.h"
+#include "gltf/GltfExport.h"
+#include "convert/ModelFileKind.h"
+#include "convert/OutputCollisions.h"
 #include "import/ConsoleLog.h"
 #include "import/Diagnostic.h"
 #include "import/LineCursor.h"
-#include "platform/Console.h"
-#include "platform/PrintableName.h"
+#include "system/Console.h"
+#include "base/PrintableName.h"
 
 #include <cmath>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // Why a file was refused, for people: "file:line: what", the file's name with
 // its control characters escaped.
 
-#include "platform/PrintableName.h"
+#include "base/PrintableName.h"
 
 #include <string>
 

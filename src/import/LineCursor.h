@@ -4,7 +4,7 @@
 // reference of a few hundred megabytes must not have to fit in memory as text
 // beside the model made from it, so a file is read twice instead of held.
 
-#include "platform/InputFile.h"
+#include "system/InputFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "import/ModelEffect.h"
 
-#include "platform/DataFiles.h"
-#include "platform/Device.h"
-#include "platform/Shell.h"
+#include "system/DataFiles.h"
+#include "gpu/Device.h"
+#include "system/Shell.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
 // Every model compiles its own instance of the shading effect when it is made.
 
-#include "platform/Effect.h"
+#include "gpu/Effect.h"
 
 namespace veskar {
 

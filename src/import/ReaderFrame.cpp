@@ -2,7 +2,7 @@
 
 #include "import/ConsoleLog.h"
 #include "import/SmdModel.h"
-#include "platform/Shell.h"
+#include "system/Shell.h"
 
 namespace veskar {
 

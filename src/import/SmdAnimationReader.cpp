@@ -5,7 +5,7 @@
 #include "import/AnimationKeys.h"
 #include "import/SmdReaders.h"
 #include "import/SmdSections.h"
-#include "platform/LargePages.h"
+#include "system/LargePages.h"
 
 #include <algorithm>
 #include <new>

@@ -6,7 +6,7 @@
 #include "import/ConsoleLog.h"
 #include "import/SmdMeshSetup.h"
 #include "import/SmdReaders.h"
-#include "platform/Device.h"
+#include "gpu/Device.h"
 
 #include <set>
 #include <string>

@@ -1,9 +1,9 @@
 #include "import/SmdModel.h"
 
 #include "import/ModelEffect.h"
-#include "platform/Device.h"
-#include "platform/LargePages.h"
-#include "platform/TextureFile.h"
+#include "gpu/Device.h"
+#include "system/LargePages.h"
+#include "gpu/TextureFile.h"
 
 #include <algorithm>
 #include <new>

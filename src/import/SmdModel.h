@@ -3,8 +3,8 @@
 
 #include "import/Diagnostic.h"
 #include "import/Skeleton.h"
-#include "platform/Effect.h"
-#include "platform/Math.h"
+#include "gpu/Effect.h"
+#include "base/Math.h"
 
 #include <array>
 #include <cstdint>

@@ -8,7 +8,7 @@
 #include "import/SmdSections.h"
 #include "import/SmdTriangleShare.h"
 #include "import/TriangleSink.h"
-#include "platform/LargePages.h"
+#include "system/LargePages.h"
 
 #include <algorithm>
 #include <atomic>

@@ -3,8 +3,8 @@
 // blended into the bone palette, every vertex skinned on the CPU) or rigidly
 // attached to a hand matrix; and binding a weapon to a hand once when it loads.
 
-#include "formats/EngineModel.h"
-#include "platform/Math.h"
+#include "mref/EngineModel.h"
+#include "base/Math.h"
 
 #include <cstdint>
 

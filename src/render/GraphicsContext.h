@@ -3,8 +3,8 @@
 // the overlay font, the view camera with the view and projection it gives, the
 // scene light record, and single lines of overlay text.
 
-#include "platform/Device.h"
-#include "platform/TextDrawer.h"
+#include "gpu/Device.h"
+#include "gpu/TextDrawer.h"
 #include "render/Light.h"
 #include "render/ViewCamera.h"
 

@@ -3,9 +3,9 @@
 // framing the camera on what is loaded. The positions are worked out with
 // the drawing's own skinning, so the box is the one the picture shows.
 
-#include "formats/EngineModel.h"
+#include "mref/EngineModel.h"
 #include "import/SmdModel.h"
-#include "platform/Math.h"
+#include "base/Math.h"
 
 namespace veskar {
 

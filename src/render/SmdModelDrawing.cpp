@@ -1,6 +1,6 @@
 #include "render/SmdModelDrawing.h"
 
-#include "platform/Device.h"
+#include "gpu/Device.h"
 #include "render/EffectBinding.h"
 #include "render/Playback.h"
 #include "render/RootMotion.h"

@@ -7,8 +7,8 @@
 
 #include "app/Application.h"
 #include "app/MenuCommands.h"
-#include "formats/FormatConverter.h"
-#include "platform/HeadlessHost.h"
+#include "convert/FormatConverter.h"
+#include "host/HeadlessHost.h"
 
 #include <cstdlib>
 #include <functional>

@@ -2,10 +2,10 @@
 // missing or broken file must leave a usable model and exactly one error box,
 // and effects must never leak or be shared between models.
 
-#include "formats/EngineModel.h"
+#include "mref/EngineModel.h"
 #include "import/ModelEffect.h"
 #include "import/SmdModel.h"
-#include "platform/MemoryDevice.h"
+#include "gpu/MemoryDevice.h"
 
 #include "TestSupport.h"
 

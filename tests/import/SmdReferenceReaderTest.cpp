@@ -3,7 +3,7 @@
 #include "import/LineCursor.h"
 #include "import/SmdModel.h"
 #include "import/TriangleSink.h"
-#include "platform/MemoryDevice.h"
+#include "gpu/MemoryDevice.h"
 
 #include <stb/stb_image_write.h>
 

@@ -6,8 +6,8 @@
 
 #include "TestSupport.h"
 
-#include "formats/EngineModel.h"
-#include "formats/FormatConverter.h"
+#include "mref/EngineModel.h"
+#include "convert/FormatConverter.h"
 #include "import/AnimationKeys.h"
 #include "import/LineCursor.h"
 #include "import/SmdModel.h"

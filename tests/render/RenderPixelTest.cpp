@@ -7,9 +7,9 @@
 #include "RenderTestSupport.h"
 
 #include "TestSupport.h"
-#include "formats/FormatConverter.h"
-#include "platform/GlDevice.h"
-#include "platform/HeadlessContext.h"
+#include "convert/FormatConverter.h"
+#include "gpu/gl/GlDevice.h"
+#include "gpu/gl/HeadlessContext.h"
 #include "render/EngineModelDrawing.h"
 #include "render/GraphicsContext.h"
 #include "render/SmdModelDrawing.h"

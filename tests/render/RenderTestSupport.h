@@ -4,11 +4,11 @@
 // few triangles. Tests run from the source folder, so the models compile
 // Shaders/Phong.fx as the program does.
 
-#include "formats/EngineModel.h"
+#include "mref/EngineModel.h"
 #include "import/SmdModel.h"
-#include "platform/Device.h"
-#include "platform/Effect.h"
-#include "platform/MemoryDevice.h"
+#include "gpu/Device.h"
+#include "gpu/Effect.h"
+#include "gpu/MemoryDevice.h"
 
 #include <gtest/gtest.h>
 

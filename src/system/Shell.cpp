@@ -1,0 +1,32 @@
+#include "system/Shell.h"
+
+#include <cstdio>
+
+namespace veskar {
+
+namespace {
+StderrShell defaultShell;
+Shell* currentShell = &defaultShell;
+thread_local Shell* threadShell = nullptr;
+} // namespace
+
+ThreadShell::ThreadShell(Shell* s) : previous_(threadShell) { threadShell = s; }
+
+ThreadShell::~ThreadShell() { threadShell = previous_; }
+
+void StderrShell::messageBox(const char* text, const char* caption)
+{
+    std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+    std::fflush(stderr);
+}
+
+Shell& shell() { return threadShell ? *threadShell : *currentShell; }
+
+Shell* setShell(Shell* s)
+{
+    Shell* previous = currentShell;
+    currentShell = s ? s : &defaultShell;
+    return previous == &defaultShell ? nullptr : previous;
+}
+
+} // namespace veskar
