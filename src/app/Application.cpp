@@ -80,6 +80,7 @@ int Application::run(Host& h, int frameLimit)
         h.setDialogFolder(settings->text("lastFolder"));
     }
     showRecentFiles();
+    showAnimationMenu();
     h.setMenuCheck(command::kInPlace, inPlace);
     h.fitClient(clientWidth, clientHeight);
     h.show();
@@ -190,9 +191,12 @@ void Application::renderFrame()
 void Application::drawSmdModel()
 {
     if (!smdModel || !smdModel->hasMesh) return;
-    if (smdModel->hasAnimation && smdMode == 1)
-        veskar::drawSmdModel(*smdModel, smdFillMode, 0, smdModel->animations[0].frameCount, frameKeys, 0, smdTextured, inPlace);
-    else if (smdMode == 0 || !smdModel->hasAnimation)
+    if (smdModel->hasAnimation && smdMode == 1) {
+        const std::int32_t pick = smdModel->currentAnimation;
+        if (pick < 0 || pick >= smdModel->animationCount) return;
+        veskar::drawSmdModel(*smdModel, smdFillMode, 0, smdModel->animations[static_cast<std::size_t>(pick)].frameCount, frameKeys, pick,
+                             smdTextured, inPlace);
+    } else if (smdMode == 0 || !smdModel->hasAnimation)
         veskar::drawSmdModel(*smdModel, smdFillMode, 0, 0, frameKeys, -1, smdTextured);
 }
 
@@ -227,18 +231,12 @@ void Application::drawSkeletons()
 std::vector<std::string> Application::playbackLines() const
 {
     std::vector<std::string> lines;
-    auto add = [&](const char* tag, const std::string& name, const SkeletonAnimation& a) {
-        lines.push_back(playbackLine(tag, name, a.currentFrame, a.frameCount, paused));
-    };
-    if (smdModel && smdModel->hasMesh && smdModel->hasAnimation && smdMode == 1) add("SMD", smdAnimationName_, smdModel->animations[0]);
-    const auto engine = [&](const char* tag, const EngineModel* model, std::int32_t mode, const std::string& name) {
-        if (!model || !model->hasMesh || !model->hasAnimation || mode != static_cast<std::int32_t>(DrawMode::Play)) return;
-        if (model->currentAnimation < 0 || model->currentAnimation >= kModelSlots) return;
-        add(tag, name, model->animations[static_cast<std::size_t>(model->currentAnimation)]);
-    };
-    if (scene) {
-        engine("Kovr1", scene->primary, scene->primaryMode, primaryAnimationName_);
-        engine("Kovr2", scene->secondary, scene->secondaryMode, secondaryAnimationName_);
+    for (Animated which : kEveryAnimated) {
+        const SkeletonAnimation* a = playedAnimation(which);
+        const auto& names = animationNames_[indexOf(which)];
+        const int pick = pickedAnimation(which);
+        if (!a || pick < 0 || static_cast<std::size_t>(pick) >= names.size()) continue;
+        lines.push_back(playbackLine(animatedTag(which), names[static_cast<std::size_t>(pick)], a->currentFrame, a->frameCount, paused));
     }
     return lines;
 }
@@ -280,20 +278,6 @@ void Application::resetView()
     resetCamera(graphics.camera);
     orbitCentre = Vector3{};
     graphics.updateView();
-}
-
-void Application::stepAnimations(int keys)
-{
-    if (smdModel && smdModel->hasAnimation && smdMode == 1) {
-        SmdAnimation& a = smdModel->animations[0];
-        if (a.frameCount > 0) stepKeys(a, keys, 0, a.frameCount);
-    }
-    if (!scene) return;
-    for (EngineModel* model : {scene->primary, scene->secondary}) {
-        if (!model || !model->hasAnimation || model->currentAnimation < 0 || model->currentAnimation >= kModelSlots) continue;
-        EngineAnimation& a = model->animations[static_cast<std::size_t>(model->currentAnimation)];
-        if (a.frameCount > 0) stepKeys(a, keys, 0, a.frameCount);
-    }
 }
 
 void Application::saveScreenshot()

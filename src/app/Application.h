@@ -2,6 +2,7 @@
 // The one object of the viewer: the window (through its host), the graphics
 // context, the frame resources, the scene, the SMD model and the converter.
 
+#include "app/Animations.h"
 #include "app/AxisGrid.h"
 #include "app/FrameTimer.h"
 #include "app/PlaybackClock.h"
@@ -17,6 +18,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,6 +71,28 @@ public:
     void resetView();
     // Whole keys back or forward on every animation that plays (',' '.').
     void stepAnimations(int keys);
+    // Pauses and stands every animation that plays on key (counted from 0),
+    // or on its last key when it has fewer.
+    void standOnKey(int key);
+    // Playback speed as a multiple of normal (30 keys a second), kept within
+    // 0.1 to 4.
+    void setPlaybackSpeed(float speed);
+    float playbackSpeed() const { return speedFactor / 2.0f; }
+
+    // The animation a model plays now: its pick, when the model is shown
+    // playing one with frames; null otherwise.
+    const SkeletonAnimation* playedAnimation(Animated which) const;
+    SkeletonAnimation* playedAnimation(Animated which);
+    // The index of the model's pick (-1 without the model), and the file
+    // names of its animations in the order they were opened.
+    int pickedAnimation(Animated which) const;
+    const std::vector<std::string>& animationNames(Animated which) const { return animationNames_[indexOf(which)]; }
+    // Makes the model play its animation of that index and shows it playing;
+    // false for an index it does not have.
+    bool pickAnimation(Animated which, int index);
+    // The model whose animation the timeline follows: the primary
+    // character's, without one the SMD model's, else the secondary's.
+    std::optional<Animated> timelineModel() const;
     // Every file opened since the start or the last File > Clean, again, in
     // the order they were opened and with the same commands (F5).
     void reloadFiles();
@@ -127,6 +151,10 @@ public:
 
 private:
     bool chooseFile(const FileFilter& filter, std::string& path);
+    EngineModel* characterOf(Animated which) const;
+    void animationOpened(Animated which, const std::string& path);
+    void forgetAnimations(Animated which);
+    void showAnimationMenu();
     void loadCharacter(EngineModel*& slot, std::int32_t& mode, const std::string& path);
     bool loadCharacterAnimation(EngineModel* slot, std::int32_t& mode, const std::string& path);
     int runFileCommand(std::uint32_t id);
@@ -160,10 +188,10 @@ private:
     RecentFiles recent_;
     // Clock time each movement key went down; negative while it is up.
     std::array<double, kMoveKeys> heldSince_{-1, -1, -1, -1, -1, -1, -1, -1};
-    // File names of the animations that play, for the overlay.
-    std::string smdAnimationName_;
-    std::string primaryAnimationName_;
-    std::string secondaryAnimationName_;
+    // File names of each model's animations, in their slots' order.
+    std::array<std::vector<std::string>, kAnimatedModels> animationNames_;
+    // The lists the timeline shows (animations, bones) need sending again.
+    bool timelineListsChanged_ = true;
     std::vector<LineVertex> skeletonLines_;
 };
 

@@ -75,12 +75,6 @@ bool Application::loadCharacterAnimation(EngineModel* slot, std::int32_t& mode, 
 
 namespace {
 
-std::string fileNameOf(const std::string& path)
-{
-    const auto slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool anythingShown(const SmdModel* smdModel, const Scene* scene)
 {
     if (smdModel && smdModel->hasMesh) return true;
@@ -134,12 +128,16 @@ void Application::reloadFiles()
     // The same commands on the same files, as if chosen again; the list
     // stays as it is and the camera where it is.
     const std::vector<OpenedFile> files = opened_;
+    std::array<int, kAnimatedModels> picks{};
+    for (Animated which : kEveryAnimated) picks[indexOf(which)] = pickedAnimation(which);
     replaying_ = true;
     for (const OpenedFile& file : files) {
         answerNextDialog(file.path);
         onCommand(file.command);
     }
     replaying_ = false;
+    // Each model goes on playing the animation it played.
+    for (Animated which : kEveryAnimated) pickAnimation(which, picks[indexOf(which)]);
 }
 
 int Application::onCommand(std::uint32_t id)
@@ -153,9 +151,7 @@ int Application::onCommand(std::uint32_t id)
         if (scene) scene->clear();
         lastCharacter_ = nullptr;
         opened_.clear();
-        smdAnimationName_.clear();
-        primaryAnimationName_.clear();
-        secondaryAnimationName_.clear();
+        for (Animated which : kEveryAnimated) forgetAnimations(which);
         return 0;
     case kExit:
         if (host) host->postQuit(0);
@@ -164,7 +160,19 @@ int Application::onCommand(std::uint32_t id)
     case kFrameModel: frameModels(); return 0;
     case kResetCamera: resetView(); return 0;
     case kInPlace: setInPlace(!inPlace); return 0;
+    case kPlayPause: paused = !paused; return 0;
+    case kKeyBack:
+    case kKeyForward:
+        if (paused) stepAnimations(id == kKeyBack ? -1 : 1);
+        return 0;
+    case kNormalSpeed: setPlaybackSpeed(1.0f); return 0;
+    case kQuarterSpeed: setPlaybackSpeed(0.25f); return 0;
     default: break;
+    }
+    if (isAnimationCommand(id)) {
+        const std::uint32_t n = id - kAnimationFirst;
+        pickAnimation(kEveryAnimated[n / kAnimationsPerModel], static_cast<int>(n % kAnimationsPerModel));
+        return 0;
     }
     if (id >= kRecentFirst && id < kRecentFirst + kRecentCount) {
         openRecent(id - kRecentFirst);
@@ -192,7 +200,7 @@ int Application::runFileCommand(std::uint32_t id)
         if (smdModel) smdModel->destroy();
         delete smdModel;
         smdModel = new (std::nothrow) SmdModel(graphics.device);
-        smdAnimationName_.clear();
+        forgetAnimations(Animated::Smd);
         if (!smdModel) commandFailed({path, 0, "not enough memory for the model"});
         else if (!smdModel->loadReference(path)) commandFailed(smdModel->diagnostic);
         else {
@@ -205,8 +213,7 @@ int Application::runFileCommand(std::uint32_t id)
             commandFailed({path, 0, "no SMD reference is open to take this animation"});
         } else if (smdModel->loadAnimation(path)) {
             smdMode = 1;
-            // Animation slot 0 is the one that plays: the first one loaded.
-            if (smdAnimationName_.empty()) smdAnimationName_ = fileNameOf(path);
+            animationOpened(Animated::Smd, path);
         } else {
             commandFailed(smdModel->diagnostic);
         }
@@ -214,23 +221,18 @@ int Application::runFileCommand(std::uint32_t id)
     case kOpenKovr1Ref:
     case kOpenKovr2Ref:
         if (!scene) return 0;
-        if (id == kOpenKovr1Ref) {
-            loadCharacter(scene->primary, scene->primaryMode, path);
-            primaryAnimationName_.clear();
-        } else {
-            loadCharacter(scene->secondary, scene->secondaryMode, path);
-            secondaryAnimationName_.clear();
-        }
+        if (id == kOpenKovr1Ref) loadCharacter(scene->primary, scene->primaryMode, path);
+        else loadCharacter(scene->secondary, scene->secondaryMode, path);
+        forgetAnimations(id == kOpenKovr1Ref ? Animated::Primary : Animated::Secondary);
         return 0;
     case kOpenKovr1Ani:
-    case kOpenKovr2Ani:
+    case kOpenKovr2Ani: {
         if (!scene) return 0;
-        if (id == kOpenKovr1Ani) {
-            if (loadCharacterAnimation(scene->primary, scene->primaryMode, path)) primaryAnimationName_ = fileNameOf(path);
-        } else if (loadCharacterAnimation(scene->secondary, scene->secondaryMode, path)) {
-            secondaryAnimationName_ = fileNameOf(path);
-        }
+        const bool primary = id == kOpenKovr1Ani;
+        if (loadCharacterAnimation(primary ? scene->primary : scene->secondary, primary ? scene->primaryMode : scene->secondaryMode, path))
+            animationOpened(primary ? Animated::Primary : Animated::Secondary, path);
         return 0;
+    }
     case kOpenWeaponRef: {
         if (!scene) return 0;
         if (scene->weapon) scene->weapon->destroy();

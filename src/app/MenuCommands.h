@@ -2,6 +2,7 @@
 // The menu of the main window: captions with their mnemonics, the command
 // identifiers and the Open dialog's filters.
 
+#include "app/Animations.h"
 #include "host/Host.h"
 #include "host/WindowMessages.h"
 
@@ -31,6 +32,21 @@ constexpr std::uint32_t kInPlace = 40022;
 // File > Recent: one item for each of the last files, newest first.
 constexpr std::uint32_t kRecentFirst = 40101;
 constexpr std::size_t kRecentCount = 8;
+// Animation.
+constexpr std::uint32_t kPlayPause = 40030;
+constexpr std::uint32_t kKeyBack = 40031;
+constexpr std::uint32_t kKeyForward = 40032;
+constexpr std::uint32_t kNormalSpeed = 40033;
+constexpr std::uint32_t kQuarterSpeed = 40034;
+// Animation > SMD / Kovr1 / Kovr2: one item for each animation a model can
+// hold, captioned with its file; the one picked plays.
+constexpr std::uint32_t kAnimationFirst = 40200;
+constexpr std::size_t kAnimationsPerModel = 32;
+constexpr std::uint32_t animationCommand(Animated model, std::size_t index)
+{
+    return kAnimationFirst + static_cast<std::uint32_t>(indexOf(model) * kAnimationsPerModel + index);
+}
+constexpr bool isAnimationCommand(std::uint32_t id) { return id >= kAnimationFirst && id < kAnimationFirst + kAnimatedModels * kAnimationsPerModel; }
 } // namespace command
 
 std::vector<MenuItem> mainMenu();

@@ -2,10 +2,34 @@
 
 namespace veskar {
 
+namespace {
+
+// Animation: playback, then for each model one (hidden) item an animation.
+void addAnimationMenu(std::vector<MenuItem>& menu)
+{
+    using namespace command;
+    menu.insert(menu.end(), {
+                                {0, "&Animation", 0},
+                                {1, "&Play / pause\tP", kPlayPause},
+                                {1, "Key &back\t,", kKeyBack},
+                                {1, "Key &forward\t.", kKeyForward},
+                                {1, "&Normal speed\t1", kNormalSpeed},
+                                {1, "&Quarter speed\t2", kQuarterSpeed},
+                                {1, "", 0},
+                            });
+    const char* const submenus[kAnimatedModels] = {"&SMD", "Kovr&1", "Kovr&2"};
+    for (Animated model : kEveryAnimated) {
+        menu.push_back({1, submenus[indexOf(model)], 0});
+        for (std::size_t i = 0; i < kAnimationsPerModel; ++i) menu.push_back({2, "", animationCommand(model, i)});
+    }
+}
+
+} // namespace
+
 std::vector<MenuItem> mainMenu()
 {
     using namespace command;
-    return {
+    std::vector<MenuItem> menu{
         {0, "&File", 0},
         {1, "&Clean", kClean},
         {1, "&Recent", 0},
@@ -39,6 +63,8 @@ std::vector<MenuItem> mainMenu()
         {1, "&Reset camera\tBackspace", kResetCamera},
         {1, "&In place\tI", kInPlace},
     };
+    addAnimationMenu(menu);
+    return menu;
 }
 
 bool takesFile(std::uint32_t id) { return !commandLabel(id).empty(); }

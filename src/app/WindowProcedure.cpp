@@ -189,8 +189,8 @@ int Application::onKeyDown(std::uint32_t key, std::intptr_t lParam)
             if (graphics.device) graphics.device->setRenderState(RenderState::FillMode, scene->fillMode);
         }
         break;
-    case '1': speedFactor = 2.0f; break;
-    case '2': speedFactor = 0.5f; break;
+    case '1': onCommand(command::kNormalSpeed); break;
+    case '2': onCommand(command::kQuarterSpeed); break;
     case VK_NUMPAD6: light.x += kLightStep; break;
     case VK_NUMPAD4: light.x -= kLightStep; break;
     case VK_NUMPAD8: light.y += kLightStep; break;
@@ -199,14 +199,10 @@ int Application::onKeyDown(std::uint32_t key, std::intptr_t lParam)
     case VK_NUMPAD7: light.z -= kLightStep; break;
     // The viewer's own keys; a held key does its thing once.
     case 'P':
-        if (!repeat) paused = !paused;
+        if (!repeat) onCommand(command::kPlayPause);
         break;
-    case VK_OEM_COMMA:
-        if (paused) stepAnimations(-1);
-        break;
-    case VK_OEM_PERIOD:
-        if (paused) stepAnimations(1);
-        break;
+    case VK_OEM_COMMA: onCommand(command::kKeyBack); break;
+    case VK_OEM_PERIOD: onCommand(command::kKeyForward); break;
     case VK_F1:
         if (!repeat) overlayShown = !overlayShown;
         break;

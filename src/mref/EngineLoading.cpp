@@ -88,14 +88,12 @@ EngineReadResult EngineModel::readAnimation(LineCursor& lines, const std::string
         }
     }
     animation.applyAxis(axisMatrix);
-    EngineAnimation& slot = animations[0];
-    // The playback position carries over to the new frames.
-    animation.blend = slot.blend;
-    animation.currentFrame = slot.currentFrame;
-    animation.nextFrame = slot.nextFrame;
+    // Each animation takes the next slot, as an SMD model's do; which one
+    // plays is the caller's choice (currentAnimation).
+    EngineAnimation& slot = animations[static_cast<std::size_t>(animationCount)];
     slot.release();
     slot = std::move(animation);
-    animationCount = 1;
+    ++animationCount;
     hasAnimation = true;
     return kEngineRead;
 }

@@ -55,6 +55,7 @@ EngineReadResult MAniReader::readHeader()
     model_.frameCount = value;
     summary_.nodeCount = nodeCount_;
     summary_.counted = true;
+    if (model_.animationCount >= kModelSlots) return refuseFullModel(kEngineNoFreeSlot, kModelSlots, "animations");
     return kEngineRead;
 }
 

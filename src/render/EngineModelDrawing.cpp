@@ -60,8 +60,8 @@ bool advanceAnimation(EngineModel& model, std::int32_t animationIndex, float tim
     EngineAnimation& a = model.animations[static_cast<std::size_t>(animationIndex)];
     if (a.currentFrame < 0) a.currentFrame = 0;
     if (a.frameCount <= 0 || !a.hasFrames()) return false;
-    // The mAni reader keeps the position of the animation a new one replaced,
-    // which may lie past the new one's end.
+    // A position set from outside (a key stood on in every animation) may
+    // lie past this one's end.
     wrapPlayback(a, 0, a.frameCount);
     advancePlayback(a, timeStep, 0, a.frameCount);
 
@@ -163,7 +163,7 @@ bool drawEngineModel(EngineModel& model, DrawMode mode, std::uint32_t fillMode, 
     if (model.hasMesh) {
         if (model.hasAnimation) {
             if (mode == DrawMode::Still) drawSkinned(model, fillMode, timeStep, -1);
-            else if (mode == DrawMode::Play) drawSkinned(model, fillMode, timeStep, 0, inPlace);
+            else if (mode == DrawMode::Play) drawSkinned(model, fillMode, timeStep, model.currentAnimation, inPlace);
         } else {
             if (mode == DrawMode::Still) drawRest(model, fillMode);
             else if (mode == DrawMode::Attached) drawAttached(model, fillMode, attachMatrix);

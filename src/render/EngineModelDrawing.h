@@ -18,7 +18,7 @@ enum class DrawMode : std::int32_t { Still = 0, Play = 1, Attached = 2 };
 // end, draws what the mode and the model's data call for:
 //   no mesh                      nothing
 //   animation, Still             the current pose, not advanced
-//   animation, Play              advanced by timeStep keys, then drawn
+//   animation, Play              currentAnimation advanced by timeStep keys, then drawn
 //   animation, Attached          nothing
 //   no animation, Still          the rest pose
 //   no animation, Play           nothing

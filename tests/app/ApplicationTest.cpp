@@ -97,7 +97,7 @@ TEST(Application, StartsWithTheWindowMenuAndOverlayAndClearsToTheBackground)
     EXPECT_EQ(r.host.options.title, "[Tavimor] Veskar");
     EXPECT_EQ(r.host.options.clientWidth, 800);
     EXPECT_EQ(r.host.options.clientHeight, 600);
-    ASSERT_EQ(r.host.options.menu.size(), 31u);
+    ASSERT_EQ(r.host.options.menu.size(), 137u);
     EXPECT_EQ(r.host.options.menu[11].caption, "E&xit");
     EXPECT_EQ(r.host.options.menu[11].command, 40002u);
     EXPECT_EQ(r.host.options.menu[27].caption, "&View");

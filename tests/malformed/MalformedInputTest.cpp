@@ -434,16 +434,7 @@ TEST(MalformedSmdAnimation, OddButReadableFilesLoadAsStated)
     EXPECT_EQ(model.animationCount, 3);
 }
 
-TEST(MalformedSmdAnimation, A33rdAnimationIsRefusedAndTheFirst32Stay)
-{
-    SmdModel model(nullptr);
-    for (int i = 0; i < kModelSlots; ++i) ASSERT_EQ(model.readAnimation(kSmdAnimation, "a.smd"), kSmdRead);
-    EXPECT_EQ(model.readAnimation(kSmdAnimation, "a33.smd"), kSmdNoFreeSlot);
-    EXPECT_EQ(model.diagnostic.file, "a33.smd");
-    EXPECT_NE(model.diagnostic.what.find("already holds 32 animations"), std::string::npos) << model.diagnostic.text();
-    EXPECT_EQ(model.animationCount, kModelSlots);
-    EXPECT_EQ(model.animations[31].frameCount, 2);
-}
+
 
 // ---------------------------------------------------------------------------
 // mRef
@@ -620,23 +611,45 @@ TEST(MalformedMAni, OddButReadableFilesLoadAsStated)
 {
     EngineModel model(nullptr);
     model.nodeCount = 2;
+    // Each file read takes the next animation slot.
+    const auto last = [&model]() -> const EngineAnimation& { return model.animations[static_cast<std::size_t>(model.animationCount - 1)]; };
     // The skeleton ended by the end of the file.
     ASSERT_EQ(model.readAnimation(firstLines(kMAni, 15), "cut.mAni"), kEngineRead) << model.diagnostic.text();
-    EXPECT_EQ(model.animations[0].frameCount, 2);
+    EXPECT_EQ(last().frameCount, 2);
     // Blocks stored by their own numbers, wherever they stand.
     const std::string swapped = joinLines({"version 1", "ani", "node 2", "time 2", "nodes", "0 \"a\" -1", "1 \"b\" 0", "end", "skeleton", "time 1",
                                            "0 0 0 7 0 0 0", "1 0 0 0 0 0 0", "time 0", "0 0 0 3 0 0 0", "1 0 0 0 0 0 0", "end"});
     ASSERT_EQ(model.readAnimation(swapped, "swapped.mAni"), kEngineRead) << model.diagnostic.text();
-    EXPECT_EQ(model.animations[0].frame(0)[0].position[2], 3.0f);
-    EXPECT_EQ(model.animations[0].frame(1)[0].position[2], 7.0f);
+    EXPECT_EQ(last().frame(0)[0].position[2], 3.0f);
+    EXPECT_EQ(last().frame(1)[0].position[2], 7.0f);
     // nan and inf in every float of a bone line, and names kept as bytes.
     std::string odd = replaceLine(kMAni, 15, "1 nan inf -inf nan inf -inf");
     odd = replaceLine(odd, 7, "1 \"" + std::string(200, 'n') + "\xff\xfe\" 0");
     ASSERT_EQ(model.readAnimation(odd, "odd.mAni"), kEngineRead) << model.diagnostic.text();
-    const SkeletonNode& node = model.animations[0].frame(1)[1];
+    const SkeletonNode& node = last().frame(1)[1];
     EXPECT_TRUE(std::isnan(node.position[0]));
     EXPECT_EQ(node.rotation[2], -INFINITY);
     EXPECT_EQ(node.name, std::string(200, 'n') + "\xff\xfe");
+}
+
+// Both model kinds hold 32 animations; the 33rd is refused and the rest stay.
+TEST(MalformedAnimations, A33rdAnimationIsRefusedAndTheFirst32Stay)
+{
+    SmdModel smd(nullptr);
+    for (int i = 0; i < kModelSlots; ++i) ASSERT_EQ(smd.readAnimation(kSmdAnimation, "a.smd"), kSmdRead);
+    EXPECT_EQ(smd.readAnimation(kSmdAnimation, "a33.smd"), kSmdNoFreeSlot);
+    EngineModel engine(nullptr);
+    engine.nodeCount = 2;
+    for (int i = 0; i < kModelSlots; ++i) ASSERT_EQ(engine.readAnimation(kMAni, "a.mAni"), kEngineRead) << engine.diagnostic.text();
+    EXPECT_EQ(engine.readAnimation(kMAni, "a33.mAni"), kEngineNoFreeSlot);
+    for (const Diagnostic& d : {smd.diagnostic, engine.diagnostic}) {
+        EXPECT_NE(d.file.find("a33."), std::string::npos);
+        EXPECT_NE(d.what.find("already holds 32 animations"), std::string::npos) << d.text();
+    }
+    EXPECT_EQ(smd.animationCount, kModelSlots);
+    EXPECT_EQ(engine.animationCount, kModelSlots);
+    EXPECT_EQ(smd.animations[31].frameCount, 2);
+    EXPECT_EQ(engine.animations[31].frameCount, 2);
 }
 
 TEST(MalformedMAni, AModelWithoutNodesTakesNoAnimation)
