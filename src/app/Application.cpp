@@ -37,6 +37,7 @@ int Application::run(Host& h, int frameLimit)
     options.iconPath = ":/veskar/veskar-icon.png";  // built into the program
     options.menu = mainMenu();
     options.acceptFiles = true;
+    options.timeline = true;
     std::string error;
     // A program that cannot show anything has failed: one line on standard
     // error says what is missing and how to get it, and the exit status is 1.
@@ -185,6 +186,7 @@ void Application::renderFrame()
     device->present();
     if (host) host->present();
     updateFrameTimer();
+    updateTimeline();
     ++framesRendered;
 }
 

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -93,6 +94,17 @@ public:
     // The model whose animation the timeline follows: the primary
     // character's, without one the SMD model's, else the secondary's.
     std::optional<Animated> timelineModel() const;
+    // The model whose animations the timeline's list names: the timeline's,
+    // or when nothing plays the first (in the same order) with any.
+    std::optional<Animated> listedModel() const;
+    // Sends the timeline strip what it shows, when that changed.
+    void updateTimeline();
+    const TimelineState& timeline() const { return timeline_; }
+    // A control of the strip was used (see TimelineStrip.h).
+    void onStripControl(std::uint32_t id, std::uint32_t notification, std::intptr_t value);
+    // Paints every model's weights of the bone of that name (any case);
+    // empty stops painting.
+    void setWeightBone(const std::string& name);
     // Every file opened since the start or the last File > Clean, again, in
     // the order they were opened and with the same commands (F5).
     void reloadFiles();
@@ -139,6 +151,10 @@ public:
     bool overlayShown = true;     // F1
     bool inPlace = false;         // I, View > In place
     bool skeletonShown = false;   // B
+    // H: every vertex coloured by its weight of weightBone, from blue (0) to
+    // red (1), on the models that have a bone of that name.
+    bool weightsShown = false;
+    std::string weightBone;
     // Left-button orbit and the wheel turn and move around this point: the
     // centre of what was framed last, the origin at the start.
     bool orbiting = false;
@@ -155,6 +171,8 @@ private:
     void animationOpened(Animated which, const std::string& path);
     void forgetAnimations(Animated which);
     void showAnimationMenu();
+    std::span<const SkeletonNode> boneListNodes() const;
+    void rebuildTimelineLists(TimelineState& state) const;
     void loadCharacter(EngineModel*& slot, std::int32_t& mode, const std::string& path);
     bool loadCharacterAnimation(EngineModel* slot, std::int32_t& mode, const std::string& path);
     int runFileCommand(std::uint32_t id);
@@ -192,6 +210,7 @@ private:
     std::array<std::vector<std::string>, kAnimatedModels> animationNames_;
     // The lists the timeline shows (animations, bones) need sending again.
     bool timelineListsChanged_ = true;
+    TimelineState timeline_;   // as last sent to the host
     std::vector<LineVertex> skeletonLines_;
 };
 

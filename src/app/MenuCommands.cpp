@@ -152,6 +152,7 @@ int Application::onCommand(std::uint32_t id)
         lastCharacter_ = nullptr;
         opened_.clear();
         for (Animated which : kEveryAnimated) forgetAnimations(which);
+        timelineListsChanged_ = true;
         return 0;
     case kExit:
         if (host) host->postQuit(0);
@@ -182,6 +183,7 @@ int Application::onCommand(std::uint32_t id)
     // The first model into an empty view is framed; reloading keeps the view.
     const bool wasEmpty = !anythingShown(smdModel, scene);
     runFileCommand(id);
+    timelineListsChanged_ = true;   // the bones listed may be another model's now
     if (wasEmpty && !replaying_ && anythingShown(smdModel, scene)) frameModels();
     return 0;
 }

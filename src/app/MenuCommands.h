@@ -29,6 +29,22 @@ constexpr std::uint32_t kOpenWeaponRef = 40015;
 constexpr std::uint32_t kFrameModel = 40020;
 constexpr std::uint32_t kResetCamera = 40021;
 constexpr std::uint32_t kInPlace = 40022;
+// View: what is drawn over and around the models.
+constexpr std::uint32_t kSkeleton = 40023;
+constexpr std::uint32_t kBoneNames = 40024;
+constexpr std::uint32_t kNormals = 40025;
+constexpr std::uint32_t kWeights = 40026;
+constexpr std::uint32_t kWireOverSolid = 40027;
+constexpr std::uint32_t kGrid = 40028;
+constexpr std::uint32_t kOverlay = 40029;
+// View: the camera on a side of what is framed, and the projection.
+constexpr std::uint32_t kViewFront = 40040;
+constexpr std::uint32_t kViewBack = 40041;
+constexpr std::uint32_t kViewLeft = 40042;
+constexpr std::uint32_t kViewRight = 40043;
+constexpr std::uint32_t kViewTop = 40044;
+constexpr std::uint32_t kViewBottom = 40045;
+constexpr std::uint32_t kOrthographic = 40046;
 // File > Recent: one item for each of the last files, newest first.
 constexpr std::uint32_t kRecentFirst = 40101;
 constexpr std::size_t kRecentCount = 8;

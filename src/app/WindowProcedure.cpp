@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace veskar {
 
@@ -80,7 +81,15 @@ std::intptr_t Application::handleMessage(std::uint32_t message, std::uintptr_t w
     case WM_ACTIVATEAPP: return 0;
     case WM_KEYDOWN: onKeyDown(static_cast<std::uint32_t>(wParam), lParam); return 0;
     case WM_KEYUP: onKeyUp(static_cast<std::uint32_t>(wParam)); return 0;
-    case WM_COMMAND: onCommand(loWord(wParam)); return 0;
+    case WM_COMMAND:
+        if (strip::isControl(loWord(wParam))) onStripControl(loWord(wParam), hiWord(wParam), lParam);
+        else onCommand(loWord(wParam));
+        return 0;
+    case WM_HSCROLL:
+        // Dragging, clicking and the slider's keys stand every animation on
+        // the key reached, paused; letting go changes nothing more.
+        if (loWord(wParam) != TB_ENDTRACK) standOnKey(static_cast<int>(std::clamp<std::intptr_t>(lParam, 0, INT32_MAX)));
+        return 0;
     case WM_INITMENU: return 0;
     case WM_MOUSEWHEEL: {
         const auto delta = static_cast<std::int16_t>(hiWord(wParam));

@@ -62,4 +62,12 @@ void Host::setMenuCaption(std::uint32_t, const std::string&) {}
 
 void Host::setMenuCheck(std::uint32_t, bool) {}
 
+void Host::showTimeline(const TimelineState&) {}
+
+std::string keyCaption(const TimelineState& state)
+{
+    if (state.keyCount <= 0) return "- / -";
+    return std::to_string(state.key) + " / " + std::to_string(state.keyCount);
+}
+
 } // namespace veskar

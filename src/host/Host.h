@@ -4,6 +4,7 @@
 // Open dialog and the message boxes. The window backend (Qt) and the headless
 // one (EGL) are the two implementations.
 
+#include "host/TimelineStrip.h"
 #include "host/WindowMessages.h"
 
 #include <deque>
@@ -36,6 +37,9 @@ struct HostOptions {
     std::string iconPath;           // a PNG file, or ":/folder/name.png" built into the program; none shown when it cannot be read
     std::vector<MenuItem> menu;     // no menu bar when empty
     bool acceptFiles = false;       // WM_DROPFILES for files dropped on the window
+    // The timeline strip under the client area (TimelineStrip.h); the
+    // window grows by its height, the client area keeps its size.
+    bool timeline = false;
 };
 
 // The posted-message queue both hosts keep. As on Windows a quit request is a
@@ -116,6 +120,8 @@ public:
     // its check mark. Hosts without a menu ignore both.
     virtual void setMenuCaption(std::uint32_t command, const std::string& caption);
     virtual void setMenuCheck(std::uint32_t command, bool checked);
+    // What the timeline strip shows; hosts without one ignore it.
+    virtual void showTimeline(const TimelineState& state);
     // Resizes the window so that its client area is width x height.
     virtual void fitClient(int width, int height) = 0;
     virtual int clientWidth() const = 0;

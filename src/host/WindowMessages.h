@@ -23,6 +23,7 @@ constexpr std::uint32_t WM_KEYUP = 0x0101;
 constexpr std::uint32_t WM_SYSKEYDOWN = 0x0104;  // F10, Alt and keys held with Alt
 constexpr std::uint32_t WM_SYSKEYUP = 0x0105;
 constexpr std::uint32_t WM_COMMAND = 0x0111;
+constexpr std::uint32_t WM_HSCROLL = 0x0114;
 constexpr std::uint32_t WM_INITMENU = 0x0116;
 constexpr std::uint32_t WM_MOUSEMOVE = 0x0200;
 constexpr std::uint32_t WM_LBUTTONDOWN = 0x0201;
@@ -33,6 +34,24 @@ constexpr std::uint32_t WM_MBUTTONDOWN = 0x0207;
 constexpr std::uint32_t WM_MBUTTONUP = 0x0208;
 constexpr std::uint32_t WM_MOUSEWHEEL = 0x020A;
 constexpr std::uint32_t WM_DROPFILES = 0x0233;
+
+// The application's own messages start here, as on Windows.
+constexpr std::uint32_t WM_APP = 0x8000;
+
+// WM_COMMAND from a control: its notification in the high word of wParam.
+constexpr std::uint32_t BN_CLICKED = 0;
+constexpr std::uint32_t CBN_SELCHANGE = 1;
+
+// WM_HSCROLL from a trackbar: the request in the low word of wParam.
+constexpr std::uint32_t TB_LINEUP = 0;
+constexpr std::uint32_t TB_LINEDOWN = 1;
+constexpr std::uint32_t TB_PAGEUP = 2;
+constexpr std::uint32_t TB_PAGEDOWN = 3;
+constexpr std::uint32_t TB_THUMBPOSITION = 4;
+constexpr std::uint32_t TB_THUMBTRACK = 5;
+constexpr std::uint32_t TB_TOP = 6;
+constexpr std::uint32_t TB_BOTTOM = 7;
+constexpr std::uint32_t TB_ENDTRACK = 8;
 
 // WM_ACTIVATE: the low word of wParam.
 constexpr std::uint32_t WA_INACTIVE = 0;

@@ -5,6 +5,7 @@
 #include "host/WindowHost.h"
 #include "host/qt/DisplayProbe.h"
 #include "host/qt/QtShell.h"
+#include "host/qt/QtTimelineStrip.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -26,6 +27,7 @@
 #include <QSortFilterProxyModel>
 #include <QSurfaceFormat>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QWindow>
 
@@ -120,6 +122,7 @@ struct QtHost::Impl {
     MainWindow* main = nullptr;
     ClientWindow* client = nullptr;  // owned by container
     QWidget* container = nullptr;    // owned by main
+    QtTimelineStrip* strip = nullptr;  // owned by main; none unless asked for
     std::unique_ptr<QOpenGLContext> context;
     std::unique_ptr<GlDevice> device;
     QtShell shell;
@@ -352,7 +355,20 @@ bool QtHost::Impl::buildWindow(const HostOptions& options, std::string& error)
     // Opened at the asked size, with the menu bar above the client area
     // instead of eating into it (fitClient); the user may resize it after.
     container->setFixedSize(options.clientWidth, options.clientHeight);
-    main->setCentralWidget(container);
+    if (options.timeline) {
+        // The strip sits under the client area and the window grows by it.
+        auto* central = new QWidget(main);
+        auto* column = new QVBoxLayout(central);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(0);
+        container->setParent(central);
+        column->addWidget(container, 1);
+        strip = new QtTimelineStrip(host, central);
+        column->addWidget(strip);
+        main->setCentralWidget(central);
+    } else {
+        main->setCentralWidget(container);
+    }
     acceptFiles = options.acceptFiles;
     main->setAcceptDrops(acceptFiles);
     requestedWidth = options.clientWidth;
@@ -663,6 +679,11 @@ void QtHost::setMenuCaption(std::uint32_t command, const std::string& caption)
     a->setVisible(!caption.empty());
 }
 
+void QtHost::showTimeline(const TimelineState& state)
+{
+    if (impl_->strip) impl_->strip->show(state);
+}
+
 void QtHost::setMenuCheck(std::uint32_t command, bool checked)
 {
     QAction* a = impl_->action(command);
@@ -689,6 +710,7 @@ void QtHost::destroy()
         d.main = nullptr;
         d.client = nullptr;
         d.container = nullptr;
+        d.strip = nullptr;
         d.destroying = false;
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

@@ -47,6 +47,7 @@ public:
     bool openFileDialog(const FileFilter& filter, std::string& path) override;
     void setMenuCaption(std::uint32_t command, const std::string& caption) override;
     void setMenuCheck(std::uint32_t command, bool checked) override;
+    void showTimeline(const TimelineState& state) override;
     void fitClient(int width, int height) override;
     int clientWidth() const override;
     int clientHeight() const override;
