@@ -127,6 +127,8 @@ void Application::releaseDeviceObjects()
     delete scene;
     scene = nullptr;
     lastCharacter_ = nullptr;
+    if (nameFont_) nameFont_->release();
+    nameFont_.reset();
     releaseFrameResources();
     graphics.release();
 }
@@ -171,14 +173,20 @@ void Application::renderFrame()
 
     device->clear(kClearTarget | kClearZBuffer, 0xFF004040, 1.0f, 0);
     if (!failed(device->beginScene())) {
-        if (grid) grid->draw();
+        if (grid && gridShown) grid->draw();
         device->setRenderState(RenderState::CullMode, kCullNone);
         device->setRenderState(RenderState::ZEnable, 1);
         device->setRenderState(RenderState::Lighting, 0);
         drawSmdModel();
-        if (scene) scene->render(frameKeys, inPlace);
+        if (scene) {
+            scene->primarySurface = !paintsWeights(Animated::Primary);
+            scene->secondarySurface = !paintsWeights(Animated::Secondary);
+            scene->render(frameKeys, inPlace);
+        }
         drawRootMarkers();
+        drawModelOverlays();
         if (skeletonShown) drawSkeletons();
+        if (namesShown) drawBoneNames();
         drawHud();
         if (screenshotWanted_) saveScreenshot();
         device->endScene();
@@ -197,9 +205,9 @@ void Application::drawSmdModel()
         const std::int32_t pick = smdModel->currentAnimation;
         if (pick < 0 || pick >= smdModel->animationCount) return;
         veskar::drawSmdModel(*smdModel, smdFillMode, 0, smdModel->animations[static_cast<std::size_t>(pick)].frameCount, frameKeys, pick,
-                             smdTextured, inPlace);
+                             smdTextured, inPlace, !paintsWeights(Animated::Smd));
     } else if (smdMode == 0 || !smdModel->hasAnimation)
-        veskar::drawSmdModel(*smdModel, smdFillMode, 0, 0, frameKeys, -1, smdTextured);
+        veskar::drawSmdModel(*smdModel, smdFillMode, 0, 0, frameKeys, -1, smdTextured, false, !paintsWeights(Animated::Smd));
 }
 
 void Application::drawRootMarkers()
@@ -272,6 +280,7 @@ void Application::frameModels()
     if (bounds.empty()) return;
     const float aspect = clientHeight > 0 ? static_cast<float>(clientWidth) / static_cast<float>(clientHeight) : 1.0f;
     orbitCentre = frameCamera(graphics.camera, bounds, kFieldOfView, aspect);
+    measureNormals(bounds);
     graphics.updateView();
 }
 

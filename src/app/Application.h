@@ -14,10 +14,12 @@
 #include "render/GraphicsContext.h"
 #include "render/ModelBounds.h"
 #include "render/SkeletonLines.h"
+#include "render/SurfaceOverlays.h"
 
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -117,7 +119,11 @@ public:
     void drawSmdModel();
     void drawRootMarkers();
     void drawSkeletons();
+    void drawModelOverlays();
+    void drawBoneNames();
     void drawHud();
+    // Whether the model's surface shows weightBone's weights this frame.
+    bool paintsWeights(Animated which) const;
 
     Host* host = nullptr;
     std::int32_t exitCode = 0;
@@ -151,6 +157,10 @@ public:
     bool overlayShown = true;     // F1
     bool inPlace = false;         // I, View > In place
     bool skeletonShown = false;   // B
+    bool gridShown = true;        // G
+    bool namesShown = false;      // N: bone names at the joints
+    bool normalsShown = false;    // V
+    bool wireShown = false;       // X: wireframe over solid
     // H: every vertex coloured by its weight of weightBone, from blue (0) to
     // red (1), on the models that have a bone of that name.
     bool weightsShown = false;
@@ -172,6 +182,10 @@ private:
     void forgetAnimations(Animated which);
     void showAnimationMenu();
     std::span<const SkeletonNode> boneListNodes() const;
+    std::span<const SkeletonNode> nodesOf(Animated which) const;
+    void toggleWeights();
+    void gatherSurfaces(Animated which);
+    void measureNormals(const Bounds& bounds);
     void rebuildTimelineLists(TimelineState& state) const;
     void loadCharacter(EngineModel*& slot, std::int32_t& mode, const std::string& path);
     bool loadCharacterAnimation(EngineModel* slot, std::int32_t& mode, const std::string& path);
@@ -211,6 +225,15 @@ private:
     // The lists the timeline shows (animations, bones) need sending again.
     bool timelineListsChanged_ = true;
     TimelineState timeline_;   // as last sent to the host
+    std::string weightBoneBefore_;   // the bone H paints again
+    // What the overlays are built in each frame, kept for the next.
+    std::vector<DrawnSurface> surfaces_;
+    std::vector<float> weights_;
+    std::vector<LineVertex> heatCorners_;
+    std::vector<LineVertex> overlayLines_;
+    std::vector<Joint> joints_;
+    std::unique_ptr<TextDrawer> nameFont_;   // made when names are first shown
+    float normalLength_ = 2.0f;
     std::vector<LineVertex> skeletonLines_;
 };
 

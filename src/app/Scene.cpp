@@ -73,11 +73,11 @@ const Matrix& carryingHand(const Scene& scene)
 
 namespace {
 
-void drawSlot(EngineModel& model, std::int32_t mode, std::uint32_t fillMode, float step, bool inPlace)
+void drawSlot(EngineModel& model, std::int32_t mode, std::uint32_t fillMode, float step, bool inPlace, bool surface)
 {
     // A slot whose load has not set a mode yet shows nothing.
     if (mode < 0) return;
-    drawEngineModel(model, static_cast<DrawMode>(mode), fillMode, step, nullptr, inPlace);
+    drawEngineModel(model, static_cast<DrawMode>(mode), fillMode, step, nullptr, inPlace, surface);
 }
 
 } // namespace
@@ -103,7 +103,7 @@ bool Scene::render(float step, bool inPlace)
         }
         device->setTransform(TransformType::World, world);
         primaryWorld = world;
-        drawSlot(*primary, primaryMode, fillMode, step, inPlace);
+        drawSlot(*primary, primaryMode, fillMode, step, inPlace, primarySurface);
     }
     if (weapon && primary && primary->hasAnimation && hasHandBone(*primary)) {
         const Matrix hand = primary->meshes[0].bonePalette[static_cast<std::size_t>(primary->meshes[0].handBone)];
@@ -113,7 +113,7 @@ bool Scene::render(float step, bool inPlace)
         computeSecondaryWorld();
         device->setTransform(TransformType::World, world);
         secondaryWorld = world;
-        drawSlot(*secondary, secondaryMode, fillMode, step, inPlace);
+        drawSlot(*secondary, secondaryMode, fillMode, step, inPlace, secondarySurface);
     }
     world = Matrix{};
     device->setTransform(TransformType::World, world);

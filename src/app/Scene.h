@@ -44,6 +44,10 @@ public:
     // for what is drawn over them and for framing.
     Matrix primaryWorld;
     Matrix secondaryWorld;
+    // False poses and skins a character without drawing its surface, which
+    // is then drawn another way (a bone's weights as colours).
+    bool primarySurface = true;
+    bool secondarySurface = true;
 };
 
 // Whether a slot's model draws anything in its mode: a mesh, a mode set by a

@@ -103,6 +103,7 @@ void Application::setWeightBone(const std::string& name)
 {
     weightBone = name;
     weightsShown = !name.empty();
+    if (weightsShown) weightBoneBefore_ = name;
     if (host) host->setMenuCheck(command::kWeights, weightsShown);
     timelineListsChanged_ = true;
 }

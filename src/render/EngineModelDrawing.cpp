@@ -107,7 +107,7 @@ bool placeAttached(EngineMesh& mesh, const Matrix& attachMatrix)
     return true;
 }
 
-bool drawSkinned(EngineModel& model, std::uint32_t fillMode, float timeStep, std::int32_t animationIndex, bool inPlace)
+bool drawSkinned(EngineModel& model, std::uint32_t fillMode, float timeStep, std::int32_t animationIndex, bool inPlace, bool surface)
 {
     if (animationIndex >= 0 && !advanceAnimation(model, animationIndex, timeStep, inPlace)) return false;
     Device& device = *model.device;
@@ -115,6 +115,7 @@ bool drawSkinned(EngineModel& model, std::uint32_t fillMode, float timeStep, std
         EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
         if (!drawable(mesh, mesh.bindBuffer)) continue;
         skinMesh(mesh);
+        if (!surface) continue;
         device.setStreamSource(0, mesh.bindBuffer, 0, kSkinVertexStride);
         device.setRenderState(RenderState::AlphaTestEnable, 1);
         setBlendStates(device, fillMode);
@@ -124,8 +125,9 @@ bool drawSkinned(EngineModel& model, std::uint32_t fillMode, float timeStep, std
     return true;
 }
 
-bool drawRest(EngineModel& model, std::uint32_t fillMode)
+bool drawRest(EngineModel& model, std::uint32_t fillMode, bool surface)
 {
+    if (!surface) return true;
     Device& device = *model.device;
     for (std::int32_t i = 0; i < meshSlots(model); ++i) {
         EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
@@ -139,7 +141,7 @@ bool drawRest(EngineModel& model, std::uint32_t fillMode)
     return true;
 }
 
-bool drawAttached(EngineModel& model, std::uint32_t fillMode, const Matrix* attachMatrix)
+bool drawAttached(EngineModel& model, std::uint32_t fillMode, const Matrix* attachMatrix, bool surface)
 {
     // Without a hand to follow there is nowhere to put the model.
     if (!attachMatrix) return true;
@@ -148,6 +150,7 @@ bool drawAttached(EngineModel& model, std::uint32_t fillMode, const Matrix* atta
         EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
         if (!drawable(mesh, mesh.bindBuffer)) continue;
         placeAttached(mesh, *attachMatrix);
+        if (!surface) continue;
         // The alpha test is left as the device has it.
         setBlendStates(device, fillMode);
         setDiffuseMap(*model.effect, mesh.texture);
@@ -157,16 +160,17 @@ bool drawAttached(EngineModel& model, std::uint32_t fillMode, const Matrix* atta
     return true;
 }
 
-bool drawEngineModel(EngineModel& model, DrawMode mode, std::uint32_t fillMode, float timeStep, const Matrix* attachMatrix, bool inPlace)
+bool drawEngineModel(EngineModel& model, DrawMode mode, std::uint32_t fillMode, float timeStep, const Matrix* attachMatrix, bool inPlace,
+                     bool surface)
 {
     if (!beginModelDraw(model.device, model.effect, model.technique)) return true;
     if (model.hasMesh) {
         if (model.hasAnimation) {
-            if (mode == DrawMode::Still) drawSkinned(model, fillMode, timeStep, -1);
-            else if (mode == DrawMode::Play) drawSkinned(model, fillMode, timeStep, model.currentAnimation, inPlace);
+            if (mode == DrawMode::Still) drawSkinned(model, fillMode, timeStep, -1, false, surface);
+            else if (mode == DrawMode::Play) drawSkinned(model, fillMode, timeStep, model.currentAnimation, inPlace, surface);
         } else {
-            if (mode == DrawMode::Still) drawRest(model, fillMode);
-            else if (mode == DrawMode::Attached) drawAttached(model, fillMode, attachMatrix);
+            if (mode == DrawMode::Still) drawRest(model, fillMode, surface);
+            else if (mode == DrawMode::Attached) drawAttached(model, fillMode, attachMatrix, surface);
         }
     }
     endModelDraw(*model.effect);

@@ -24,18 +24,21 @@ enum class DrawMode : std::int32_t { Still = 0, Play = 1, Attached = 2 };
 //   no animation, Play           nothing
 //   no animation, Attached       placed by attachMatrix (nothing when null)
 // fillMode is kFillSolid or kFillWireframe. inPlace takes the root's travel
-// over the ground out of a playing pose (see removeRootMotion). A model
-// without an effect draws nothing. Always true.
+// over the ground out of a playing pose (see removeRootMotion). surface false
+// does everything but the draw calls: the pose moves on and the buffers are
+// skinned, for whoever draws the surface another way. A model without an
+// effect draws nothing. Always true.
 bool drawEngineModel(EngineModel& model, DrawMode mode, std::uint32_t fillMode, float timeStep, const Matrix* attachMatrix,
-                     bool inPlace = false);
+                     bool inPlace = false, bool surface = true);
 
 // The steps below run inside the pass that drawEngineModel opens.
 
 // animationIndex -1 draws the palette as it stands; 0 or more advances that
 // animation first. False (nothing drawn) when it has no frames.
-bool drawSkinned(EngineModel& model, std::uint32_t fillMode, float timeStep, std::int32_t animationIndex, bool inPlace = false);
-bool drawRest(EngineModel& model, std::uint32_t fillMode);
-bool drawAttached(EngineModel& model, std::uint32_t fillMode, const Matrix* attachMatrix);
+bool drawSkinned(EngineModel& model, std::uint32_t fillMode, float timeStep, std::int32_t animationIndex, bool inPlace = false,
+                 bool surface = true);
+bool drawRest(EngineModel& model, std::uint32_t fillMode, bool surface = true);
+bool drawAttached(EngineModel& model, std::uint32_t fillMode, const Matrix* attachMatrix, bool surface = true);
 
 // The animation step: wraps the playback position into the animation's
 // frames, moves it on by timeStep keys (see advancePlayback) and blends the

@@ -70,6 +70,28 @@ void appendSkeleton(const SmdModel& model, std::vector<LineVertex>& out)
     appendSkeleton(std::span<const SkeletonNode>(mesh.nodes).first(count), pose, matrixIdentity(), out);
 }
 
+void appendJoints(const EngineModel& model, const Matrix& world, std::vector<Joint>& out)
+{
+    if (!model.hasMesh) return;
+    const EngineMesh& mesh = model.meshes[0];
+    const std::size_t count = std::min({static_cast<std::size_t>(std::max(mesh.nodeCount, 0)), mesh.nodes.size(), mesh.bonePalette.size()});
+    for (std::size_t k = 0; k < count; ++k) {
+        const Matrix& m = mesh.bonePalette[k];
+        out.push_back({transformPoint({m.m[3][0], m.m[3][1], m.m[3][2]}, world), mesh.nodes[k].name});
+    }
+}
+
+void appendJoints(const SmdModel& model, std::vector<Joint>& out)
+{
+    if (!model.hasMesh) return;
+    const SmdMesh& mesh = model.meshes[0];
+    const std::size_t count = std::min(static_cast<std::size_t>(std::max(mesh.nodeCount, 0)), mesh.nodes.size());
+    for (std::size_t k = 0; k < count; ++k) {
+        const Matrix& m = mesh.nodes[k].worldMatrix;
+        out.push_back({{m.m[3][0], m.m[3][1], m.m[3][2]}, mesh.nodes[k].name});
+    }
+}
+
 void drawLinesOnTop(Device& device, std::span<const LineVertex> lines)
 {
     if (lines.size() < 2) return;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace veskar {
@@ -35,6 +36,16 @@ void appendSkeleton(std::span<const SkeletonNode> nodes, std::span<const Matrix>
 // mesh in its nodes' current world matrices.
 void appendSkeleton(const EngineModel& model, const Matrix& world, std::vector<LineVertex>& out);
 void appendSkeleton(const SmdModel& model, std::vector<LineVertex>& out);
+
+// A joint where the pose drawn has it, with its bone's name (valid while the
+// model is).
+struct Joint {
+    Vector3 position;
+    std::string_view name;
+};
+// The joints of the same skeletons appendSkeleton draws, in node order.
+void appendJoints(const EngineModel& model, const Matrix& world, std::vector<Joint>& out);
+void appendJoints(const SmdModel& model, std::vector<Joint>& out);
 
 // Draws the lines over everything drawn so far (no depth test), unlit and
 // untextured, with the identity as world; depth testing and lighting are

@@ -72,7 +72,7 @@ bool skinTriangles(SmdMesh& mesh)
 }
 
 bool drawSmdModel(SmdModel& model, std::uint32_t fillMode, std::int32_t firstFrame, std::int32_t frameLimit, float timeStep,
-                  std::int32_t animationIndex, bool textured, bool inPlace)
+                  std::int32_t animationIndex, bool textured, bool inPlace, bool surface)
 {
     if (!beginModelDraw(model.device, model.effect, model.technique)) return true;
     Device& device = *model.device;
@@ -101,6 +101,7 @@ bool drawSmdModel(SmdModel& model, std::uint32_t fillMode, std::int32_t firstFra
         SmdMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
         if (!mesh.vertexBuffer) continue;
         skinTriangles(mesh);
+        if (!surface) continue;
         device.setStreamSource(0, mesh.vertexBuffer, 0, kSmdVertexStride);
         device.setFVF(kSmdVertexFvf);
         device.setRenderState(RenderState::FillMode, fillMode);

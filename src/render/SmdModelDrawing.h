@@ -26,9 +26,10 @@ namespace veskar {
 // until then). Extra animation nodes are ignored.
 //
 // inPlace takes the root's travel over the ground out of a playing pose (see
-// removeRootMotion).
+// removeRootMotion). surface false skins the triangles but draws none of
+// them, for whoever draws the surface another way.
 bool drawSmdModel(SmdModel& model, std::uint32_t fillMode, std::int32_t firstFrame, std::int32_t frameLimit, float timeStep,
-                  std::int32_t animationIndex, bool textured, bool inPlace = false);
+                  std::int32_t animationIndex, bool textured, bool inPlace = false, bool surface = true);
 
 // Rewrites the mesh's vertex buffer from its nodes' current pose; false only
 // when the buffer cannot be locked (the mesh then draws what it held).

@@ -132,7 +132,14 @@ start_viewer() { # start_viewer ARGS...: starts it and waits for its window
     find_main() { main_window=$(xdotool search --onlyvisible --name '^\[Tavimor\] Veskar$' 2>/dev/null | head -n 1); [[ -n $main_window ]]; }
     wait_until 60 find_main
 }
-shot() { import -window "$main_window" "$work/$1.png" 2>/dev/null; }
+# The main window as the screen shows it: the picture is a window of its own
+# kept over the main window's client area.
+shot() {
+    local geometry
+    geometry=$(xwininfo -id "$main_window" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4}
+        /Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h "+" x "+" y}')
+    import -window root png:- 2>/dev/null | convert - -crop "$geometry" +repage "$work/$1.png" 2>/dev/null
+}
 keys() {
     timeout 10 xdotool windowactivate --sync "$main_window" >/dev/null 2>&1
     xdotool key --delay 80 "$@"

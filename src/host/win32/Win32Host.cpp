@@ -8,12 +8,14 @@
 #include "gpu/gl/win32/WglContext.h"
 #include "system/win32/WideText.h"
 #include "host/win32/Win32Shell.h"
+#include "host/win32/Win32TimelineStrip.h"
 
 #include <windows.h>
 
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace veskar {
@@ -22,9 +24,15 @@ namespace {
 
 // The window class has the window's title for its name, as the program always had.
 constexpr wchar_t kClassName[] = L"[Tavimor] Veskar";
+// The picture: a borderless window owned by the main window and kept over
+// its client area above the strip, with the OpenGL context on its own device
+// context. Not a child window: Wine shows OpenGL only in a top-level window
+// without children, and a child control in the main window would make that
+// one a parent too.
+constexpr wchar_t kViewClassName[] = L"Veskar picture";
 constexpr int kIconResource = 101;
 // A style without a sizing border; the client area keeps the size asked for.
-constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
 // Long paths need more than MAX_PATH; the dialog fails cleanly past this.
 constexpr std::size_t kPathCapacity = 32768;
 
@@ -34,7 +42,12 @@ struct Win32Host::Impl {
     explicit Impl(Win32Host& owner) : host(owner) {}
 
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK viewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleView(UINT message, WPARAM wParam, LPARAM lParam);
+    bool registerClasses(std::string& error);
+    void layout();
+    int stripHeight() const { return strip.created() ? Win32TimelineStrip::kHeight : 0; }
     bool buildMenu(const std::vector<MenuItem>& table, std::string& error);
     bool createDevice(std::string& error);
     void releaseDevice();
@@ -43,6 +56,8 @@ struct Win32Host::Impl {
 
     Win32Host& host;
     HWND window = nullptr;
+    HWND view = nullptr;   // the picture, over window's client area
+    Win32TimelineStrip strip;
     HMENU menu = nullptr;  // owned by the window once it has it
     // Every item of the table in table order, so that an item taken out for
     // an empty caption goes back at its place: Win32 menus cannot hide one.
@@ -74,6 +89,18 @@ LRESULT CALLBACK Win32Host::Impl::windowProcedure(HWND window, UINT message, WPA
     return impl->handle(message, wParam, lParam);
 }
 
+LRESULT CALLBACK Win32Host::Impl::viewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        static_cast<Impl*>(create->lpCreateParams)->view = window;
+    }
+    auto* impl = reinterpret_cast<Impl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!impl) return DefWindowProcW(window, message, wParam, lParam);
+    return impl->handleView(message, wParam, lParam);
+}
+
 LRESULT Win32Host::Impl::handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     const auto pass = [&] { host.post({message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam), {}}); };
@@ -92,41 +119,24 @@ LRESULT Win32Host::Impl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         pass();
         break;
     case WM_COMMAND:
-        // Menus and accelerators; controls (lParam set) there are none.
+        // Menus and accelerators have no control window; the strip's
+        // controls post what they mean.
         if (lParam == 0) pass();
+        else strip.handleCommand(wParam, lParam);
+        return 0;
+    case WM_HSCROLL:
+        strip.handleScroll(wParam, lParam);
         return 0;
     case WM_SIZE:
-        if (wParam != SIZE_MINIMIZED && LOWORD(lParam) > 0 && HIWORD(lParam) > 0) {
-            if (device) device->setRenderTarget(0, LOWORD(lParam), HIWORD(lParam));
-            pass();
-        }
+    case WM_MOVE:
+        layout();
         return 0;
     case WM_ACTIVATE:
         pass();
         break;  // the default gives the window the keyboard focus
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-    case WM_MOUSEWHEEL:
-        pass();
-        return 0;
     case WM_DROPFILES:
         dropped(reinterpret_cast<HDROP>(wParam));
         return 0;
-    case WM_ERASEBKGND:
-        // The frame covers the whole client area; erasing it first only flickers.
-        return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        BeginPaint(window, &paint);
-        EndPaint(window, &paint);
-        exposed();
-        return 0;
-    }
     case WM_DESTROY:
         releaseDevice();
         return 0;
@@ -134,6 +144,69 @@ LRESULT Win32Host::Impl::handle(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT Win32Host::Impl::handleView(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const auto pass = [&] { host.post({message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam), {}}); };
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+        pass();
+        return 0;
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+        // The default hands Alt and the menus' letters to the main window.
+        pass();
+        break;
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED && LOWORD(lParam) > 0 && HIWORD(lParam) > 0) {
+            if (device) device->setRenderTarget(0, LOWORD(lParam), HIWORD(lParam));
+            pass();
+        }
+        return 0;
+    case WM_MOUSEACTIVATE:
+        // The main window stays the active one, with the keyboard.
+        return MA_NOACTIVATE;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        // A click on the picture takes the keyboard back from the strip.
+        SetFocus(window);
+        pass();
+        return 0;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_MOUSEWHEEL:
+        pass();
+        return 0;
+    case WM_ERASEBKGND:
+        // The frame covers the whole picture; erasing it first only flickers.
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(view, &paint);
+        EndPaint(view, &paint);
+        exposed();
+        return 0;
+    }
+    default:
+        break;
+    }
+    return DefWindowProcW(view, message, wParam, lParam);
+}
+
+void Win32Host::Impl::layout()
+{
+    RECT client{};
+    if (!window || IsIconic(window) || !GetClientRect(window, &client)) return;
+    const int pictureHeight = std::max<int>(client.bottom - stripHeight(), 1);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    if (view) SetWindowPos(view, nullptr, origin.x, origin.y, client.right, pictureHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    strip.layout(client.right, pictureHeight);
 }
 
 void Win32Host::Impl::dropped(HDROP drop)
@@ -153,7 +226,7 @@ void Win32Host::Impl::exposed()
 {
     // WM_PAINT also comes while a menu, the Open dialog or a message box
     // holds the loop; the picture is drawn there and then.
-    if (!device || !host.exposeHandler_ || inExpose || !IsWindowVisible(window)) return;
+    if (!device || !host.exposeHandler_ || inExpose || !IsWindowVisible(view)) return;
     inExpose = true;
     context.makeCurrent();
     host.exposeHandler_();
@@ -200,12 +273,12 @@ bool Win32Host::Impl::buildMenu(const std::vector<MenuItem>& table, std::string&
 
 bool Win32Host::Impl::createDevice(std::string& error)
 {
-    if (!context.create(window, error)) return false;
+    if (!context.create(view, error)) return false;
     auto made = std::make_unique<GlDevice>();
     if (!made->initialise(error)) return false;
     device = std::move(made);
     RECT client{};
-    GetClientRect(window, &client);
+    GetClientRect(view, &client);
     device->setRenderTarget(0, client.right > 0 ? client.right : requestedWidth, client.bottom > 0 ? client.bottom : requestedHeight);
     return true;
 }
@@ -233,20 +306,7 @@ bool Win32Host::create(const HostOptions& options, std::string& error)
         return false;
     }
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    // An OpenGL window keeps its own device context.
-    windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
-    windowClass.lpfnWndProc = Impl::windowProcedure;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
-    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    windowClass.lpszClassName = kClassName;
-    if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        error = "the window class could not be registered (error " + std::to_string(GetLastError()) + ")";
-        return false;
-    }
+    if (!d.registerClasses(error)) return false;
     d.requestedWidth = options.clientWidth;
     d.requestedHeight = options.clientHeight;
     d.acceptFiles = options.acceptFiles;
@@ -265,6 +325,20 @@ bool Win32Host::create(const HostOptions& options, std::string& error)
     }
     d.menu = nullptr;  // the window's now
     DragAcceptFiles(d.window, options.acceptFiles ? TRUE : FALSE);
+    CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kViewClassName, L"", WS_POPUP, 0, 0, options.clientWidth, options.clientHeight,
+                    d.window, nullptr, instance, &d);
+    if (!d.view) {
+        error = "the picture's window could not be created (error " + std::to_string(GetLastError()) + ")";
+        destroy();
+        return false;
+    }
+    d.shell.setPicture(d.view);
+    if (options.timeline && !d.strip.create(d.window, d.window, *this)) {
+        error = "the timeline's controls could not be created (error " + std::to_string(GetLastError()) + ")";
+        destroy();
+        return false;
+    }
+    d.layout();
     if (!d.createDevice(error)) {
         destroy();
         return false;
@@ -278,7 +352,10 @@ void Win32Host::show()
     if (!d.window) return;
     // SW_SHOWDEFAULT is the show command the program was started with.
     ShowWindow(d.window, SW_SHOWDEFAULT);
+    d.layout();
+    ShowWindow(d.view, SW_SHOWNOACTIVATE);
     SetForegroundWindow(d.window);
+    SetFocus(d.window);
     UpdateWindow(d.window);
     d.context.makeCurrent();
 }
@@ -308,7 +385,7 @@ void Win32Host::waitMessage()
 void Win32Host::present()
 {
     Impl& d = *impl_;
-    if (!d.device || !IsWindowVisible(d.window)) return;
+    if (!d.device || !IsWindowVisible(d.view)) return;
     d.context.swapBuffers();
 }
 
@@ -332,7 +409,11 @@ bool Win32Host::openFileDialog(const FileFilter& filter, std::string& path)
     request.lpstrFile = file.data();
     request.nMaxFile = static_cast<DWORD>(file.size());
     request.Flags = OFN_NOCHANGEDIR;
-    const bool chosen = GetOpenFileNameW(&request) != FALSE;
+    bool chosen = false;
+    {
+        const PictureOutOfTheWay away(d.view);
+        chosen = GetOpenFileNameW(&request) != FALSE;
+    }
     d.context.makeCurrent();
     if (chosen) path = narrow(file.data());
     return chosen;
@@ -344,7 +425,8 @@ void Win32Host::fitClient(int width, int height)
     if (!d.window || width <= 0 || height <= 0) return;
     d.requestedWidth = width;
     d.requestedHeight = height;
-    RECT rect{0, 0, width, height};
+    // The window grows by the strip; the picture keeps the size asked for.
+    RECT rect{0, 0, width, height + d.stripHeight()};
     const auto style = static_cast<DWORD>(GetWindowLongPtrW(d.window, GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(d.window, GWL_EXSTYLE));
     AdjustWindowRectEx(&rect, style, GetMenu(d.window) != nullptr, exStyle);
@@ -353,25 +435,28 @@ void Win32Host::fitClient(int width, int height)
     // one more round sizes the window for what it really has.
     RECT client{};
     GetClientRect(d.window, &client);
-    if (client.bottom != height || client.right != width) {
+    const int wantedHeight = height + d.stripHeight();
+    if (client.bottom != wantedHeight || client.right != width) {
         RECT outer{};
         GetWindowRect(d.window, &outer);
-        SetWindowPos(d.window, nullptr, 0, 0, outer.right - outer.left + width - client.right, outer.bottom - outer.top + height - client.bottom,
-                     SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+        SetWindowPos(d.window, nullptr, 0, 0, outer.right - outer.left + width - client.right,
+                     outer.bottom - outer.top + wantedHeight - client.bottom, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     }
 }
 
 int Win32Host::clientWidth() const
 {
     RECT client{};
-    return impl_->window && GetClientRect(impl_->window, &client) && client.right > 0 ? client.right : impl_->requestedWidth;
+    return impl_->view && GetClientRect(impl_->view, &client) && client.right > 0 ? client.right : impl_->requestedWidth;
 }
 
 int Win32Host::clientHeight() const
 {
     RECT client{};
-    return impl_->window && GetClientRect(impl_->window, &client) && client.bottom > 0 ? client.bottom : impl_->requestedHeight;
+    return impl_->view && GetClientRect(impl_->view, &client) && client.bottom > 0 ? client.bottom : impl_->requestedHeight;
 }
+
+void Win32Host::showTimeline(const TimelineState& state) { impl_->strip.show(state); }
 
 Shell& Win32Host::messageShell() { return impl_->shell; }
 
@@ -382,8 +467,12 @@ void Win32Host::destroy()
     if (d.window) {
         // The window procedure stops hearing about it first.
         SetWindowLongPtrW(d.window, GWLP_USERDATA, 0);
+        if (d.view) SetWindowLongPtrW(d.view, GWLP_USERDATA, 0);
+        d.shell.setPicture(nullptr);
         DestroyWindow(d.window);
         d.window = nullptr;
+        d.view = nullptr;
+        d.strip = Win32TimelineStrip{};
     }
     if (d.menu) DestroyMenu(d.menu);
     d.menu = nullptr;
@@ -393,6 +482,34 @@ void Win32Host::destroy()
 } // namespace veskar
 
 namespace veskar {
+
+bool Win32Host::Impl::registerClasses(std::string& error)
+{
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = Impl::windowProcedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);   // behind the strip
+    windowClass.lpszClassName = kClassName;
+    WNDCLASSEXW viewClass = windowClass;
+    // An OpenGL window keeps its own device context.
+    viewClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
+    viewClass.lpfnWndProc = Impl::viewProcedure;
+    viewClass.hIcon = nullptr;
+    viewClass.hbrBackground = nullptr;
+    viewClass.lpszClassName = kViewClassName;
+    for (const WNDCLASSEXW* c : {&windowClass, &viewClass}) {
+        if (!RegisterClassExW(c) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+            error = "the window class could not be registered (error " + std::to_string(GetLastError()) + ")";
+            return false;
+        }
+    }
+    return true;
+}
 
 void Win32Host::Impl::setCaption(std::uint32_t command, const std::string& caption)
 {

@@ -1,6 +1,7 @@
 #pragma once
 // The window host over Win32: the window class and a window of fixed size
-// whose client area is drawn by an OpenGL 3.3 core context through WGL, the
+// whose picture (a child window filling the client area above the timeline
+// strip) is drawn by an OpenGL 3.3 core context through WGL, the
 // menu bar built from the application's table (its '&' mnemonics are Windows'
 // own), files dropped on the window, the Open dialog and message boxes of the
 // system. The window procedure turns what Windows sends into the same
@@ -39,6 +40,7 @@ public:
     bool openFileDialog(const FileFilter& filter, std::string& path) override;
     void setMenuCaption(std::uint32_t command, const std::string& caption) override;
     void setMenuCheck(std::uint32_t command, bool checked) override;
+    void showTimeline(const TimelineState& state) override;
     void fitClient(int width, int height) override;
     int clientWidth() const override;
     int clientHeight() const override;

@@ -1,0 +1,66 @@
+#pragma once
+// What is drawn over a model's surface as its last draw left it: short lines
+// along the normals, the edges of its triangles (wireframe over solid), and
+// the surface coloured by the weights of one bone, from blue (0) to red (1).
+// Built on the CPU from the vertices the draw skinned, in world space, and
+// drawn with the device's own program; nothing is kept between frames.
+
+#include "mref/EngineModel.h"
+#include "import/SmdModel.h"
+#include "render/SkeletonLines.h"
+#include "base/Math.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace veskar {
+
+class Device;
+
+// One mesh as drawn: vertices that start with a position and a normal (six
+// floats), stride bytes apart, and their triangles.
+struct DrawnSurface {
+    std::span<const std::uint8_t> bytes;
+    std::size_t stride = 0;
+    std::size_t vertexCount = 0;
+    // Empty: every three vertices in order are a triangle (the SMD model's).
+    std::span<const TriangleIndices> triangles;
+    Matrix world;
+};
+
+// One surface for each of a model's meshes, in mesh order (one without a
+// buffer has no vertices). An engine model's come from the buffer it was
+// last drawn from: the skinned (or placed) copy when skinned, the rest copy
+// otherwise. An SMD model's are skinned corner by corner into world space.
+void appendSurfaces(const EngineModel& model, bool skinned, const Matrix& world, std::vector<DrawnSurface>& out);
+void appendSurfaces(const SmdModel& model, std::vector<DrawnSurface>& out);
+
+// The weight of bone on each vertex of a mesh (an SMD mesh: each corner), in
+// the order appendSurfaces gives them; 0 where the bone has no link. Links
+// that lie outside the mesh's tables are left out, as skinning leaves them.
+void boneWeights(const EngineMesh& mesh, std::int32_t bone, std::vector<float>& out);
+void boneWeights(const SmdMesh& mesh, std::int32_t bone, std::vector<float>& out);
+// The node of that name (any case) in a node table, or -1.
+std::int32_t nodeNamed(std::span<const SkeletonNode> nodes, std::string_view name);
+
+// The heat ramp: blue, cyan, green, yellow, red as the weight goes from 0 to
+// 1 (clamped; NaN counts as 0), opaque.
+std::uint32_t heatColour(float weight);
+
+// A line of the given length from every vertex along its normal.
+void appendNormalLines(const DrawnSurface& surface, float length, std::uint32_t colour, std::vector<LineVertex>& out);
+// Every triangle's three edges (shared edges twice).
+void appendEdgeLines(const DrawnSurface& surface, std::uint32_t colour, std::vector<LineVertex>& out);
+// Every triangle with its corners coloured by weights (one a vertex), shaded
+// by how squarely the surface faces towardEye (a unit vector).
+void appendHeatTriangles(const DrawnSurface& surface, std::span<const float> weights, const Vector3& towardEye, std::vector<LineVertex>& out);
+
+// Draws lines or triangles of coloured vertices in world space, unlit and
+// untextured, hidden where the models are in front of them. nearer pulls
+// them a hair towards the eye, so lines on a surface are not lost in it.
+void drawColouredLines(Device& device, std::span<const LineVertex> lines, bool nearer);
+void drawColouredTriangles(Device& device, std::span<const LineVertex> corners);
+
+} // namespace veskar
