@@ -16,6 +16,8 @@
 #include "render/Playback.h"
 #include "render/SmdModelDrawing.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <new>
 
@@ -82,6 +84,7 @@ int Application::run(Host& h, int frameLimit)
     }
     showRecentFiles();
     showAnimationMenu();
+    showLayerChecks();
     h.setMenuCheck(command::kInPlace, inPlace);
     h.fitClient(clientWidth, clientHeight);
     h.show();
@@ -169,6 +172,7 @@ void Application::renderFrame()
     const double now = host ? host->now() : 0.0;
     frameSeconds = playbackClock.tick(now);
     if (!first) moveHeldKeys(now, previous);
+    followOrthographic();
     frameKeys = paused ? 0.0f : static_cast<float>(frameSeconds) * kKeysPerSecond * speedFactor / 2.0f;
 
     device->clear(kClearTarget | kClearZBuffer, 0xFF004040, 1.0f, 0);
@@ -274,14 +278,35 @@ Bounds Application::shownBounds() const
     return bounds;
 }
 
-void Application::frameModels()
+void Application::frameModels(ViewSide side)
 {
     const Bounds bounds = shownBounds();
     if (bounds.empty()) return;
     const float aspect = clientHeight > 0 ? static_cast<float>(clientWidth) / static_cast<float>(clientHeight) : 1.0f;
-    orbitCentre = frameCamera(graphics.camera, bounds, kFieldOfView, aspect);
+    orbitCentre = frameCamera(graphics.camera, bounds, kFieldOfView, aspect, side);
     measureNormals(bounds);
     graphics.updateView();
+    followOrthographic();
+}
+
+float Application::orthographicHeight() const
+{
+    // The picture keeps the size the perspective view gives what is at the
+    // centre, and moving in or out zooms.
+    const Vector3& eye = graphics.camera.position;
+    const Vector3 d{eye.x - orbitCentre.x, eye.y - orbitCentre.y, eye.z - orbitCentre.z};
+    return std::max(2.0f * std::sqrt(vec3Dot(d, d)) * std::tan(kFieldOfView * 0.5f), 1.0f);
+}
+
+void Application::followOrthographic()
+{
+    if (graphics.orthographic) graphics.setOrthographic(true, orthographicHeight());
+}
+
+void Application::setOrthographic(bool on)
+{
+    graphics.setOrthographic(on, orthographicHeight());
+    showLayerChecks();
 }
 
 void Application::resetView()

@@ -12,6 +12,7 @@
 #include "import/Diagnostic.h"
 #include "host/Host.h"
 #include "render/GraphicsContext.h"
+#include "render/CameraMoves.h"
 #include "render/ModelBounds.h"
 #include "render/SkeletonLines.h"
 #include "render/SurfaceOverlays.h"
@@ -68,7 +69,10 @@ public:
     void updateFrameTimer();
     // The camera framed on every model drawn (View > Frame model); the box
     // of what is drawn, in world space.
-    void frameModels();
+    void frameModels(ViewSide side = ViewSide::Front);
+    // Orthographic projection on or off (keypad 5), the picture at the orbit
+    // centre keeping its size.
+    void setOrthographic(bool on);
     Bounds shownBounds() const;
     // The start camera (View > Reset camera).
     void resetView();
@@ -181,6 +185,9 @@ private:
     void animationOpened(Animated which, const std::string& path);
     void forgetAnimations(Animated which);
     void showAnimationMenu();
+    void showLayerChecks();
+    float orthographicHeight() const;
+    void followOrthographic();
     std::span<const SkeletonNode> boneListNodes() const;
     std::span<const SkeletonNode> nodesOf(Animated which) const;
     void toggleWeights();
@@ -195,6 +202,7 @@ private:
     void showRecentFiles();
     void setInPlace(bool on);
     void mouseLook(std::intptr_t lParam);
+    void onKeypad(std::uint32_t key, Vector3& light);
     void orbit(std::intptr_t lParam);
     void moveHeldKeys(double now, double previous);
     void saveScreenshot();
@@ -210,6 +218,7 @@ private:
         bool fromCommandLine = false;
     };
     bool quit_ = false;
+    bool ctrlDown_ = false;   // the keypad moves the light while Ctrl is held
     bool replaying_ = false;
     bool screenshotWanted_ = false;
     std::deque<ScriptedPath> scriptedPaths_;

@@ -117,6 +117,16 @@ void Application::openRecent(std::size_t index)
     onCommand(file.command);
 }
 
+void Application::showLayerChecks()
+{
+    if (!host) return;
+    using namespace command;
+    const std::pair<std::uint32_t, bool> checks[] = {{kSkeleton, skeletonShown}, {kBoneNames, namesShown}, {kNormals, normalsShown},
+                                                     {kWeights, weightsShown},   {kWireOverSolid, wireShown}, {kGrid, gridShown},
+                                                     {kOverlay, overlayShown},   {kOrthographic, graphics.orthographic}};
+    for (const auto& [id, on] : checks) host->setMenuCheck(id, on);
+}
+
 void Application::setInPlace(bool on)
 {
     inPlace = on;
@@ -168,7 +178,25 @@ int Application::onCommand(std::uint32_t id)
         return 0;
     case kNormalSpeed: setPlaybackSpeed(1.0f); return 0;
     case kQuarterSpeed: setPlaybackSpeed(0.25f); return 0;
+    case kSkeleton: skeletonShown = !skeletonShown; break;
+    case kBoneNames: namesShown = !namesShown; break;
+    case kNormals: normalsShown = !normalsShown; break;
+    case kWeights: toggleWeights(); break;
+    case kWireOverSolid: wireShown = !wireShown; break;
+    case kGrid: gridShown = !gridShown; break;
+    case kOverlay: overlayShown = !overlayShown; break;
+    case kViewFront: frameModels(ViewSide::Front); return 0;
+    case kViewBack: frameModels(ViewSide::Back); return 0;
+    case kViewLeft: frameModels(ViewSide::Left); return 0;
+    case kViewRight: frameModels(ViewSide::Right); return 0;
+    case kViewTop: frameModels(ViewSide::Top); return 0;
+    case kViewBottom: frameModels(ViewSide::Bottom); return 0;
+    case kOrthographic: setOrthographic(!graphics.orthographic); return 0;
     default: break;
+    }
+    if (id >= kSkeleton && id <= kOverlay) {
+        showLayerChecks();
+        return 0;
     }
     if (isAnimationCommand(id)) {
         const std::uint32_t n = id - kAnimationFirst;

@@ -62,6 +62,22 @@ std::vector<MenuItem> mainMenu()
         {1, "&Frame model\tHome", kFrameModel},
         {1, "&Reset camera\tBackspace", kResetCamera},
         {1, "&In place\tI", kInPlace},
+        {1, "", 0},
+        {1, "&Skeleton\tB", kSkeleton},
+        {1, "Bone &names\tN", kBoneNames},
+        {1, "N&ormals\tV", kNormals},
+        {1, "&Weights of a bone\tH", kWeights},
+        {1, "Wireframe over soli&d\tX", kWireOverSolid},
+        {1, "&Grid\tG", kGrid},
+        {1, "O&verlay\tF1", kOverlay},
+        {1, "", 0},
+        {1, "Fron&t\tNum 1", kViewFront},
+        {1, "Bac&k", kViewBack},
+        {1, "&Left", kViewLeft},
+        {1, "Rig&ht\tNum 3", kViewRight},
+        {1, "To&p\tNum 7", kViewTop},
+        {1, "&Bottom", kViewBottom},
+        {1, "Orthographi&c\tNum 5", kOrthographic},
     };
     addAnimationMenu(menu);
     return menu;

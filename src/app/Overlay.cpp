@@ -26,7 +26,8 @@ std::array<std::string, kOverlayLines> overlayLines(float fps, const Vector3& ca
             format3("[광원]X:%f, Y:%f, Z:%f", light),
             "[Camera이동] W/A/S/D [Roll] Q/E [↑↓] R/F",
             "[Camera회전] 마우스 R 버튼",
-            "[Light이동] [X이동]NUM8/NUM5 [Y이동]NUM4/NUM6 [Z이동]NUM7/NUM9",
+            // The keypad moves the light with Ctrl held; alone it turns the view.
+            "[Light이동] Ctrl+ [X이동]NUM8/NUM5 [Y이동]NUM4/NUM6 [Z이동]NUM7/NUM9",
             "[WIRE/SOLID] SPACE BAR"};
 }
 

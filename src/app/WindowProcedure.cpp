@@ -76,7 +76,10 @@ std::intptr_t Application::handleMessage(std::uint32_t message, std::uintptr_t w
     case WM_ACTIVATE:
         active = loWord(wParam) != WA_INACTIVE;
         // Keys let go in another window never come back as key-ups here.
-        if (!active) heldSince_.fill(-1.0);
+        if (!active) {
+            heldSince_.fill(-1.0);
+            ctrlDown_ = false;
+        }
         return 0;
     case WM_ACTIVATEAPP: return 0;
     case WM_KEYDOWN: onKeyDown(static_cast<std::uint32_t>(wParam), lParam); return 0;
@@ -170,6 +173,7 @@ void Application::moveHeldKeys(double now, double previous)
 
 void Application::onKeyUp(std::uint32_t key)
 {
+    if (key == VK_CONTROL) ctrlDown_ = false;
     const int held = moveKeyIndex(key);
     if (held >= 0) heldSince_[static_cast<std::size_t>(held)] = -1.0;
 }
@@ -200,38 +204,58 @@ int Application::onKeyDown(std::uint32_t key, std::intptr_t lParam)
         break;
     case '1': onCommand(command::kNormalSpeed); break;
     case '2': onCommand(command::kQuarterSpeed); break;
-    case VK_NUMPAD6: light.x += kLightStep; break;
-    case VK_NUMPAD4: light.x -= kLightStep; break;
-    case VK_NUMPAD8: light.y += kLightStep; break;
-    case VK_NUMPAD5: light.y -= kLightStep; break;
-    case VK_NUMPAD9: light.z += kLightStep; break;
-    case VK_NUMPAD7: light.z -= kLightStep; break;
-    // The viewer's own keys; a held key does its thing once.
-    case 'P':
-        if (!repeat) onCommand(command::kPlayPause);
-        break;
+    case VK_CONTROL: ctrlDown_ = true; break;
     case VK_OEM_COMMA: onCommand(command::kKeyBack); break;
     case VK_OEM_PERIOD: onCommand(command::kKeyForward); break;
-    case VK_F1:
-        if (!repeat) overlayShown = !overlayShown;
-        break;
-    case 'B':
-        if (!repeat) skeletonShown = !skeletonShown;
-        break;
-    case 'I':
-        if (!repeat) onCommand(command::kInPlace);
-        break;
     case VK_HOME: onCommand(command::kFrameModel); break;
     case VK_BACK: onCommand(command::kResetCamera); break;
-    case VK_F5:
-        if (!repeat) reloadFiles();
+    default:
+        if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9 && (ctrlDown_ || !repeat)) onKeypad(key, light);
         break;
-    case VK_F12:
-        if (!repeat) screenshotWanted_ = true;
-        break;
+    }
+    if (repeat) return 0;
+    // The viewer's own keys; a held key does its thing once.
+    switch (key) {
+    case 'P': onCommand(command::kPlayPause); break;
+    case VK_F1: onCommand(command::kOverlay); break;
+    case 'B': onCommand(command::kSkeleton); break;
+    case 'N': onCommand(command::kBoneNames); break;
+    case 'V': onCommand(command::kNormals); break;
+    case 'H': onCommand(command::kWeights); break;
+    case 'X': onCommand(command::kWireOverSolid); break;
+    case 'G': onCommand(command::kGrid); break;
+    case 'I': onCommand(command::kInPlace); break;
+    case VK_F5: reloadFiles(); break;
+    case VK_F12: screenshotWanted_ = true; break;
     default: break;
     }
     return 0;
+}
+
+void Application::onKeypad(std::uint32_t key, Vector3& light)
+{
+    // With Ctrl the keypad moves the light as it always did; without, 1, 3
+    // and 7 look from the front, the right and the top, as in the common 3D
+    // tools, and 5 switches to and from orthographic.
+    if (ctrlDown_) {
+        switch (key) {
+        case VK_NUMPAD6: light.x += kLightStep; break;
+        case VK_NUMPAD4: light.x -= kLightStep; break;
+        case VK_NUMPAD8: light.y += kLightStep; break;
+        case VK_NUMPAD5: light.y -= kLightStep; break;
+        case VK_NUMPAD9: light.z += kLightStep; break;
+        case VK_NUMPAD7: light.z -= kLightStep; break;
+        default: break;
+        }
+        return;
+    }
+    switch (key) {
+    case VK_NUMPAD1: onCommand(command::kViewFront); break;
+    case VK_NUMPAD3: onCommand(command::kViewRight); break;
+    case VK_NUMPAD7: onCommand(command::kViewTop); break;
+    case VK_NUMPAD5: onCommand(command::kOrthographic); break;
+    default: break;
+    }
 }
 
 } // namespace veskar

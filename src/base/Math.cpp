@@ -152,6 +152,16 @@ Matrix matrixPerspectiveFovLH(float fovY, float aspect, float zNear, float zFar)
     return r;
 }
 
+Matrix matrixOrthoLH(float width, float height, float zNear, float zFar)
+{
+    Matrix r;
+    r.m[0][0] = 2.0f / width;
+    r.m[1][1] = 2.0f / height;
+    r.m[2][2] = 1.0f / (zFar - zNear);
+    r.m[3][2] = zNear / (zNear - zFar);
+    return r;
+}
+
 Matrix boneLocalMatrix(float x, float y, float z, float rx, float ry, float rz)
 {
     const Matrix rotation = matrixMultiply(matrixMultiply(matrixRotationX(rx), matrixRotationY(ry)), matrixRotationZ(rz));

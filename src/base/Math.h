@@ -31,6 +31,8 @@ Matrix matrixInverse(const Matrix& in);
 Matrix matrixTranspose(const Matrix& in);
 Matrix matrixLookAtLH(const Vector3& eye, const Vector3& at, const Vector3& up);
 Matrix matrixPerspectiveFovLH(float fovY, float aspect, float zNear, float zFar);
+// D3DXMatrixOrthoLH: a box width x height across, from zNear to zFar ahead.
+Matrix matrixOrthoLH(float width, float height, float zNear, float zFar);
 
 // RotationX(rx) x RotationY(ry) x RotationZ(rz) x Translation(x, y, z): the local
 // matrix of one skeleton line.

@@ -25,25 +25,56 @@ void resetCamera(ViewCamera& camera)
     camera.setPosition({0.0f, 0.0f, -300.0f});
 }
 
-Vector3 frameCamera(ViewCamera& camera, const Bounds& bounds, float fieldOfView, float aspect)
+namespace {
+
+struct SideAxes {
+    Vector3 look, up, right;
+};
+
+SideAxes axesOf(ViewSide side)
+{
+    switch (side) {
+    case ViewSide::Front: break;
+    case ViewSide::Back: return {{0, 0, -1}, {0, 1, 0}, {-1, 0, 0}};
+    case ViewSide::Left: return {{1, 0, 0}, {0, 1, 0}, {0, 0, -1}};
+    case ViewSide::Right: return {{-1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    case ViewSide::Top: return {{0, -1, 0}, {0, 0, 1}, {1, 0, 0}};
+    case ViewSide::Bottom: return {{0, 1, 0}, {0, 0, -1}, {1, 0, 0}};
+    }
+    return {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}};
+}
+
+// Half the box's extent along an axis of the world's.
+float halfAlong(const Bounds& bounds, const Vector3& axis)
+{
+    return 0.5f * (std::fabs(axis.x) * (bounds.max.x - bounds.min.x) + std::fabs(axis.y) * (bounds.max.y - bounds.min.y) +
+                   std::fabs(axis.z) * (bounds.max.z - bounds.min.z));
+}
+
+} // namespace
+
+Vector3 frameCamera(ViewCamera& camera, const Bounds& bounds, float fieldOfView, float aspect, ViewSide side)
 {
     if (bounds.empty()) return camera.position;
+    const SideAxes axes = axesOf(side);
     const Vector3 centre = bounds.centre();
-    const float halfHeight = (bounds.max.y - bounds.min.y) * 0.5f;
-    const float halfWidth = (bounds.max.x - bounds.min.x) * 0.5f;
-    const float lift = halfHeight * kFrameLift;
+    const float halfHeight = halfAlong(bounds, axes.up);
+    const float halfWidth = halfAlong(bounds, axes.right);
+    const float halfDepth = halfAlong(bounds, axes.look);
+    // From above or below, "a little above" would only shift the picture.
+    const float lift = axes.up.y == 1.0f ? halfHeight * kFrameLift : 0.0f;
     const float tangent = std::tan(fieldOfView * 0.5f);
     const float across = aspect > 0.0f ? tangent * aspect : tangent;
-    // Every point lies at or behind the box's front face, so what fits there
+    // Every point lies at or behind the box's near face, so what fits there
     // fits everywhere.
     const float distance = std::max(std::max((halfHeight + lift) / tangent, halfWidth / across) * kFrameMargin, kClosest);
-    const ViewCamera start = [] {
-        ViewCamera c;
-        resetCamera(c);
-        return c;
-    }();
-    camera = start;
-    camera.setPosition({centre.x, centre.y + lift, bounds.min.z - distance});
+    resetCamera(camera);
+    camera.look = axes.look;
+    camera.up = axes.up;
+    camera.right = axes.right;
+    const float back = halfDepth + distance;
+    camera.setPosition({centre.x + axes.up.x * lift - axes.look.x * back, centre.y + axes.up.y * lift - axes.look.y * back,
+                        centre.z + axes.up.z * lift - axes.look.z * back});
     return centre;
 }
 

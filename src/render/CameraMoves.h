@@ -12,12 +12,17 @@ namespace veskar {
 // with y up.
 void resetCamera(ViewCamera& camera);
 
-// Looks at the box from the front, as the start camera looks (along +z, y
-// up), from a little above its centre and far enough back that the whole box
-// is in view with a margin. fieldOfView is vertical; aspect is width over
-// height. Returns the box's centre, the point to orbit around. An empty box
-// leaves the camera as it is.
-Vector3 frameCamera(ViewCamera& camera, const Bounds& bounds, float fieldOfView, float aspect);
+// The sides a box can be seen from. The front is where the start camera
+// looks from (along +z, y up); right is to its right (+x, looking along -x),
+// top above (looking down, the front at the bottom of the picture).
+enum class ViewSide { Front, Back, Left, Right, Top, Bottom };
+
+// Looks at the box from a side, from a little above its centre for the four
+// around it, and far enough back that the whole box is in view with a
+// margin. fieldOfView is vertical; aspect is width over height. Returns the
+// box's centre, the point to orbit around. An empty box leaves the camera as
+// it is.
+Vector3 frameCamera(ViewCamera& camera, const Bounds& bounds, float fieldOfView, float aspect, ViewSide side = ViewSide::Front);
 
 // Carries the camera around centre: yaw about the world's vertical through
 // centre, then pitch about the camera's right axis through it, turning the

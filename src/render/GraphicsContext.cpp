@@ -1,5 +1,6 @@
 #include "render/GraphicsContext.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace veskar {
@@ -93,15 +94,32 @@ void GraphicsContext::updateView()
     if (device) device->setTransform(TransformType::View, viewMatrix);
 }
 
+void GraphicsContext::applyProjection()
+{
+    const float aspect = static_cast<float>(width) / static_cast<float>(height);
+    // Orthographic, what lies behind the camera shows too: the depth range
+    // runs both ways, so moving in never cuts into the model.
+    projectionMatrix = orthographic ? matrixOrthoLH(orthographicHeight * aspect, orthographicHeight, -kFarPlane, kFarPlane)
+                                    : matrixPerspectiveFovLH(kFieldOfView, aspect, kNearPlane, kFarPlane);
+    if (device) device->setTransform(TransformType::Projection, projectionMatrix);
+}
+
+void GraphicsContext::setOrthographic(bool on, float viewHeight)
+{
+    if (on && !(viewHeight > 0.0f && std::isfinite(viewHeight))) return;
+    if (on == orthographic && (!on || viewHeight == orthographicHeight)) return;
+    orthographic = on;
+    if (on) orthographicHeight = viewHeight;
+    if (width > 0 && height > 0) applyProjection();
+}
+
 void GraphicsContext::resize(int newWidth, int newHeight)
 {
     if (newWidth <= 0 || newHeight <= 0) return;
     width = newWidth;
     height = newHeight;
-    projectionMatrix =
-        matrixPerspectiveFovLH(kFieldOfView, static_cast<float>(newWidth) / static_cast<float>(newHeight), kNearPlane, kFarPlane);
+    applyProjection();
     if (!device) return;
-    device->setTransform(TransformType::Projection, projectionMatrix);
     Viewport viewport = device->viewport();
     viewport.x = 0;
     viewport.y = 0;

@@ -39,6 +39,9 @@ public:
     // fills a resized window; a minimised window (a zero side) keeps the old
     // ones.
     void resize(int width, int height);
+    // Orthographic projection, viewHeight world units from the picture's top
+    // to its bottom, or the perspective one (viewHeight unused).
+    void setOrthographic(bool on, float viewHeight);
     // One line of overlay text from (x, y); a null text draws nothing.
     void drawText(const char* text, int x, int y);
     void setTextColour(float r, float g, float b, float a);
@@ -54,8 +57,13 @@ public:
     Light light;
     std::int32_t width = 0;
     std::int32_t height = 0;
+    bool orthographic = false;
+    float orthographicHeight = 1.0f;
 
     std::string failure;           // why the last create failed
+
+private:
+    void applyProjection();
 };
 
 // A colour channel of 0..1 as a byte: values at or past the ends saturate,

@@ -97,7 +97,7 @@ TEST(Application, StartsWithTheWindowMenuAndOverlayAndClearsToTheBackground)
     EXPECT_EQ(r.host.options.title, "[Tavimor] Veskar");
     EXPECT_EQ(r.host.options.clientWidth, 800);
     EXPECT_EQ(r.host.options.clientHeight, 600);
-    ASSERT_EQ(r.host.options.menu.size(), 137u);
+    ASSERT_EQ(r.host.options.menu.size(), 153u);
     EXPECT_EQ(r.host.options.menu[11].caption, "E&xit");
     EXPECT_EQ(r.host.options.menu[11].command, 40002u);
     EXPECT_EQ(r.host.options.menu[27].caption, "&View");
@@ -126,10 +126,14 @@ TEST(Application, KeysMoveTheCameraAndLightAndSpaceTogglesTheScenesFill)
     EXPECT_NEAR(r.app.graphics.camera.position.x, start.x - 10.0f, 1e-4f);
     r.app.handleMessage(WM_KEYDOWN, 'R', 0);
     EXPECT_NEAR(r.app.graphics.camera.position.y, start.y + 10.0f, 1e-4f);
+    // The keypad moves the light with Ctrl held, and only then.
     const Vector3 light = r.app.graphics.light.position;
+    r.app.handleMessage(WM_KEYDOWN, VK_CONTROL, 0);
     r.app.handleMessage(WM_KEYDOWN, VK_NUMPAD8, 0);
     r.app.handleMessage(WM_KEYDOWN, VK_NUMPAD4, 0);
     r.app.handleMessage(WM_KEYDOWN, VK_NUMPAD9, 0);
+    r.app.handleMessage(WM_KEYUP, VK_CONTROL, kKeyPreviouslyDown | kKeyTransitionUp);
+    r.app.handleMessage(WM_KEYDOWN, VK_NUMPAD8, 0);
     EXPECT_FLOAT_EQ(r.app.graphics.light.position.y, light.y + 100.0f);
     EXPECT_FLOAT_EQ(r.app.graphics.light.position.x, light.x - 100.0f);
     EXPECT_FLOAT_EQ(r.app.graphics.light.position.z, light.z + 100.0f);
@@ -295,6 +299,7 @@ TEST(Overlay, LinesCarryTheValuesWithSixDecimalsAndTheKoreanHelp)
     EXPECT_EQ(lines[1], "[CAMERA]X:0.000000, Y:0.000000, Z:-300.000000");
     EXPECT_EQ(lines[2], "[광원]X:500.000000, Y:500.000000, Z:-500.000000");
     EXPECT_EQ(lines[3], "[Camera이동] W/A/S/D [Roll] Q/E [↑↓] R/F");
+    EXPECT_EQ(lines[5], "[Light이동] Ctrl+ [X이동]NUM8/NUM5 [Y이동]NUM4/NUM6 [Z이동]NUM7/NUM9");
     EXPECT_EQ(lines[6], "[WIRE/SOLID] SPACE BAR");
 }
 
