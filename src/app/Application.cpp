@@ -94,6 +94,7 @@ int Application::run(Host& h, int frameLimit)
         h.post(WindowMessage{WM_COMMAND, makeWParam(id, 0), 0, {}});
     }
     startupCommands_.clear();
+    h.post(WindowMessage{kStartupViewMessage, 0, 0, {}});
 
     WindowMessage message;
     while (!quit_) {
@@ -175,7 +176,7 @@ void Application::renderFrame()
     followOrthographic();
     frameKeys = paused ? 0.0f : static_cast<float>(frameSeconds) * kKeysPerSecond * speedFactor / 2.0f;
 
-    device->clear(kClearTarget | kClearZBuffer, 0xFF004040, 1.0f, 0);
+    device->clear(kClearTarget | kClearZBuffer, clearColour, 1.0f, 0);
     if (!failed(device->beginScene())) {
         if (grid && gridShown) grid->draw();
         device->setRenderState(RenderState::CullMode, kCullNone);

@@ -8,6 +8,7 @@
 #include "app/PlaybackClock.h"
 #include "app/RecentFiles.h"
 #include "app/RootMarkers.h"
+#include "app/ViewOptions.h"
 #include "app/Scene.h"
 #include "import/Diagnostic.h"
 #include "host/Host.h"
@@ -64,6 +65,12 @@ public:
     // A menu command to carry out with that file once the window is up, as if
     // chosen from the menu (commands given on the command line), in order.
     void addStartupCommand(std::uint32_t id, std::string path) { startupCommands_.emplace_back(id, std::move(path)); }
+    // What is drawn (--show), set before run.
+    void showLayers(const ShownLayers& layers);
+    // Applied once the start-up commands are done (see StartupView); set
+    // before run.
+    StartupView startupView;
+    void applyStartupView();
 
     void renderFrame();
     void updateFrameTimer();
@@ -135,6 +142,8 @@ public:
     bool dragging = false;
     std::int32_t anchorX = 0, anchorY = 0;
     std::int32_t clientWidth = 800, clientHeight = 600;
+    // What a frame is cleared to; alpha 0 leaves a picture transparent there.
+    std::uint32_t clearColour = 0xFF004040;
     bool active = true;
     float fps = 0.0f;
     GraphicsContext graphics;
@@ -217,6 +226,9 @@ private:
         std::string path;
         bool fromCommandLine = false;
     };
+    // A command-line option that could not do what it says: reported on
+    // standard error and counted with the failed commands.
+    void optionFailed(const std::string& what);
     bool quit_ = false;
     bool ctrlDown_ = false;   // the keypad moves the light while Ctrl is held
     bool replaying_ = false;

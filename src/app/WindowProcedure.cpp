@@ -101,6 +101,7 @@ std::intptr_t Application::handleMessage(std::uint32_t message, std::uintptr_t w
         return 0;
     }
     case WM_DROPFILES: onDrop(path); return 0;
+    case kStartupViewMessage: applyStartupView(); return 0;
     case WM_RBUTTONDOWN:
         if (!dragging && !orbiting) {
             anchorX = xOf(lParam);

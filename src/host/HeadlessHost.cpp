@@ -79,14 +79,14 @@ bool HeadlessHost::writeScreenshot(const std::string& pngPath)
     return writeScreenshot(pngPath, error);
 }
 
-bool HeadlessHost::writeScreenshot(const std::string& pngPath, std::string& error)
+bool HeadlessHost::writeScreenshot(const std::string& pngPath, std::string& error, bool keepAlpha)
 {
     if (!device_) {
         error = "no frame has been drawn: the host has no device";
         return false;
     }
     context_.makeCurrent();
-    return context_.writePng(pngPath, error);
+    return context_.writePng(pngPath, error, keepAlpha);
 }
 
 void HeadlessHost::destroy()

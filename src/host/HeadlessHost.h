@@ -54,7 +54,7 @@ public:
     // The current framebuffer as a PNG; false with no device or when the file
     // cannot be written.
     bool writeScreenshot(const std::string& pngPath);
-    bool writeScreenshot(const std::string& pngPath, std::string& error);
+    bool writeScreenshot(const std::string& pngPath, std::string& error, bool keepAlpha = false);
     int framesPresented() const { return framesPresented_; }
     HeadlessContext& context() { return context_; }
 

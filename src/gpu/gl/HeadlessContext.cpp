@@ -87,7 +87,7 @@ std::vector<std::uint8_t> HeadlessContext::readPixels() const
     return pixels;
 }
 
-bool HeadlessContext::writePng(const std::string& path, std::string& error) const
+bool HeadlessContext::writePng(const std::string& path, std::string& error, bool keepAlpha) const
 {
     if (!nativeContext_) {
         error = "no context";
@@ -96,7 +96,8 @@ bool HeadlessContext::writePng(const std::string& path, std::string& error) cons
     std::vector<std::uint8_t> pixels = readPixels();
     // A window shows the colour whatever alpha blending left in the target;
     // the picture of it must be opaque the same way.
-    for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
+    if (!keepAlpha)
+        for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
     // Encoded in memory, then written as every output is: whole or not at all.
     std::string png;
     const auto append = [](void* to, void* bytes, int length) { static_cast<std::string*>(to)->append(static_cast<const char*>(bytes), static_cast<std::size_t>(length)); };

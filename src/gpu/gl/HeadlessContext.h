@@ -33,7 +33,9 @@ public:
     std::vector<std::uint8_t> readPixels() const;
     // The framebuffer as a PNG file, written as every output is (whole or not
     // at all, nothing but a regular file replaced); false with the reason.
-    bool writePng(const std::string& path, std::string& error) const;
+    // Opaque as a window shows it, unless keepAlpha: then with the alpha the
+    // drawing left (0 where nothing was drawn on a transparent clear).
+    bool writePng(const std::string& path, std::string& error, bool keepAlpha = false) const;
 
 private:
     // The platform's half: makes a current 3.3 core context (and the GL
