@@ -3,8 +3,8 @@
 
 #include "app/Application.h"
 #include "app/MenuCommands.h"
-#include "import/SmdModel.h"
-#include "mref/EngineModel.h"
+#include "render/SmdModel.h"
+#include "render/EngineModel.h"
 #include "render/EngineModelDrawing.h"
 #include "render/Playback.h"
 

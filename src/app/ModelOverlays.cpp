@@ -2,8 +2,8 @@
 // joints, normals, one bone's weights as colours, and wireframe over solid.
 
 #include "app/Application.h"
-#include "import/SmdModel.h"
-#include "mref/EngineModel.h"
+#include "render/SmdModel.h"
+#include "render/EngineModel.h"
 #include "render/EngineModelDrawing.h"
 #include "render/SurfaceOverlays.h"
 

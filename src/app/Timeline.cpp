@@ -3,9 +3,9 @@
 
 #include "app/Application.h"
 #include "app/MenuCommands.h"
-#include "import/SmdModel.h"
+#include "render/SmdModel.h"
 #include "import/TextScan.h"
-#include "mref/EngineModel.h"
+#include "render/EngineModel.h"
 
 #include <algorithm>
 

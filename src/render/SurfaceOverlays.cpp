@@ -72,7 +72,8 @@ void appendSurfaces(const EngineModel& model, bool skinned, const Matrix& world,
     if (!model.hasMesh) return;
     for (std::int32_t i = 0; i < meshSlots(model.meshCount); ++i) {
         const EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
-        DrawnSurface s = surfaceOf(skinned ? mesh.bindBuffer : mesh.restBuffer, sizeof(SkinVertex),
+        const EngineMeshObjects& objects = model.meshObjects[static_cast<std::size_t>(i)];
+        DrawnSurface s = surfaceOf(skinned ? objects.bindBuffer : objects.restBuffer, sizeof(SkinVertex),
                                    std::min(static_cast<std::size_t>(std::max(mesh.vertexCount, 0)), mesh.vertices.size()), world);
         s.triangles = std::span<const TriangleIndices>(mesh.triangles).first(
             std::min(static_cast<std::size_t>(std::max(mesh.triangleCount, 0)), mesh.triangles.size()));
@@ -86,7 +87,7 @@ void appendSurfaces(const SmdModel& model, std::vector<DrawnSurface>& out)
     for (std::int32_t i = 0; i < meshSlots(model.meshCount); ++i) {
         const SmdMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
         const std::size_t corners = 3 * std::min(static_cast<std::size_t>(std::max(mesh.triangleCount, 0)), mesh.triangles.size());
-        out.push_back(surfaceOf(mesh.vertexBuffer, sizeof(SmdVertex), corners, matrixIdentity()));
+        out.push_back(surfaceOf(model.meshObjects[static_cast<std::size_t>(i)].vertexBuffer, sizeof(SmdVertex), corners, matrixIdentity()));
     }
 }
 

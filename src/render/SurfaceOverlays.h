@@ -5,8 +5,8 @@
 // Built on the CPU from the vertices the draw skinned, in world space, and
 // drawn with the device's own program; nothing is kept between frames.
 
-#include "mref/EngineModel.h"
-#include "import/SmdModel.h"
+#include "render/EngineModel.h"
+#include "render/SmdModel.h"
 #include "render/SkeletonLines.h"
 #include "base/Math.h"
 
