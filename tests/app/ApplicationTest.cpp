@@ -13,6 +13,8 @@
 #include "render/SkeletonLines.h"
 #include "render/SmdModel.h"
 #include "render/EngineModelDrawing.h"
+#include "render/SurfaceOverlays.h"
+#include "app/ViewOptions.h"
 
 #include <cmath>
 #include <cstring>
@@ -435,6 +437,22 @@ TEST(View, AHeldKeyMovesByTheClockAfterATapsStep)
     EXPECT_EQ(r.app.graphics.camera.position.z, let);
 }
 
+// The colours of the coloured vertices drawn from memory as lines or
+// triangles, the axis grid left out.
+std::set<std::uint32_t> colours(const std::vector<RecordedDraw>& draws, PrimitiveType type)
+{
+    std::set<std::uint32_t> found;
+    for (const RecordedDraw& d : draws) {
+        if (!d.userPointer || d.type != type || (type == PrimitiveType::LineList && d.primitiveCount == 86)) continue;
+        for (std::size_t i = 0; i + sizeof(LineVertex) <= d.userVertices.size(); i += sizeof(LineVertex)) {
+            LineVertex v;
+            std::memcpy(&v, d.userVertices.data() + i, sizeof v);
+            found.insert(v.colour);
+        }
+    }
+    return found;
+}
+
 TEST(View, InPlaceHoldsTheRootOverTheOriginAndTheSkeletonIsDrawnOnTop)
 {
     Files files;
@@ -455,16 +473,7 @@ TEST(View, InPlaceHoldsTheRootOverTheOriginAndTheSkeletonIsDrawnOnTop)
     r.key('B');
     r.host.memory().draws.clear();
     r.frames(1);
-    std::set<std::uint32_t> colours;
-    for (const RecordedDraw& d : r.host.memory().draws) {
-        if (!d.userPointer || d.type != PrimitiveType::LineList || d.primitiveCount == 86) continue;
-        for (std::size_t i = 0; i + sizeof(LineVertex) <= d.userVertices.size(); i += sizeof(LineVertex)) {
-            LineVertex v;
-            std::memcpy(&v, d.userVertices.data() + i, sizeof v);
-            colours.insert(v.colour);
-        }
-    }
-    EXPECT_EQ(colours, (std::set<std::uint32_t>{kBoneColour, kRootColour, kHandColour}));
+    EXPECT_EQ(colours(r.host.memory().draws, PrimitiveType::LineList), (std::set<std::uint32_t>{kBoneColour, kRootColour, kHandColour}));
 }
 
 TEST(Files, F5ReloadsInOrderAndRecentFilesAndTheFolderLastUsedAreKept)
@@ -557,6 +566,182 @@ TEST(Files, F12WritesThePictureAsAPngNamedByTheTimeAndNeverOverAnother)
     ASSERT_TRUE(saveScreenshot(r.host.memory(), dir.path().string(), time, second, error)) << error;
     EXPECT_EQ(first, dir.file("veskar-20240305-070809.png"));
     EXPECT_EQ(second, dir.file("veskar-20240305-070809-2.png"));
+}
+
+
+TEST(Animations, EachModelKeepsItsAnimationsPlaysItsPickAndTheTimelineFollowsThePrimary)
+{
+    Files files;
+    Running r;
+    Application& app = r.app;
+    r.command(command::kOpenKovr1Ref, files.characterRef);
+    r.command(command::kOpenKovr1Ani, files.walkA);      // 4 keys
+    r.command(command::kOpenKovr1Ani, files.walkLong);   // 64 keys; the one opened last plays
+    r.command(command::kOpenSmdRef, files.dir.file("hero.smd"));
+    r.command(command::kOpenSmdAni, files.dir.file("walka.smd"));
+    EngineModel& primary = *app.scene->primary;
+    EXPECT_EQ(primary.animationCount, 2);
+    EXPECT_EQ(primary.currentAnimation, 1);
+    EXPECT_EQ(r.host.captions[command::animationCommand(Animated::Primary, 0)], "&1 walka.mAni");
+    EXPECT_EQ(r.host.captions[command::animationCommand(Animated::Primary, 1)], "&2 long.mAni");
+    EXPECT_TRUE(r.host.checks[command::animationCommand(Animated::Primary, 1)]);
+    EXPECT_FALSE(r.host.checks[command::animationCommand(Animated::Primary, 0)]);
+    EXPECT_EQ(r.host.captions[command::animationCommand(Animated::Secondary, 0)], "(none)");
+    r.frames(1);
+    EXPECT_EQ(app.timeline().keyCount, 64);
+    EXPECT_EQ(app.timeline().animations, (std::vector<std::string>{"walka.mAni", "long.mAni"}));
+    EXPECT_EQ(app.timeline().animation, 1);
+    EXPECT_EQ(app.timeline().bones, (std::vector<std::string>{"(no weights)", "Bip01", "Bip01 L Hand"}));
+    EXPECT_EQ(app.timeline().speeds[static_cast<std::size_t>(app.timeline().speed)], "1x");
+    EXPECT_TRUE(app.timeline().playing);
+
+    // The list picks for the model it names.
+    app.handleMessage(WM_COMMAND, makeWParam(strip::kAnimations, CBN_SELCHANGE), 0);
+    EXPECT_EQ(primary.currentAnimation, 0);
+    r.frames(1);
+    EXPECT_EQ(app.timeline().keyCount, 4);
+    // The slider stands every animation on its key, paused; a shorter one on its last.
+    r.command(command::animationCommand(Animated::Primary, 1));
+    app.handleMessage(WM_HSCROLL, makeWParam(TB_THUMBTRACK, 0), 40);
+    r.frames(2);
+    EXPECT_TRUE(app.paused);
+    EXPECT_EQ(app.playbackLines(), (std::vector<std::string>{"[SMD] walka.smd 3 / 4 paused", "[Kovr1] long.mAni 40 / 64 paused"}));
+    EXPECT_EQ(app.timeline().key, 40);
+    EXPECT_FALSE(app.timeline().playing);
+    // The speed box, the keys 1 and 2, and the play button.
+    app.handleMessage(WM_COMMAND, makeWParam(strip::kSpeed, CBN_SELCHANGE), 7);
+    EXPECT_FLOAT_EQ(app.playbackSpeed(), 4.0f);
+    r.key('2');
+    EXPECT_FLOAT_EQ(app.playbackSpeed(), 0.25f);
+    app.handleMessage(WM_COMMAND, makeWParam(strip::kPlay, BN_CLICKED), 0);
+    EXPECT_FALSE(app.paused);
+
+    // F5 opens everything again and each model plays what it played.
+    r.command(command::animationCommand(Animated::Primary, 0));
+    r.key(VK_F5);
+    EXPECT_EQ(app.scene->primary->animationCount, 2);
+    EXPECT_EQ(app.scene->primary->currentAnimation, 0);
+    // --play N: every model with N animations plays its Nth; one with fewer keeps its pick.
+    app.startupView.play = 2;
+    app.applyStartupView();
+    EXPECT_EQ(app.scene->primary->currentAnimation, 1);
+    EXPECT_EQ(app.smdModel->currentAnimation, 0);
+    EXPECT_EQ(app.failedCommandLineCommands, 0);
+    app.startupView.play = 3;
+    app.applyStartupView();
+    EXPECT_EQ(app.failedCommandLineCommands, 1);
+}
+
+TEST(View, KeypadViewsLookAtTheSidesOfWhatIsFramedAndFiveSwitchesToOrthographic)
+{
+    Files files;
+    Running r;
+    Application& app = r.app;
+    r.command(command::kOpenKovr1Ref, files.characterRef);
+    const Bounds bounds = app.shownBounds();
+    const struct {
+        std::uint32_t key;
+        std::uint32_t command;
+        Vector3 look;
+    } rows[] = {{VK_NUMPAD3, 0, {-1, 0, 0}},          {VK_NUMPAD7, 0, {0, -1, 0}},
+                {0, command::kViewBack, {0, 0, -1}}, {0, command::kViewLeft, {1, 0, 0}},
+                {0, command::kViewBottom, {0, 1, 0}}, {VK_NUMPAD1, 0, {0, 0, 1}}};
+    for (const auto& row : rows) {
+        if (row.key) r.key(row.key);
+        else r.command(row.command);
+        const Vector3& look = app.graphics.camera.look;
+        EXPECT_NEAR(distance(look, row.look), 0.0f, 1e-5f) << row.key << " " << row.command;
+        EXPECT_TRUE(inView(app, bounds)) << row.key << " " << row.command;
+    }
+    // Orthographic: the box still in view; moving in zooms.
+    r.key(VK_NUMPAD5);
+    EXPECT_TRUE(app.graphics.orthographic);
+    EXPECT_TRUE(r.host.checks[command::kOrthographic]);
+    EXPECT_FLOAT_EQ(app.graphics.projectionMatrix.m[3][3], 1.0f);
+    EXPECT_TRUE(inView(app, bounds));
+    const float wide = app.graphics.orthographicHeight;
+    app.handleMessage(WM_MOUSEWHEEL, makeWParam(0, 120), 0);
+    r.frames(1);
+    EXPECT_NEAR(app.graphics.orthographicHeight, wide * 0.85f, wide * 1e-3f);
+    r.key(VK_NUMPAD5);
+    EXPECT_FALSE(app.graphics.orthographic);
+    EXPECT_FLOAT_EQ(app.graphics.projectionMatrix.m[3][3], 0.0f);
+}
+
+TEST(View, NamesNormalsWeightsAndWireframeAreDrawnOverTheModels)
+{
+    const std::pair<float, std::uint32_t> ramp[] = {{0.0f, 0xFF0000FFu}, {0.25f, 0xFF00FFFFu}, {0.5f, 0xFF00FF00u}, {0.75f, 0xFFFFFF00u},
+                                                    {1.0f, 0xFFFF0000u}, {NAN, 0xFF0000FFu},    {7.0f, 0xFFFF0000u}};
+    for (const auto& [weight, colour] : ramp) EXPECT_EQ(heatColour(weight), colour) << weight;
+
+    Files files;
+    Running r;
+    Application& app = r.app;
+    r.command(command::kOpenKovr1Ref, files.characterRef);
+    r.command(command::kOpenKovr1Ani, files.walkA);
+    r.frames(1);
+    const int texts = r.host.memory().textDraws;
+    r.key('N');
+    r.frames(1);
+    EXPECT_EQ(r.host.memory().textDraws - texts, 7 + 1 + 2);   // the overlay, the playback line, two bone names
+    r.key('V');
+    r.key('X');
+    // The bones' list picks by its index; the bone painted covers its vertices
+    // in red and the rest in blue, and the surface is not drawn textured.
+    app.handleMessage(WM_COMMAND, makeWParam(strip::kBones, CBN_SELCHANGE), 2);
+    EXPECT_EQ(app.weightBone, "Bip01 L Hand");
+    EXPECT_TRUE(r.host.checks[command::kWeights]);
+    r.host.memory().draws.clear();
+    r.frames(1);
+    const auto surfaceDrawn = [&] {
+        for (const RecordedDraw& d : r.host.memory().draws)
+            if (d.indexed && d.stream == app.scene->primary->meshObjects[0].bindBuffer) return true;
+        return false;
+    };
+    EXPECT_FALSE(surfaceDrawn());
+    bool red = false, blue = false;
+    for (std::uint32_t c : colours(r.host.memory().draws, PrimitiveType::TriangleList)) {
+        const std::uint32_t rr = (c >> 16) & 0xFF, bb = c & 0xFF;
+        red |= rr > 0 && bb == 0;
+        blue |= bb > 0 && rr == 0;
+    }
+    EXPECT_TRUE(red && blue);
+    const auto lines = colours(r.host.memory().draws, PrimitiveType::LineList);
+    EXPECT_TRUE(lines.count(0xFF000000u) && lines.count(0xFF40A0FFu));   // edges and normals
+    // H takes the colours away and brings the same bone back.
+    r.key('H');
+    r.host.memory().draws.clear();
+    r.frames(1);
+    EXPECT_TRUE(surfaceDrawn());
+    EXPECT_TRUE(colours(r.host.memory().draws, PrimitiveType::TriangleList).empty());
+    r.key('H');
+    EXPECT_EQ(app.weightBone, "Bip01 L Hand");
+}
+
+TEST(ViewOptions, CommandLineValuesAreReadOrRefused)
+{
+    ShownLayers layers;
+    std::string unknown;
+    ASSERT_TRUE(parseShownLayers("skeleton,names", layers, unknown));
+    EXPECT_TRUE(layers.skeleton && layers.names && !layers.grid && !layers.overlay && !layers.normals && !layers.wireframe);
+    ASSERT_TRUE(parseShownLayers("none", layers, unknown));
+    EXPECT_FALSE(layers.grid || layers.overlay || layers.skeleton);
+    EXPECT_FALSE(parseShownLayers("grid,bones", layers, unknown));
+    EXPECT_EQ(unknown, "bones");
+    EXPECT_FALSE(parseShownLayers("grid,", layers, unknown));
+    std::uint32_t argb = 0;
+    EXPECT_TRUE(parseBackground("#FF8000", argb) && argb == 0xFFFF8000u);
+    EXPECT_TRUE(parseBackground("transparent", argb) && (argb >> 24) == 0);
+    for (const char* bad : {"red", "#FF80", "#FF80001", "#GG8000", "FF8000"}) EXPECT_FALSE(parseBackground(bad, argb)) << bad;
+    int w = 0, h = 0;
+    EXPECT_TRUE(parsePictureSize("400x300", w, h) && w == 400 && h == 300);
+    for (const char* bad : {"0x300", "400x", "x300", "400*300", "9000x10", "-4x3", "400x300x2"}) EXPECT_FALSE(parsePictureSize(bad, w, h)) << bad;
+    ViewSide side{};
+    EXPECT_TRUE(parseViewSide("left", side) && side == ViewSide::Left);
+    EXPECT_FALSE(parseViewSide("Left", side));
+    int n = 0;
+    EXPECT_TRUE(parseCount("12", 1, 32, n) && n == 12);
+    for (const char* bad : {"0", "33", "1.5", "", " 3", "+3"}) EXPECT_FALSE(parseCount(bad, 1, 32, n)) << bad;
 }
 
 } // namespace
