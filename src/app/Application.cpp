@@ -133,6 +133,8 @@ void Application::releaseDeviceObjects()
     lastCharacter_ = nullptr;
     if (nameFont_) nameFont_->release();
     nameFont_.reset();
+    if (heatRamp_) heatRamp_->release();
+    heatRamp_ = nullptr;
     releaseFrameResources();
     graphics.release();
 }

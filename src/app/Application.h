@@ -250,7 +250,8 @@ private:
     // What the overlays are built in each frame, kept for the next.
     std::vector<DrawnSurface> surfaces_;
     std::vector<float> weights_;
-    std::vector<LineVertex> heatCorners_;
+    std::vector<HeatVertex> heatCorners_;
+    Texture* heatRamp_ = nullptr;   // made when weights are first painted
     std::vector<LineVertex> overlayLines_;
     std::vector<Joint> joints_;
     std::unique_ptr<TextDrawer> nameFont_;   // made when names are first shown

@@ -81,7 +81,8 @@ void Application::drawModelOverlays()
         if (normalsShown) appendNormalLines(surface, normalLength_, kNormalColour, overlayLines_);
     }
     Device& device = *graphics.device;
-    drawColouredTriangles(device, heatCorners_);
+    if (!heatCorners_.empty() && !heatRamp_) heatRamp_ = makeHeatRamp(device);
+    drawHeatTriangles(device, heatCorners_, heatRamp_);
     // The normals stand off the surface by themselves; pulled nearer they
     // only show through thin parts.
     drawColouredLines(device, overlayLines_, wireShown);

@@ -163,17 +163,37 @@ void appendEdgeLines(const DrawnSurface& surface, std::uint32_t colour, std::vec
     });
 }
 
-void appendHeatTriangles(const DrawnSurface& surface, std::span<const float> weights, const Vector3& towardEye, std::vector<LineVertex>& out)
+void appendHeatTriangles(const DrawnSurface& surface, std::span<const float> weights, const Vector3& towardEye, std::vector<HeatVertex>& out)
 {
+    // Texel centres: 0 reads the first texel's colour whole, 1 the last's.
+    constexpr float kFirst = 0.5f / kHeatRampTexels;
+    constexpr float kSpan = 1.0f - 1.0f / kHeatRampTexels;
     forEachTriangle(surface, [&](std::size_t a, std::size_t b, std::size_t c) {
         for (std::size_t i : {a, b, c}) {
             const Corner corner = cornerAt(surface, i);
             const Vector3 n = vec3Normalize(corner.normal);
             const float facing = std::fabs(vec3Dot(n, towardEye));
             const float light = kLeastLight + (1.0f - kLeastLight) * (std::isfinite(facing) ? std::min(facing, 1.0f) : 1.0f);
-            push(out, corner.position, scaled(heatColour(i < weights.size() ? weights[i] : 0.0f), light));
+            const float w = i < weights.size() && std::isfinite(weights[i]) ? std::clamp(weights[i], 0.0f, 1.0f) : 0.0f;
+            const Vector3& p = corner.position;
+            out.push_back({p.x, p.y, p.z, scaled(0xFFFFFFFFu, light), kFirst + w * kSpan, 0.5f});
         }
     });
+}
+
+Texture* makeHeatRamp(Device& device)
+{
+    std::vector<std::uint8_t> rgba(4 * kHeatRampTexels);
+    for (int i = 0; i < kHeatRampTexels; ++i) {
+        const std::uint32_t c = heatColour(static_cast<float>(i) / (kHeatRampTexels - 1));
+        const auto at = static_cast<std::size_t>(4 * i);
+        rgba[at] = static_cast<std::uint8_t>(c >> 16);
+        rgba[at + 1] = static_cast<std::uint8_t>(c >> 8);
+        rgba[at + 2] = static_cast<std::uint8_t>(c);
+        rgba[at + 3] = 0xFF;
+    }
+    Texture* ramp = nullptr;
+    return failed(device.createTexture(kHeatRampTexels, 1, rgba.data(), &ramp)) ? nullptr : ramp;
 }
 
 namespace {
@@ -209,11 +229,19 @@ void drawColouredLines(Device& device, std::span<const LineVertex> lines, bool n
     device.setRenderState(RenderState::Lighting, 1);
 }
 
-void drawColouredTriangles(Device& device, std::span<const LineVertex> corners)
+void drawHeatTriangles(Device& device, std::span<const HeatVertex> corners, Texture* ramp)
 {
-    if (corners.size() < 3) return;
+    if (corners.size() < 3 || !ramp) return;
     colouredStates(device);
-    device.drawPrimitiveUP(PrimitiveType::TriangleList, static_cast<std::uint32_t>(corners.size() / 3), corners.data(), sizeof(LineVertex));
+    device.setFVF(fvf::kXyz | fvf::kDiffuse | fvf::kTex1);
+    device.setTexture(0, ramp);
+    // The ramp's ends are its colours, not a wrap into the other end.
+    device.setSamplerState(0, SamplerState::AddressU, kTexAddressClamp);
+    device.setSamplerState(0, SamplerState::AddressV, kTexAddressClamp);
+    device.drawPrimitiveUP(PrimitiveType::TriangleList, static_cast<std::uint32_t>(corners.size() / 3), corners.data(), sizeof(HeatVertex));
+    device.setSamplerState(0, SamplerState::AddressU, kTexAddressWrap);
+    device.setSamplerState(0, SamplerState::AddressV, kTexAddressWrap);
+    device.setTexture(0, nullptr);
     device.setRenderState(RenderState::Lighting, 1);
 }
 

@@ -18,6 +18,7 @@
 namespace veskar {
 
 class Device;
+class Texture;
 
 // One mesh as drawn: vertices that start with a position and a normal (six
 // floats), stride bytes apart, and their triangles.
@@ -48,19 +49,34 @@ std::int32_t nodeNamed(std::span<const SkeletonNode> nodes, std::string_view nam
 // The heat ramp: blue, cyan, green, yellow, red as the weight goes from 0 to
 // 1 (clamped; NaN counts as 0), opaque.
 std::uint32_t heatColour(float weight);
+// The ramp as a texture of kHeatRampTexels across, one row, so that a weight
+// blends across a triangle through every colour between its corners' (as
+// vertex colours, blue and red would meet in purple).
+constexpr int kHeatRampTexels = 256;
+Texture* makeHeatRamp(Device& device);
+
+// A corner of the weights' triangles: position, the shading as a grey, and
+// the weight as where on the ramp it reads.
+struct HeatVertex {
+    float x, y, z;
+    std::uint32_t shade;   // ARGB
+    float u, v;
+};
+static_assert(sizeof(HeatVertex) == 24, "XYZ | DIFFUSE | TEX1");
 
 // A line of the given length from every vertex along its normal.
 void appendNormalLines(const DrawnSurface& surface, float length, std::uint32_t colour, std::vector<LineVertex>& out);
 // Every triangle's three edges (shared edges twice).
 void appendEdgeLines(const DrawnSurface& surface, std::uint32_t colour, std::vector<LineVertex>& out);
-// Every triangle with its corners coloured by weights (one a vertex), shaded
-// by how squarely the surface faces towardEye (a unit vector).
-void appendHeatTriangles(const DrawnSurface& surface, std::span<const float> weights, const Vector3& towardEye, std::vector<LineVertex>& out);
+// Every triangle with its corners at their weights on the ramp (one weight a
+// vertex), shaded by how squarely the surface faces towardEye (a unit
+// vector).
+void appendHeatTriangles(const DrawnSurface& surface, std::span<const float> weights, const Vector3& towardEye, std::vector<HeatVertex>& out);
 
 // Draws lines or triangles of coloured vertices in world space, unlit and
 // untextured, hidden where the models are in front of them. nearer pulls
 // them a hair towards the eye, so lines on a surface are not lost in it.
 void drawColouredLines(Device& device, std::span<const LineVertex> lines, bool nearer);
-void drawColouredTriangles(Device& device, std::span<const LineVertex> corners);
+void drawHeatTriangles(Device& device, std::span<const HeatVertex> corners, Texture* ramp);
 
 } // namespace veskar

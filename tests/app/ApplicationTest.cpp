@@ -16,6 +16,7 @@
 #include "render/SurfaceOverlays.h"
 #include "app/ViewOptions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -670,9 +671,9 @@ TEST(View, KeypadViewsLookAtTheSidesOfWhatIsFramedAndFiveSwitchesToOrthographic)
 
 TEST(View, NamesNormalsWeightsAndWireframeAreDrawnOverTheModels)
 {
-    const std::pair<float, std::uint32_t> ramp[] = {{0.0f, 0xFF0000FFu}, {0.25f, 0xFF00FFFFu}, {0.5f, 0xFF00FF00u}, {0.75f, 0xFFFFFF00u},
+    const std::pair<float, std::uint32_t> heat[] = {{0.0f, 0xFF0000FFu}, {0.25f, 0xFF00FFFFu}, {0.5f, 0xFF00FF00u}, {0.75f, 0xFFFFFF00u},
                                                     {1.0f, 0xFFFF0000u}, {NAN, 0xFF0000FFu},    {7.0f, 0xFFFF0000u}};
-    for (const auto& [weight, colour] : ramp) EXPECT_EQ(heatColour(weight), colour) << weight;
+    for (const auto& [weight, colour] : heat) EXPECT_EQ(heatColour(weight), colour) << weight;
 
     Files files;
     Running r;
@@ -699,13 +700,24 @@ TEST(View, NamesNormalsWeightsAndWireframeAreDrawnOverTheModels)
         return false;
     };
     EXPECT_FALSE(surfaceDrawn());
-    bool red = false, blue = false;
-    for (std::uint32_t c : colours(r.host.memory().draws, PrimitiveType::TriangleList)) {
-        const std::uint32_t rr = (c >> 16) & 0xFF, bb = c & 0xFF;
-        red |= rr > 0 && bb == 0;
-        blue |= bb > 0 && rr == 0;
+    // The weights read the ramp from end to end: the hand's corners have 1,
+    // the root's 0.
+    float least = 1.0f, most = 0.0f;
+    const Texture* ramp = nullptr;
+    for (const RecordedDraw& d : r.host.memory().draws) {
+        if (!d.userPointer || d.type != PrimitiveType::TriangleList) continue;
+        ramp = d.texture;
+        for (std::size_t i = 0; i + sizeof(HeatVertex) <= d.userVertices.size(); i += sizeof(HeatVertex)) {
+            HeatVertex v;
+            std::memcpy(&v, d.userVertices.data() + i, sizeof v);
+            least = std::min(least, v.u);
+            most = std::max(most, v.u);
+        }
     }
-    EXPECT_TRUE(red && blue);
+    ASSERT_NE(ramp, nullptr);
+    EXPECT_EQ(ramp->width, kHeatRampTexels);
+    EXPECT_NEAR(least * kHeatRampTexels, 0.5f, 1e-3f);
+    EXPECT_NEAR(most * kHeatRampTexels, kHeatRampTexels - 0.5f, 1e-3f);
     const auto lines = colours(r.host.memory().draws, PrimitiveType::LineList);
     EXPECT_TRUE(lines.count(0xFF000000u) && lines.count(0xFF40A0FFu));   // edges and normals
     // H takes the colours away and brings the same bone back.
@@ -713,7 +725,7 @@ TEST(View, NamesNormalsWeightsAndWireframeAreDrawnOverTheModels)
     r.host.memory().draws.clear();
     r.frames(1);
     EXPECT_TRUE(surfaceDrawn());
-    EXPECT_TRUE(colours(r.host.memory().draws, PrimitiveType::TriangleList).empty());
+    for (const RecordedDraw& d : r.host.memory().draws) EXPECT_FALSE(d.userPointer && d.type == PrimitiveType::TriangleList);
     r.key('H');
     EXPECT_EQ(app.weightBone, "Bip01 L Hand");
 }
