@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The viewer without a window: renders the sample scene off screen and the
 # checks read the picture it writes; also its command-line errors.
-# Usage: headless_test.sh VESKAR VESKAR_SAMPLE VESKAR_CONVERT   (run from the repository root)
+# Usage: headless_test.sh VESKAR VESKAR_SAMPLE VESKAR_CONVERT [CORPUS]   (run from the repository root)
 set -u
 
 veskar=${1:?path to veskar}
 case $veskar in /*) ;; *) veskar=$PWD/$veskar ;; esac
 sample=${2:?path to veskar-sample}
 convert_tool=${3:?path to veskar-convert}
+corpus=${4:-../shared/corpus}
 
 for tool in convert identify compare od; do
     if ! command -v "$tool" >/dev/null 2>&1; then
@@ -166,7 +167,6 @@ else
 fi
 
 echo "# real exports: an animation onto a model with another node list finds its bones by name"
-corpus=../shared/corpus
 if [[ -d $corpus ]]; then
     pairs=$work/pairs
     mkdir "$pairs"
@@ -210,6 +210,71 @@ else
     echo "SKIP: no corpus at $corpus"
 fi
 
+echo "# the workbench: keys, animations, what is drawn, views and pictures"
+# still NAME ARGS...: one frame (the overlay's FPS line reads 0, so equal
+# scenes give equal files).
+still() { FRAMES=1 render "$@"; }
+same_file() { cmp -s "$work/$1.png" "$work/$2.png"; }
+walks=(--open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani "$data/walk.mAni")
+if still key5 "${walks[@]}" --key 5 && still key5again "${walks[@]}" --key 5 && still key20 "${walks[@]}" --key 20; then
+    check "the same --key twice gives the same picture" same_file key5 key5again
+    check "another key another ($(differing "$work/key5.png" "$work/key20.png" 800x440+0+160) pixels differ below the overlay)" \
+        [ "$(differing "$work/key5.png" "$work/key20.png" 800x440+0+160)" -ge 500 ]
+else
+    fail "renders the walk paused on keys 5 and 20"
+fi
+two=("${walks[@]}" --open-kovr1-mani "$data/side.mAni")
+if still play2 "${two[@]}" --play 2 --key 10 && still sideonly "${walks[@]:0:2}" --open-kovr1-mani "$data/side.mAni" --key 10 &&
+    still play1 "${two[@]}" --play 1 --key 10; then
+    check "--play 2 of two animations gives the second's picture" same_file play2 sideonly
+    check "and --play 1 the first's, another" [ "$(differing "$work/play2.png" "$work/play1.png" 800x440+0+160)" -ge 500 ]
+else
+    fail "renders --play 1 and 2 of two animations"
+fi
+if still transparent "${walks[@]}" --key 5 --background transparent --size 400x300 --show none; then
+    fail "a 400x300 picture is refused as 800x600"
+elif [[ $(identify -format '%m %wx%h %[channels]' "$work/transparent.png" 2>/dev/null) == "PNG 400x300 srgba" ]]; then
+    alphas() { convert "$work/transparent.png" -crop "$1" +repage -depth 8 rgba:- | od -An -v -tu1 -w4 | awk "$2 {n++} END {print n + 0}"; }
+    corners=$(($(alphas 8x8+0+0 '$4 == 0') + $(alphas 8x8+392+0 '$4 == 0') + $(alphas 8x8+0+292 '$4 == 0') + $(alphas 8x8+392+292 '$4 == 0')))
+    check "--background transparent --size 400x300: an RGBA PNG of 400x300 with transparent corners ($corners of 256)" [ "$corners" -eq 256 ]
+    check "and opaque model pixels" [ "$(alphas 60x120+170+90 '$4 == 255')" -ge 1000 ]
+else
+    fail "--background transparent --size 400x300 writes a 400x300 RGBA PNG ($(identify -format '%m %wx%h %[channels]' "$work/transparent.png" 2>/dev/null))"
+fi
+if [[ -d $corpus ]]; then
+    torso=(--open-smd-ref "$corpus/pathos_replica_torso_reference.smd")
+    barney=(--open-smd-ref "$corpus/hlu_player_template_biped_barney.smd" --open-smd-ani "$corpus/hlu_player_idle.smd")
+    if still idle3 "${barney[@]}" --key 3 && still idle3again "${barney[@]}" --key 3 && still idle30 "${barney[@]}" --key 30; then
+        check "a corpus character: the same --key twice, the same picture" same_file idle3 idle3again
+        check "another key, another ($(differing "$work/idle3.png" "$work/idle30.png" 800x440+0+160) pixels)" \
+            [ "$(differing "$work/idle3.png" "$work/idle30.png" 800x440+0+160)" -ge 20 ]
+    else
+        fail "renders a corpus character paused on keys 3 and 30"
+    fi
+    if still plain "${torso[@]}" --show none && still normals "${torso[@]}" --show normals && still weights "${torso[@]}" --show none --weights "bip01 SPINE1" &&
+        still side "${torso[@]}" --show none --view left; then
+        check "--show normals draws them as light blue lines" \
+            [ "$(count "$work/normals.png" 800x600+0+0 'r == 64 && g == 160 && b == 255')" -ge 500 -a "$(count "$work/plain.png" 800x600+0+0 'r == 64 && g == 160 && b == 255')" -eq 0 ]
+        hues=$(convert "$work/weights.png" -depth 8 rgb:- | od -An -v -tu1 -w3 | awk '{r = $1; g = $2; b = $3; m = r; if (g > m) m = g; if (b > m) m = b
+            if (m < 60 || (r == 0 && g == 64 && b == 64)) next
+            if (b == m && r < m / 2 && g < m / 2) h["blue"]++; else if (r == m && g < m / 2 && b < m / 2) h["red"]++
+            else if (g == m && r < m / 2 && b < m / 2) h["green"]++; else if (r > b && g > b) h["yellow"]++; else if (g > r && b > r) h["cyan"]++}
+            END {for (k in h) if (h[k] >= 100) n++; print n + 0}')
+        check "--weights (a bone's name in any case) paints the heat ramp: $hues hues of at least 100 pixels" [ "$hues" -ge 3 ]
+        check "--view left differs from the front" [ "$(differing "$work/plain.png" "$work/side.png" 800x600+0+0)" -ge 2000 ]
+    else
+        fail "renders the corpus torso with normals, weights and from the left"
+    fi
+else
+    echo "SKIP: no corpus at $corpus (the workbench's corpus pictures)"
+fi
+"$veskar" --headless "${two[@]}" --play 3 >/dev/null 2>"$work/badplay.err"
+status=$?
+check "--play 3 of two animations fails the run ($status) and says so" eval '[ $status -eq 1 ] && grep -q -- "--play 3: no model has that many animations" "$work/badplay.err"'
+"$veskar" --headless "${walks[@]}" --weights nosuchbone >/dev/null 2>"$work/badbone.err"
+status=$?
+check "--weights of a bone no model has fails the run ($status) and says so" eval '[ $status -eq 1 ] && grep -q -- "--weights nosuchbone: no model has a bone" "$work/badbone.err"'
+
 echo "# the command line"
 "$veskar" --bogus >"$work/bogus.out" 2>"$work/bogus.err"
 status=$?
@@ -221,11 +286,18 @@ check "--frames 0 exits with 2" [ $? -eq 2 ]
 check "an option missing its file exits with 2" [ $? -eq 2 ]
 "$veskar" --screenshot "$work/x.png" >/dev/null 2>&1
 check "--screenshot without --headless exits with 2 and writes nothing" [ $? -eq 2 -a ! -e "$work/x.png" ]
+for bad in "--play 0" "--key -1" "--view sideways" "--show grid,bones" "--size 0x300" "--size 9000x10" "--background red" "--weights"; do
+    # shellcheck disable=SC2086 # the option and its value are split on purpose
+    "$veskar" --headless $bad >/dev/null 2>"$work/bad.err"
+    status=$?
+    check "$bad exits with 2 ($status) and names the option" eval '[ $status -eq 2 ] && grep -q -- "${bad%% *}" "$work/bad.err"'
+done
 "$veskar" --help >"$work/help.out" 2>&1
 status=$?
 missing=
 for option in --open-kovr1-mref --open-kovr1-mani --open-kovr2-mref --open-kovr2-mani --open-weapon-mref \
-    --open-smd-ref --open-smd-ani --headless --frames --screenshot --screenshot-dir; do
+    --open-smd-ref --open-smd-ani --headless --frames --screenshot --screenshot-dir --play --key --weights --view --ortho \
+    --show --background --size; do
     grep -q -- "$option" "$work/help.out" || missing="$missing $option"
 done
 check "--help exits with 0 and lists every option${missing:+ (missing:$missing)}" [ $status -eq 0 -a -z "$missing" ]
