@@ -181,6 +181,13 @@ alive() { kill -0 "$viewer_pid" 2>/dev/null && has_window "$title_pattern"; }
 box_changed() { shot "$work/now.png" && [[ $(digest "$work/now.png" "$2") != "$1" ]]; }
 box_is() { shot "$work/now.png" && [[ $(digest "$work/now.png" "$2") == "$1" ]]; }
 
+# A window not painted yet is all black or white: "not background" too.
+painted() { (($(count "$1" 800x600+0+0 "$background") > 200000)); }
+# stable BOX: two pictures a moment apart agree there.
+stable() {
+    shot "$work/s1.png" && sleep 0.4 && shot "$work/s2.png" && [[ $(digest "$work/s1.png" "$1") == $(digest "$work/s2.png" "$1") ]]
+}
+
 line2='450x19+0+31'  # the camera line of the overlay
 camera_text='370x19+0+31'
 
@@ -295,8 +302,6 @@ if start_viewer characters --open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani
             -morphology Dilate Square:1 -format '%[fx:round(w*h*(1-mean))]' info: 2>/dev/null
     }
     model_pixels() { inner "$1" $left; }
-    # A window not painted yet is all black or white: "not background" too.
-    painted() { (($(count "$1" 800x600+0+0 "$background") > 200000)); }
     both_shown() { shot "$work/solid.png" && painted "$work/solid.png" && (($(count "$work/solid.png" $left "!($background)") > 3000)); }
     check "the characters show together, left of the middle" wait_until 20 both_shown
     solid=$(model_pixels "$work/solid.png")
@@ -364,10 +369,6 @@ if start_viewer controls --screenshot-dir "$work/shots" --open-kovr1-mref "$own/
     shown_left() { shot "$work/c.png" && painted "$work/c.png" && (($(count "$work/c.png" $left "!($background)") > 3000)); }
     check "framed on opening, the character walks to the left of the middle" wait_until 20 shown_left
     framed=$(digest "$work/c.png" $line2)
-    # stable BOX: two pictures a moment apart agree there.
-    stable() {
-        shot "$work/s1.png" && sleep 0.4 && shot "$work/s2.png" && [[ $(digest "$work/s1.png" "$1") == $(digest "$work/s2.png" "$1") ]]
-    }
     moving() { ! stable $left; }
     check "it walks: the picture changes by itself" moving
     keys p
@@ -444,6 +445,77 @@ else
 fi
 
 # --- a bad file given on the command line ---------------------------------------------
+
+# --- the timeline strip, the lists, names, weights and views ---------------------------
+
+echo "# workbench"
+if start_viewer workbench --open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani "$data/walk.mAni" --open-kovr1-mani "$data/side.mAni"; then
+    activate "$main_window"
+    left=200x100+150+300
+    middle=100x90+350+310
+    keyline=300x18+0+152   # the playback line after the seven
+    below=800x420+0+180    # the picture under the overlay
+    shown_left() { shot "$work/c.png" && painted "$work/c.png" && (($(count "$work/c.png" $left "!($background)") > 3000)); }
+    check "the animation opened last (the walk to the side) plays" wait_until 20 shown_left
+    # The strip is the band of the main window under the client area; its
+    # controls from the left: play, slider, key, animations, speed, bones.
+    geometry() { xwininfo -id "$1" | awk -v k="$2" '$0 ~ k {print $NF}'; }
+    strip_y=$(($(geometry "$client_window" "Absolute upper-left Y") - $(geometry "$main_window" "Absolute upper-left Y") + 600 +
+        ($(geometry "$main_window" "Height:") - 600 - $(geometry "$client_window" "Absolute upper-left Y") + $(geometry "$main_window" "Absolute upper-left Y")) / 2))
+    on_strip() { xdotool mousemove --window "$main_window" "$1" "$strip_y" "${@:2}"; }
+    on_strip 90 click 1
+    check "a click on the slider stands the animation on a key, paused" wait_until 5 stable $below
+    keys End
+    check "End on the slider goes to the last key" wait_until 5 stable $keyline
+    last=$(digest "$work/s2.png" $keyline)
+    keys Home
+    check "Home on the slider to the first" wait_until 5 box_changed "$last" $keyline
+    first=$(digest "$work/now.png" $keyline)
+    on_strip 80 mousedown 1
+    on_strip 200
+    on_strip 300 mouseup 1
+    check "dragging the slider scrubs" wait_until 5 box_changed "$first" $keyline
+    scrubbed=$(digest "$work/now.png" $keyline)
+    on_strip 495 click 1
+    sleep 1
+    xdotool key Up Return
+    walking_here() { shot "$work/now.png" && (($(count "$work/now.png" $middle "!($background) && !(r == 0 && g == 255 && b == 0)") > 2000)); }
+    check "the animations' list picks the walk in place" wait_until 5 walking_here
+    check "and the playback line names it" box_changed "$scrubbed" $keyline
+    plain=$(digest "$work/now.png" $below)
+    keys n
+    check "N writes the bones' names at their joints" wait_until 5 box_changed "$plain" $below
+    keys n
+    check "N again takes them away" wait_until 5 box_is "$plain" $below
+    on_strip 720 click 1
+    sleep 1
+    xdotool key Down Down Return
+    check "a bone picked in the list paints its weights" wait_until 5 box_changed "$plain" $below
+    on_strip 720 click 1
+    sleep 1
+    xdotool key Home Return
+    check "(no weights) takes them away" wait_until 5 box_is "$plain" $below
+    # A click on the picture takes the keyboard back from the slider; there
+    # Home frames the pose shown from the front.
+    xdotool mousemove --window "$client_window" 400 300 click 1
+    keys Home
+    wait_until 5 stable $camera_text
+    front=$(digest "$work/s2.png" $camera_text)
+    keys KP_3
+    check "keypad 3 looks from the right" wait_until 5 box_changed "$front" $camera_text
+    keys KP_1
+    check "keypad 1 from the front, as Home does" wait_until 5 box_is "$front" $camera_text
+    wait_until 5 stable $below
+    framed=$(digest "$work/s2.png" $below)
+    keys KP_5
+    check "keypad 5 turns the picture orthographic" wait_until 5 box_changed "$framed" $below
+    keys KP_5
+    check "and back" wait_until 5 box_is "$framed" $below
+    keys Escape
+    check "Esc ends the viewer with status 0" ends_with 0 20
+else
+    fail "the viewer starts with a character and two animations"
+fi
 
 echo "# bad file at start-up"
 if start_viewer badfile --open-smd-ref "$data/notes.smd"; then
