@@ -62,7 +62,11 @@ sleep 1
 data="$work/내 모델"
 dialog="$work/my models"
 mkdir -p "$data" "$dialog"
-if ! { "$linux_bin/veskar-sample" character "$data" && "$linux_bin/veskar-convert" ref "$data/hero.smd" "$data/weapon.smd"; } >"$work/sample.log" 2>&1; then
+# side.mAni is the walk with its root key 40 units to the side.
+if ! { "$linux_bin/veskar-sample" character "$data" && "$linux_bin/veskar-convert" ref "$data/hero.smd" "$data/weapon.smd" &&
+    awk '/^skeleton/ {s = 1} /^end/ {s = 0} s && $1 == "0" && NF == 7 {$2 = sprintf("%f", $2 + 40)} {print}' \
+        "$data/walk.smd" >"$data/side.smd" &&
+    "$linux_bin/veskar-convert" ani "$data/walk.smd" "$data/side.smd"; } >"$work/sample.log" 2>&1; then
     echo "could not make the sample:"
     cat "$work/sample.log"
     exit 1
@@ -199,6 +203,53 @@ if start_viewer --open-kovr1-mref "$data/hero.mRef"; then
 else
     fail "a window titled \"[Tavimor] Veskar\" appears"
     sed 's/^/    /' "$work/window.log"
+fi
+
+echo "# the timeline strip: the trackbar and the animations' list"
+digest() { convert "$work/$1.png" -crop "$2" +repage -depth 8 rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
+if start_viewer --open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani "$data/walk.mAni" --open-kovr1-mani "$data/side.mAni"; then
+    sleep 3
+    # The window: the menu bar, the 800x600 picture, the strip; the picture's
+    # boxes counted from the window's top.
+    height=$(xwininfo -id "$main_window" | awk '/Height:/ {print $2}')
+    top=$((height - 630))
+    strip_y=$((height - 15))
+    keyline=300x18+0+$((top + 152))   # the overlay's playback line
+    below=800x420+0+$((top + 180))
+    on_strip() { xdotool mousemove --window "$main_window" "$1" "$strip_y" "${@:2}"; }
+    timeout 10 xdotool windowactivate --sync "$main_window" >/dev/null 2>&1
+    on_strip 90 click 1
+    sleep 1
+    shot held1
+    sleep 0.5
+    shot held2
+    check "a click on the trackbar pauses on a key" [ "$(digest held1 "$below")" = "$(digest held2 "$below")" ]
+    xdotool key End
+    sleep 1
+    shot last
+    check "End on the trackbar goes to the last key" [ "$(digest last "$keyline")" != "$(digest held2 "$keyline")" ]
+    xdotool key Home
+    sleep 1
+    shot first
+    check "Home to the first" [ "$(digest first "$keyline")" != "$(digest last "$keyline")" ]
+    on_strip 495 click 1
+    sleep 1
+    xdotool key Up Return
+    sleep 1
+    shot walk
+    check "the animations' list picks the walk in place: the character is in the middle" \
+        [ "$(count "$work/walk.png" 100x90+350+$((top + 310)) "!($background) && !(r == 0 && g == 255 && b == 0)")" -ge 2000 ]
+    check "and the playback line names it" [ "$(digest walk "$keyline")" != "$(digest first "$keyline")" ]
+    keys Escape
+    exited() { ! kill -0 "$viewer_pid" 2>/dev/null; }
+    if wait_until 20 exited; then
+        wait "$viewer_pid"
+        viewer_pid=
+    else
+        fail "Esc ends the program"
+    fi
+else
+    fail "the viewer starts with a character and two animations"
 fi
 
 echo "$passed passed, $failed failed"
