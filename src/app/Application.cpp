@@ -2,6 +2,7 @@
 
 #include "app/MenuCommands.h"
 #include "app/Overlay.h"
+#include "app/SceneBounds.h"
 #include "app/Screenshot.h"
 #include "mref/EngineModel.h"
 #include "convert/FormatConverter.h"
@@ -255,20 +256,17 @@ void Application::drawHud()
     }
 }
 
-Bounds Application::shownBounds() const
-{
-    Bounds bounds;
-    if (smdModel) addSmdModelBounds(*smdModel, bounds);
-    if (!scene) return bounds;
-    if (drawsSomething(scene->primary, scene->primaryMode)) addEngineModelBounds(*scene->primary, scene->primaryWorld, bounds);
-    if (drawsSomething(scene->secondary, scene->secondaryMode)) addEngineModelBounds(*scene->secondary, scene->secondaryWorld, bounds);
-    if (weaponCarried(*scene)) addAttachedBounds(*scene->weapon, carryingHand(*scene), scene->primaryWorld, bounds);
-    return bounds;
-}
+Bounds Application::shownBounds() const { return sceneBounds(smdModel, smdMode, scene, inPlace); }
 
 void Application::frameModels()
 {
-    const Bounds bounds = shownBounds();
+    Bounds bounds;
+    try {
+        bounds = shownBounds();
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "veskar: not enough memory to work out where the models go; the camera stays\n");
+        return;
+    }
     if (bounds.empty()) return;
     const float aspect = clientHeight > 0 ? static_cast<float>(clientWidth) / static_cast<float>(clientHeight) : 1.0f;
     orbitCentre = frameCamera(graphics.camera, bounds, kFieldOfView, aspect);
