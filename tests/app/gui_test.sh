@@ -447,6 +447,23 @@ fi
 
 # --- a bad file given on the command line ---------------------------------------------
 
+echo "# a FIFO where the settings file goes"
+# Reading it would wait for a writer for ever; it is left alone instead.
+mkdir -p "$work/fifo-config/Veskar"
+mkfifo "$work/fifo-config/Veskar/veskar.conf"
+if XDG_CONFIG_HOME=$work/fifo-config start_viewer fifo; then
+    pass "the window appears"
+    check "one line says the settings file is left alone: $(head -c 200 "$log")" \
+        [ "$(grep -c 'veskar.conf: not a regular file, so the settings are neither read from it nor kept' "$log")" -eq 1 ]
+    keys Escape
+    check "Esc ends the viewer with status 0" ends_with 0 20
+    check "and the FIFO is still there" [ -p "$work/fifo-config/Veskar/veskar.conf" ]
+else
+    fail "the window appears"
+    [[ -n $viewer_pid ]] && kill "$viewer_pid" 2>/dev/null && wait "$viewer_pid" 2>/dev/null
+    viewer_pid=
+fi
+
 echo "# bad file at start-up"
 if start_viewer badfile --open-smd-ref "$data/notes.smd"; then
     check "a text file given as SMD reference brings up the \"Error\" box" wait_until 20 has_window '^Error$'
