@@ -59,6 +59,7 @@ int Application::run(Host& h, int frameLimit)
         graphics.release();
         return 1;
     }
+    if (!graphics.warning.empty()) std::fprintf(stderr, "veskar: %s\n", graphics.warning.c_str());
     // Everything a frame draws is set up before the window shows: showing it
     // exposes it, and the expose handler draws a frame there and then.
     graphics.setTextColour(0, 1, 1, 1);

@@ -30,7 +30,8 @@ public:
     // ready to draw; it must outlive this object's use of it. Creates the
     // overlay font and sets the initial camera, transforms, viewport and
     // states. kOk, or kFail with the reason in failure; what was made stays
-    // for release.
+    // for release. No font is no failure: font stays null, text draws
+    // nothing and warning says why.
     Result create(Device* device, int width, int height, int fontHeight);
     // Frees the font and forgets the device; safe to call again.
     void release();
@@ -56,6 +57,10 @@ public:
     std::int32_t height = 0;
 
     std::string failure;           // why the last create failed
+    std::string warning;           // why there is no overlay text; empty while there is
+
+private:
+    void createFont();
 };
 
 // A colour channel of 0..1 as a byte: values at or past the ends saturate,

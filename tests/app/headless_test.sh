@@ -197,6 +197,17 @@ else
     fail "renders without files"
 fi
 
+echo "# no font at all: the picture without its overlay, said once"
+mkdir "$work/fccache"
+printf '<?xml version="1.0"?>\n<fontconfig><cachedir>%s</cachedir></fontconfig>\n' "$work/fccache" >"$work/nofonts.conf"
+if FONTCONFIG_FILE=$work/nofonts.conf render nofont "${characters[@]:0:4}"; then
+    check "one line says the overlay has no font" [ "$(grep -c '^veskar: no font for the overlay text' "$work/nofont.log")" -eq 1 ]
+    check "no overlay text" [ "$(count "$work/nofont.png" 800x600+0+0 "$cyan")" -eq 0 ]
+    check "and the character is drawn" [ "$(count "$work/nofont.png" $legs "!($background) && !($axis)")" -ge 3000 ]
+else
+    fail "renders without a font"
+fi
+
 echo "# real exports: an animation onto a model with another node list finds its bones by name"
 corpus=../shared/corpus
 if [[ -d $corpus ]]; then

@@ -27,10 +27,15 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-win32.XXXXXX")
 xvfb_pid=
 wm_pid=
 viewer_pid=
+bare=
 cleanup() {
     for pid in $viewer_pid $wm_pid $xvfb_pid; do
         kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
     done
+    if [[ -n $bare ]]; then
+        WINEPREFIX=$bare wineserver -k 2>/dev/null
+        rm -rf "$bare" "$bare.lock"
+    fi
     if [[ -n ${VESKAR_GUI_KEEP:-} ]]; then echo "kept $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
@@ -113,6 +118,33 @@ if [[ $status == 0 && -s $work/windows.png && -s $work/linux.png ]]; then
 else
     fail "headless mode writes the picture (exit status $status)"
     sed 's/^/    /' "$work/windows-headless.log"
+fi
+
+echo "# a prefix whose fonts folder is empty, as a fresh one is"
+# A copy of the runner's prefix (hard links; the registry copied, as Wine
+# rewrites it) without the fonts wine_run.sh puts in. Wine's own folder may
+# still have Tahoma (fonts-wine); without it there is no font at all.
+prefix=${runner[2]:-}
+if [[ ${runner[1]:-} == */wine_run.sh && -f $prefix/.veskar-ready ]] && bare=$(mktemp -d "$prefix.bare.XXXXXX") &&
+    rmdir "$bare" && cp -al "$prefix" "$bare" 2>/dev/null; then
+    for file in "$prefix"/*.reg "$prefix"/.update-timestamp; do cp --remove-destination "$file" "$bare/"; done
+    rm -f "$bare/drive_c/windows/Fonts/"*
+    bash "${runner[1]}" "$bare" "$windows_bin/veskar.exe" --headless --frames 5 --screenshot "$work/bare.png" "${scene[@]}" \
+        >"$work/bare.log" 2>&1
+    status=$?
+    check "the viewer runs and writes its picture (exit status $status)" [ $status -eq 0 -a -s "$work/bare.png" ]
+    lines=$(count "$work/bare.png" 600x140+0+12 "$cyan")
+    if compgen -G '/usr/share/wine/fonts/*.ttf' >/dev/null; then
+        check "its overlay is drawn in a font of Wine's own folder ($lines cyan pixels)" [ "$lines" -ge 2000 ]
+        check "and nothing is said about fonts" [ "$(grep -c 'font' "$work/bare.log")" -eq 0 ]
+    else
+        check "without any font it draws no overlay ($lines cyan pixels)" [ "$lines" -eq 0 ]
+        check "and says so once" [ "$(grep -c '^veskar: no font for the overlay text' "$work/bare.log")" -eq 1 ]
+    fi
+    check "the character is drawn" [ "$(count "$work/bare.png" 100x140+350+155 "!($background)")" -ge 2000 ]
+else
+    echo "SKIP: the runner is not wine_run.sh with a prefix of its own, or the prefix cannot be linked"
+    bare=
 fi
 
 echo "# the command line"
