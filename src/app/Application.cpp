@@ -17,6 +17,7 @@
 #include "render/Playback.h"
 #include "render/SmdModelDrawing.h"
 
+#include <cmath>
 #include <cstdio>
 #include <new>
 
@@ -248,12 +249,16 @@ std::vector<std::string> Application::playbackLines() const
 void Application::drawHud()
 {
     if (!overlayShown) return;
+    // On a scaled display the overlay keeps its physical size, as the window does.
+    if (host) graphics.setTextScale(host->contentScale());
+    const auto scaled = [this](int pixels) { return static_cast<int>(std::lround(static_cast<float>(pixels) * graphics.textScale)); };
     const auto lines = overlayLines(fps, graphics.camera.position, graphics.light.position);
-    for (int i = 0; i < kOverlayLines; ++i) graphics.drawText(lines[static_cast<std::size_t>(i)].c_str(), kOverlayX, kOverlayFirstY + i * kOverlayLineStep);
-    int y = kOverlayFirstY + kOverlayLines * kOverlayLineStep;
+    int row = 0;
+    for (int i = 0; i < kOverlayLines; ++i, ++row)
+        graphics.drawText(lines[static_cast<std::size_t>(i)].c_str(), scaled(kOverlayX), scaled(kOverlayFirstY + row * kOverlayLineStep));
     for (const std::string& line : playbackLines()) {
-        graphics.drawText(line.c_str(), kOverlayX, y);
-        y += kOverlayLineStep;
+        graphics.drawText(line.c_str(), scaled(kOverlayX), scaled(kOverlayFirstY + row * kOverlayLineStep));
+        ++row;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "render/GraphicsContext.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace veskar {
@@ -26,7 +28,8 @@ Result GraphicsContext::create(Device* newDevice, int newWidth, int newHeight, i
     failure.clear();
     width = newWidth;
     height = newHeight;
-    fontHeight = newFontHeight;
+    baseFontHeight_ = newFontHeight;
+    fontHeight = static_cast<std::int32_t>(std::lround(static_cast<float>(newFontHeight) * textScale));
     if (!newDevice) {
         failure = "there is no device to draw with";
         return kFail;
@@ -77,6 +80,19 @@ void GraphicsContext::createFont()
     warning = "no font for the overlay text (" + error + "); the picture is drawn without it";
     delete font;   // a drawer that failed holds nothing
     font = nullptr;
+}
+
+void GraphicsContext::setTextScale(float scale)
+{
+    // Windows scales displays from 100 to 500 %.
+    if (!std::isfinite(scale)) return;
+    scale = std::clamp(scale, 1.0f, 5.0f);
+    if (scale == textScale) return;
+    textScale = scale;
+    fontHeight = static_cast<std::int32_t>(std::lround(static_cast<float>(baseFontHeight_) * textScale));
+    if (!device) return;
+    if (font) font->release();
+    createFont();
 }
 
 void GraphicsContext::release()

@@ -40,6 +40,9 @@ public:
     // fills a resized window; a minimised window (a zero side) keeps the old
     // ones.
     void resize(int width, int height);
+    // Text larger by this factor (a display's scale): the font's height is
+    // the one create was given times it, made again when it changes.
+    void setTextScale(float scale);
     // One line of overlay text from (x, y); a null text draws nothing.
     void drawText(const char* text, int x, int y);
     void setTextColour(float r, float g, float b, float a);
@@ -47,7 +50,8 @@ public:
     Device* device = nullptr;      // not owned
     TextDrawer* font = nullptr;    // owned
     Rect textRect;
-    std::int32_t fontHeight = 0;
+    std::int32_t fontHeight = 0;   // in pixels, textScale included
+    float textScale = 1.0f;
     float textColour[4] = {1.0f, 1.0f, 0.0f, 1.0f};
     Matrix viewMatrix;
     Matrix projectionMatrix;
@@ -61,6 +65,7 @@ public:
 
 private:
     void createFont();
+    std::int32_t baseFontHeight_ = 0;
 };
 
 // A colour channel of 0..1 as a byte: values at or past the ends saturate,
