@@ -1,9 +1,9 @@
 #include "app/SceneBounds.h"
 
 #include "app/Scene.h"
-#include "import/SmdModel.h"
-#include "mref/EngineModel.h"
+#include "render/EngineModel.h"
 #include "render/EngineModelDrawing.h"
+#include "render/SmdModel.h"
 
 namespace veskar {
 

@@ -4,8 +4,8 @@
 // the drawing's own skinning, so the box is the one the picture shows, now
 // or over the whole of the animation the model plays.
 
-#include "mref/EngineModel.h"
-#include "import/SmdModel.h"
+#include "render/EngineModel.h"
+#include "render/SmdModel.h"
 #include "base/Math.h"
 
 #include <cstddef>
