@@ -35,6 +35,25 @@ constexpr int kIconResource = 101;
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
 // Long paths need more than MAX_PATH; the dialog fails cleanly past this.
 constexpr std::size_t kPathCapacity = 32768;
+// WM_DPICHANGED, which older headers leave out.
+constexpr UINT kDpiChanged = 0x02E0;
+constexpr UINT kDefaultDpi = 96;
+
+// The window's DPI: GetDpiForWindow where Windows has it (10, version 1607
+// on), the screen's otherwise.
+UINT dpiOf(HWND window)
+{
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    UINT dpi = window && getDpiForWindow ? getDpiForWindow(window) : 0;
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        dpi = screen ? static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX)) : 0;
+        if (screen) ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi : kDefaultDpi;
+}
 
 } // namespace
 
@@ -47,7 +66,7 @@ struct Win32Host::Impl {
     LRESULT handleView(UINT message, WPARAM wParam, LPARAM lParam);
     bool registerClasses(std::string& error);
     void layout();
-    int stripHeight() const { return strip.created() ? Win32TimelineStrip::kHeight : 0; }
+    int stripHeight() const { return strip.created() ? Win32TimelineStrip::heightAt(dpiOf(window)) : 0; }
     bool buildMenu(const std::vector<MenuItem>& table, std::string& error);
     bool createDevice(std::string& error);
     void releaseDevice();
@@ -137,6 +156,14 @@ LRESULT Win32Host::Impl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DROPFILES:
         dropped(reinterpret_cast<HDROP>(wParam));
         return 0;
+    case kDpiChanged: {
+        // Onto a monitor of another DPI: the size Windows suggests keeps the
+        // picture's physical size; WM_SIZE tells the application.
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     case WM_DESTROY:
         releaseDevice();
         return 0;
@@ -206,7 +233,7 @@ void Win32Host::Impl::layout()
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
     if (view) SetWindowPos(view, nullptr, origin.x, origin.y, client.right, pictureHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-    strip.layout(client.right, pictureHeight);
+    strip.layout(client.right, pictureHeight, dpiOf(window));
 }
 
 void Win32Host::Impl::dropped(HDROP drop)
@@ -419,10 +446,15 @@ bool Win32Host::openFileDialog(const FileFilter& filter, std::string& path)
     return chosen;
 }
 
+float Win32Host::contentScale() const { return static_cast<float>(dpiOf(impl_->window)) / static_cast<float>(kDefaultDpi); }
+
 void Win32Host::fitClient(int width, int height)
 {
     Impl& d = *impl_;
     if (!d.window || width <= 0 || height <= 0) return;
+    const UINT dpi = dpiOf(d.window);
+    width = MulDiv(width, static_cast<int>(dpi), kDefaultDpi);
+    height = MulDiv(height, static_cast<int>(dpi), kDefaultDpi);
     d.requestedWidth = width;
     d.requestedHeight = height;
     // The window grows by the strip; the picture keeps the size asked for.

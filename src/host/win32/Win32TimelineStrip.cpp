@@ -97,22 +97,23 @@ std::intptr_t __stdcall Win32TimelineStrip::sliderProcedure(HWND window, unsigne
     return CallWindowProcW(original, window, message, wParam, lParam);
 }
 
-void Win32TimelineStrip::layout(int width, int top)
+void Win32TimelineStrip::layout(int width, int top, unsigned dpi)
 {
     if (!created()) return;
-    const int y = top + (kHeight - kControlHeight) / 2;
-    const int right = width - kMargin;
-    const int bonesX = right - kListWidth;
-    const int speedX = bonesX - kGap - kSpeedWidth;
-    const int animationsX = speedX - kGap - kListWidth;
-    const int keyX = animationsX - kGap - kKeyWidth;
-    const int sliderX = kMargin + kPlayWidth + kGap;
-    MoveWindow(play_, kMargin, y, kPlayWidth, kControlHeight, TRUE);
-    MoveWindow(slider_, sliderX, y, std::max(keyX - kGap - sliderX, 20), kControlHeight, TRUE);
-    MoveWindow(key_, keyX, y, kKeyWidth, kControlHeight, TRUE);
-    MoveWindow(animations_, animationsX, y, kListWidth, kDropDownHeight, TRUE);
-    MoveWindow(speed_, speedX, y, kSpeedWidth, kDropDownHeight, TRUE);
-    MoveWindow(bones_, bonesX, y, kListWidth, kDropDownHeight, TRUE);
+    const auto at = [dpi](int pixels) { return scaled(pixels, dpi); };
+    const int y = top + (at(kHeight) - at(kControlHeight)) / 2;
+    const int right = width - at(kMargin);
+    const int bonesX = right - at(kListWidth);
+    const int speedX = bonesX - at(kGap) - at(kSpeedWidth);
+    const int animationsX = speedX - at(kGap) - at(kListWidth);
+    const int keyX = animationsX - at(kGap) - at(kKeyWidth);
+    const int sliderX = at(kMargin) + at(kPlayWidth) + at(kGap);
+    MoveWindow(play_, at(kMargin), y, at(kPlayWidth), at(kControlHeight), TRUE);
+    MoveWindow(slider_, sliderX, y, std::max(keyX - at(kGap) - sliderX, at(20)), at(kControlHeight), TRUE);
+    MoveWindow(key_, keyX, y, at(kKeyWidth), at(kControlHeight), TRUE);
+    MoveWindow(animations_, animationsX, y, at(kListWidth), at(kDropDownHeight), TRUE);
+    MoveWindow(speed_, speedX, y, at(kSpeedWidth), at(kDropDownHeight), TRUE);
+    MoveWindow(bones_, bonesX, y, at(kListWidth), at(kDropDownHeight), TRUE);
 }
 
 void Win32TimelineStrip::show(const TimelineState& state)

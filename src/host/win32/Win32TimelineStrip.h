@@ -18,13 +18,15 @@ class Host;
 
 class Win32TimelineStrip {
 public:
-    // The strip's height in pixels of the main window's client area.
+    // The strip's height in pixels of the main window's client area at 100 %
+    // (96 DPI); sizes grow with the window's DPI.
     static constexpr int kHeight = 30;
+    static int heightAt(unsigned dpi) { return scaled(kHeight, dpi); }
 
     // Makes the controls as children of parent; keys go back to focus.
     bool create(HWND__* parent, HWND__* focus, Host& host);
     // Places the controls in the band of the given width whose top is top.
-    void layout(int width, int top);
+    void layout(int width, int top, unsigned dpi);
     void show(const TimelineState& state);
     // WM_COMMAND and WM_HSCROLL the main window got: true when they came
     // from the strip (and were posted).
@@ -33,6 +35,7 @@ public:
     bool created() const { return slider_ != nullptr; }
 
 private:
+    static int scaled(int pixels, unsigned dpi) { return static_cast<int>((static_cast<long long>(pixels) * dpi + 48) / 96); }
     static std::intptr_t __stdcall sliderProcedure(HWND__* window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
 
     Host* host_ = nullptr;
