@@ -53,6 +53,7 @@ void Application::gatherSurfaces(Animated which)
         appendSurfaces(*smdModel, surfaces_);
     } else {
         EngineModel* model = characterOf(which);
+        if (!model) return;
         const bool primary = which == Animated::Primary;
         if (!drawsSomething(model, primary ? scene->primaryMode : scene->secondaryMode)) return;
         appendSurfaces(*model, model->hasAnimation, primary ? scene->primaryWorld : scene->secondaryWorld, surfaces_);
