@@ -11,6 +11,7 @@
 #include "import/Skeleton.h"
 #include "import/TextScan.h"
 
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -62,10 +63,22 @@ void storeVertexValues(const float (&f)[8], Vertex& v)
     v.v = 1.0f - f[7];
 }
 
+// A number that is no finite float (nan, inf, or beyond float's range like
+// 1e39) is refused at its line by every reader: a position or an angle that
+// is not finite leaves a model that draws nothing, and a weight that is not
+// finite skins nothing.
+constexpr const char* kNotFiniteText = "not a finite number";
+inline bool allFinite(const float* values, int count)
+{
+    for (int i = 0; i < count; ++i)
+        if (!std::isfinite(values[i])) return false;
+    return true;
+}
+
 // Why a line cannot be used, or empty when it can. Node numbers and parents
 // must lie below nodeCount (a parent may also be -1).
 std::string checkNodeLine(std::string_view line, std::int32_t nodeCount, NodeLine& node);
-enum class BoneScan { Ok, Short, Outside };
+enum class BoneScan { Ok, Short, Outside, NotFinite };
 BoneScan scanBoneLine(std::string_view line, std::int32_t nodeCount, BoneLine& bone);
 // The k-th of linkCount bone and weight pairs of a vertex line.
 std::string checkLinkPair(FieldScanner& scan, std::int32_t nodeCount, std::int32_t k, std::int32_t linkCount, BoneLink& link);
@@ -123,6 +136,7 @@ protected:
         case BoneScan::Ok: break;
         case BoneScan::Short: return refuse("a bone line needs a node number and six numbers");
         case BoneScan::Outside: return refuse(nodeOutsideText(bone.number, nodes));
+        case BoneScan::NotFinite: return refuse(kNotFiniteText);
         }
         return kRead;
     }

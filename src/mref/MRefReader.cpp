@@ -135,6 +135,7 @@ EngineReadResult MRefReader::readVertex(std::string_view line, EngineVertex& ver
     bool ok = scan.readInt(parent) == ScanStatus::Ok;
     for (int i = 0; ok && i < 8; ++i) ok = scan.readFloat(f[i]) == ScanStatus::Ok;
     if (!ok) return refuse("a vertex line needs a parent bone, a position, a normal, u, v and a link count");
+    if (!allFinite(f, 8)) return refuse(kNotFiniteText);
     const ScanStatus s = scan.readInt(linkCount);
     if (s != ScanStatus::Ok || linkCount < 0 || linkCount > kMaxLinks) return refuse("the link count must be 0 to 16");
     if (parent < 0 || parent >= model_.nodeCount) return refuse("parent bone " + std::to_string(parent) + " is not a node number");

@@ -255,7 +255,16 @@ check "and says so on one line: $(head -c 200 "$work/gl30.err")" one_line "$work
 
 echo "# command-line commands that fail are reported with their file, and fail a headless run"
 printf 'version 1\nnot a model\n' >"$work/garbage.smd"
+# A number that is no finite float, in each reader's file: refused at its line, not drawn as nothing.
+awk '/^triangles/ {t = 1} t && NF >= 9 && !done {$2 = "nan"; done = 1} {print}' "$data/hero.smd" >"$work/nan.smd"
+awk '/^skeleton/ {s = 1} s && NF == 7 && !done {$4 = "-inf"; done = 1} {print}' "$data/walk.smd" >"$work/inf.smd"
+awk '/^skeleton/ {s = 1} s && NF == 7 && $1 == "1" && !done {$2 = "1e39"; done = 1} {print}' "$data/hero.mRef" >"$work/big.mRef"
+awk '/^skeleton/ {s = 1} s && NF == 7 && !done {$3 = "inf"; done = 1} {print}' "$data/walk.mAni" >"$work/inf.mAni"
 for case in "--open-kovr1-mref $work/missing.mRef|missing.mRef: cannot open" \
+    "--open-smd-ref $work/nan.smd|nan.smd:[0-9]*: not a finite number" \
+    "--open-smd-ref $data/hero.smd --open-smd-ani $work/inf.smd|inf.smd:[0-9]*: not a finite number" \
+    "--open-kovr1-mref $work/big.mRef|big.mRef:[0-9]*: not a finite number" \
+    "--open-kovr1-mref $data/hero.mRef --open-kovr1-mani $work/inf.mAni|inf.mAni:[0-9]*: not a finite number" \
     "--open-kovr1-mref $data/walk.smd|walk.smd:2: " \
     "--open-kovr1-mani $data/walk.mAni|walk.mAni: no character is loaded" \
     "--convert-ref $work/garbage.smd|garbage.smd: the file has no nodes" \
