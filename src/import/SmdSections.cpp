@@ -31,7 +31,6 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
         const std::string_view word = firstWord(line);
         if (equalsIgnoringCase(word, "nodes")) {
             while (cursor.next(line) && !equalsIgnoringCase(firstWord(line), "end")) {
-                ++counts.nodeLines;
                 // A line without a number is refused by the reading pass.
                 FieldScanner scan(line);
                 std::int32_t number = 0;
@@ -92,7 +91,7 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
             counts.triangleSections.push_back(std::move(section));
         }
     }
-    counts.nodes.build(counts.nodeNumbers, counts.nodeLines);
+    counts.nodes.build(counts.nodeNumbers);
     return true;
 }
 
