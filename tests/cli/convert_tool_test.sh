@@ -565,5 +565,20 @@ order=$(grep -oE '^(\[Gltf\] [a-z0-9]+|wrote [a-z/0-9]+)' out.txt | tr '\n' ' ')
 # hero.smd and hero.mRef would both write hero.glb: the later one is refused.
 expect_in err.txt "gltf/hero.mRef: the output gltf/hero.glb is also the output of gltf/hero.smd"
 
+current="time blocks out of order mean the same animation"
+# A bone a frame leaves out holds the frame before's pose, whichever order the
+# blocks stand in: the shuffled file converts and exports to the same bytes.
+mkdir -p blocks/ordered blocks/shuffled
+write_reference blocks/hero.smd
+head -n 6 gltf/walk.smd >blocks/head.txt
+{ cat blocks/head.txt; printf 'time 0\n0 0 0 0 0 0 0\n1 1 0 0 0 0 0\ntime 1\n1 1 0 0 0 0 0.5\ntime 2\n0 0 0 2 0 0 0\nend\n'; } >blocks/ordered/walk.smd
+{ cat blocks/head.txt; printf 'time 0\n0 0 0 0 0 0 0\n1 1 0 0 0 0 0\ntime 2\n0 0 0 2 0 0 0\ntime 1\n1 1 0 0 0 0 0.5\nend\n'; } >blocks/shuffled/walk.smd
+run ani blocks/ordered/walk.smd blocks/shuffled/walk.smd
+expect_rc 0
+cmp -s blocks/ordered/walk.mAni blocks/shuffled/walk.mAni && ok || fail "the shuffled blocks give another mAni"
+for order in ordered shuffled; do run gltf blocks/hero.smd blocks/$order/walk.smd -o blocks/$order.glb; done
+expect_rc 0
+cmp -s blocks/ordered.glb blocks/shuffled.glb && ok || fail "the shuffled blocks give another .glb"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -400,6 +400,23 @@ TEST(MalformedSmdAnimation, OddButReadableFilesLoadAsStated)
     // A bone the second block leaves out keeps the first block's values.
     EXPECT_EQ(model.animations[1].frame(1)[0].position[2], 5.0f);
     EXPECT_EQ(model.animationCount, 2);
+    // Blocks out of order: a bone a frame leaves out holds the frame before's
+    // pose, not the block before's, in the viewer's tables and the converter's keys.
+    const std::string shuffled = joinLines({"version 1", "nodes", "0 \"root\" -1", "1 \"arm\" 0", "end", "skeleton", "time 0", "0 0 0 0 0 0 0",
+                                            "1 0 0 10 0 0 0", "time 2", "0 0 0 2 0 0 0", "time 1", "1 0 0 11 0 0 0.5", "end"});
+    ASSERT_EQ(model.readAnimation(shuffled, "d.smd"), kSmdRead) << model.diagnostic.text();
+    const SmdAnimation& drawn = model.animations[2];
+    EXPECT_EQ(drawn.frame(1)[0].position[2], 0.0f);
+    EXPECT_EQ(drawn.frame(2)[1].position[2], 11.0f);
+    EXPECT_EQ(drawn.frame(2)[1].rotation[2], 0.5f);
+    EXPECT_EQ(drawn.frame(2)[1].localMatrix.m[3][2], 11.0f);
+    SmdModelRecords keysModel;
+    AnimationKeys keys;
+    LineCursor lines(shuffled);
+    ASSERT_EQ(keysModel.readAnimationKeys(lines, "d.smd", keys), kSmdRead) << keysModel.diagnostic.text();
+    EXPECT_EQ(keys.key(1, 0)[2], 0.0f);
+    EXPECT_EQ(keys.key(2, 1)[2], 11.0f);
+    EXPECT_EQ(keys.key(2, 1)[5], 0.5f);
 }
 
 TEST(MalformedSmdAnimation, A33rdAnimationIsRefusedAndTheFirst32Stay)
