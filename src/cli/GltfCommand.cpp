@@ -64,13 +64,16 @@ bool parseArguments(const std::vector<std::string>& args, GltfArguments& out)
 }
 
 // Several references and no animation make one job each; otherwise the
-// first file is the reference and the others its animations.
+// first file is the reference and the others its animations. A file after
+// the first that is no whole reference (one cut short, one with nodes and no
+// frames, one that cannot be read) is an animation that will be refused as
+// itself, not a second reference.
 bool onlyReferences(const std::vector<std::string>& files)
 {
     for (std::size_t i = 1; i < files.size(); ++i) {
         LineCursor cursor;
         std::string reason;
-        if (cursor.openFile(files[i], reason) && isAnimationKind(guessModelFileKind(cursor))) return false;
+        if (!cursor.openFile(files[i], reason) || !isWholeReference(cursor)) return false;
     }
     return files.size() > 1;
 }

@@ -99,7 +99,10 @@ SmdReadResult AnimationReader::count()
     if (model_.animationCount >= kModelSlots) return refuseFullModel(kSmdNoFreeSlot, kModelSlots, "animations");
     if (counts.frameLineWithoutNumber) return refuse("a \"time\" line needs a frame number", counts.frameLineWithoutNumber);
     if (model_.nodeCount <= 0) return refuse("the file has no nodes", 0);
-    if (model_.frameCount <= 0) return refuse("the skeleton has no \"time\" line", 0);
+    // Where the frames should have been: the skeleton, or the end of a file
+    // cut short before one.
+    if (model_.frameCount <= 0 && counts.skeletonLine) return refuse("the skeleton has no \"time\" line", counts.skeletonLine);
+    if (model_.frameCount <= 0) return refuse("the file ends without a skeleton section", cursor_.lineNumber());
     const std::size_t tableNodes = static_cast<std::size_t>(model_.nodeCount) * static_cast<std::size_t>(model_.frameCount);
     if (tableNodes > cursor_.size() * kTableNodesPerByteAllowed)
         return refuse(std::to_string(model_.frameCount) + " frames of " + std::to_string(model_.nodeCount) +

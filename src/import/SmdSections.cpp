@@ -37,6 +37,7 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
                 if (scan.readInt(number) == ScanStatus::Ok) counts.nodeNumbers.push_back(number);
             }
         } else if (equalsIgnoringCase(word, "skeleton")) {
+            if (!counts.skeletonLine) counts.skeletonLine = cursor.lineNumber();
             while (cursor.next(line)) {
                 const std::string_view w = firstWord(line);
                 if (equalsIgnoringCase(w, "end")) break;

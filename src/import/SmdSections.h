@@ -32,6 +32,7 @@ struct TriangleSection {
 struct SmdCounts {
     std::vector<std::int32_t> nodeNumbers;     // the numbers the nodes section's lines begin with, in file order
     NodeNumbers nodes;                         // made from them when the pass ends
+    long skeletonLine = 0;                     // the line of the first "skeleton", 0 if none
     std::int32_t frameCount = 0;
     std::int32_t materialCount = 0;
     std::int32_t triangleCount = 0;

@@ -542,6 +542,20 @@ sed 's/^1 "Bip01 L Hand" 0$/1 "Bip01 L Hand" 0\n2 "Prop" 0/; s/^1 1.000000 0.000
 run gltf gltf/hero.smd gltf/prop.smd -o gltf/prop.glb
 expect_rc 0
 expect_in err.txt '1 node that hero.smd does not have was skipped: "Prop"'
+# An animation cut short, or one with nodes and no frames, is refused as itself,
+# not taken for a second reference; the rest is written.
+head -c 40 gltf/walk.smd >gltf/cut.smd
+head -n 6 gltf/walk.smd >gltf/noframes.smd
+echo end >>gltf/noframes.smd
+for animation in cut noframes; do
+    rm -f gltf/out.glb
+    run gltf gltf/hero.smd gltf/$animation.smd -o gltf/out.glb
+    expect_rc 1
+    expect_in err.txt "gltf/$animation.smd:"
+    expect_not_in err.txt "give it one reference"
+    expect_file gltf/out.glb
+done
+expect_in err.txt "gltf/noframes.smd:6: the skeleton has no \"time\" line"
 # Never onto a source.
 run gltf gltf/hero.smd gltf/walk.smd -o gltf/walk.smd
 expect_rc 1

@@ -345,7 +345,10 @@ TEST(MalformedSmdAnimation, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
         {"binary garbage", kGarbage, kSmdNotSmd, 1, "the first line is not \"version 1\""},
         {"header without number", replaceLine(base, 1, "version"), kSmdNotSmd, 1, "not \"version 1\""},
         // Without its "end" the nodes section runs to the skeleton's: no frame is left.
-        {"nodes without end", removeLine(base, 5), kSmdMalformed, 0, "the skeleton has no \"time\" line"},
+        {"nodes without end", removeLine(base, 5), kSmdMalformed, 11, "the file ends without a skeleton section"},
+        {"cut in the nodes section", firstLines(base, 3) + "1 \"ar", kSmdMalformed, 4, "the file ends without a skeleton section"},
+        {"a skeleton without frames", firstLines(base, 6) + "end\n", kSmdMalformed, 6,
+         "the skeleton has no \"time\" line"},
         {"no nodes", removeLine(removeLine(base, 4), 3), kSmdMalformed, 0, "the file has no nodes"},
         {"time without number", replaceLine(base, 10, "time"), kSmdMalformed, 10, "a \"time\" line needs a frame number"},
         {"frame number beyond int32", replaceLine(base, 10, "time 99999999999"), kSmdMalformed, 10, "needs a frame number"},
