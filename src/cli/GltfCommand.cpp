@@ -2,6 +2,7 @@
 
 #include "cli/OrderedJobs.h"
 #include "gltf/GltfExport.h"
+#include "gltf/GltfTextureFiles.h"
 #include "convert/ModelFileKind.h"
 #include "convert/OutputCollisions.h"
 #include "import/ConsoleLog.h"
@@ -125,15 +126,18 @@ int runGltfCommand(const std::vector<std::string>& args, unsigned jobs)
     }
 
     // Before anything is written, every output is weighed against every file
-    // the run reads and every other output: two references of one name
-    // (hero.smd, hero.mRef) would write one file twice, and the first keeps it.
+    // the run reads (references, animations, the textures the references
+    // name) and every other output: two references of one name (hero.smd,
+    // hero.mRef) would write one file twice, and the first keeps it.
     std::vector<PlannedOutput> plans;
-    std::vector<std::string> animations;
+    std::vector<std::string> otherSources;
     for (const GltfExportJob& e : exports) {
         plans.push_back({e.reference, e.output.empty() ? defaultGltfOutput(e.reference) : e.output});
-        animations.insert(animations.end(), e.animations.begin(), e.animations.end());
+        otherSources.insert(otherSources.end(), e.animations.begin(), e.animations.end());
+        const std::vector<std::string> textures = gltfTextureFiles(e.reference);
+        otherSources.insert(otherSources.end(), textures.begin(), textures.end());
     }
-    const std::vector<std::string> collisions = findOutputCollisions(plans, animations);
+    const std::vector<std::string> collisions = findOutputCollisions(plans, otherSources);
 
     int failures = 0;
     runInOrder(

@@ -4,12 +4,12 @@
 #include "convert/FormatConverter.h"
 #include "gltf/GlbWriter.h"
 #include "gltf/GltfSceneBuilder.h"
+#include "gltf/GltfTextureFiles.h"
 #include "convert/ModelFileKind.h"
 #include "import/ConsoleLog.h"
 #include "import/TextScan.h"
 #include "system/AtomicFile.h"
 #include "base/EmbeddedImage.h"
-#include "system/TexturePath.h"
 #include "base/Utf8Path.h"
 
 #include <filesystem>
@@ -199,11 +199,10 @@ void attachTextures(const std::string& reference, std::span<const std::string> n
         bool alphaMask;
     };
     std::map<std::string, Known> imageOf;
-    const std::string folder = directoryOf(reference);
     for (const std::string& name : names) {
         GltfMaterial material;
         material.name = name;
-        const std::string path = resolveTexturePath(folder + name);
+        const std::string path = gltfTexturePath(reference, name);
         const auto known = imageOf.find(path);
         if (known != imageOf.end()) {
             material.image = known->second.image;

@@ -556,6 +556,19 @@ for animation in cut noframes; do
     expect_file gltf/out.glb
 done
 expect_in err.txt "gltf/noframes.smd:6: the skeleton has no \"time\" line"
+# Never onto a texture the reference names (skin.bmp, found as SKIN.BMP),
+# from SMD or mRef, under its own name or through another folder.
+cp gltf/SKIN.BMP skin-before.bmp
+mkdir -p gltf/sub
+for args in "gltf/hero.smd gltf/walk.smd -o gltf/SKIN.BMP" "gltf/hero.mRef gltf/walk.mAni -o gltf/SKIN.BMP" \
+    "gltf/hero.smd -o gltf/sub/../SKIN.BMP"; do
+    # shellcheck disable=SC2086
+    run gltf $args
+    expect_rc 1
+    expect_in err.txt "would overwrite gltf/SKIN.BMP, a source of this run"
+    expect_not_in out.txt "wrote"
+    cmp -s gltf/SKIN.BMP skin-before.bmp && ok || fail "the texture was written ($args)"
+done
 # Never onto a source.
 run gltf gltf/hero.smd gltf/walk.smd -o gltf/walk.smd
 expect_rc 1
