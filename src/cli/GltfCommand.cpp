@@ -25,6 +25,8 @@ struct GltfArguments {
     GltfExportOptions options;
 };
 
+constexpr double kLeastFps = 0.001;
+
 bool parsePositive(const std::string& text, double limit, double& value)
 {
     char* end = nullptr;
@@ -48,7 +50,10 @@ bool parseArguments(const std::vector<std::string>& args, GltfArguments& out)
             out.output = args[++i];
             if (out.output.empty()) return usage("-o needs a file name");
         } else if (a == "--fps") {
-            if (!parsePositive(args[++i], 1000.0, out.options.fps)) return usage("--fps needs a number above 0 and at most 1000");
+            // Key k plays at k / fps seconds: from a thousandth of a key a
+            // second, the last key of any file is still a finite float.
+            if (!parsePositive(args[++i], 1000.0, out.options.fps) || out.options.fps < kLeastFps)
+                return usage("--fps needs a number from 0.001 to 1000");
         } else if (a == "--scale") {
             double scale = 0;
             if (!parsePositive(args[++i], 1e6, scale) || !std::isfinite(static_cast<float>(scale)) || static_cast<float>(scale) <= 0.0f)

@@ -5,6 +5,7 @@
 #include "gltf/GlbWriter.h"
 #include "gltf/GltfSceneBuilder.h"
 #include "gltf/GltfTextureFiles.h"
+#include "gltf/ScaledLengths.h"
 #include "convert/ModelFileKind.h"
 #include "import/ConsoleLog.h"
 #include "import/TextScan.h"
@@ -285,6 +286,11 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
         refuse(outcome, refusal, reference);
         return outcome;
     }
+    const float scale = job.options.scale;
+    if (const Diagnostic beyond = refuseScaledBeyondRange(reference, largestLength(model.nodes, model.vertices), scale); !beyond.empty()) {
+        refuse(outcome, {beyond}, reference);
+        return outcome;
+    }
     if (model.nodes.size() > std::numeric_limits<std::uint16_t>::max()) {
         refuse(outcome, {{reference, 0, std::to_string(model.nodes.size()) + " nodes are more than glTF's joint numbers can hold (65535)"}}, reference);
         return outcome;
@@ -293,15 +299,17 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
     GltfScene scene;
     scene.name = stemOf(reference);
     std::string reason;
-    if (!buildGltfSkeleton(model.nodes, job.options.scale, scene, reason)) {
-        refuse(outcome, {{reference, 0, reason}}, reference);
+    // Only a number that is not finite fails the skeleton or the mesh: the
+    // line that holds it is named when one does.
+    if (!buildGltfSkeleton(model.nodes, scale, scene, reason)) {
+        refuse(outcome, {{reference, firstLineBeyondScale(reference, scale), reason}}, reference);
         return outcome;
     }
     attachTextures(reference, model.materialNames, scene, outcome);
     GltfMeshReport meshReport;
     const GltfMeshSource source{model.vertices, model.triangles, model.triangleMaterials};
-    if (!buildGltfPrimitives(source, job.options.scale, scene, meshReport, reason)) {
-        refuse(outcome, {{reference, 0, reason}}, reference);
+    if (!buildGltfPrimitives(source, scale, scene, meshReport, reason)) {
+        refuse(outcome, {{reference, firstLineBeyondScale(reference, scale), reason}}, reference);
         return outcome;
     }
     noteMesh(reference, meshReport, outcome);
@@ -313,8 +321,12 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
             refuse(outcome, animationRefusal, path);
             continue;
         }
+        if (const Diagnostic beyond = refuseScaledBeyondRange(path, largestLength(keys), scale); !beyond.empty()) {
+            refuse(outcome, {beyond}, path);
+            continue;
+        }
         NodeNameMatch match;
-        const bool added = buildGltfAnimation(model.nodes, stemOf(path), keys, job.options.fps, job.options.scale, scene, match, reason);
+        const bool added = buildGltfAnimation(model.nodes, stemOf(path), keys, job.options.fps, scale, scene, match, reason);
         noteMatch(reference, path, model.nodes, keys, match, outcome);
         if (!added) refuse(outcome, {{path, 0, reason}}, path);
     }

@@ -516,7 +516,7 @@ expect_file gltf/engine.glb
 expect_in out.txt "wrote gltf/engine.glb"
 
 current="glTF usage errors"
-for args in "gltf" "gltf gltf/hero.smd --fps 0" "gltf gltf/hero.smd --fps abc" "gltf gltf/hero.smd --scale -1" \
+for args in "gltf" "gltf gltf/hero.smd --fps 0" "gltf gltf/hero.smd --fps 1e-40" "gltf gltf/hero.smd --fps abc" "gltf gltf/hero.smd --scale -1" \
     "gltf gltf/hero.smd --bogus" "gltf gltf/hero.smd -o" "gltf gltf/hero.smd models/hero.smd -o one.glb"; do
     # shellcheck disable=SC2086
     run $args
@@ -556,6 +556,25 @@ for animation in cut noframes; do
     expect_file gltf/out.glb
 done
 expect_in err.txt "gltf/noframes.smd:6: the skeleton has no \"time\" line"
+# Nothing that is not finite is written: a length that --scale takes beyond a
+# float's range refuses its file at its line, and so does a bind pose whose
+# translations add up beyond it.
+awk 'NR == 13 {$2 = "3e38"} {print}' gltf/hero.smd >gltf/huge.smd
+awk 'NR == 11 {$4 = "-3e38"} {print}' gltf/walk.smd >gltf/hugewalk.smd
+awk 'NR == 8 || NR == 9 {$2 = "3e38"} {print}' gltf/hero.smd >gltf/chain.smd
+run gltf gltf/huge.smd --scale 1e6
+expect_rc 1
+expect_in err.txt "gltf/huge.smd:13: a length times --scale 1e+06 is not a finite number"
+expect_no_file gltf/huge.glb
+run gltf gltf/hero.smd gltf/hugewalk.smd --scale 1e6 -o gltf/hugewalk.glb
+expect_rc 1
+expect_in err.txt "gltf/hugewalk.smd:11: a length times --scale 1e+06 is not a finite number"
+expect_file gltf/hugewalk.glb
+expect_not_in gltf/hugewalk.glb '"name":"hugewalk"'
+run gltf gltf/chain.smd
+expect_rc 1
+expect_in err.txt "its parents' translations added, lies beyond a float's range"
+expect_no_file gltf/chain.glb
 # Never onto a texture the reference names (skin.bmp, found as SKIN.BMP),
 # from SMD or mRef, under its own name or through another folder.
 cp gltf/SKIN.BMP skin-before.bmp
