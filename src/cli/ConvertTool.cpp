@@ -8,11 +8,13 @@
 #include "convert/OutputCollisions.h"
 #include "import/ConsoleLog.h"
 #include "import/SmdSections.h"
+#include "import/TriangleSink.h"
 #include "system/Console.h"
 #include "base/PrintableName.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <cstdlib>
 #include <string_view>
 #include <thread>
@@ -24,7 +26,7 @@ namespace {
 const char* const kUsage =
     "usage: veskar-convert ref FILE...    convert SMD reference files to mRef (written beside each source)\n"
     "       veskar-convert ani FILE...    convert SMD animation files to mAni (written beside each source)\n"
-    "       veskar-convert info FILE...   tell what SMD, mRef or mAni files hold\n"
+    "       veskar-convert info FILE...   tell what SMD, mRef or mAni files hold (counts; no model is built)\n"
     "       veskar-convert gltf REFERENCE [ANIMATION...] [-o OUT.glb] [--fps N] [--scale S]\n"
     "                                     a character to binary glTF 2.0 (.glb): the reference (SMD or mRef)\n"
     "                                     with its skin and textures, one animation per ANIMATION (SMD or\n"
@@ -51,6 +53,14 @@ std::string failureText(const Diagnostic& diagnostic, const std::string& file, c
     return (diagnostic.empty() ? printableName(file) + ": failed" : refusalLines(diagnostic, message)) + "\n";
 }
 
+// Triangles read and let go.
+class DiscardingSink final : public TriangleSink {
+public:
+    std::string expect(std::int32_t, std::size_t) override { return {}; }
+    void prepare(std::size_t, std::span<const SmdTriangle>, std::span<const BoneLink>) override {}
+    std::string take(std::size_t) override { return {}; }
+};
+
 // Files are looked into through their lines, never held whole: a file of
 // one endless line is refused as the readers refuse it.
 bool infoOne(const std::string& path, Diagnostic& diagnostic, const char*& message)
@@ -72,19 +82,22 @@ bool infoOne(const std::string& path, Diagnostic& diagnostic, const char*& messa
         diagnostic = {path, 1, "not an SMD, mRef or mAni file (the first line is not \"version 1\")"};
         return false;
     case ModelFileKind::SmdReference: {
-        FormatConverter converter;
-        converter.smdModel = std::make_unique<SmdModelRecords>();
-        SmdModelRecords& model = *converter.smdModel;
+        // Every line is read and checked as for a conversion, but the
+        // triangles go to a sink that keeps none: info holds no model, and
+        // leaves welding (and its count) to ref.
+        SmdModelRecords model;
+        model.buildPoseMatrices = false;
+        DiscardingSink sink;
+        model.triangleSink = &sink;
         if (const SmdReadResult r = model.readReferenceFile(path); r != kSmdRead) {
             diagnostic = model.diagnostic;
             message = smdRefusalMessage(r, true);
             return false;
         }
-        converter.weldVertices();
         std::printf("%s: SMD reference\n  nodes %d, frames %d, triangles %d, materials %d\n", name.c_str(), model.nodeCount, model.frameCount,
                     model.triangleCount, model.materialCount);
         for (const std::string& material : model.materialNames) std::printf("    material %s\n", printableName(material).c_str());
-        std::printf("  vertices %d before welding, %d after\n", model.triangleCount * 3, converter.weldedCount);
+        std::printf("  vertices %d before welding\n", model.triangleCount * 3);
         return true;
     }
     case ModelFileKind::SmdAnimation: {
@@ -159,14 +172,22 @@ FileOutcome convertOne(const std::string& command, const std::string& path, cons
     }
     RecordingConsole console;
     ThreadConsole threadConsole(&console);
-    FormatConverter converter;
-    outcome.ok = command == "ref" ? converter.convertReference(path) : converter.convertAnimation(path);
-    outcome.console = std::move(console.text);
-    if (outcome.ok) {
-        outcome.console += "wrote " + printableName(converter.outputPath) + "\n";
-        if (!converter.materialWarning.empty()) outcome.errors = converter.materialWarning + "\n";
-    } else {
-        outcome.errors = failureText(converter.diagnostic, path, converter.refusalMessage);
+    // Whatever a file needs beyond the memory there is refuses that file,
+    // not the run: the next one is taken.
+    try {
+        FormatConverter converter;
+        outcome.ok = command == "ref" ? converter.convertReference(path) : converter.convertAnimation(path);
+        outcome.console = std::move(console.text);
+        if (outcome.ok) {
+            outcome.console += "wrote " + printableName(converter.outputPath) + "\n";
+            if (!converter.materialWarning.empty()) outcome.errors = converter.materialWarning + "\n";
+        } else {
+            outcome.errors = failureText(converter.diagnostic, path, converter.refusalMessage);
+        }
+    } catch (const std::bad_alloc&) {
+        outcome.ok = false;
+        outcome.console = std::move(console.text);
+        outcome.errors = Diagnostic{path, 0, "not enough memory to convert the file"}.text() + "\n";
     }
     return outcome;
 }
@@ -238,7 +259,13 @@ int runCommand(const std::vector<std::string>& args)
     for (const std::string& path : files) {
         Diagnostic diagnostic;
         const char* message = nullptr;
-        const bool ok = infoOne(path, diagnostic, message);
+        bool ok = false;
+        try {
+            ok = infoOne(path, diagnostic, message);
+        } catch (const std::bad_alloc&) {
+            diagnostic = {path, 0, "not enough memory to read the file"};
+            message = nullptr;
+        }
         writeStandardOutput({});
         if (!ok) {
             ++failures;

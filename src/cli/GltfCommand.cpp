@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 namespace veskar {
 
@@ -95,7 +96,14 @@ JobResult runJob(const GltfExportJob& job)
     RecordingConsole console;
     {
         ThreadConsole threadConsole(&console);
-        result.outcome = exportGltf(job);
+        // The export refuses each file that runs out of memory itself; what
+        // is left (its own tables) refuses the reference, not the run.
+        try {
+            result.outcome = exportGltf(job);
+        } catch (const std::bad_alloc&) {
+            result.outcome = {};
+            result.outcome.refusals.push_back(Diagnostic{job.reference, 0, "not enough memory to export the file"}.text());
+        }
     }
     result.console = std::move(console.text);
     if (result.outcome.written) result.console += "wrote " + printableName(result.outcome.outputPath) + "\n";

@@ -8,6 +8,7 @@
 #include "gltf/ScaledLengths.h"
 #include "convert/ModelFileKind.h"
 #include "import/ConsoleLog.h"
+#include "import/ReaderFrame.h"
 #include "import/TextScan.h"
 #include "system/AtomicFile.h"
 #include "base/EmbeddedImage.h"
@@ -17,6 +18,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <new>
 #include <system_error>
 
 namespace veskar {
@@ -255,6 +257,27 @@ void noteMatch(const std::string& reference, const std::string& animation, std::
                                 someNames(match.unmatchedModelNodes, [&](std::int32_t n) { return joints[static_cast<std::size_t>(n)].name; }));
 }
 
+// One animation into the scene, or its refusal; nothing is added when it is refused.
+void addAnimation(const std::string& reference, const std::string& path, std::span<const SkeletonNode> joints, const GltfExportOptions& options,
+                  GltfScene& scene, GltfExportOutcome& outcome)
+{
+    SkeletonAnimation keys;
+    Refusal refusal;
+    if (!loadAnimation(path, keys, refusal)) {
+        refuse(outcome, refusal, path);
+        return;
+    }
+    if (const Diagnostic beyond = refuseScaledBeyondRange(path, largestLength(keys), options.scale); !beyond.empty()) {
+        refuse(outcome, {beyond}, path);
+        return;
+    }
+    NodeNameMatch match;
+    std::string reason;
+    const bool added = buildGltfAnimation(joints, stemOf(path), keys, options.fps, options.scale, scene, match, reason);
+    noteMatch(reference, path, joints, keys, match, outcome);
+    if (!added) refuse(outcome, {{path, 0, reason}}, path);
+}
+
 } // namespace
 
 std::string defaultGltfOutput(const std::string& reference)
@@ -282,7 +305,13 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
 
     LoadedReference model;
     Refusal refusal;
-    if (!loadReference(reference, model, refusal)) {
+    bool loaded = false;
+    try {
+        loaded = loadReference(reference, model, refusal);
+    } catch (const std::bad_alloc&) {
+        refusal = {{reference, 0, kNoMemoryToReadText}};
+    }
+    if (!loaded) {
         refuse(outcome, refusal, reference);
         return outcome;
     }
@@ -315,20 +344,13 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
     noteMesh(reference, meshReport, outcome);
 
     for (const std::string& path : job.animations) {
-        SkeletonAnimation keys;
-        Refusal animationRefusal;
-        if (!loadAnimation(path, keys, animationRefusal)) {
-            refuse(outcome, animationRefusal, path);
-            continue;
+        // An animation that needs more memory than there is is left out as
+        // any refused one is.
+        try {
+            addAnimation(reference, path, model.nodes, job.options, scene, outcome);
+        } catch (const std::bad_alloc&) {
+            refuse(outcome, {{path, 0, kNoMemoryToReadText}}, path);
         }
-        if (const Diagnostic beyond = refuseScaledBeyondRange(path, largestLength(keys), scale); !beyond.empty()) {
-            refuse(outcome, {beyond}, path);
-            continue;
-        }
-        NodeNameMatch match;
-        const bool added = buildGltfAnimation(model.nodes, stemOf(path), keys, job.options.fps, scale, scene, match, reason);
-        noteMatch(reference, path, model.nodes, keys, match, outcome);
-        if (!added) refuse(outcome, {{path, 0, reason}}, path);
     }
 
     std::string bytes;

@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -93,8 +94,17 @@ std::string checkLinkPair(FieldScanner& scan, const NodeNumbers& numbers, std::i
 std::string nodeOutsideText(std::int32_t number, std::int32_t nodeCount);
 std::string nodeOutsideText(std::int32_t number, const NodeNumbers& numbers);
 
+// A file whose reading needs more memory than there is is refused with this,
+// as any other bad file: the next file is taken.
+constexpr const char* kNoMemoryToReadText = "not enough memory to read the file";
+
 template <typename Result, Result kReadCode, Result kMalformedCode>
 class ReaderFrame {
+public:
+    // The refusal of a read that ran out of memory (an allocation failed
+    // somewhere below run()).
+    Result refuseForMemory() { return refuseAs(kMalformedCode, 0, kNoMemoryToReadText); }
+
 protected:
     ReaderFrame(LineCursor& cursor, const std::string& file, Diagnostic& diagnostic)
         : cursor_(cursor), file_(file), diagnostic_(diagnostic)
@@ -190,12 +200,18 @@ protected:
     ReadSummary& summary_;
 };
 
-// Every reader is made over what it reads and run once.
+// Every reader is made over what it reads and run once. An allocation that
+// fails on the file's behalf (a table, a name, a pool that grows) refuses
+// the file.
 template <typename Reader, typename... Args>
 auto runReader(Args&&... args)
 {
     Reader reader(std::forward<Args>(args)...);
-    return reader.run();
+    try {
+        return reader.run();
+    } catch (const std::bad_alloc&) {
+        return reader.refuseForMemory();
+    }
 }
 
 // Opens a model file to be read line by line; false, with why in

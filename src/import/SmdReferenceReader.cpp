@@ -218,14 +218,14 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
     for (; started < shares.size(); ++started) {
         TriangleShare* share = shares[started].get();
         try {
-            workers.emplace_back([share] { share->run(); });
-        } catch (const std::system_error&) {
+            workers.emplace_back([share] { share->runGuarded(); });
+        } catch (const std::exception&) {
             break;  // no thread to be had: the rest are read here, in order
         }
     }
-    first.run();
+    first.runGuarded();
     for (std::thread& worker : workers) worker.join();
-    for (std::size_t k = started; k < shares.size(); ++k) shares[k]->run();
+    for (std::size_t k = started; k < shares.size(); ++k) shares[k]->runGuarded();
 
     for (const LineCursor& cursor : cursors)
         if (!cursor.failure().empty()) return refuse(cursor.failure(), cursor.lineNumber());
@@ -235,6 +235,7 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
     const auto stoppedEarly = [this](const TriangleShare& share, const Diagnostic* diagnostic, const LineCursor& cursor, bool last) {
         if (share.result == kSmdRead && (last || share.next == share.stopAt)) return kSmdRead;
         trianglesRead_ = share.next;
+        if (share.noMemory) return refuseForMemory();
         if (share.result != kSmdRead) {
             if (diagnostic) diagnostic_ = *diagnostic;
             return share.result;
@@ -314,7 +315,8 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
     std::atomic<std::size_t> nextBlock{0};
     SmdReadResult outcome = kSmdRead;
     const Lane* lastLane = nullptr;
-    const auto runLane = [&](std::size_t laneNumber) {
+    bool memoryShort = false;   // a lane's allocation failed: the file is refused for it
+    const auto readBlocks = [&](std::size_t laneNumber) {
         Lane& lane = lanes[laneNumber];
         for (std::size_t k = nextBlock++; k < blocks.size() && !stopped; k = nextBlock++) {
             const Block& block = blocks[k];
@@ -371,16 +373,32 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
             turnTaken.notify_all();
         }
     };
+    // A lane never ends in an exception (a thread would end the program, and
+    // the first lane runs here, with the others still to be joined): a
+    // failed allocation stops every lane.
+    const auto runLane = [&](std::size_t laneNumber) {
+        try {
+            readBlocks(laneNumber);
+        } catch (const std::bad_alloc&) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                memoryShort = true;
+                stopped = true;
+            }
+            turnTaken.notify_all();
+        }
+    };
     std::vector<std::thread> workers;
     for (std::size_t l = 1; l < lanes.size(); ++l) {
         try {
             workers.emplace_back(runLane, l);
-        } catch (const std::system_error&) {
+        } catch (const std::exception&) {
             break;  // no thread to be had: the blocks are read by the lanes there are
         }
     }
     runLane(0);
     for (std::thread& worker : workers) worker.join();
+    if (memoryShort) return refuseForMemory();
     if (outcome != kSmdRead) return outcome;
     // This cursor goes on after the section, where the last block stopped.
     if (!lastLane) return refuse("cannot read the file again: " + cursor_.failure(), 0);

@@ -1,5 +1,7 @@
 #include "import/SmdTriangleShare.h"
 
+#include <new>
+
 namespace veskar {
 
 SmdReadResult TriangleShare::readVertex(std::string_view line, SmdTriangle& triangle, int corner)
@@ -37,6 +39,16 @@ SmdReadResult TriangleShare::readVertex(std::string_view line, SmdTriangle& tria
     }
     triangle.linkCount[corner] = linkCount;
     return kSmdRead;
+}
+
+SmdReadResult TriangleShare::runGuarded()
+{
+    try {
+        return run();
+    } catch (const std::bad_alloc&) {
+        noMemory = true;
+        return result = kSmdMalformed;
+    }
 }
 
 SmdReadResult TriangleShare::run()

@@ -76,9 +76,10 @@ EngineReadResult MRefReader::checkSectionCount(std::int32_t lines, std::int32_t 
 EngineReadResult MRefReader::run()
 {
     if (const EngineReadResult r = readHeader(); r != kEngineRead) return r;
-    mesh_.allocateNodes(model_.nodeCount);
-    mesh_.allocateVertices(model_.vertexCount);
-    mesh_.allocateTriangles(model_.triangleCount);
+    // A table that cannot be had leaves the lines nowhere to go.
+    if ((model_.nodeCount > 0 && !mesh_.allocateNodes(model_.nodeCount)) || (model_.vertexCount > 0 && !mesh_.allocateVertices(model_.vertexCount)) ||
+        (model_.triangleCount > 0 && !mesh_.allocateTriangles(model_.triangleCount)))
+        return refuseForMemory();
 
     std::string_view line;
     while (cursor_.next(line)) {
