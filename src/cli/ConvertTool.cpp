@@ -6,6 +6,7 @@
 #include "convert/FormatConverter.h"
 #include "convert/ModelFileKind.h"
 #include "convert/OutputCollisions.h"
+#include "import/AnimationKeys.h"
 #include "import/ConsoleLog.h"
 #include "import/SmdSections.h"
 #include "import/TriangleSink.h"
@@ -101,8 +102,11 @@ bool infoOne(const std::string& path, Diagnostic& diagnostic, const char*& messa
         return true;
     }
     case ModelFileKind::SmdAnimation: {
+        // Into keys, as ani reads it: six numbers a key, not the viewer's frame tables.
         SmdModelRecords model;
-        if (const SmdReadResult r = model.readAnimationFile(path); r != kSmdRead) {
+        model.buildPoseMatrices = false;
+        AnimationKeys keys;
+        if (const SmdReadResult r = model.readAnimationKeysFile(path, keys); r != kSmdRead) {
             diagnostic = model.diagnostic;
             message = smdRefusalMessage(r, false);
             return false;
