@@ -80,7 +80,11 @@ bool onlyReferences(const std::vector<std::string>& files)
     for (std::size_t i = 1; i < files.size(); ++i) {
         LineCursor cursor;
         std::string reason;
-        if (!cursor.openFile(files[i], reason) || !isWholeReference(cursor)) return false;
+        try {
+            if (!cursor.openFile(files[i], reason) || !isWholeReference(cursor)) return false;
+        } catch (const std::bad_alloc&) {
+            return false;  // read again as an animation, and refused as one when memory is still short
+        }
     }
     return files.size() > 1;
 }
@@ -144,13 +148,23 @@ int runGltfCommand(const std::vector<std::string>& args, unsigned jobs)
     // hero.mRef) would write one file twice, and the first keeps it.
     std::vector<PlannedOutput> plans;
     std::vector<std::string> otherSources;
-    for (const GltfExportJob& e : exports) {
+    // A reference whose materials cannot be read for want of memory would be
+    // read for want of it again: it is refused, and its output never planned.
+    std::vector<bool> noMemory(exports.size(), false);
+    for (std::size_t i = 0; i < exports.size(); ++i) {
+        const GltfExportJob& e = exports[i];
         plans.push_back({e.reference, e.output.empty() ? defaultGltfOutput(e.reference) : e.output});
         otherSources.insert(otherSources.end(), e.animations.begin(), e.animations.end());
-        const std::vector<std::string> textures = gltfTextureFiles(e.reference);
-        otherSources.insert(otherSources.end(), textures.begin(), textures.end());
+        try {
+            const std::vector<std::string> textures = gltfTextureFiles(e.reference);
+            otherSources.insert(otherSources.end(), textures.begin(), textures.end());
+        } catch (const std::bad_alloc&) {
+            noMemory[i] = true;
+        }
     }
-    const std::vector<std::string> collisions = findOutputCollisions(plans, otherSources);
+    std::vector<std::string> collisions = findOutputCollisions(plans, otherSources);
+    for (std::size_t i = 0; i < exports.size(); ++i)
+        if (noMemory[i]) collisions[i] = "not enough memory to read the file";
 
     int failures = 0;
     runInOrder(
