@@ -62,6 +62,7 @@ void reportTextures(const SmdMesh& mesh)
         if (!told.insert(path).second) continue;
         const Texture* texture = mesh.textures[j];
         if (texture && !texture->sourcePath.empty()) consoleLog().print("[Texture] %s\n", path.c_str());
+        else if (texture && !texture->problem.empty()) consoleLog().print("[Texture] refused: %s: %s\n", path.c_str(), texture->problem.c_str());
         else consoleLog().print("[Texture] not found: %s\n", path.c_str());
     }
 }

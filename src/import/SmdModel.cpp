@@ -74,9 +74,10 @@ bool SmdMesh::loadTextures(Device* device, std::int32_t count, const std::string
     // grey, and the materials after it still get their own files.
     bool all = true;
     for (std::size_t j = 0; j < textures.size(); ++j) {
-        if (!failed(createTextureFromFile(device, texturePaths[j].c_str(), &textures[j]))) continue;
+        std::string problem;
+        if (!failed(createTextureFromFile(device, texturePaths[j].c_str(), &textures[j], &problem))) continue;
         all = false;
-        createStandInTexture(device, &textures[j]);
+        createStandInTexture(device, &textures[j], problem);
     }
     return all;
 }

@@ -4,6 +4,7 @@
 
 #include "mref/EngineReaders.h"
 #include "import/AnimationFit.h"
+#include "gpu/Device.h"
 #include "import/ConsoleLog.h"
 
 #include <utility>
@@ -59,6 +60,8 @@ EngineReadResult EngineModel::readReference(LineCursor& lines, const std::string
     slot = std::move(mesh);
     if (device) {
         if (slot.loadTexture(device, modelDirectory, textureName)) consoleLog().print("[Texture] %s\n", slot.texturePath.c_str());
+        else if (slot.texture && !slot.texture->problem.empty())
+            consoleLog().print("[Texture] refused: %s: %s\n", slot.texturePath.c_str(), slot.texture->problem.c_str());
         else consoleLog().print("[Texture] not found: %s\n", slot.texturePath.c_str());
     } else {
         slot.texturePath = modelDirectory + textureName;

@@ -51,8 +51,9 @@ bool EngineMesh::loadTexture(Device* device, const std::string& directory, const
     texture = nullptr;
     texturePath = directory + name;
     if (!device) return false;
-    if (!failed(createTextureFromFile(device, texturePath.c_str(), &texture))) return true;
-    createStandInTexture(device, &texture);
+    std::string problem;
+    if (!failed(createTextureFromFile(device, texturePath.c_str(), &texture, &problem))) return true;
+    createStandInTexture(device, &texture, problem);
     return false;
 }
 
