@@ -8,7 +8,7 @@
 #include "convert/CornerWelder.h"
 #include "mref/TextWriter.h"
 #include "system/InputFile.h"
-#include "import/SmdModel.h"
+#include "import/SmdRecords.h"
 #include "import/TextScan.h"
 
 #include <algorithm>
@@ -109,7 +109,7 @@ int main(int argc, char** argv)
         }
         sink = static_cast<std::uint64_t>(total);
     });
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     model.buildPoseMatrices = false;
     model.readerThreads = 1;
     double readInOrder = medianMs(1, [&] { model.readReference(text, argv[1]); });

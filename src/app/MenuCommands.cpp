@@ -3,10 +3,11 @@
 
 #include "app/Application.h"
 #include "app/MenuCommands.h"
-#include "mref/EngineModel.h"
+#include "render/EngineModel.h"
 #include "convert/FormatConverter.h"
-#include "import/ModelEffect.h"
-#include "import/SmdModel.h"
+#include "render/ModelEffect.h"
+#include "render/SmdModel.h"
+#include "import/ReaderFrame.h"
 #include "import/TextScan.h"
 #include "host/Settings.h"
 #include "system/Shell.h"
@@ -256,12 +257,15 @@ int Application::runFileCommand(std::uint32_t id)
     case kConvertAni:
         if (converter) converter->destroy();
         delete converter;
-        converter = new (std::nothrow) FormatConverter(graphics.device);
+        converter = new (std::nothrow) FormatConverter();
         if (!converter) {
             commandFailed({path, 0, "not enough memory for the converter"});
             return 0;
         }
-        if (!(id == kConvertRef ? converter->convertReference(path) : converter->convertAnimation(path))) commandFailed(converter->diagnostic);
+        if (!(id == kConvertRef ? converter->convertReference(path) : converter->convertAnimation(path))) {
+            if (converter->sourceRefused) showRefusal(converter->refusalMessage, converter->diagnostic);
+            commandFailed(converter->diagnostic);
+        }
         if (!converter->materialWarning.empty()) std::fprintf(stderr, "%s\n", converter->materialWarning.c_str());
         return 0;
     default: return 0;

@@ -1,6 +1,6 @@
 #include "app/RootMarkers.h"
 
-#include "mref/EngineModel.h"
+#include "render/EngineModel.h"
 #include "gpu/Device.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "app/Scene.h"
 
 #include "app/RootMarkers.h"
-#include "mref/EngineModel.h"
+#include "render/EngineModel.h"
 #include "gpu/Device.h"
 #include "render/EngineModelDrawing.h"
 

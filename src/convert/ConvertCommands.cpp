@@ -49,41 +49,47 @@ private:
 
 } // namespace
 
-bool FormatConverter::loadWelded(const std::function<bool(SmdModel&)>& load)
+SmdReadResult FormatConverter::readWelded(const std::function<SmdReadResult(SmdModelRecords&)>& read)
 {
     smdModel->buildPoseMatrices = false;
     welder.clear();
     WeldingSink sink(welder);
     smdModel->triangleSink = &sink;
-    const bool loaded = load(*smdModel);
+    const SmdReadResult r = read(*smdModel);
     smdModel->triangleSink = nullptr;
-    if (!loaded) {
+    if (r != kSmdRead) {
         diagnostic = smdModel->diagnostic;
-        return false;
+        sourceRefused = r != kSmdCannotOpen;
+        refusalMessage = smdRefusalMessage(r, true);
+        return r;
     }
     finishWelding();
-    return true;
+    return r;
 }
 
-bool FormatConverter::loadWelded(const std::string& path)
+SmdReadResult FormatConverter::readWelded(const std::string& path)
 {
-    return loadWelded([&path](SmdModel& model) { return model.loadReference(path); });
+    return readWelded([&path](SmdModelRecords& model) { return model.readReferenceFile(path); });
 }
 
-bool FormatConverter::loadWeldedFromMemory(std::string_view text, const std::string& displayName)
+SmdReadResult FormatConverter::readWeldedFromMemory(std::string_view text, const std::string& displayName)
 {
-    return loadWelded([&](SmdModel& model) { return model.loadReferenceFromMemory(text, displayName); });
+    return readWelded([&](SmdModelRecords& model) {
+        model.modelDirectory = directoryOf(displayName);
+        return model.readReference(text, displayName);
+    });
 }
 
 bool FormatConverter::convertReference(const std::string& path)
 {
     diagnostic.clear();
+    sourceRefused = false;
+    refusalMessage = nullptr;
     materialWarning.clear();
     if (!nameOutput(path, "mRef")) return false;
     consoleLog().print("[Ref] %s\n", printableName(outputName).c_str());
-    smdModel.reset();
-    smdModel = std::make_unique<SmdModel>(device);
-    if (!loadWelded(path)) return false;
+    smdModel = std::make_unique<SmdModelRecords>();
+    if (readWelded(path) != kSmdRead) return false;
     nodeCount = smdModel->meshes[0].nodeCount;
     textureName = smdModel->materialNames.empty() ? std::string() : smdModel->materialNames[0];
     // The table lists a name once per run of triangles; count each once.
@@ -97,13 +103,16 @@ bool FormatConverter::convertReference(const std::string& path)
 bool FormatConverter::convertAnimation(const std::string& path)
 {
     diagnostic.clear();
+    sourceRefused = false;
+    refusalMessage = nullptr;
     if (!nameOutput(path, "mAni")) return false;
     consoleLog().print("[Ani] %s\n", printableName(outputName).c_str());
-    smdModel.reset();
-    smdModel = std::make_unique<SmdModel>(device);
+    smdModel = std::make_unique<SmdModelRecords>();
     smdModel->buildPoseMatrices = false;
-    if (!smdModel->loadAnimationKeys(path, animationKeys)) {
+    if (const SmdReadResult r = smdModel->readAnimationKeysFile(path, animationKeys); r != kSmdRead) {
         diagnostic = smdModel->diagnostic;
+        sourceRefused = r != kSmdCannotOpen;
+        refusalMessage = smdRefusalMessage(r, false);
         return false;
     }
     return writeAnimation();

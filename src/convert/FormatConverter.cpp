@@ -10,13 +10,13 @@
 
 namespace veskar {
 
-FormatConverter::FormatConverter(Device* dev) : device(dev) {}
-
 FormatConverter::~FormatConverter() { destroy(); }
 
 void FormatConverter::destroy()
 {
     smdModel.reset();
+    sourceRefused = false;
+    refusalMessage = nullptr;
     welder.clear();
     weldedVertices.clear();
     weldedVertices.shrink_to_fit();

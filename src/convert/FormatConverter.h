@@ -7,6 +7,7 @@
 #include "mref/TextWriter.h"
 #include "import/AnimationKeys.h"
 #include "import/Diagnostic.h"
+#include "import/SmdRecords.h"
 
 #include <functional>
 #include <memory>
@@ -16,11 +17,9 @@
 
 namespace veskar {
 
-class Device;
-
 class FormatConverter {
 public:
-    explicit FormatConverter(Device* device);
+    FormatConverter() = default;
     ~FormatConverter();
     FormatConverter(const FormatConverter&) = delete;
     FormatConverter& operator=(const FormatConverter&) = delete;
@@ -33,8 +32,8 @@ public:
     // Reads a reference into smdModel (made before) welding it as it is read:
     // the mesh keeps no triangles; the welder and triangles hold the result,
     // the counts are logged as weldVertices() logs them.
-    bool loadWelded(const std::string& path);
-    bool loadWeldedFromMemory(std::string_view text, const std::string& displayName);
+    SmdReadResult readWelded(const std::string& path);
+    SmdReadResult readWeldedFromMemory(std::string_view text, const std::string& displayName);
 
     // Merges equal corners of mesh slot 0, numbering vertices in order of
     // first appearance, and logs the counts before and after. The engine's
@@ -49,8 +48,7 @@ public:
     bool writeReference();
     bool writeAnimation();
 
-    Device* device = nullptr;
-    std::unique_ptr<SmdModel> smdModel;
+    std::unique_ptr<SmdModelRecords> smdModel;
     std::string sourceDirectory;
     std::string outputName;
     std::string outputPath;
@@ -65,13 +63,18 @@ public:
     AnimationKeys animationKeys;
 
     Diagnostic diagnostic;   // why the last command failed
+    // The source was opened and refused (the viewer shows its box then), and
+    // the system's own message for it, null when the diagnostic says it all
+    // (see smdRefusalMessage).
+    bool sourceRefused = false;
+    const char* refusalMessage = nullptr;
     // Set by convertReference when the source has more materials than the
     // one texture an mRef can name: how many, and which one it keeps. The
     // callers print it on standard error; empty otherwise.
     std::string materialWarning;
 
 private:
-    bool loadWelded(const std::function<bool(SmdModel&)>& load);
+    SmdReadResult readWelded(const std::function<SmdReadResult(SmdModelRecords&)>& read);
     // Takes the welder's triangles and logs the counts.
     void finishWelding();
     // Sets sourceDirectory, outputName and outputPath for the source path;

@@ -1,6 +1,6 @@
 #include "gltf/GltfExport.h"
 
-#include "mref/EngineModel.h"
+#include "mref/EngineRecords.h"
 #include "convert/FormatConverter.h"
 #include "gltf/GlbWriter.h"
 #include "gltf/GltfSceneBuilder.h"
@@ -9,7 +9,6 @@
 #include "convert/ModelFileKind.h"
 #include "import/ConsoleLog.h"
 #include "import/TextScan.h"
-#include "system/Shell.h"
 #include "base/Utf8Path.h"
 
 #include <filesystem>
@@ -53,29 +52,22 @@ std::string someNames(const std::vector<std::int32_t>& items, NameOf nameOf)
     return text;
 }
 
-// The boxes a reader shows while one file is read, kept with that file's refusal.
-class Refusals {
-public:
-    explicit Refusals(GltfExportOutcome& outcome) : outcome_(outcome), thread_(&boxes_) {}
-    void add(const Diagnostic& diagnostic, const std::string& file)
-    {
-        std::string text = diagnostic.empty() ? file + ": refused" : diagnostic.text();
-        for (const RecordingShell::Box& box : boxes_.boxes) text += "\n  " + box.caption + ": " + box.text.substr(0, box.text.find('\n'));
-        boxes_.boxes.clear();
-        outcome_.refusals.push_back(std::move(text));
-    }
-    void drop() { boxes_.boxes.clear(); }
-
-private:
-    GltfExportOutcome& outcome_;
-    RecordingShell boxes_;
-    ThreadShell thread_;
+// Why a file was refused: where and what, and the system's own message for
+// it when it has one.
+struct Refusal {
+    Diagnostic diagnostic;
+    const char* message = nullptr;
 };
+
+void refuse(GltfExportOutcome& outcome, const Refusal& refusal, const std::string& file)
+{
+    outcome.refusals.push_back(refusal.diagnostic.empty() ? file + ": refused" : refusalLines(refusal.diagnostic, refusal.message));
+}
 
 // The reference as the builder takes it, whichever file it came from.
 struct LoadedReference {
     std::unique_ptr<FormatConverter> converter;   // an SMD reference, welded
-    std::unique_ptr<EngineModel> engine;          // an mRef
+    std::unique_ptr<EngineModelRecords> engine;   // an mRef
     std::span<const SkeletonNode> nodes;
     std::span<const EngineVertex> vertices;
     std::span<const TriangleIndices> triangles;
@@ -97,16 +89,16 @@ bool guessKind(const std::string& path, ModelFileKind& kind, Diagnostic& diagnos
     return true;
 }
 
-bool loadReference(const std::string& path, LoadedReference& out, Diagnostic& diagnostic)
+bool loadReference(const std::string& path, LoadedReference& out, Refusal& refusal)
 {
     ModelFileKind kind = ModelFileKind::Unknown;
-    if (!guessKind(path, kind, diagnostic)) return false;
+    if (!guessKind(path, kind, refusal.diagnostic)) return false;
     if (kind == ModelFileKind::MRef) {
-        out.engine = std::make_unique<EngineModel>(nullptr);
-        EngineModel& model = *out.engine;
+        out.engine = std::make_unique<EngineModelRecords>();
+        EngineModelRecords& model = *out.engine;
         model.prepareForDrawing = false;
-        if (!model.loadReference(path)) {
-            diagnostic = model.diagnostic;
+        if (const EngineReadResult r = model.readReferenceFile(path); r != kEngineRead) {
+            refusal = {model.diagnostic, engineRefusalMessage(r, true)};
             return false;
         }
         const EngineMesh& mesh = model.meshes[0];
@@ -116,19 +108,19 @@ bool loadReference(const std::string& path, LoadedReference& out, Diagnostic& di
         out.materialNames = {model.textureName};
         return true;
     }
-    out.converter = std::make_unique<FormatConverter>(nullptr);
+    out.converter = std::make_unique<FormatConverter>();
     FormatConverter& converter = *out.converter;
-    converter.smdModel = std::make_unique<SmdModel>(nullptr);
+    converter.smdModel = std::make_unique<SmdModelRecords>();
     converter.smdModel->buildPoseMatrices = false;
-    if (!converter.smdModel->loadReference(path)) {
-        diagnostic = converter.smdModel->diagnostic;
+    if (const SmdReadResult r = converter.smdModel->readReferenceFile(path); r != kSmdRead) {
+        refusal = {converter.smdModel->diagnostic, smdRefusalMessage(r, true)};
         return false;
     }
     if (!converter.weldVertices()) {
-        diagnostic = {path, 0, "not enough memory to weld the vertices"};
+        refusal = {{path, 0, "not enough memory to weld the vertices"}};
         return false;
     }
-    const SmdModel& model = *converter.smdModel;
+    const SmdModelRecords& model = *converter.smdModel;
     const SmdMesh& mesh = model.meshes[0];
     out.nodes = mesh.nodes;
     out.vertices = std::span<const EngineVertex>(converter.weldedVertices.data(), static_cast<std::size_t>(converter.weldedCount));
@@ -166,30 +158,29 @@ std::int32_t mAniNodeCount(const std::string& path)
     return scan.readInt(nodes) == ScanStatus::Ok ? nodes : 0;
 }
 
-bool loadAnimation(const std::string& path, SkeletonAnimation& out, Diagnostic& diagnostic)
+bool loadAnimation(const std::string& path, SkeletonAnimation& out, Refusal& refusal)
 {
     ModelFileKind kind = ModelFileKind::Unknown;
-    if (!guessKind(path, kind, diagnostic)) return false;
+    if (!guessKind(path, kind, refusal.diagnostic)) return false;
     switch (kind) {
     case ModelFileKind::MRef:
-        diagnostic = {path, 2, "an mRef holds a reference, not an animation"};
-        showMessageBox(refusalText("Animation 파일이 아닙니다!!", diagnostic).c_str(), "Error");
+        refusal = {{path, 2, "an mRef holds a reference, not an animation"}, "Animation 파일이 아닙니다!!"};
         return false;
     case ModelFileKind::MAni: {
-        EngineModel model(nullptr);
+        EngineModelRecords model;
         model.nodeCount = mAniNodeCount(path);
-        if (!model.loadAnimation(path)) {
-            diagnostic = model.diagnostic;
+        if (const EngineReadResult r = model.readAnimationFile(path); r != kEngineRead) {
+            refusal = {model.diagnostic, engineRefusalMessage(r, false)};
             return false;
         }
         out = std::move(model.animations[0]);
         return true;
     }
     default: {
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         model.buildPoseMatrices = false;
-        if (!model.loadAnimation(path)) {
-            diagnostic = model.diagnostic;
+        if (const SmdReadResult r = model.readAnimationFile(path); r != kSmdRead) {
+            refusal = {model.diagnostic, smdRefusalMessage(r, false)};
             return false;
         }
         out = std::move(model.animations[0]);
@@ -241,7 +232,6 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
 {
     GltfExportOutcome outcome;
     outcome.outputPath = job.output.empty() ? defaultGltfOutput(job.reference) : job.output;
-    Refusals refusals(outcome);
     const std::string& reference = job.reference;
     if (isGltfTextOutput(outcome.outputPath)) outcome.bufferPath = gltfBufferPath(outcome.outputPath);
     std::vector<std::string> sources{reference};
@@ -249,7 +239,7 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
     for (const std::string& s : sources) {
         for (const std::string* output : {&outcome.outputPath, &outcome.bufferPath}) {
             if (!output->empty() && samePath(*output, s)) {
-                refusals.add({s, 0, "the output " + *output + " would overwrite this source file"}, s);
+                refuse(outcome, {{s, 0, "the output " + *output + " would overwrite this source file"}}, s);
                 return outcome;
             }
         }
@@ -257,14 +247,13 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
     consoleLog().print("[Gltf] %s\n", fileNameOf(outcome.outputPath).c_str());
 
     LoadedReference model;
-    Diagnostic diagnostic;
-    if (!loadReference(reference, model, diagnostic)) {
-        refusals.add(diagnostic, reference);
+    Refusal refusal;
+    if (!loadReference(reference, model, refusal)) {
+        refuse(outcome, refusal, reference);
         return outcome;
     }
-    refusals.drop();
     if (model.nodes.size() > std::numeric_limits<std::uint16_t>::max()) {
-        refusals.add({reference, 0, std::to_string(model.nodes.size()) + " nodes are more than glTF's joint numbers can hold (65535)"}, reference);
+        refuse(outcome, {{reference, 0, std::to_string(model.nodes.size()) + " nodes are more than glTF's joint numbers can hold (65535)"}}, reference);
         return outcome;
     }
 
@@ -272,38 +261,38 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
     scene.name = stemOf(reference);
     std::string reason;
     if (!buildGltfSkeleton(model.nodes, job.options.scale, scene, reason)) {
-        refusals.add({reference, 0, reason}, reference);
+        refuse(outcome, {{reference, 0, reason}}, reference);
         return outcome;
     }
     attachGltfTextures(reference, directoryOf(reference), model.materialNames, scene, outcome.notes);
     GltfMeshReport meshReport;
     const GltfMeshSource source{model.vertices, model.triangles, model.triangleMaterials};
     if (!buildGltfPrimitives(source, job.options.scale, scene, meshReport, reason)) {
-        refusals.add({reference, 0, reason}, reference);
+        refuse(outcome, {{reference, 0, reason}}, reference);
         return outcome;
     }
     noteMesh(reference, meshReport, outcome);
 
     for (const std::string& path : job.animations) {
         SkeletonAnimation keys;
-        if (!loadAnimation(path, keys, diagnostic)) {
-            refusals.add(diagnostic, path);
+        Refusal animationRefusal;
+        if (!loadAnimation(path, keys, animationRefusal)) {
+            refuse(outcome, animationRefusal, path);
             continue;
         }
-        refusals.drop();
         NodeNameMatch match;
         const bool added = buildGltfAnimation(model.nodes, stemOf(path), keys, job.options.fps, job.options.scale, scene, match, reason);
         noteMatch(reference, path, model.nodes, keys, match, outcome);
-        if (!added) refusals.add({path, 0, reason}, path);
+        if (!added) refuse(outcome, {{path, 0, reason}}, path);
     }
 
     std::string bytes;
     if (!writeGlb(scene, kGenerator, bytes, reason)) {
-        refusals.add({outcome.outputPath, 0, reason}, reference);
+        refuse(outcome, {{outcome.outputPath, 0, reason}}, reference);
         return outcome;
     }
     if (!writeGltfOutput(outcome.outputPath, bytes, reason)) {
-        refusals.add({outcome.outputPath, 0, reason}, reference);
+        refuse(outcome, {{outcome.outputPath, 0, reason}}, reference);
         return outcome;
     }
     outcome.written = true;

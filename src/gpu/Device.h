@@ -138,9 +138,6 @@ public:
     std::vector<std::uint8_t> rgba;  // width * height * 4 bytes, rows top to bottom; empty when held in blocks
     TextureBlocks blocks;            // levels 0 unless held in blocks
     std::string sourcePath;
-    // A stand-in for a file that could not be used: why, or empty when the
-    // file is not there.
-    std::string problem;
     std::uintptr_t backendHandle = 0;
     Device* device = nullptr;
 };

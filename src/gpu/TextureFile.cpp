@@ -65,7 +65,7 @@ Result createTextureFromFile(Device* device, const char* path, Texture** out, st
     return noteFailure(r, reason);
 }
 
-Result createStandInTexture(Device* device, Texture** out, const std::string& problem)
+Result createStandInTexture(Device* device, Texture** out)
 {
     if (!out) return kInvalidCall;
     *out = nullptr;
@@ -73,9 +73,14 @@ Result createStandInTexture(Device* device, Texture** out, const std::string& pr
     // Light enough that shading reads clearly, short of white so highlights
     // still show.
     const std::uint8_t grey[4] = {200, 200, 200, 255};
-    const Result r = device->createTexture(1, 1, grey, out);
-    if (!failed(r)) (*out)->problem = problem;
-    return r;
+    return device->createTexture(1, 1, grey, out);
+}
+
+std::string textureConsoleLine(const std::string& path, bool loaded, const std::string& reason)
+{
+    if (loaded) return "[Texture] " + path;
+    if (reason.empty()) return "[Texture] not found: " + path;
+    return "[Texture] refused: " + path + ": " + reason;
 }
 
 } // namespace veskar

@@ -20,7 +20,11 @@ Result createTextureFromFile(Device* device, const char* path, Texture** out, st
 
 // A plain light-grey texture to draw with in place of a file that cannot be
 // loaded: the model then shows its shape and its light instead of black.
-// problem goes into the texture's problem: why the file was not used.
-Result createStandInTexture(Device* device, Texture** out, const std::string& problem = {});
+Result createStandInTexture(Device* device, Texture** out);
+
+// The console line for a model's texture file: "[Texture] PATH" when it was
+// loaded, "[Texture] not found: PATH" when there is no such file, and
+// "[Texture] refused: PATH: REASON" when it could not be used.
+std::string textureConsoleLine(const std::string& path, bool loaded, const std::string& reason);
 
 } // namespace veskar

@@ -1,7 +1,7 @@
 #include "import/ReaderFrame.h"
 
 #include "import/ConsoleLog.h"
-#include "import/SmdModel.h"
+#include "import/SmdRecords.h"
 #include "system/Shell.h"
 
 namespace veskar {
@@ -108,13 +108,7 @@ bool openModelFile(LineCursor& lines, const std::string& path, Diagnostic& diagn
 
 bool showRefusal(const char* message, const Diagnostic& diagnostic)
 {
-    showMessageBox(refusalText(message, diagnostic).c_str(), "Error");
-    return false;
-}
-
-bool showDiagnostic(const Diagnostic& diagnostic)
-{
-    showMessageBox(diagnostic.text().c_str(), "Error");
+    showMessageBox(message ? refusalText(message, diagnostic).c_str() : diagnostic.text().c_str(), "Error");
     return false;
 }
 

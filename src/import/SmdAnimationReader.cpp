@@ -28,11 +28,11 @@ struct Pose {
 
 class AnimationReader : public SmdModelReader {
 public:
-    AnimationReader(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
+    AnimationReader(SmdModelRecords& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
         : SmdModelReader(model, lines, file, summary), animation_(&animation)
     {
     }
-    AnimationReader(SmdModel& model, AnimationKeys& keys, LineCursor& lines, const std::string& file, ReadSummary& summary)
+    AnimationReader(SmdModelRecords& model, AnimationKeys& keys, LineCursor& lines, const std::string& file, ReadSummary& summary)
         : SmdModelReader(model, lines, file, summary), keys_(&keys)
     {
     }
@@ -251,12 +251,12 @@ SmdReadResult AnimationReader::readSkeleton()
 
 } // namespace
 
-SmdReadResult readSmdAnimation(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
+SmdReadResult readSmdAnimation(SmdModelRecords& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
     return runReader<AnimationReader>(model, animation, lines, file, summary);
 }
 
-SmdReadResult readSmdAnimationKeys(SmdModel& model, AnimationKeys& keys, LineCursor& lines, const std::string& file, ReadSummary& summary)
+SmdReadResult readSmdAnimationKeys(SmdModelRecords& model, AnimationKeys& keys, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
     return runReader<AnimationReader>(model, keys, lines, file, summary);
 }

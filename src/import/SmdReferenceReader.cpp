@@ -27,7 +27,7 @@ namespace {
 
 class ReferenceReader : public SmdModelReader {
 public:
-    ReferenceReader(SmdModel& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
+    ReferenceReader(SmdModelRecords& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
         : SmdModelReader(model, lines, file, summary), mesh_(mesh)
     {
     }
@@ -391,7 +391,7 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
 
 } // namespace
 
-SmdReadResult readSmdReference(SmdModel& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
+SmdReadResult readSmdReference(SmdModelRecords& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
     return runReader<ReferenceReader>(model, mesh, lines, file, summary);
 }

@@ -1,52 +1,51 @@
 // The steps around the engine format readers: reading into a mesh or
 // animation built aside (so a refused file leaves the model as it was),
-// preparing and uploading what was read, and what a refusal shows.
+// preparing what was read, and the system's message for a refusal.
 
 #include "mref/EngineReaders.h"
 #include "import/AnimationFit.h"
-#include "gpu/Device.h"
 #include "import/ConsoleLog.h"
 
 #include <utility>
 
 namespace veskar {
 
-namespace {
-
-enum class EngineKind { Reference, Animation };
-
-// The system's message for a refused mRef or mAni file.
-bool reportEngineRead(EngineReadResult r, const Diagnostic& diagnostic, EngineKind kind)
+const char* engineRefusalMessage(EngineReadResult result, bool reference)
 {
-    const bool reference = kind == EngineKind::Reference;
-    switch (r) {
-    case kEngineRead: return true;
-    case kEngineWrongKind: return showRefusal(reference ? "Reference 파일이 아닙니다!!" : "Animation 파일이 아닙니다!!", diagnostic);
-    case kEngineNoFreeSlot: return showRefusal(kNoFreeSlotText, diagnostic);
+    switch (result) {
+    case kEngineRead:
+    case kEngineCannotOpen: return nullptr;
+    case kEngineWrongKind: return reference ? "Reference 파일이 아닙니다!!" : "Animation 파일이 아닙니다!!";
+    case kEngineNoFreeSlot: return kNoFreeSlotText;
     case kEngineNodeCountDiffers:
-        if (!reference) return showRefusal(kNodesDifferText, diagnostic);
+        if (!reference) return kNodesDifferText;
         break;
     case kEngineNotOurFile:
     case kEngineMalformed: break;
     }
-    return showRefusal(reference ? "mRef 파일이 아닙니다!!" : "mAni 파일이 아닙니다!!", diagnostic);
+    return reference ? "mRef 파일이 아닙니다!!" : "mAni 파일이 아닙니다!!";
 }
 
-} // namespace
+bool reportEngineRead(EngineReadResult result, const Diagnostic& diagnostic, bool reference)
+{
+    if (result == kEngineRead) return true;
+    if (result == kEngineCannotOpen) return false;
+    return showRefusal(engineRefusalMessage(result, reference), diagnostic);
+}
 
-EngineReadResult EngineModel::readReference(std::string_view text, const std::string& displayName)
+EngineReadResult EngineModelRecords::readReference(std::string_view text, const std::string& displayName)
 {
     LineCursor lines(text);
     return readReference(lines, displayName);
 }
 
-EngineReadResult EngineModel::readAnimation(std::string_view text, const std::string& displayName)
+EngineReadResult EngineModelRecords::readAnimation(std::string_view text, const std::string& displayName)
 {
     LineCursor lines(text);
     return readAnimation(lines, displayName);
 }
 
-EngineReadResult EngineModel::readReference(LineCursor& lines, const std::string& displayName)
+EngineReadResult EngineModelRecords::readReference(LineCursor& lines, const std::string& displayName)
 {
     EngineMesh mesh;
     ReadSummary summary;
@@ -58,21 +57,13 @@ EngineReadResult EngineModel::readReference(LineCursor& lines, const std::string
     EngineMesh& slot = meshes[static_cast<std::size_t>(meshCount)];
     slot.release();
     slot = std::move(mesh);
-    if (device) {
-        if (slot.loadTexture(device, modelDirectory, textureName)) consoleLog().print("[Texture] %s\n", slot.texturePath.c_str());
-        else if (slot.texture && !slot.texture->problem.empty())
-            consoleLog().print("[Texture] refused: %s: %s\n", slot.texturePath.c_str(), slot.texture->problem.c_str());
-        else consoleLog().print("[Texture] not found: %s\n", slot.texturePath.c_str());
-    } else {
-        slot.texturePath = modelDirectory + textureName;
-    }
+    slot.texturePath = modelDirectory + textureName;
     hasMesh = true;
-    if (slot.createRestBuffer(device) && slot.createBindBuffer(device)) slot.createIndexBuffer(device);
     ++meshCount;
     return kEngineRead;
 }
 
-EngineReadResult EngineModel::readAnimation(LineCursor& lines, const std::string& displayName)
+EngineReadResult EngineModelRecords::readAnimation(LineCursor& lines, const std::string& displayName)
 {
     EngineAnimation animation;
     ReadSummary summary;
@@ -103,30 +94,30 @@ EngineReadResult EngineModel::readAnimation(LineCursor& lines, const std::string
     return kEngineRead;
 }
 
-bool EngineModel::loadReferenceFromMemory(std::string_view text, const std::string& displayName)
-{
-    modelDirectory = directoryOf(displayName);
-    return reportEngineRead(readReference(text, displayName), diagnostic, EngineKind::Reference);
-}
-
-bool EngineModel::loadAnimationFromMemory(std::string_view text, const std::string& displayName)
-{
-    return reportEngineRead(readAnimation(text, displayName), diagnostic, EngineKind::Animation);
-}
-
-bool EngineModel::loadReference(const std::string& path)
+EngineReadResult EngineModelRecords::readReferenceFile(const std::string& path)
 {
     modelDirectory = directoryOf(path);
-    return loadModelFile<LineCursor>(path, diagnostic, [&](LineCursor& lines) {
-        return reportEngineRead(readReference(lines, path), diagnostic, EngineKind::Reference);
-    });
+    return readModelFile<LineCursor>(path, diagnostic, kEngineCannotOpen, [&](LineCursor& lines) { return readReference(lines, path); });
 }
 
-bool EngineModel::loadAnimation(const std::string& path)
+EngineReadResult EngineModelRecords::readAnimationFile(const std::string& path)
 {
-    return loadModelFile<LineCursor>(path, diagnostic, [&](LineCursor& lines) {
-        return reportEngineRead(readAnimation(lines, path), diagnostic, EngineKind::Animation);
-    });
+    return readModelFile<LineCursor>(path, diagnostic, kEngineCannotOpen, [&](LineCursor& lines) { return readAnimation(lines, path); });
+}
+
+bool EngineModelRecords::loadReference(const std::string& path) { return reportEngineRead(readReferenceFile(path), diagnostic, true); }
+
+bool EngineModelRecords::loadAnimation(const std::string& path) { return reportEngineRead(readAnimationFile(path), diagnostic, false); }
+
+bool EngineModelRecords::loadReferenceFromMemory(std::string_view text, const std::string& displayName)
+{
+    modelDirectory = directoryOf(displayName);
+    return reportEngineRead(readReference(text, displayName), diagnostic, true);
+}
+
+bool EngineModelRecords::loadAnimationFromMemory(std::string_view text, const std::string& displayName)
+{
+    return reportEngineRead(readAnimation(text, displayName), diagnostic, false);
 }
 
 } // namespace veskar

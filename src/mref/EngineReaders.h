@@ -2,19 +2,19 @@
 // The two engine format readers: text into the records of one mesh or
 // animation, with the model's header fields as the file gave them. Preparing
 // the drawable copies, the axis change, the device and what to show are the
-// caller's (see EngineModel::readReference and readAnimation).
+// caller's (see EngineModelRecords::readReference and readAnimation).
 
-#include "mref/EngineModel.h"
+#include "mref/EngineRecords.h"
 #include "import/ReaderFrame.h"
 
 #include <string>
 
 namespace veskar {
 
-using EngineModelReader = ModelReader<EngineModel, EngineReadResult, kEngineRead, kEngineMalformed>;
+using EngineModelReader = ModelReader<EngineModelRecords, EngineReadResult, kEngineRead, kEngineMalformed>;
 
-EngineReadResult readMRef(EngineModel& model, EngineMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary);
-EngineReadResult readMAni(EngineModel& model, EngineAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary);
+EngineReadResult readMRef(EngineModelRecords& model, EngineMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary);
+EngineReadResult readMAni(EngineModelRecords& model, EngineAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary);
 
 // The bone palette: the read skeleton's world matrices, before the axis change.
 void fillBonePalette(EngineMesh& mesh);

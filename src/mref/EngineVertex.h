@@ -1,7 +1,7 @@
 #pragma once
 // The vertex records the converter welds and the engine model draws.
 
-#include "import/SmdModel.h"
+#include "import/SmdRecords.h"
 
 #include <cstdint>
 #include <span>

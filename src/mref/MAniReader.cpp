@@ -11,7 +11,7 @@ namespace {
 
 class MAniReader : public EngineModelReader {
 public:
-    MAniReader(EngineModel& model, EngineAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
+    MAniReader(EngineModelRecords& model, EngineAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
         : EngineModelReader(model, lines, file, summary), animation_(animation)
     {
     }
@@ -150,7 +150,7 @@ EngineReadResult MAniReader::readFrames()
 
 } // namespace
 
-EngineReadResult readMAni(EngineModel& model, EngineAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
+EngineReadResult readMAni(EngineModelRecords& model, EngineAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
     return runReader<MAniReader>(model, animation, lines, file, summary);
 }

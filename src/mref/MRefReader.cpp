@@ -11,7 +11,7 @@ namespace {
 
 class MRefReader : public EngineModelReader {
 public:
-    MRefReader(EngineModel& model, EngineMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
+    MRefReader(EngineModelRecords& model, EngineMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
         : EngineModelReader(model, lines, file, summary), mesh_(mesh)
     {
     }
@@ -184,7 +184,7 @@ EngineReadResult MRefReader::readIndices()
 
 } // namespace
 
-EngineReadResult readMRef(EngineModel& model, EngineMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
+EngineReadResult readMRef(EngineModelRecords& model, EngineMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
     return runReader<MRefReader>(model, mesh, lines, file, summary);
 }

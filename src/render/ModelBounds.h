@@ -3,8 +3,8 @@
 // framing the camera on what is loaded. The positions are worked out with
 // the drawing's own skinning, so the box is the one the picture shows.
 
-#include "mref/EngineModel.h"
-#include "import/SmdModel.h"
+#include "render/EngineModel.h"
+#include "render/SmdModel.h"
 #include "base/Math.h"
 
 namespace veskar {

@@ -3,8 +3,8 @@
 // parent in the pose drawn, with crosses at the root and at the hand, so an
 // artist sees the skeleton the mesh follows.
 
-#include "mref/EngineModel.h"
-#include "import/SmdModel.h"
+#include "render/EngineModel.h"
+#include "render/SmdModel.h"
 #include "base/Math.h"
 
 #include <cstdint>

@@ -6,7 +6,7 @@
 
 #include "mref/EngineVertex.h"
 #include "import/Skeleton.h"
-#include "import/SmdModel.h"
+#include "render/SmdModel.h"
 #include "base/Math.h"
 
 #include <span>

@@ -7,12 +7,7 @@ namespace veskar {
 namespace {
 StderrShell defaultShell;
 Shell* currentShell = &defaultShell;
-thread_local Shell* threadShell = nullptr;
 } // namespace
-
-ThreadShell::ThreadShell(Shell* s) : previous_(threadShell) { threadShell = s; }
-
-ThreadShell::~ThreadShell() { threadShell = previous_; }
 
 void StderrShell::messageBox(const char* text, const char* caption)
 {
@@ -20,7 +15,7 @@ void StderrShell::messageBox(const char* text, const char* caption)
     std::fflush(stderr);
 }
 
-Shell& shell() { return threadShell ? *threadShell : *currentShell; }
+Shell& shell() { return *currentShell; }
 
 Shell* setShell(Shell* s)
 {

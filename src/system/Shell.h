@@ -1,6 +1,6 @@
 #pragma once
 // Where the system's message boxes go. The program chooses one shell at start:
-// Qt dialogs in the window, standard error headless and in the converter, a
+// Qt or Win32 dialogs in the window, standard error headless, a
 // recorder in tests.
 
 #include <string>
@@ -33,23 +33,9 @@ public:
 };
 
 // The shell in use; never null (standard error until the program sets another).
-// A thread that set its own shell (ThreadShell) gets that one.
 Shell& shell();
 // Returns the previous shell so a test can put it back.
 Shell* setShell(Shell* shell);
-
-// For the life of the object, this thread's boxes go to the given shell: a
-// converter working on many files at once keeps each file's boxes together.
-class ThreadShell {
-public:
-    explicit ThreadShell(Shell* shell);
-    ~ThreadShell();
-    ThreadShell(const ThreadShell&) = delete;
-    ThreadShell& operator=(const ThreadShell&) = delete;
-
-private:
-    Shell* previous_;
-};
 
 // The one call the system's code makes.
 inline void showMessageBox(const char* text, const char* caption) { shell().messageBox(text, caption); }

@@ -6,12 +6,12 @@
 #include "app/MenuCommands.h"
 #include "app/Overlay.h"
 #include "app/RootMarkers.h"
-#include "mref/EngineModel.h"
+#include "render/EngineModel.h"
 #include "convert/FormatConverter.h"
 #include "app/Screenshot.h"
 #include "host/Settings.h"
 #include "render/SkeletonLines.h"
-#include "import/SmdModel.h"
+#include "render/SmdModel.h"
 #include "render/EngineModelDrawing.h"
 
 #include <cmath>
@@ -50,7 +50,7 @@ struct Files {
         test::writeText(dir.file("walka.smd"), walk(0, 0, 0));
         test::writeText(dir.file("walkb.smd"), walk(3, 5, 7));
         test::writeText(dir.file("long.smd"), walk(0, 0, 0, 64));
-        FormatConverter converter(nullptr);
+        FormatConverter converter;
         EXPECT_TRUE(converter.convertReference(dir.file("hero.smd")));
         EXPECT_TRUE(converter.convertAnimation(dir.file("walka.smd")));
         EXPECT_TRUE(converter.convertAnimation(dir.file("walkb.smd")));

@@ -38,7 +38,7 @@ TEST(ConvertCommands, OutputLiesBesideTheSourceWithItsExtensionReplaced)
     };
     for (const Case& c : cases) {
         test::writeText(dir.file(c.source), kReference);
-        FormatConverter converter(nullptr);
+        FormatConverter converter;
         EXPECT_TRUE(converter.convertReference(dir.file(c.source))) << converter.diagnostic.text();
         EXPECT_EQ(converter.outputPath, dir.file(c.output));
         EXPECT_TRUE(fs::exists(dir.file(c.output))) << c.output;
@@ -53,15 +53,18 @@ TEST(ConvertCommands, AnimationConvertsWithoutAReferenceAndKindsAreNotMixedUp)
     test::TempDir dir;
     test::writeText(dir.file("walk.smd"), kAnimation);
     test::writeText(dir.file("hero.smd"), kReference);
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     EXPECT_TRUE(converter.convertAnimation(dir.file("walk.smd")));
     EXPECT_TRUE(fs::exists(dir.file("walk.mAni")));
     EXPECT_FALSE(converter.convertAnimation(dir.file("hero.smd")));
+    ASSERT_NE(converter.refusalMessage, nullptr);
+    EXPECT_STREQ(converter.refusalMessage, "Animation 파일이 아닙니다!!");
     EXPECT_FALSE(converter.convertReference(dir.file("walk.smd")));
+    ASSERT_NE(converter.refusalMessage, nullptr);
+    EXPECT_STREQ(converter.refusalMessage, "Reference 파일이 아닙니다!!");
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"hero.smd", "walk.mAni", "walk.smd"}));
-    ASSERT_EQ(capture.shell.boxes.size(), 2u);
-    EXPECT_EQ(capture.shell.boxes[0].text.substr(0, capture.shell.boxes[0].text.find('\n')), "Animation 파일이 아닙니다!!");
-    EXPECT_EQ(capture.shell.boxes[1].text.substr(0, capture.shell.boxes[1].text.find('\n')), "Reference 파일이 아닙니다!!");
+    // The converter shows nothing: what a refusal shows is its caller's to choose.
+    EXPECT_TRUE(capture.shell.boxes.empty());
 }
 
 TEST(ConvertCommands, AFailedConversionLeavesTheEarlierOutputAndNoStrayFile)
@@ -69,7 +72,7 @@ TEST(ConvertCommands, AFailedConversionLeavesTheEarlierOutputAndNoStrayFile)
     Capture capture;
     test::TempDir dir;
     test::writeText(dir.file("hero.smd"), kReference);
-    FormatConverter first(nullptr);
+    FormatConverter first;
     ASSERT_TRUE(first.convertReference(dir.file("hero.smd")));
     const std::string before = test::readText(dir.file("hero.mRef"));
     // Counts that no longer agree with their tables write nothing.
@@ -77,7 +80,7 @@ TEST(ConvertCommands, AFailedConversionLeavesTheEarlierOutputAndNoStrayFile)
     EXPECT_FALSE(first.writeReference());
     EXPECT_EQ(test::readText(dir.file("hero.mRef")), before);
     test::writeText(dir.file("hero.smd"), std::string(kReference) + "triangles\nt.png\n0 0 0 0 0 0 1 0 0 1 9 1\n");
-    FormatConverter second(nullptr);
+    FormatConverter second;
     EXPECT_FALSE(second.convertReference(dir.file("hero.smd")));
     EXPECT_EQ(test::readText(dir.file("hero.mRef")), before);
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"hero.mRef", "hero.smd"}));
@@ -88,7 +91,7 @@ TEST(ConvertCommands, TheSourceIsNeverTheOutput)
     Capture capture;
     test::TempDir dir;
     test::writeText(dir.file("hero.mRef"), kReference);
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     EXPECT_FALSE(converter.convertReference(dir.file("hero.mRef")));
     EXPECT_EQ(test::readText(dir.file("hero.mRef")), kReference);
     EXPECT_NE(converter.diagnostic.what.find("overwrite the source"), std::string::npos);
@@ -101,7 +104,7 @@ TEST(ConvertCommands, AnUnwritableFolderGivesAClearReason)
     fs::create_directories(dir.path() / "locked");
     test::writeText(dir.file("locked/hero.smd"), kReference);
     if (!test::denyWriting(dir.file("locked"))) GTEST_SKIP() << "this user can write to read-only folders (root, or on Windows)";
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     EXPECT_FALSE(converter.convertReference(dir.file("locked/hero.smd")));
     EXPECT_NE(converter.diagnostic.what.find("cannot create"), std::string::npos);
     EXPECT_EQ(filesIn(dir.path() / "locked"), (std::vector<std::string>{"hero.smd"}));

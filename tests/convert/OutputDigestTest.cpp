@@ -40,7 +40,7 @@ void expectOutput(const test::TempDir& dir, const Expected& e)
     const bool reference = std::string(e.kind) == "ref";
     const fs::path output = fs::path(path).replace_extension(reference ? "mRef" : "mAni");
     fs::remove(output);
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     const bool converted = reference ? converter.convertReference(path) : converter.convertAnimation(path);
     if (e.output == 0) {
         EXPECT_FALSE(converted) << e.kind << " " << e.file;

@@ -69,7 +69,7 @@ void expectSameAsLiteral(FormatConverter& converter, const std::string& what)
 
 FormatConverter& load(FormatConverter& converter, const std::string& text)
 {
-    converter.smdModel = std::make_unique<SmdModel>(nullptr);
+    converter.smdModel = std::make_unique<SmdModelRecords>();
     EXPECT_EQ(converter.smdModel->readReference(text, "mesh.smd"), kSmdRead) << converter.smdModel->diagnostic.text();
     return converter;
 }
@@ -79,7 +79,7 @@ const char* const kHead = "version 1\nnodes\n0 \"a\" -1\n1 \"b\" 0\n2 \"c\" 0\ne
 TEST(Welding, SharedEdgeGivesFourVerticesAndTheFirstParentBoneStays)
 {
     Capture capture;
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     const std::string text = std::string(kHead) +
                              "m\n0 0 0 0 0 0 1 0 0 1 0 1\n0 1 0 0 0 0 1 1 0 1 0 1\n0 0 1 0 0 0 1 0 1 1 0 1\n"
                              "m\n1 1 0 0 0 0 1 1 0 1 0 1\n0 1 1 0 0 0 1 1 1 1 0 1\n0 0 1 0 0 0 1 0 1 1 0 1\nend\n";
@@ -95,7 +95,7 @@ TEST(Welding, SharedEdgeGivesFourVerticesAndTheFirstParentBoneStays)
 
 TEST(Welding, LinksOfWeightZeroAreDroppedButOrderAndSeamsKeepCornersApart)
 {
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     const std::string text = std::string(kHead) +
                              // corner 0 and 3: same, one with an extra zero-weight link -> weld
                              "m\n0 5 5 5 0 0 1 0 0 2 1 0.5 2 0.5\n0 0 6 6 0 0 1 0 0 1 0 1\n0 7 7 7 0 0 1 0 0 1 0 1\n"
@@ -122,13 +122,13 @@ TEST(Welding, LinksOfWeightZeroAreDroppedButOrderAndSeamsKeepCornersApart)
 TEST(Welding, NaNNeverWeldsAndAnEmptyMeshLogsZeros)
 {
     {
-        FormatConverter converter(nullptr);
+        FormatConverter converter;
         load(converter, std::string(kHead) + "m\n0 nan 0 0 0 0 1 0 0 1 0 1\n0 nan 0 0 0 0 1 0 0 1 0 1\n0 0 0 0 0 0 1 0 0 1 0 nan\nend\n");
         ASSERT_TRUE(converter.weldVertices());
         EXPECT_EQ(converter.weldedCount, 3);
     }
     Capture capture;
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     load(converter, std::string(kHead) + "end\n");
     ASSERT_TRUE(converter.weldVertices());
     EXPECT_EQ(converter.weldedCount, 0);
@@ -171,7 +171,7 @@ TEST(Welding, HashWeldingNumbersLikeTheScanOnRandomNearDuplicates)
             }
         }
         text += "end\n";
-        FormatConverter converter(nullptr);
+        FormatConverter converter;
         load(converter, text);
         expectSameAsLiteral(converter, "round " + std::to_string(round));
     }
@@ -184,8 +184,8 @@ TEST(Welding, HashWeldingNumbersLikeTheScanOnEveryCorpusReference)
     for (const auto& entry : std::filesystem::directory_iterator(test::corpusDir())) {
         std::string text, reason;
         if (!readWholeFile(entry.path().string(), text, reason)) continue;
-        FormatConverter converter(nullptr);
-        converter.smdModel = std::make_unique<SmdModel>(nullptr);
+        FormatConverter converter;
+        converter.smdModel = std::make_unique<SmdModelRecords>();
         if (converter.smdModel->readReference(text, entry.path().string()) != kSmdRead) continue;
         expectSameAsLiteral(converter, entry.path().filename().string());
         ++checked;

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "mref/EngineModel.h"
+#include "mref/EngineRecords.h"
 #include "convert/FormatConverter.h"
 
 namespace veskar {
@@ -33,7 +33,7 @@ std::string mAni(int nodes, int frames, float x = 1.0f, const std::string& words
 TEST(MAniReader, LoadsFramesByTheirNumberAndLogsCounts)
 {
     Capture capture;
-    EngineModel model(nullptr);
+    EngineModelRecords model;
     ASSERT_TRUE(model.loadReferenceFromMemory(mRef(3), "a.mRef"));
     ASSERT_TRUE(model.loadAnimationFromMemory(mAni(3, 6), "walk.mAni")) << model.diagnostic.text();
     EXPECT_EQ(capture.console.text, "[Node] 3\n[Time] 6\n");
@@ -50,7 +50,7 @@ TEST(MAniReader, LoadsFramesByTheirNumberAndLogsCounts)
 TEST(MAniReader, AnAnimationWithMoreNodesThanTheModelIsMatchedByName)
 {
     Capture capture;
-    EngineModel model(nullptr);
+    EngineModelRecords model;
     ASSERT_TRUE(model.loadReferenceFromMemory(mRef(2), "a.mRef"));
     ASSERT_TRUE(model.loadAnimationFromMemory(mAni(3, 2), "walk.mAni")) << model.diagnostic.text();
     EXPECT_EQ(capture.console.text, "[Node] 3\n[Time] 2\n[Match] 2 of 2 nodes by name; ignored: \"n2\"\n");
@@ -62,7 +62,7 @@ TEST(MAniReader, AnAnimationWithMoreNodesThanTheModelIsMatchedByName)
 
 TEST(MAniReader, WordsCompareWithoutCase)
 {
-    EngineModel model(nullptr);
+    EngineModelRecords model;
     ASSERT_TRUE(model.loadReferenceFromMemory(mRef(2), "a.mRef"));
     EXPECT_EQ(model.readAnimation(mAni(2, 2, 1.0f, "Version 1\nANI\nNode "), "w.mAni"), kEngineRead);
     EXPECT_EQ(model.readAnimation(mAni(2, 2, 1.0f, "version 2\nani\nnode "), "w.mAni"), kEngineNotOurFile);
@@ -72,7 +72,7 @@ TEST(MAniReader, WordsCompareWithoutCase)
 TEST(MAniReader, ARefusedFileKeepsThePreviousAnimation)
 {
     Capture capture;
-    EngineModel model(nullptr);
+    EngineModelRecords model;
     ASSERT_TRUE(model.loadReferenceFromMemory(mRef(2), "a.mRef"));
     ASSERT_TRUE(model.loadAnimationFromMemory(mAni(2, 3, 2.0f), "first.mAni"));
     EXPECT_FALSE(model.loadAnimationFromMemory(mAni(2, 3, 1.0f, "version 1\nani\nnode ", "other"), "other.mAni"));
@@ -101,7 +101,7 @@ TEST(MAniReader, RefusesFramesTheTablesCannotHold)
         {"version 1\nani\nnode 2\ntime 1\nnodes\n0 \"a\" 1\n1 \"b\" 0\nend\nskeleton\ntime 0\n0 0 0 0 0 0 0\n1 0 0 0 0 0 0\nend\n", "loop"},
     };
     for (const Case& c : cases) {
-        EngineModel model(nullptr);
+        EngineModelRecords model;
         ASSERT_TRUE(model.loadReferenceFromMemory(mRef(2), "a.mRef"));
         EXPECT_EQ(model.readAnimation(c.text, "w.mAni"), kEngineMalformed) << c.text;
         EXPECT_NE(model.diagnostic.what.find(c.phrase), std::string::npos) << model.diagnostic.what;
@@ -117,7 +117,7 @@ TEST(MAniWriter, WritesEveryFrameInOneSkeletonAndReadsBack)
     for (int f = 0; f < 4; ++f) smd += "time " + std::to_string(f) + "\n0 0 0 " + std::to_string(f) + " 0 0 0\n1 1.5 0 0 0 0 0.25\n";
     smd += "end\n";
     test::writeText(dir.file("walk.smd"), smd);
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     ASSERT_TRUE(converter.convertAnimation(dir.file("walk.smd")));
     const std::string text = test::readText(dir.file("walk.mAni"));
     EXPECT_EQ(text.substr(0, text.find("time 0\n  0")),
@@ -126,7 +126,7 @@ TEST(MAniWriter, WritesEveryFrameInOneSkeletonAndReadsBack)
               std::string::npos);
     EXPECT_EQ(capture.console.text, "[Ani] walk.mAni\n[Node] 2\n[Time] 4\n");
 
-    EngineModel model(nullptr);
+    EngineModelRecords model;
     ASSERT_TRUE(model.loadReferenceFromMemory(mRef(2), "a.mRef"));
     capture.console.text.clear();
     ASSERT_TRUE(model.loadAnimation(dir.file("walk.mAni")));

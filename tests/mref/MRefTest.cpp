@@ -1,8 +1,7 @@
 #include "TestSupport.h"
 
-#include "mref/EngineModel.h"
+#include "mref/EngineRecords.h"
 #include "convert/FormatConverter.h"
-#include "gpu/MemoryDevice.h"
 
 #include <cmath>
 #include <cstring>
@@ -42,7 +41,7 @@ const char* const kSmd =
 std::string convertSample(test::TempDir& dir)
 {
     test::writeText(dir.file("hero.smd"), kSmd);
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     EXPECT_TRUE(converter.convertReference(dir.file("hero.smd"))) << converter.diagnostic.text();
     return test::readText(dir.file("hero.mRef"));
 }
@@ -75,7 +74,7 @@ TEST(MRefReader, ReadsBackWhatTheConverterWrote)
     Capture capture;
     test::TempDir dir;
     convertSample(dir);
-    EngineModel model(nullptr);
+    EngineModelRecords model;
     ASSERT_TRUE(model.loadReference(dir.file("hero.mRef"))) << model.diagnostic.text();
     const EngineMesh& mesh = model.meshes[0];
     EXPECT_EQ(model.nodeCount, 4);
@@ -116,7 +115,7 @@ TEST(MRefReader, HeaderWordsCompareWithoutCaseAndWrongHeadersAreRefused)
     };
     for (const Case& c : cases) {
         Capture capture;
-        EngineModel model(nullptr);
+        EngineModelRecords model;
         EXPECT_EQ(model.loadReferenceFromMemory(c.head + body, "m.mRef"), c.expected == kEngineRead) << c.head;
         if (c.message) {
             ASSERT_EQ(capture.shell.boxes.size(), 1u);
@@ -130,7 +129,7 @@ TEST(MRefReader, HeaderWordsCompareWithoutCaseAndWrongHeadersAreRefused)
 
 TEST(MRefReader, LinksOfWeightZeroLeaveTheLinksButStayInTheRawWeights)
 {
-    EngineModel model(nullptr);
+    EngineModelRecords model;
     const std::string text = "version 1\nref\nt.png\nnode 2\nvertex 2\nindex 1\nnodes\n0 \"a\" -1\n1 \"b\" 0\nend\nskeleton\ntime 0\n"
                              "0 0 0 0 0 0 0\n1 0 0 0 0 0 0\nend\nvertices\n"
                              "0 1 2 3 0 0 1 0 0.25 3 1 0 0 0.5 1 0.5\n"
@@ -153,7 +152,7 @@ TEST(MRefReader, LinksOfWeightZeroLeaveTheLinksButStayInTheRawWeights)
 
 TEST(MRefReader, SingleBoneVertexOfAnIdentityRootBindsAtItsPositionAndRestsInViewerAxes)
 {
-    EngineModel model(nullptr);
+    EngineModelRecords model;
     const std::string text = "version 1\nref\nt.png\nnode 1\nvertex 1\nindex 1\nnodes\n0 \"root\" -1\nend\nskeleton\ntime 0\n"
                              "  0 0.000000 0.000000 0.000000 0.000000 0.000000 0.000000\nend\nvertices\n0 1 2 3 0 0 1 0 0 1 0 1\nend\nindices\n0 0 0\nend\n";
     ASSERT_EQ(model.readReference(text, "m.mRef"), kEngineRead);
@@ -188,51 +187,15 @@ TEST(MRefReader, RefusesCountsThatDisagreeWithTheSectionsAndLeavesTheModelAsItWa
     };
     for (const Case& c : cases) {
         Capture capture;
-        MemoryDevice device;
-        EngineModel model(&device);
-        const int objectsBefore = device.liveObjects();
+        EngineModelRecords model;
         EXPECT_FALSE(model.loadReferenceFromMemory(c.text, "m.mRef")) << c.text;
         EXPECT_NE(model.diagnostic.what.find(c.phrase), std::string::npos) << model.diagnostic.what;
         EXPECT_EQ(model.meshCount, 0);
         EXPECT_FALSE(model.hasMesh);
         EXPECT_TRUE(model.meshes[0].vertices.empty());
-        EXPECT_EQ(device.liveObjects(), objectsBefore);
         ASSERT_FALSE(capture.shell.boxes.empty());
         EXPECT_EQ(capture.shell.boxes.back().text.substr(0, capture.shell.boxes.back().text.find('\n')), "mRef 파일이 아닙니다!!");
     }
-}
-
-TEST(MRefReader, BuffersHoldTheDrawableCopiesOnAMemoryDevice)
-{
-    Capture capture;
-    test::TempDir dir;
-    convertSample(dir);
-    MemoryDevice device;
-    {
-        EngineModel model(&device);
-        ASSERT_TRUE(model.loadReference(dir.file("hero.mRef")));
-        const EngineMesh& mesh = model.meshes[0];
-        ASSERT_NE(mesh.restBuffer, nullptr);
-        ASSERT_NE(mesh.bindBuffer, nullptr);
-        ASSERT_NE(mesh.indexBuffer, nullptr);
-        EXPECT_EQ(mesh.restBuffer->length(), 4u * 64u);
-        EXPECT_EQ(mesh.bindBuffer->length(), 4u * 64u);
-        EXPECT_EQ(mesh.indexBuffer->length(), 2u * 12u);
-        EXPECT_EQ(mesh.indexBuffer->format, IndexFormat::Index32);
-        SkinVertex first;
-        std::memcpy(&first, mesh.bindBuffer->bytes.data() + 64, sizeof first);
-        EXPECT_EQ(first.position[0], mesh.vertices[1].bindVertex.position[0]);
-        std::int32_t indices[6];
-        std::memcpy(indices, mesh.indexBuffer->bytes.data(), sizeof indices);
-        EXPECT_EQ(indices[3], 1);
-        EXPECT_EQ(indices[5], 3);
-        // The texture file does not exist: the mesh is drawn light grey and says so once.
-        ASSERT_NE(mesh.texture, nullptr);
-        EXPECT_EQ(mesh.texture->rgba, (std::vector<std::uint8_t>{200, 200, 200, 255}));
-        EXPECT_NE(capture.console.text.find("[Texture] not found: "), std::string::npos);
-        EXPECT_NE(capture.console.text.find("skin.png"), std::string::npos);
-    }
-    EXPECT_EQ(device.liveObjects(), 0);
 }
 
 } // namespace

@@ -125,7 +125,7 @@ protected:
         writeTexture(dir_.file("green.png"), 0x00FF00, 0x00FF00);
         test::writeText(dir_.file("hero.smd"), squareSmd("checker.png", "checker.png"));
         test::writeText(dir_.file("walk.smd"), kWalk);
-        FormatConverter converter(nullptr);
+        FormatConverter converter;
         ASSERT_TRUE(converter.convertReference(dir_.file("hero.smd"))) << converter.diagnostic.text();
         ASSERT_TRUE(converter.convertAnimation(dir_.file("walk.smd"))) << converter.diagnostic.text();
     }
@@ -159,7 +159,7 @@ TEST_F(RenderPixelTest, AConvertedModelShowsItsTextureThroughTheEffect)
     EngineModel model(device_.get());
     ASSERT_NE(model.effect, nullptr) << (capture_.shell.boxes.empty() ? "" : capture_.shell.boxes[0].text);
     ASSERT_TRUE(model.loadReference(dir_.file("hero.mRef"))) << model.diagnostic.text();
-    ASSERT_NE(model.meshes[0].texture, nullptr);
+    ASSERT_NE(model.meshObjects[0].texture, nullptr);
 
     const Frame solid = render([&] { drawEngineModel(model, DrawMode::Still, kFillSolid, 0.5f, nullptr); });
     EXPECT_GT(solid.count(red), 100);

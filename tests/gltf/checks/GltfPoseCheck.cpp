@@ -12,7 +12,7 @@
 // the viewer's blend lies from glTF's on the others is printed.
 // Usage: gltf_pose_check REFERENCE.smd ANIMATION.smd THREE.json FPS SCALE
 
-#include "import/SmdModel.h"
+#include "render/SmdModel.h"
 #include "base/Math.h"
 #include "render/SkinningJobs.h"
 

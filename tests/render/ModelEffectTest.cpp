@@ -2,9 +2,9 @@
 // missing or broken file must leave a usable model and exactly one error box,
 // and effects must never leak or be shared between models.
 
-#include "mref/EngineModel.h"
-#include "import/ModelEffect.h"
-#include "import/SmdModel.h"
+#include "render/EngineModel.h"
+#include "render/ModelEffect.h"
+#include "render/SmdModel.h"
 #include "gpu/MemoryDevice.h"
 
 #include "TestSupport.h"

@@ -1,9 +1,11 @@
 #pragma once
-// One SMD reference model with the SMD animations loaded onto it.
+// The records of one SMD reference model with the SMD animations read onto
+// it: what the files say, posed, and nothing a device holds. The converter
+// reads into these; the viewer's SmdModel (render/SmdModel.h) adds its device
+// objects on top.
 
 #include "import/Diagnostic.h"
 #include "import/Skeleton.h"
-#include "gpu/Effect.h"
 #include "base/Math.h"
 
 #include <array>
@@ -14,12 +16,9 @@
 
 namespace veskar {
 
-class Device;
 class LineCursor;
 class TriangleSink;
 struct AnimationKeys;
-class Texture;
-class VertexBuffer;
 
 constexpr int kMaxLinks = 16;
 constexpr int kModelSlots = 32;
@@ -66,8 +65,6 @@ class SmdMesh {
 public:
     bool allocateNodes(std::int32_t count);
     bool allocateTriangles(std::int32_t count);
-    bool loadTextures(Device* device, std::int32_t count, const std::string& directory, const std::vector<std::string>& names);
-    bool createVertexBuffer(Device* device);
     void applyAxis(const Matrix& axis);
     void release();
 
@@ -80,7 +77,6 @@ public:
     }
 
     std::int32_t vertexCount = 0;
-    VertexBuffer* vertexBuffer = nullptr;
     std::int32_t nodeCount = 0;
     std::vector<SmdNode> nodes;
     std::int32_t triangleCount = 0;
@@ -90,9 +86,9 @@ public:
     // order; only a model that is drawn has them (the converter writes the
     // file's own positions).
     std::vector<SmdVertex> bindVertices;
+    // One path a material, the model's folder joined to its name.
     std::vector<std::string> texturePaths;
     std::int32_t textureCount = 0;
-    std::vector<Texture*> textures;
 };
 
 // The cores there are, at most 4 (reading is bound by memory beyond that).
@@ -107,45 +103,54 @@ enum class SmdReadResult : int {
     kSmdMalformed = 3,     // a line the reader cannot use; see diagnostic
     kSmdNoFreeSlot = 4,    // 32 meshes or animations already
     kSmdNodesDiffer = 5,   // an animation whose nodes are too few of the model's
+    kSmdCannotOpen = 6,    // the file could not be opened; see diagnostic
 };
 using enum SmdReadResult;
 
-class SmdModel {
+// The system's own message for a refused SMD file, shown above its
+// diagnostic line; null when the diagnostic says it all.
+const char* smdRefusalMessage(SmdReadResult result, bool reference);
+// What a loader shows for a read: nothing when it succeeded or the file could
+// not be opened, the "Error" box otherwise. True when the read succeeded.
+bool reportSmdRead(SmdReadResult result, const Diagnostic& diagnostic, bool reference);
+
+class SmdModelRecords {
 public:
-    explicit SmdModel(Device* device);
-    ~SmdModel();
-    SmdModel(const SmdModel&) = delete;
-    SmdModel& operator=(const SmdModel&) = delete;
+    SmdModelRecords();
+    ~SmdModelRecords();
+    SmdModelRecords(const SmdModelRecords&) = delete;
+    SmdModelRecords& operator=(const SmdModelRecords&) = delete;
     void destroy();
 
-    // Read a file into the next slot; false when it could not be opened (no
-    // box) or was refused (box shown). diagnostic says why in both cases.
+    // Read a file into the next slot and show what reportSmdRead shows; false
+    // when it could not be opened (no box) or was refused (box shown).
+    // diagnostic says why in both cases.
     bool loadReference(const std::string& path);
     bool loadAnimation(const std::string& path);
+    bool loadAnimationKeys(const std::string& path, AnimationKeys& keys);
     // The same from a buffer already in memory; displayName names it in
     // diagnostics and gives the texture folder.
     bool loadReferenceFromMemory(std::string_view text, const std::string& displayName);
     bool loadAnimationFromMemory(std::string_view text, const std::string& displayName);
-    // An animation read as the file numbers its nodes into keys (see
-    // AnimationKeys.h), for writing it out again: the same counts logged, the
-    // same refusals and boxes as loadAnimation, and no slot taken.
-    bool loadAnimationKeys(const std::string& path, AnimationKeys& keys);
     bool loadAnimationKeysFromMemory(std::string_view text, const std::string& displayName, AnimationKeys& keys);
 
-    // Read, pose and (with a device) upload into the next slot, showing
-    // nothing: the result and diagnostic say how it went.
+    // Read a file into the next slot, posed (see buildPoseMatrices): the
+    // result and diagnostic say how it went; nothing is shown.
+    SmdReadResult readReferenceFile(const std::string& path);
+    SmdReadResult readAnimationFile(const std::string& path);
+    // An animation read as the file numbers its nodes into keys (see
+    // AnimationKeys.h), for writing it out again: the same counts logged and
+    // the same refusals as readAnimationFile, and no slot taken.
+    SmdReadResult readAnimationKeysFile(const std::string& path, AnimationKeys& keys);
+
+    // The same from a buffer already in memory; displayName names it in
+    // diagnostics and gives the texture folder.
     SmdReadResult readReference(std::string_view text, const std::string& displayName);
     SmdReadResult readAnimation(std::string_view text, const std::string& displayName);
     // The same over lines read from a file or a buffer.
     SmdReadResult readReference(LineCursor& lines, const std::string& displayName);
     SmdReadResult readAnimation(LineCursor& lines, const std::string& displayName);
     SmdReadResult readAnimationKeys(LineCursor& lines, const std::string& displayName, AnimationKeys& keys);
-
-    // The model effect head (see ModelEffect.h): the device the model draws
-    // with, and its own instance of the shading effect.
-    Device* device = nullptr;
-    Effect* effect = nullptr;
-    EffectHandle technique = kNullHandle;
 
     // The converter writes the file's own numbers and needs neither the bind
     // vertices of a reference nor the matrices of every animation frame.
@@ -178,7 +183,7 @@ public:
     std::array<SmdAnimation, kModelSlots> animations;
     bool hasAnimation = false;
 
-    Diagnostic diagnostic;   // why the last load failed
+    Diagnostic diagnostic;   // why the last read failed
 };
 
 // The folder part of a path with its trailing separator ('\' first, then '/'),

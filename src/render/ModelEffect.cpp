@@ -1,4 +1,4 @@
-#include "import/ModelEffect.h"
+#include "render/ModelEffect.h"
 
 #include "system/DataFiles.h"
 #include "gpu/Device.h"

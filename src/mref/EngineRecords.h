@@ -1,11 +1,13 @@
 #pragma once
-// One converted model read from an mRef file, with the mAni animation loaded
-// onto it, ready for drawing.
+// The records of one converted model read from an mRef file, with the mAni
+// animation read onto it: what the files say, prepared for drawing or kept as
+// written, and nothing a device holds. The converter and the glTF export read
+// into these; the viewer's EngineModel (render/EngineModel.h) adds its device
+// objects on top.
 
 #include "mref/EngineVertex.h"
 #include "import/Diagnostic.h"
 #include "import/Skeleton.h"
-#include "gpu/Effect.h"
 
 #include <array>
 #include <cstdint>
@@ -15,11 +17,7 @@
 
 namespace veskar {
 
-class Device;
-class IndexBuffer;
 class LineCursor;
-class Texture;
-class VertexBuffer;
 
 using EngineNode = SkeletonNode;
 using EngineAnimation = SkeletonAnimation;
@@ -31,16 +29,9 @@ public:
     bool allocateNodes(std::int32_t count);
     bool allocateVertices(std::int32_t count);
     bool allocateTriangles(std::int32_t count);
-    bool loadTexture(Device* device, const std::string& directory, const std::string& name);
-    bool createRestBuffer(Device* device);
-    bool createBindBuffer(Device* device);
-    bool createIndexBuffer(Device* device);
     void applyAxisMatrix(const Matrix& axis);
     void release();
 
-    VertexBuffer* restBuffer = nullptr;
-    VertexBuffer* bindBuffer = nullptr;
-    IndexBuffer* indexBuffer = nullptr;
     std::int32_t nodeCount = 0;
     std::vector<EngineNode> nodes;
     std::vector<Matrix> bonePalette;
@@ -52,8 +43,8 @@ public:
     std::vector<BoneLink> skinLinks;
     std::int32_t triangleCount = 0;
     std::vector<TriangleIndices> triangles;
+    // The model's folder joined to the texture name.
     std::string texturePath;
-    Texture* texture = nullptr;
     // kNoBone when the skeleton has no node of that name.
     std::int32_t rootBone = kNoBone;
     std::int32_t handBone = kNoBone;
@@ -69,35 +60,44 @@ enum class EngineReadResult : int {
     kEngineNodeCountDiffers = 3,
     kEngineMalformed = 4,      // a line the reader cannot use; see diagnostic
     kEngineNoFreeSlot = 5,
+    kEngineCannotOpen = 6,     // the file could not be opened; see diagnostic
 };
 using enum EngineReadResult;
 
-class EngineModel {
+// The system's own message for a refused mRef or mAni file, shown above its
+// diagnostic line; null when there is none (a file that cannot be opened).
+const char* engineRefusalMessage(EngineReadResult result, bool reference);
+// What a loader shows for a read: nothing when it succeeded or the file could
+// not be opened, the "Error" box otherwise. True when the read succeeded.
+bool reportEngineRead(EngineReadResult result, const Diagnostic& diagnostic, bool reference);
+
+class EngineModelRecords {
 public:
-    explicit EngineModel(Device* device);
-    ~EngineModel();
-    EngineModel(const EngineModel&) = delete;
-    EngineModel& operator=(const EngineModel&) = delete;
+    EngineModelRecords();
+    ~EngineModelRecords();
+    EngineModelRecords(const EngineModelRecords&) = delete;
+    EngineModelRecords& operator=(const EngineModelRecords&) = delete;
     void destroy();
 
-    // Read a file into the next mesh slot / the animation; false when it could
-    // not be opened (no box) or was refused (box shown). diagnostic says why.
+    // Read a file into the next mesh slot / the animation and show what
+    // reportEngineRead shows; false when it could not be opened (no box) or
+    // was refused (box shown). diagnostic says why.
     bool loadReference(const std::string& path);
     bool loadAnimation(const std::string& path);
     bool loadReferenceFromMemory(std::string_view text, const std::string& displayName);
     bool loadAnimationFromMemory(std::string_view text, const std::string& displayName);
-    // Read, prepare and (with a device) upload, showing nothing.
+
+    // Read a file into the next mesh slot / the animation: the result and
+    // diagnostic say how it went; nothing is shown. A refused file leaves the
+    // model as it was.
+    EngineReadResult readReferenceFile(const std::string& path);
+    EngineReadResult readAnimationFile(const std::string& path);
+    // The same from a buffer already in memory, and over lines read from a
+    // file or a buffer.
     EngineReadResult readReference(std::string_view text, const std::string& displayName);
     EngineReadResult readAnimation(std::string_view text, const std::string& displayName);
-    // The same over lines read from a file or a buffer.
     EngineReadResult readReference(LineCursor& lines, const std::string& displayName);
     EngineReadResult readAnimation(LineCursor& lines, const std::string& displayName);
-
-    // The model effect head (see ModelEffect.h): the device the model draws
-    // with, and its own instance of the shading effect.
-    Device* device = nullptr;
-    Effect* effect = nullptr;
-    EffectHandle technique = kNullHandle;
 
     // An exporter wants the vertices as the file wrote them: false leaves
     // restVertex in model space with its links as read, and makes no bind copies.
@@ -121,7 +121,7 @@ public:
     std::int32_t currentAnimation = 0;
     std::int32_t firstFrame = 0;
 
-    Diagnostic diagnostic;   // why the last load failed
+    Diagnostic diagnostic;   // why the last read failed
 };
 
 } // namespace veskar

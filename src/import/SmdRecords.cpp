@@ -1,9 +1,6 @@
-#include "import/SmdModel.h"
+#include "import/SmdRecords.h"
 
-#include "import/ModelEffect.h"
-#include "gpu/Device.h"
 #include "system/LargePages.h"
-#include "gpu/TextureFile.h"
 
 #include <algorithm>
 #include <new>
@@ -59,39 +56,6 @@ bool SmdMesh::allocateTriangles(std::int32_t count)
     return true;
 }
 
-bool SmdMesh::loadTextures(Device* device, std::int32_t count, const std::string& directory, const std::vector<std::string>& names)
-{
-    if (count <= 0) return false;
-    textureCount = count;
-    texturePaths.clear();
-    for (Texture* t : textures)
-        if (t) t->release();
-    textures.clear();
-    for (std::int32_t j = 0; j < count; ++j) texturePaths.push_back(directory + names[static_cast<std::size_t>(j)]);
-    textures.assign(static_cast<std::size_t>(count), nullptr);
-    if (!device) return false;
-    // Every material gets a texture: one that cannot be loaded is drawn light
-    // grey, and the materials after it still get their own files.
-    bool all = true;
-    for (std::size_t j = 0; j < textures.size(); ++j) {
-        std::string problem;
-        if (!failed(createTextureFromFile(device, texturePaths[j].c_str(), &textures[j], &problem))) continue;
-        all = false;
-        createStandInTexture(device, &textures[j], problem);
-    }
-    return all;
-}
-
-bool SmdMesh::createVertexBuffer(Device* device)
-{
-    if (!device || triangleCount <= 0) return false;
-    if (vertexBuffer) {
-        vertexBuffer->release();
-        vertexBuffer = nullptr;
-    }
-    return !failed(device->createVertexBuffer(static_cast<std::uint32_t>(triangleCount) * 96u, 0, 0, Pool::Default, &vertexBuffer));
-}
-
 void SmdMesh::applyAxis(const Matrix& axis) { veskar::applyAxis(std::span<SmdNode>(nodes), axis); }
 
 BoneLinks SmdMesh::cornerLinks(std::int32_t triangle, int corner) const
@@ -119,30 +83,18 @@ void SmdMesh::release()
     bindVertices.clear();
     triangleCount = 0;
     vertexCount = 0;
-    if (vertexBuffer) vertexBuffer->release();
-    vertexBuffer = nullptr;
-    for (Texture* t : textures)
-        if (t) t->release();
-    textures.clear();
     texturePaths.clear();
     textureCount = 0;
 }
 
-SmdModel::SmdModel(Device* dev) : device(dev)
-{
-    loadEffect(device, effect, technique);
-    axisMatrix = makeAxisMatrix();
-}
+SmdModelRecords::SmdModelRecords() { axisMatrix = makeAxisMatrix(); }
 
-SmdModel::~SmdModel() { destroy(); }
+SmdModelRecords::~SmdModelRecords() { destroy(); }
 
-void SmdModel::destroy()
+void SmdModelRecords::destroy()
 {
     for (SmdMesh& mesh : meshes) mesh.release();
     for (SmdAnimation& animation : animations) animation.release();
-    if (effect) effect->release();
-    effect = nullptr;
-    technique = kNullHandle;
 }
 
 } // namespace veskar
