@@ -142,7 +142,16 @@ TEST(TextureFileTest, DdsBlocksGoToTheDeviceAsBlocksWhereItDrawsThem)
             ASSERT_EQ(tex->rgba.size(), 8u * 4 * 4);
             expectPixel(*tex, 0, 0, 255, 0, 0, 255);
             expectPixel(*tex, 7, 3, 0, 255, 0, 255);
+            // Blocks handed to it straight are decoded too.
+            Texture* direct = nullptr;
+            ASSERT_EQ(device.createBlockTexture(8, 4, BlockFormat::Bc1, 2, blocks, &direct), kOk);
+            EXPECT_EQ(direct->rgba, tex->rgba);
+            direct->release();
         }
+        // A size the blocks do not fill is refused.
+        Texture* wrong = nullptr;
+        EXPECT_EQ(device.createBlockTexture(8, 8, BlockFormat::Bc1, 2, blocks, &wrong), kInvalidCall);
+        EXPECT_EQ(wrong, nullptr);
         tex->release();
         EXPECT_EQ(device.liveObjects(), 0);
     }
