@@ -2,6 +2,7 @@
 
 #include "cli/OrderedJobs.h"
 #include "gltf/GltfExport.h"
+#include "gltf/GltfTextForm.h"
 #include "gltf/GltfTextureFiles.h"
 #include "convert/ModelFileKind.h"
 #include "convert/OutputCollisions.h"
@@ -110,7 +111,11 @@ JobResult runJob(const GltfExportJob& job)
         }
     }
     result.console = std::move(console.text);
-    if (result.outcome.written) result.console += "wrote " + printableName(result.outcome.outputPath) + "\n";
+    if (result.outcome.written) {
+        // In the order they were put in place: the .bin before the .gltf that names it.
+        if (!result.outcome.bufferPath.empty()) result.console += "wrote " + printableName(result.outcome.bufferPath) + "\n";
+        result.console += "wrote " + printableName(result.outcome.outputPath) + "\n";
+    }
     return result;
 }
 
@@ -145,15 +150,23 @@ int runGltfCommand(const std::vector<std::string>& args, unsigned jobs)
     // Before anything is written, every output is weighed against every file
     // the run reads (references, animations, the textures the references
     // name) and every other output: two references of one name (hero.smd,
-    // hero.mRef) would write one file twice, and the first keeps it.
+    // hero.mRef) would write one file twice, and the first keeps it. A .gltf
+    // output writes its .bin too: two outputs of the same job.
     std::vector<PlannedOutput> plans;
+    std::vector<std::size_t> jobOfPlan;
     std::vector<std::string> otherSources;
     // A reference whose materials cannot be read for want of memory would be
     // read for want of it again: it is refused, and its output never planned.
     std::vector<bool> noMemory(exports.size(), false);
     for (std::size_t i = 0; i < exports.size(); ++i) {
         const GltfExportJob& e = exports[i];
-        plans.push_back({e.reference, e.output.empty() ? defaultGltfOutput(e.reference) : e.output});
+        const std::string output = e.output.empty() ? defaultGltfOutput(e.reference) : e.output;
+        plans.push_back({e.reference, output});
+        jobOfPlan.push_back(i);
+        if (isGltfTextOutput(output)) {
+            plans.push_back({e.reference, gltfBufferPath(output)});
+            jobOfPlan.push_back(i);
+        }
         otherSources.insert(otherSources.end(), e.animations.begin(), e.animations.end());
         try {
             const std::vector<std::string> textures = gltfTextureFiles(e.reference);
@@ -162,7 +175,10 @@ int runGltfCommand(const std::vector<std::string>& args, unsigned jobs)
             noMemory[i] = true;
         }
     }
-    std::vector<std::string> collisions = findOutputCollisions(plans, otherSources);
+    const std::vector<std::string> planCollisions = findOutputCollisions(plans, otherSources);
+    std::vector<std::string> collisions(exports.size());
+    for (std::size_t p = 0; p < plans.size(); ++p)
+        if (collisions[jobOfPlan[p]].empty()) collisions[jobOfPlan[p]] = planCollisions[p];
     for (std::size_t i = 0; i < exports.size(); ++i)
         if (noMemory[i]) collisions[i] = "not enough memory to read the file";
 

@@ -9,9 +9,9 @@
 
 namespace veskar {
 
-std::string gltfTexturePath(const std::string& reference, const std::string& materialName)
+std::string gltfTexturePath(const std::string& folder, const std::string& materialName)
 {
-    return resolveTexturePath(directoryOf(reference) + materialName);
+    return resolveTexturePath(folder + materialName);
 }
 
 std::vector<std::string> gltfTextureFiles(const std::string& reference)
@@ -40,7 +40,7 @@ std::vector<std::string> gltfTextureFiles(const std::string& reference)
     names.erase(std::unique(names.begin(), names.end()), names.end());
     std::vector<std::string> files;
     for (const std::string& name : names)
-        if (!name.empty()) files.push_back(gltfTexturePath(reference, name));
+        if (!name.empty()) files.push_back(gltfTexturePath(directoryOf(reference), name));
     return files;
 }
 

@@ -8,9 +8,9 @@
 
 namespace veskar {
 
-// A material's texture as the viewer finds it: beside the reference, '\' as
-// a separator, names in any case.
-std::string gltfTexturePath(const std::string& reference, const std::string& materialName);
+// A material's texture as the viewer finds it: in the reference's folder,
+// '\' as a separator, names in any case.
+std::string gltfTexturePath(const std::string& folder, const std::string& materialName);
 
 // The texture of every named material of a reference (SMD or mRef), each
 // once, whether the file is there or not: an output must not take the place
