@@ -1,6 +1,7 @@
 #include "cli/ConvertTool.h"
 
 #include "cli/GltfCommand.h"
+#include "cli/SmdCommand.h"
 #include "cli/OrderedJobs.h"
 #include "mref/EngineRecords.h"
 #include "convert/FormatConverter.h"
@@ -32,6 +33,11 @@ const char* const kUsage =
     "                                     animation give one .glb beside each. --fps N: key k plays at k / N\n"
     "                                     seconds (default 30); --scale S: lengths times S (default 1;\n"
     "                                     0.0254 for inches to metres)\n"
+    "       veskar-convert smd FILE... [-o OUT.smd] [--force]\n"
+    "                                     mRef files back to SMD references, mAni files to SMD\n"
+    "                                     animations (written beside each source, or to OUT.smd for\n"
+    "                                     one file); converting them again gives the same bytes. An\n"
+    "                                     existing SMD is replaced only with --force\n"
     "Options: -j N   convert up to N files at once (default: the number of cores)\n"
     "       veskar-convert --help\n"
     "\n"
@@ -225,6 +231,7 @@ int runCommand(const std::vector<std::string>& args)
         rest.push_back(args[i]);
     }
     if (!rest.empty() && rest[0] == "gltf") return runGltfCommand({rest.begin() + 1, rest.end()}, jobs);
+    if (!rest.empty() && rest[0] == "smd") return runSmdCommand({rest.begin() + 1, rest.end()}, jobs);
     if (rest.size() < 2 || (rest[0] != "ref" && rest[0] != "ani" && rest[0] != "info")) {
         std::fputs(kUsage, stderr);
         return 2;

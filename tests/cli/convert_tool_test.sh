@@ -565,5 +565,36 @@ order=$(grep -oE '^(\[Gltf\] [a-z0-9]+|wrote [a-z/0-9]+)' out.txt | tr '\n' ' ')
 # hero.smd and hero.mRef would both write hero.glb: the later one is refused.
 expect_in err.txt "gltf/hero.mRef: the output gltf/hero.glb is also the output of gltf/hero.smd"
 
+current="SMD back from mRef and mAni, the same bytes converted again"
+mkdir back
+write_reference back/hero.smd
+write_animation back/walk.smd
+run ref back/hero.smd
+run ani back/walk.smd
+cp back/hero.smd hero-source.smd
+cp back/hero.mRef hero-first.mRef
+cp back/walk.mAni walk-first.mAni
+# Beside the sources are the artist's SMD files: kept unless asked.
+run smd back/hero.mRef back/walk.mAni
+expect_rc 1
+expect_in err.txt "back/hero.mRef: back/hero.smd already exists"
+expect_in err.txt "only with --force"
+cmp -s back/hero.smd hero-source.smd && ok || fail "an existing SMD was replaced without --force"
+run smd back/hero.mRef -o back/hero2.smd
+expect_rc 0
+expect_in out.txt "wrote back/hero2.smd"
+run smd --force back/walk.mAni
+expect_rc 0
+run ref back/hero2.smd
+cmp -s back/hero2.mRef hero-first.mRef && ok || fail "mRef -> SMD -> mRef changed the mRef"
+run ani back/walk.smd
+cmp -s back/walk.mAni walk-first.mAni && ok || fail "mAni -> SMD -> mAni changed the mAni"
+run smd back/hero2.smd back/hero.mRef -o x.smd
+expect_rc 2
+run smd back/hero2.smd -o x.smd
+expect_rc 1
+expect_in err.txt "an SMD file already"
+expect_no_file x.smd
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
