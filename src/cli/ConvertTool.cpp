@@ -1,5 +1,6 @@
 #include "cli/ConvertTool.h"
 
+#include "cli/CheckCommand.h"
 #include "cli/GltfCommand.h"
 #include "cli/SmdCommand.h"
 #include "cli/OrderedJobs.h"
@@ -38,6 +39,11 @@ const char* const kUsage =
     "                                     animations (written beside each source, or to OUT.smd for\n"
     "                                     one file); converting them again gives the same bytes. An\n"
     "                                     existing SMD is replaced only with --force\n"
+    "       veskar-convert check [--target goldsrc|source|mref] FILE...\n"
+    "                                     what the target's model compiler or engine will refuse or\n"
+    "                                     silently change in SMD, mRef or mAni files, one line each as\n"
+    "                                     FILE:LINE: what (default target: mref, this system's engine);\n"
+    "                                     exit status 1 when anything is over a limit\n"
     "Options: -j N   convert up to N files at once (default: the number of cores)\n"
     "       veskar-convert --help\n"
     "\n"
@@ -232,6 +238,7 @@ int runCommand(const std::vector<std::string>& args)
     }
     if (!rest.empty() && rest[0] == "gltf") return runGltfCommand({rest.begin() + 1, rest.end()}, jobs);
     if (!rest.empty() && rest[0] == "smd") return runSmdCommand({rest.begin() + 1, rest.end()}, jobs);
+    if (!rest.empty() && rest[0] == "check") return runCheckCommand({rest.begin() + 1, rest.end()}, jobs);
     if (rest.size() < 2 || (rest[0] != "ref" && rest[0] != "ani" && rest[0] != "info")) {
         std::fputs(kUsage, stderr);
         return 2;

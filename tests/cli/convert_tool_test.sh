@@ -596,5 +596,36 @@ expect_rc 1
 expect_in err.txt "an SMD file already"
 expect_no_file x.smd
 
+current="check against engine limits"
+mkdir limits
+write_reference limits/legal.smd
+run check --target source limits/legal.smd
+expect_rc 0
+expect_empty out.txt
+expect_empty err.txt
+# Two corners of two links each: GoldSrc reads only the parent bone.
+awk 'NR == 13 || NR == 19 {$10 = 2; $0 = $0 " 1 0.5"; sub(/ 1\.0 1 0\.5$/, " 0.5 1 0.5")} {print}' limits/legal.smd >limits/multi.smd
+run check --target goldsrc limits/multi.smd limits/legal.smd
+expect_rc 1
+expect_in out.txt "limits/multi.smd:13: vertex has 2 links; GoldSrc's studiomdl reads only its parent bone 0"
+expect_in out.txt "limits/multi.smd:19: vertex has 2 links"
+expect_in out.txt "(s_vertex_t holds one bone, utils/studiomdl/studiomdl.h)"
+expect_not_in out.txt "legal.smd"
+[ "$(wc -l <out.txt)" -eq 2 ] && ok || fail "expected two findings: $(cat out.txt)"
+run check --target source limits/multi.smd
+expect_rc 0
+# The default is this system's engine: an mRef names one texture.
+sed 's/^skin\.bmp$/face.bmp/;t;b' limits/legal.smd | awk '/^face.bmp$/ && ++n == 1 {print "skin.bmp"; next} {print}' >limits/two.smd
+run check limits/two.smd
+expect_rc 1
+expect_in out.txt 'limits/two.smd:16: material "face.bmp": an mRef names one texture and keeps the first, "skin.bmp"'
+run check --target quake limits/legal.smd
+expect_rc 2
+expect_in err.txt "--target needs goldsrc, source or mref"
+write_broken limits/broken.smd
+run check limits/broken.smd
+expect_rc 1
+expect_in err.txt "limits/broken.smd:7:"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
