@@ -49,6 +49,11 @@ public:
     bool allocate(std::int32_t frameCount, std::int32_t nodeCount);
     void release();
     bool hasFrames() const { return !frames_.empty(); }
+    // The tables hold frameCount x nodeCount nodes (none after release()).
+    bool tablesMatchCounts() const
+    {
+        return frameCount >= 0 && nodeCount >= 0 && frames_.size() == static_cast<std::size_t>(frameCount) * static_cast<std::size_t>(nodeCount);
+    }
     std::span<SkeletonNode> frame(std::int32_t f)
     {
         return {frames_.data() + static_cast<std::size_t>(f) * static_cast<std::size_t>(nodeCount), static_cast<std::size_t>(nodeCount)};
