@@ -141,7 +141,7 @@ bool writeSmdReference(const std::string& path, const SmdReferenceSource& source
 
 bool writeSmdAnimation(const std::string& path, const SkeletonAnimation& animation, std::string& reason)
 {
-    if (!animation.hasFrames() || animation.frameCount < 1 || animation.nodeCount < 1) {
+    if (!animation.hasFrames() || animation.frameCount < 1 || animation.nodeCount < 1 || !animation.tablesMatchCounts()) {
         reason = "the animation has no frames to write";
         return false;
     }

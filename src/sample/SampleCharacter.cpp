@@ -10,6 +10,7 @@
 
 #include <stb/stb_image_write.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
