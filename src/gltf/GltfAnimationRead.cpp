@@ -68,7 +68,8 @@ void evaluate(const Channel& c, double t, double out[4])
     if (c.path == Path::Rotation) normaliseQuaternion(out);
 }
 
-GltfSchemaFault readChannels(const tinygltf::Model& model, int index, std::vector<Channel>& channels, double& duration, GltfLeftOut& leftOut)
+GltfSchemaFault readChannels(const tinygltf::Model& model, int index, std::vector<Channel>& channels, double& duration, GltfKeyBudget& budget,
+                             GltfLeftOut& leftOut)
 {
     const tinygltf::Animation& animation = model.animations[static_cast<std::size_t>(index)];
     const std::string place = "/animations/" + std::to_string(index);
@@ -99,6 +100,9 @@ GltfSchemaFault readChannels(const tinygltf::Model& model, int index, std::vecto
         const std::size_t expected = c.times.size() * (c.curve == Curve::Cubic ? 3 : 1) * c.width;
         if (c.values.size() != expected)
             return {at + "/output", std::to_string(c.values.size() / c.width) + " values for " + std::to_string(c.times.size()) + " keys"};
+        const std::size_t taken = c.times.size() + c.values.size();
+        if (taken > budget.keyValues) return {at, "the animations' keys hold more than " + std::to_string(kGltfMostKeyValues) + " numbers in all"};
+        budget.keyValues -= taken;
         duration = std::max(duration, static_cast<double>(c.times.back()));
         channels.push_back(std::move(c));
     }
@@ -108,22 +112,24 @@ GltfSchemaFault readChannels(const tinygltf::Model& model, int index, std::vecto
 } // namespace
 
 GltfSchemaFault sampleGltfAnimation(const tinygltf::Model& model, int index, const GltfHierarchy& h, const GltfSkeleton& s, const GltfReadOptions& options,
-                                    GltfAnimationRead& out, GltfLeftOut& leftOut)
+                                    GltfKeyBudget& budget, GltfAnimationRead& out, GltfLeftOut& leftOut)
 {
     const std::string place = "/animations/" + std::to_string(index);
     std::vector<Channel> channels;
     double duration = 0;
     try {
-        if (GltfSchemaFault f = readChannels(model, index, channels, duration, leftOut); !f.empty()) return f;
+        if (GltfSchemaFault f = readChannels(model, index, channels, duration, budget, leftOut); !f.empty()) return f;
     } catch (const std::bad_alloc&) {
         return {place, "not enough memory for its keys"};
     }
     // Key k at k / fps seconds, from 0 to the last key of any channel.
     const double frames = std::floor(duration * options.fps + 0.5) + 1;
     const std::size_t nodes = s.node.size();
-    if (!(frames * static_cast<double>(nodes) <= static_cast<double>(kGltfMostKeys)))
-        return {place, std::to_string(duration) + " s at " + std::to_string(options.fps) + " keys a second on " + std::to_string(nodes) +
-                           " nodes are more than " + std::to_string(kGltfMostKeys) + " keys"};
+    const double keysAll = frames * static_cast<double>(std::max<std::size_t>(h.parent.size(), 1));
+    if (!(keysAll <= static_cast<double>(budget.keys)))
+        return {place, std::to_string(duration) + " s at " + std::to_string(options.fps) + " keys a second on " + std::to_string(h.parent.size()) +
+                           " nodes are more keys than the " + std::to_string(kGltfMostKeys) + " the animations may have in all"};
+    budget.keys -= static_cast<std::size_t>(keysAll);
     out.index = index;
     out.name = model.animations[static_cast<std::size_t>(index)].name;
     AnimationKeys& keys = out.keys;

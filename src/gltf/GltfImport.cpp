@@ -74,9 +74,11 @@ GltfSchemaFault readInto(const std::string& path, const tinygltf::Model& model, 
     records.materialNames = std::move(materials);
     records.materialCount = static_cast<std::int32_t>(records.materialNames.size());
     if (options.readAnimations) {
+        GltfKeyBudget budget;
         for (std::size_t a = 0; a < model.animations.size(); ++a) {
             GltfAnimationRead animation;
-            if (GltfSchemaFault f = sampleGltfAnimation(model, static_cast<int>(a), hierarchy, skeleton, options, animation, leftOut); !f.empty()) return f;
+            if (GltfSchemaFault f = sampleGltfAnimation(model, static_cast<int>(a), hierarchy, skeleton, options, budget, animation, leftOut); !f.empty())
+                return f;
             read.animations.push_back(std::move(animation));
         }
     }

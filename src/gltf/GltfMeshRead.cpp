@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <new>
 
 namespace veskar {
@@ -56,8 +57,13 @@ struct Vertices {
     std::vector<std::int32_t> bone;
     std::vector<std::int32_t> linkCount;
     std::vector<std::uint32_t> linkStart;
-    std::vector<Transform> jointTransforms;   // of the skin, joint world times inverse bind matrix
-    std::vector<std::int32_t> jointBone;      // the skeleton node of each joint
+};
+
+// What a skin's joints do to the vertices they carry, made once a skin.
+struct SkinJoints {
+    bool made = false;
+    std::vector<Transform> transforms;   // joint world times inverse bind matrix
+    std::vector<std::int32_t> bone;      // the skeleton node of each joint
 };
 
 class PrimitiveReader {
@@ -70,10 +76,10 @@ public:
 
 private:
     GltfSchemaFault readAttributes(const PrimitiveAt& at);
-    GltfSchemaFault readSkin(const PrimitiveAt& at, int skin);
-    GltfSchemaFault readLinks(const PrimitiveAt& at);
+    GltfSchemaFault readSkin(int skin);
+    GltfSchemaFault readLinks(const PrimitiveAt& at, const SkinJoints& joints);
     void rigidLinks(std::int32_t bone);
-    void toExporterSpace(const Transform* rigid);
+    void toExporterSpace(const Transform* rigid, const SkinJoints* joints);
     GltfSchemaFault makeTriangles(const PrimitiveAt& at, std::int32_t material, std::size_t& next);
     bool addLink(std::int32_t bone, float weight);
 
@@ -85,6 +91,7 @@ private:
     SmdMesh& mesh_;
     Vertices v_;
     std::vector<SmdVertex> out_;
+    std::vector<SkinJoints> skins_;
 };
 
 GltfSchemaFault PrimitiveReader::readAttributes(const PrimitiveAt& at)
@@ -121,8 +128,11 @@ void PrimitiveReader::rigidLinks(std::int32_t bone)
     addLink(bone, 1.0f);
 }
 
-GltfSchemaFault PrimitiveReader::readSkin(const PrimitiveAt& at, int skinIndex)
+GltfSchemaFault PrimitiveReader::readSkin(int skinIndex)
 {
+    if (skins_.empty()) skins_.resize(model_.skins.size());
+    SkinJoints& out = skins_[static_cast<std::size_t>(skinIndex)];
+    if (out.made) return {};
     const tinygltf::Skin& skin = model_.skins[static_cast<std::size_t>(skinIndex)];
     const std::string place = "/skins/" + std::to_string(skinIndex) + "/inverseBindMatrices";
     std::vector<float> inverse;
@@ -132,19 +142,18 @@ GltfSchemaFault PrimitiveReader::readSkin(const PrimitiveAt& at, int skinIndex)
             return {place, std::to_string(inverse.size() / 16) + " matrices for " + std::to_string(skin.joints.size()) + " joints"};
     }
     if (skin.joints.empty()) return {"/skins/" + std::to_string(skinIndex) + "/joints", "a skin needs a joint"};
-    v_.jointTransforms.clear();
-    v_.jointBone.clear();
     for (std::size_t j = 0; j < skin.joints.size(); ++j) {
         const auto node = static_cast<std::size_t>(skin.joints[j]);
         Transform ibm{};
         for (std::size_t e = 0; e < 16; ++e) ibm[e] = inverse.empty() ? (e % 5 == 0 ? 1.0 : 0.0) : inverse[16 * j + e];
-        v_.jointTransforms.push_back(multiply(world_[node], ibm));
-        v_.jointBone.push_back(s_.boneOf[node]);
+        out.transforms.push_back(multiply(world_[node], ibm));
+        out.bone.push_back(s_.boneOf[node]);
     }
-    return readLinks(at);
+    out.made = true;
+    return {};
 }
 
-GltfSchemaFault PrimitiveReader::readLinks(const PrimitiveAt& at)
+GltfSchemaFault PrimitiveReader::readLinks(const PrimitiveAt& at, const SkinJoints& skin)
 {
     const tinygltf::Primitive& p = *at.primitive;
     std::vector<std::uint32_t> joints[kLinkSets];
@@ -161,8 +170,8 @@ GltfSchemaFault PrimitiveReader::readLinks(const PrimitiveAt& at)
         if (joints[sets].size() != 4 * v_.count || weights[sets].size() != 4 * v_.count)
             return {place + (joints[sets].size() != 4 * v_.count ? j : w), "the count is not POSITION's " + std::to_string(v_.count)};
         for (std::size_t e = 0; e < joints[sets].size(); ++e) {
-            if (joints[sets][e] >= v_.jointBone.size())
-                return {place + j, "index " + std::to_string(joints[sets][e]) + " beyond " + std::to_string(v_.jointBone.size()) + " joints"};
+            if (joints[sets][e] >= skin.bone.size())
+                return {place + j, "index " + std::to_string(joints[sets][e]) + " beyond " + std::to_string(skin.bone.size()) + " joints"};
             if (weights[sets][e] < 0) return {place + w, "vertex " + std::to_string(e / 4) + " has a negative weight"};
         }
     }
@@ -176,14 +185,14 @@ GltfSchemaFault PrimitiveReader::readLinks(const PrimitiveAt& at)
             for (std::size_t c = 0; c < 4; ++c) {
                 const float weight = weights[k][4 * i + c];
                 if (weight == 0) continue;
-                const std::int32_t bone = v_.jointBone[joints[k][4 * i + c]];
+                const std::int32_t bone = skin.bone[joints[k][4 * i + c]];
                 if (!addLink(bone, weight)) return {at.place, "more bone links than a mesh can hold"};
                 ++v_.linkCount[i];
                 if (weight > heaviest) heaviest = weight, v_.bone[i] = bone;
             }
         // A vertex without weight goes wholly to the skin's first joint.
         if (v_.linkCount[i] == 0) {
-            v_.bone[i] = v_.jointBone[0];
+            v_.bone[i] = skin.bone[0];
             v_.linkCount[i] = 1;
             if (!addLink(v_.bone[i], 1.0f)) return {at.place, "more bone links than a mesh can hold"};
         }
@@ -196,7 +205,7 @@ GltfSchemaFault PrimitiveReader::readLinks(const PrimitiveAt& at)
 // them (every export of this system) leaves the file's numbers as they are;
 // otherwise each vertex is carried by its joints (or its node) as glTF
 // skins it, so the skeleton's pose and the mesh agree.
-void PrimitiveReader::toExporterSpace(const Transform* rigid)
+void PrimitiveReader::toExporterSpace(const Transform* rigid, const SkinJoints* skin)
 {
     double size = 0;
     for (const float p : v_.positions) size = std::max(size, std::fabs(static_cast<double>(p)));
@@ -205,9 +214,9 @@ void PrimitiveReader::toExporterSpace(const Transform* rigid)
     if (rigid) {
         asGiven = nearIdentity(*rigid, size);
     } else {
-        for (std::size_t j = 0; j < v_.jointTransforms.size(); ++j) {
-            byBone[static_cast<std::size_t>(v_.jointBone[j])] = &v_.jointTransforms[j];
-            asGiven = asGiven && nearIdentity(v_.jointTransforms[j], size);
+        for (std::size_t j = 0; j < skin->transforms.size(); ++j) {
+            byBone[static_cast<std::size_t>(skin->bone[j])] = &skin->transforms[j];
+            asGiven = asGiven && nearIdentity(skin->transforms[j], size);
         }
     }
     out_.assign(v_.count, SmdVertex{});
@@ -288,11 +297,14 @@ GltfSchemaFault PrimitiveReader::read(const PrimitiveAt& at, std::int32_t materi
     const bool skinned = node.skin >= 0 && attribute(*at.primitive, "JOINTS_0") >= 0;
     try {
         if (skinned) {
-            if (GltfSchemaFault f = readSkin(at, node.skin); !f.empty()) return f;
-            toExporterSpace(nullptr);
+            if (GltfSchemaFault f = readSkin(node.skin); !f.empty()) return f;
+            const SkinJoints& skin = skins_[static_cast<std::size_t>(node.skin)];
+            if (GltfSchemaFault f = readLinks(at, skin); !f.empty()) return f;
+            toExporterSpace(nullptr, &skin);
         } else {
-            rigidLinks(boneAbove(h_, s_, static_cast<std::int32_t>(at.node)));
-            toExporterSpace(&world_[at.node]);
+            if (s_.above[at.node] < 0) return {at.place, "its node is under no node of the skeleton"};
+            rigidLinks(s_.above[at.node]);
+            toExporterSpace(&world_[at.node], nullptr);
         }
     } catch (const std::bad_alloc&) {
         return {at.place, "not enough memory for its vertices"};
@@ -303,7 +315,10 @@ GltfSchemaFault PrimitiveReader::read(const PrimitiveAt& at, std::int32_t materi
 // The primitives to read, in node order, and the triangles each gives.
 GltfSchemaFault listPrimitives(const tinygltf::Model& model, const GltfHierarchy& h, std::vector<PrimitiveAt>& list, std::size_t& total, GltfLeftOut& leftOut)
 {
+    // A mesh is read again for every node that holds it: the vertices read
+    // in all are bounded, not only those of each mesh.
     total = 0;
+    std::size_t vertices = 0;
     for (std::size_t i = 0; i < model.nodes.size(); ++i) {
         const int mesh = model.nodes[i].mesh;
         if (!h.inScene[i] || mesh < 0) continue;
@@ -320,6 +335,10 @@ GltfSchemaFault listPrimitives(const tinygltf::Model& model, const GltfHierarchy
                 ++leftOut.withoutPosition;
                 continue;
             }
+            vertices += accessorCount(model, attribute(p, "POSITION"));
+            if (vertices > kGltfMostVertices || list.size() >= kGltfMostPrimitives)
+                return {place, "the scene's meshes hold more than " + std::to_string(kGltfMostVertices) + " vertices or " + std::to_string(kGltfMostPrimitives) +
+                                   " primitives"};
             const std::size_t corners = accessorCount(model, p.indices >= 0 ? p.indices : attribute(p, "POSITION"));
             if (p.mode == TINYGLTF_MODE_TRIANGLES && corners % 3 != 0)
                 return {place + (p.indices >= 0 ? "/indices" : "/attributes/POSITION"), std::to_string(corners) + " corners are no whole number of triangles"};
@@ -346,12 +365,12 @@ GltfSchemaFault readGltfMeshes(const tinygltf::Model& model, const GltfHierarchy
     const std::vector<Transform> world = worldTransforms(h, h.rest);
     PrimitiveReader reader(model, h, s, world, scale, mesh);
     std::size_t next = 0;
+    std::map<std::string, std::int32_t> materialOf;
     for (const PrimitiveAt& at : list) {
         const std::string name = materialTextureName(model, at.primitive->material);
-        auto known = std::find(materialNames.begin(), materialNames.end(), name);
-        if (known == materialNames.end()) known = materialNames.insert(materialNames.end(), name);
-        const auto material = static_cast<std::int32_t>(known - materialNames.begin());
-        if (GltfSchemaFault f = reader.read(at, material, next); !f.empty()) return f;
+        const auto [known, added] = materialOf.emplace(name, static_cast<std::int32_t>(materialNames.size()));
+        if (added) materialNames.push_back(name);
+        if (GltfSchemaFault f = reader.read(at, known->second, next); !f.empty()) return f;
     }
     return {};
 }

@@ -18,8 +18,12 @@ namespace veskar {
 // Most triangles and most animation keys (frames times nodes) a file may
 // give: far beyond a real character, and they bound the memory a small
 // file can ask for.
+// Keys are counted on every node of the file, since each is posed for each key.
 constexpr std::size_t kGltfMostTriangles = 1u << 22;
+constexpr std::size_t kGltfMostVertices = 1u << 24;
+constexpr std::size_t kGltfMostPrimitives = 1u << 16;
 constexpr std::size_t kGltfMostKeys = 1u << 22;
+constexpr std::size_t kGltfMostKeyValues = 1u << 24;
 
 struct GltfHierarchy {
     std::vector<std::int32_t> parent;   // -1 for a root
@@ -38,17 +42,16 @@ std::vector<Transform> worldTransforms(const GltfHierarchy& hierarchy, std::span
 
 // The nodes that become the skeleton: the joints of the skins the scene's
 // meshes use, in the skins' order, then every mesh node without a skin that
-// has no joint above it; a file without a skin keeps every node of the scene.
+// has no joint above it, parents first; a file without a skin keeps every
+// node of the scene, parents first.
 struct GltfSkeleton {
     std::vector<std::int32_t> node;      // the glTF node of each skeleton node
     std::vector<std::int32_t> parent;    // the nearest skeleton node above it
     std::vector<std::int32_t> boneOf;    // the skeleton node of each glTF node, or -1
+    std::vector<std::int32_t> above;     // the skeleton node at or nearest above each glTF node, or -1
     std::vector<std::string> names;
 };
 GltfSchemaFault chooseSkeleton(const tinygltf::Model& model, const GltfHierarchy& hierarchy, GltfSkeleton& skeleton);
-
-// The skeleton node at or nearest above a glTF node; -1 when none is.
-std::int32_t boneAbove(const GltfHierarchy& hierarchy, const GltfSkeleton& skeleton, std::int32_t node);
 
 // Six numbers a skeleton node (a skeleton line) for the given own transforms
 // and the world transforms made of them. A node whose parent is its skeleton
@@ -83,8 +86,15 @@ struct GltfLeftOut {
 GltfSchemaFault readGltfMeshes(const tinygltf::Model& model, const GltfHierarchy& hierarchy, const GltfSkeleton& skeleton, double scale, SmdMesh& mesh,
                                std::vector<std::string>& materialNames, GltfLeftOut& leftOut);
 
+// What the animations of one file may still take: many small ones must not
+// add up to more than one large one may.
+struct GltfKeyBudget {
+    std::size_t keys = kGltfMostKeys;             // sampled, counted on every node of the file
+    std::size_t keyValues = kGltfMostKeyValues;   // read from the file's channels
+};
+
 // One animation sampled at fps keys a second into keys on the skeleton.
 GltfSchemaFault sampleGltfAnimation(const tinygltf::Model& model, int index, const GltfHierarchy& hierarchy, const GltfSkeleton& skeleton,
-                                    const GltfReadOptions& options, GltfAnimationRead& out, GltfLeftOut& leftOut);
+                                    const GltfReadOptions& options, GltfKeyBudget& budget, GltfAnimationRead& out, GltfLeftOut& leftOut);
 
 } // namespace veskar

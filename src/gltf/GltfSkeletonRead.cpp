@@ -145,56 +145,64 @@ std::string recordName(const std::string& name)
     return out;
 }
 
-std::int32_t boneAbove(const GltfHierarchy& h, const GltfSkeleton& s, std::int32_t node)
+namespace {
+
+// The joints of the skins the scene's meshes use, each once, in the skins' order.
+GltfSchemaFault chooseJoints(const tinygltf::Model& model, const GltfHierarchy& h, GltfSkeleton& s)
 {
-    // The hierarchy has no loops, so every walk ends at a root.
-    for (std::int32_t at = node; at >= 0; at = h.parent[static_cast<std::size_t>(at)])
-        if (s.boneOf[static_cast<std::size_t>(at)] >= 0) return s.boneOf[static_cast<std::size_t>(at)];
-    return -1;
+    const std::size_t n = model.nodes.size();
+    std::vector<bool> skinTaken(model.skins.size(), false);
+    std::vector<std::int32_t> listedBy(n, -1);   // the skin that listed a node last
+    for (std::size_t i = 0; i < n; ++i) {
+        const tinygltf::Node& node = model.nodes[i];
+        if (!h.inScene[i] || node.mesh < 0 || node.skin < 0 || skinTaken[static_cast<std::size_t>(node.skin)]) continue;
+        skinTaken[static_cast<std::size_t>(node.skin)] = true;
+        const auto& joints = model.skins[static_cast<std::size_t>(node.skin)].joints;
+        for (std::size_t k = 0; k < joints.size(); ++k) {
+            const auto j = static_cast<std::size_t>(joints[k]);
+            if (listedBy[j] == node.skin) return {"/skins/" + std::to_string(node.skin) + "/joints/" + std::to_string(k), "node " + std::to_string(j) + " is listed twice"};
+            listedBy[j] = node.skin;
+            if (s.boneOf[j] < 0) {
+                s.boneOf[j] = static_cast<std::int32_t>(s.node.size());
+                s.node.push_back(static_cast<std::int32_t>(j));
+            }
+        }
+    }
+    return {};
 }
+
+} // namespace
 
 GltfSchemaFault chooseSkeleton(const tinygltf::Model& model, const GltfHierarchy& h, GltfSkeleton& s)
 {
     const std::size_t n = model.nodes.size();
     s = GltfSkeleton{};
     s.boneOf.assign(n, -1);
-    const auto add = [&](std::size_t node) {
-        s.boneOf[node] = static_cast<std::int32_t>(s.node.size());
-        s.node.push_back(static_cast<std::int32_t>(node));
-    };
-    std::vector<bool> skinTaken(model.skins.size(), false);
-    for (std::size_t i = 0; i < n; ++i) {
+    if (GltfSchemaFault f = chooseJoints(model, h, s); !f.empty()) return f;
+    const bool skinned = !s.node.empty();
+    // Parents first, so the bone above a node is known from its parent's.
+    // Without a skin every node of the scene is a bone; with one, a mesh that
+    // does not follow the skin follows its node rigidly, so that node (or
+    // one above it) must be a bone.
+    s.above.assign(n, -1);
+    for (const std::int32_t g : h.order) {
+        const auto i = static_cast<std::size_t>(g);
+        const std::int32_t parent = h.parent[i];
+        s.above[i] = s.boneOf[i] >= 0 ? s.boneOf[i] : parent >= 0 ? s.above[static_cast<std::size_t>(parent)] : -1;
         const tinygltf::Node& node = model.nodes[i];
-        if (!h.inScene[i] || node.mesh < 0 || node.skin < 0 || skinTaken[static_cast<std::size_t>(node.skin)]) continue;
-        skinTaken[static_cast<std::size_t>(node.skin)] = true;
-        const auto& joints = model.skins[static_cast<std::size_t>(node.skin)].joints;
-        std::vector<bool> listed(n, false);
-        for (std::size_t k = 0; k < joints.size(); ++k) {
-            const auto j = static_cast<std::size_t>(joints[k]);
-            if (listed[j]) return {"/skins/" + std::to_string(node.skin) + "/joints/" + std::to_string(k), "node " + std::to_string(j) + " is listed twice"};
-            listed[j] = true;
-            if (s.boneOf[j] < 0) add(j);
+        bool bone = !skinned && h.inScene[i];
+        if (skinned && h.inScene[i] && node.mesh >= 0 && s.above[i] < 0) {
+            bone = node.skin < 0;
+            for (const tinygltf::Primitive& p : model.meshes[static_cast<std::size_t>(node.mesh)].primitives) bone = bone || !p.attributes.count("JOINTS_0");
         }
-    }
-    if (s.node.empty()) {
-        for (std::size_t i = 0; i < n; ++i)
-            if (h.inScene[i]) add(i);
-    } else {
-        // A mesh that does not follow the skin follows its node rigidly,
-        // so that node (or one above it) must be a bone.
-        for (std::size_t i = 0; i < n; ++i) {
-            const tinygltf::Node& node = model.nodes[i];
-            if (!h.inScene[i] || node.mesh < 0) continue;
-            bool rigid = node.skin < 0;
-            for (const tinygltf::Primitive& p : model.meshes[static_cast<std::size_t>(node.mesh)].primitives) rigid = rigid || !p.attributes.count("JOINTS_0");
-            if (rigid && boneAbove(h, s, static_cast<std::int32_t>(i)) < 0) add(i);
-        }
+        if (!bone || s.boneOf[i] >= 0) continue;
+        s.boneOf[i] = s.above[i] = static_cast<std::int32_t>(s.node.size());
+        s.node.push_back(g);
     }
     for (const std::int32_t g : s.node) {
-        const std::int32_t above = h.parent[static_cast<std::size_t>(g)];
-        s.parent.push_back(above < 0 ? -1 : boneAbove(h, s, above));
-        const std::string& name = model.nodes[static_cast<std::size_t>(g)].name;
-        s.names.push_back(recordName(name));
+        const std::int32_t parent = h.parent[static_cast<std::size_t>(g)];
+        s.parent.push_back(parent < 0 ? -1 : s.above[static_cast<std::size_t>(parent)]);
+        s.names.push_back(recordName(model.nodes[static_cast<std::size_t>(g)].name));
     }
     return {};
 }
