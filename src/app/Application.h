@@ -130,6 +130,8 @@ private:
     void loadCharacter(EngineModel*& slot, std::int32_t& mode, const std::string& path);
     bool loadCharacterAnimation(EngineModel* slot, std::int32_t& mode, const std::string& path);
     int runFileCommand(std::uint32_t id);
+    // A glTF character with its animations, in place of the SMD model.
+    void openGltf(const std::string& path);
     void rememberFile(std::uint32_t id, const std::string& path);
     void openRecent(std::size_t index);
     void showRecentFiles();
