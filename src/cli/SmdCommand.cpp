@@ -4,14 +4,19 @@
 #include "convert/FormatConverter.h"
 #include "convert/OutputCollisions.h"
 #include "convert/SmdExport.h"
+#include "gltf/GltfImport.h"
+#include "gltf/GltfSmd.h"
 #include "import/ConsoleLog.h"
 #include "import/Diagnostic.h"
 #include "system/Console.h"
 #include "base/PrintableName.h"
 #include "base/Utf8Path.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 namespace veskar {
 
@@ -21,7 +26,15 @@ struct SmdArguments {
     std::vector<std::string> files;
     std::string output;
     bool force = false;
+    GltfConvertOptions gltf;
 };
+
+bool parsePositive(const std::string& text, double limit, double& value)
+{
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && std::isfinite(value) && value > 0 && value <= limit;
+}
 
 // False after a usage message on standard error.
 bool parseArguments(const std::vector<std::string>& args, SmdArguments& out)
@@ -32,10 +45,17 @@ bool parseArguments(const std::vector<std::string>& args, SmdArguments& out)
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        const bool takesValue = a == "-o" || a == "--fps" || a == "--scale";
+        if (takesValue && (i + 1 >= args.size() || args[i + 1].empty())) return usage(a + " needs a value");
+        double value = 0;
         if (a == "-o") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) return usage("-o needs a file name");
             if (!out.output.empty()) return usage("-o is given twice");
             out.output = args[++i];
+        } else if (a == "--fps") {
+            if (!parsePositive(args[++i], 1000.0, out.gltf.fps)) return usage("--fps needs a number above 0 and at most 1000");
+        } else if (a == "--scale") {
+            if (!parsePositive(args[++i], 1e6, value) || static_cast<float>(value) <= 0.0f) return usage("--scale needs a number above 0 and at most 1000000");
+            out.gltf.scale = static_cast<float>(value);
         } else if (a == "--force") {
             out.force = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -44,7 +64,7 @@ bool parseArguments(const std::vector<std::string>& args, SmdArguments& out)
             out.files.push_back(a);
         }
     }
-    if (out.files.empty()) return usage("give an mRef or mAni file");
+    if (out.files.empty()) return usage("give an mRef, mAni or glTF file");
     if (!out.output.empty() && out.files.size() > 1) return usage("-o names one file; give it one source");
     return true;
 }
@@ -55,24 +75,69 @@ bool exists(const std::string& path)
     return std::filesystem::exists(std::filesystem::symlink_status(pathFromUtf8(path), ec));
 }
 
+// One source: its outputs (a glTF's reference first, then its animations)
+// and what stops each being written, found before anything is.
+struct SourcePlan {
+    std::string source;
+    std::optional<GltfSmdPlan> gltf;
+    std::vector<std::string> outputs;
+    std::vector<std::string> refusals;
+};
+
+std::vector<SourcePlan> planAll(const SmdArguments& parsed)
+{
+    std::vector<SourcePlan> sources;
+    std::vector<PlannedOutput> plans;
+    std::vector<std::string> otherSources;
+    for (const std::string& f : parsed.files) {
+        SourcePlan& s = sources.emplace_back();
+        s.source = f;
+        if (isGltfFile(f)) {
+            s.gltf = planGltfSmd(f, parsed.output);
+            s.outputs = s.gltf->outputs;
+            otherSources.insert(otherSources.end(), s.gltf->sources.begin(), s.gltf->sources.end());
+        } else {
+            s.outputs.push_back(parsed.output.empty() ? outputPathFor(f, "smd") : parsed.output);
+        }
+        for (const std::string& output : s.outputs) plans.push_back({f, output});
+    }
+    const std::vector<std::string> collisions = findOutputCollisions(plans, otherSources);
+    std::size_t at = 0;
+    for (SourcePlan& s : sources) {
+        for (const std::string& output : s.outputs) {
+            std::string refusal = collisions[at++];
+            // An SMD already there beside a converted file is most likely the
+            // artist's own source: it stays unless asked.
+            if (refusal.empty() && !parsed.force && exists(output))
+                refusal = printableName(output) + " already exists (perhaps the SMD this file was made from); it is replaced only with --force";
+            s.refusals.push_back(std::move(refusal));
+        }
+    }
+    return sources;
+}
+
 struct Outcome {
     bool ok = false;
     std::string console;
     std::string errors;
 };
 
-Outcome exportOne(const PlannedOutput& plan, const std::string& refusal)
+Outcome exportOne(const SourcePlan& plan, const GltfConvertOptions& options)
 {
     Outcome outcome;
-    if (!refusal.empty()) {
-        outcome.errors = Diagnostic{plan.source, 0, refusal}.text() + "\n";
+    ThreadConsole quiet(nullptr);
+    if (plan.gltf) {
+        outcome.ok = exportGltfSmd(plan.source, options, *plan.gltf, plan.refusals, outcome.console, outcome.errors);
         return outcome;
     }
-    ThreadConsole quiet(nullptr);
+    if (!plan.refusals[0].empty()) {
+        outcome.errors = Diagnostic{plan.source, 0, plan.refusals[0]}.text() + "\n";
+        return outcome;
+    }
     Diagnostic diagnostic;
     const char* message = nullptr;
-    outcome.ok = exportSmd(plan.source, plan.output, diagnostic, message);
-    if (outcome.ok) outcome.console = "wrote " + printableName(plan.output) + "\n";
+    outcome.ok = exportSmd(plan.source, plan.outputs[0], diagnostic, message);
+    if (outcome.ok) outcome.console = "wrote " + printableName(plan.outputs[0]) + "\n";
     else outcome.errors = (diagnostic.empty() ? printableName(plan.source) + ": failed" : refusalLines(diagnostic, message)) + "\n";
     return outcome;
 }
@@ -83,19 +148,10 @@ int runSmdCommand(const std::vector<std::string>& args, unsigned jobs)
 {
     SmdArguments parsed;
     if (!parseArguments(args, parsed)) return 2;
-
-    std::vector<PlannedOutput> plans;
-    for (const std::string& f : parsed.files) plans.push_back({f, parsed.output.empty() ? outputPathFor(f, "smd") : parsed.output});
-    // Before anything is written: an SMD already there beside a converted
-    // file is most likely the artist's own source, so it stays unless asked.
-    std::vector<std::string> refusals = findOutputCollisions(plans);
-    for (std::size_t i = 0; i < plans.size(); ++i)
-        if (refusals[i].empty() && !parsed.force && exists(plans[i].output))
-            refusals[i] = printableName(plans[i].output) + " already exists (perhaps the SMD this file was made from); it is replaced only with --force";
-
+    const std::vector<SourcePlan> plans = planAll(parsed);
     int failures = 0;
     runInOrder(
-        plans.size(), jobs, [&](std::size_t i) { return exportOne(plans[i], refusals[i]); },
+        plans.size(), jobs, [&](std::size_t i) { return exportOne(plans[i], parsed.gltf); },
         [&](std::size_t, const Outcome& o) {
             writeStandardOutput(o.console);
             std::fputs(o.errors.c_str(), stderr);

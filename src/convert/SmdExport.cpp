@@ -115,6 +115,25 @@ bool exportAnimation(const std::string& source, const std::string& output, Diagn
     return false;
 }
 
+// The nodes, then frameCount blocks whose bone lines pose(writer, frame) puts.
+template <typename Pose>
+bool writeFrames(const std::string& path, std::span<const SkeletonNode> nodes, std::int32_t frameCount, Pose pose, std::string& reason)
+{
+    return writeTextFile(path, reason, [&](TextWriter& out) {
+        putSmdStart(out);
+        putNodes(out, nodes);
+        putSmdSkeletonStart(out);
+        const std::size_t framesAChunk = std::max<std::size_t>(1, kChunkText / kBoneLineBytes / std::max<std::size_t>(1, nodes.size()));
+        putChunked(out, static_cast<std::size_t>(frameCount), framesAChunk, [&pose](TextWriter& to, std::size_t begin, std::size_t end) {
+            for (std::size_t f = begin; f < end; ++f) {
+                putSmdTime(to, static_cast<std::int32_t>(f));
+                pose(to, static_cast<std::int32_t>(f));
+            }
+        });
+        out.put("end\n");
+    });
+}
+
 } // namespace
 
 bool writeSmdReference(const std::string& path, const SmdReferenceSource& source, std::string& reason)
@@ -145,19 +164,29 @@ bool writeSmdAnimation(const std::string& path, const SkeletonAnimation& animati
         reason = "the animation has no frames to write";
         return false;
     }
-    return writeTextFile(path, reason, [&animation](TextWriter& out) {
-        putSmdStart(out);
-        putNodes(out, animation.frame(0));
-        putSmdSkeletonStart(out);
-        const std::size_t framesAChunk = std::max<std::size_t>(1, kChunkText / kBoneLineBytes / static_cast<std::size_t>(animation.nodeCount));
-        putChunked(out, static_cast<std::size_t>(animation.frameCount), framesAChunk, [&animation](TextWriter& to, std::size_t begin, std::size_t end) {
-            for (std::size_t f = begin; f < end; ++f) {
-                putSmdTime(to, static_cast<std::int32_t>(f));
-                putPose(to, animation.frame(static_cast<std::int32_t>(f)));
-            }
-        });
-        out.put("end\n");
-    });
+    return writeFrames(path, animation.frame(0), animation.frameCount, [&animation](TextWriter& to, std::int32_t f) { putPose(to, animation.frame(f)); },
+                       reason);
+}
+
+bool writeSmdAnimation(const std::string& path, const AnimationKeys& keys, std::string& reason)
+{
+    if (keys.frameCount < 1 || keys.nodeCount < 1 || !keys.matchesCounts()) {
+        reason = "the animation has no frames to write";
+        return false;
+    }
+    std::vector<SkeletonNode> nodes(static_cast<std::size_t>(keys.nodeCount));
+    for (std::size_t n = 0; n < nodes.size(); ++n) {
+        nodes[n].name = keys.names[n];
+        nodes[n].parent = keys.parents[n];
+    }
+    const auto pose = [&keys](TextWriter& to, std::int32_t f) {
+        for (std::int32_t n = 0; n < keys.nodeCount; ++n) {
+            const auto key = keys.key(f, n);
+            const float values[6] = {key[0], key[1], key[2], key[3], key[4], key[5]};
+            putSmdBone(to, n, values);
+        }
+    };
+    return writeFrames(path, nodes, keys.frameCount, pose, reason);
 }
 
 bool exportSmd(const std::string& source, const std::string& output, Diagnostic& diagnostic, const char*& message)

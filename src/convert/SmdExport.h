@@ -6,6 +6,7 @@
 // order of first use again.
 
 #include "mref/EngineVertex.h"
+#include "import/AnimationKeys.h"
 #include "import/Diagnostic.h"
 #include "import/Skeleton.h"
 
@@ -31,6 +32,7 @@ struct SmdReferenceSource {
 bool writeSmdReference(const std::string& path, const SmdReferenceSource& source, std::string& reason);
 // Every frame of animation, frame numbers from 0, the nodes of its first frame.
 bool writeSmdAnimation(const std::string& path, const SkeletonAnimation& animation, std::string& reason);
+bool writeSmdAnimation(const std::string& path, const AnimationKeys& keys, std::string& reason);
 
 // Reads source (an mRef or mAni, told by its content) and writes its SMD at
 // output. False with why: the diagnostic, and the system's own message when
