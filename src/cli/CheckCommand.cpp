@@ -2,6 +2,8 @@
 
 #include "cli/OrderedJobs.h"
 #include "convert/EngineLimits.h"
+#include "gltf/GltfImport.h"
+#include "gltf/GltfLimits.h"
 #include "import/ConsoleLog.h"
 #include "system/Console.h"
 #include "base/PrintableName.h"
@@ -38,7 +40,7 @@ bool parseArguments(const std::vector<std::string>& args, CheckArguments& out)
             out.files.push_back(a);
         }
     }
-    if (out.files.empty()) return usage("give an SMD, mRef or mAni file");
+    if (out.files.empty()) return usage("give an SMD, mRef, mAni or glTF file");
     return true;
 }
 
@@ -51,7 +53,7 @@ struct Outcome {
 Outcome checkOne(const std::string& path, EngineTarget target)
 {
     ThreadConsole quiet(nullptr);
-    const LimitCheck check = checkEngineLimits(path, target);
+    const LimitCheck check = isGltfFile(path) ? checkGltfLimits(path, target, GltfConvertOptions{}) : checkEngineLimits(path, target);
     Outcome outcome;
     if (!check.read) {
         outcome.errors = (check.refusal.empty() ? printableName(path) + ": refused" : refusalLines(check.refusal, check.message)) + "\n";

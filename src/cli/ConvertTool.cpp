@@ -50,7 +50,7 @@ const char* const kUsage =
     "                                     existing SMD is replaced only with --force\n"
     "       veskar-convert check [--target goldsrc|source|mref] FILE...\n"
     "                                     what the target's model compiler or engine will refuse or\n"
-    "                                     silently change in SMD, mRef or mAni files, one line each as\n"
+    "                                     silently change in SMD, mRef, mAni or glTF files, one line each as\n"
     "                                     FILE:LINE: what (default target: mref, this system's engine);\n"
     "                                     exit status 1 when anything is over a limit\n"
     "Options: -j N   convert up to N files at once (default: the number of cores)\n"

@@ -157,64 +157,68 @@ LimitChecker::LimitChecker(const EngineLimitTable& limits, const std::string& fi
 {
 }
 
-void LimitChecker::note(Kind kind, long line, std::string what)
+void LimitChecker::note(Kind kind, At at, std::string what)
 {
-    if (++seen_[kind] <= kListed) findings_.push_back({line, kind, std::move(what)});
+    if (++seen_[kind] <= kListed) findings_.push_back({std::move(at), kind, std::move(what)});
 }
 
-void LimitChecker::crossed(Kind kind, long line)
+void LimitChecker::crossed(Kind kind, At at)
 {
-    if (crossedAt_[kind] == 0) crossedAt_[kind] = line;
+    if (crossed_[kind]) return;
+    crossed_[kind] = true;
+    crossedAt_[kind] = std::move(at);
 }
 
 void LimitChecker::node(const ScannedNode& n)
 {
     const std::string who = limits_.who;
     if (limits_.nameLength > 0 && n.name.size() > limits_.nameLength)
-        note(kName, n.line,
+        note(kName, {n.line, std::string(n.where)},
              "node name " + quoted(n.name) + " has " + std::to_string(n.name.size()) + " bytes; " + who + " keeps " +
                  std::to_string(limits_.nameLength) + " (" + limits_.nameWhy + ")");
-    if (limits_.nodes > 0 && n.place == limits_.nodes) crossed(kNodes, n.line);
+    if (limits_.nodes > 0 && n.place == limits_.nodes) crossed(kNodes, {n.line, std::string(n.where)});
 }
 
-void LimitChecker::material(long line, std::string_view name)
+void LimitChecker::material(long line, std::string_view name, std::string_view where)
 {
+    const At at{line, std::string(where)};
     ++materials_;
     if (materials_ == 1) firstMaterial_ = name;
     if (limits_.materials > 0 && materials_ == limits_.materials + 1) {
         extraMaterial_ = name;
-        crossed(kMaterials, line);
+        crossed(kMaterials, at);
     }
     if (limits_.materialLength > 0 && name.size() > limits_.materialLength)
-        note(kMaterialName, line,
+        note(kMaterialName, at,
              "material name " + quoted(name) + " has " + std::to_string(name.size()) + " bytes; " + limits_.who + " keeps " +
                  std::to_string(limits_.materialLength) + " (" + limits_.materialLengthWhy + ")");
     if (limits_.extension && !endsWithIgnoringCase(name, limits_.extension))
-        note(kExtension, line, "material " + quoted(name) + ": " + limits_.who + " reads only " + limits_.extension + " textures (" + limits_.extensionWhy + ")");
+        note(kExtension, at, "material " + quoted(name) + ": " + limits_.who + " reads only " + limits_.extension + " textures (" + limits_.extensionWhy + ")");
 }
 
-void LimitChecker::triangle(long line)
+void LimitChecker::triangle(long line, std::string_view where)
 {
-    if (limits_.triangles > 0 && ++triangles_ == limits_.triangles + 1) crossed(kTriangles, line);
+    if (limits_.triangles > 0 && ++triangles_ == limits_.triangles + 1) crossed(kTriangles, {line, std::string(where)});
 }
 
-void LimitChecker::frame(long line, std::int32_t)
+void LimitChecker::frame(long line, std::int32_t, std::string_view where)
 {
-    if (limits_.frames > 0 && ++frames_ == limits_.frames + 1) crossed(kFrames, line);
+    if (limits_.frames > 0 && ++frames_ == limits_.frames + 1) crossed(kFrames, {line, std::string(where)});
 }
 
-void LimitChecker::useBone(std::int32_t bone, long line)
+void LimitChecker::useBone(std::int32_t bone, const At& at)
 {
     if (limits_.bones == 0) return;
     for (std::size_t steps = 0; bone >= 0 && static_cast<std::size_t>(bone) < used_.size() && !used_[static_cast<std::size_t>(bone)] && steps < used_.size(); ++steps) {
         used_[static_cast<std::size_t>(bone)] = true;
-        if (++usedBones_ == limits_.bones + 1) crossed(kBones, line);
+        if (++usedBones_ == limits_.bones + 1) crossed(kBones, at);
         bone = nodes_[static_cast<std::size_t>(bone)].parent;
     }
 }
 
 void LimitChecker::linksOf(const ScannedVertex& v)
 {
+    const At at{v.line, std::string(v.where)};
     std::int32_t weighted = 0, other = -1;
     for (const BoneLink& link : v.links)
         if (link.weight != 0.0f) {
@@ -224,24 +228,24 @@ void LimitChecker::linksOf(const ScannedVertex& v)
     if (limits_.links == 0) {
         // Only the parent bone is read: the links count when they say otherwise.
         if (weighted > 1)
-            note(kLinks, v.line,
+            note(kLinks, at,
                  "vertex has " + std::to_string(weighted) + " links; " + limits_.who + " reads only its parent bone " + std::to_string(v.parent) + " (" +
                      limits_.linksWhy + ")");
         else if (weighted == 1 && other != v.parent)
-            note(kLinks, v.line,
+            note(kLinks, at,
                  "vertex follows bone " + std::to_string(other) + " by its link; " + limits_.who + " reads only its parent bone " +
                      std::to_string(v.parent) + " (" + limits_.linksWhy + ")");
-        useBone(v.parent, v.line);
+        useBone(v.parent, at);
         return;
     }
     const auto count = static_cast<std::int32_t>(v.links.size());
     if (count > limits_.links)
-        note(kLinks, v.line,
+        note(kLinks, at,
              "vertex has " + std::to_string(count) + " links; " + limits_.who + " keeps " + std::to_string(limits_.links) + " (" + limits_.linksWhy + ")");
     if (!limits_.bonesByVertices) return;
     for (const BoneLink& link : v.links)
-        if (link.weight != 0.0f) useBone(link.bone, v.line);
-    if (weighted == 0) useBone(v.parent, v.line);
+        if (link.weight != 0.0f) useBone(link.bone, at);
+    if (weighted == 0) useBone(v.parent, at);
 }
 
 void LimitChecker::countVertex(const ScannedVertex& v)
@@ -249,12 +253,12 @@ void LimitChecker::countVertex(const ScannedVertex& v)
     if (limits_.verticesByBonePosition) {
         if (static_cast<std::int64_t>(bonePositions_.size()) > limits_.vertices) return;
         bonePositions_.insert({v.parent, hundredths(v.position[0]), hundredths(v.position[1]), hundredths(v.position[2])});
-        if (static_cast<std::int64_t>(bonePositions_.size()) > limits_.vertices) crossed(kVertices, v.line);
+        if (static_cast<std::int64_t>(bonePositions_.size()) > limits_.vertices) crossed(kVertices, {v.line, std::string(v.where)});
         return;
     }
     if (!v.firstUse) return;
     ++welded_;
-    if (limits_.vertices > 0 && welded_ == limits_.vertices + 1) crossed(kVertices, v.line);
+    if (limits_.vertices > 0 && welded_ == limits_.vertices + 1) crossed(kVertices, {v.line, std::string(v.where)});
 }
 
 void LimitChecker::vertex(const ScannedVertex& v)
@@ -269,7 +273,7 @@ void LimitChecker::vertex(const ScannedVertex& v)
         length = line.size() - 1;
     }
     if (length > limits_.lineLength)
-        note(kLine, v.line,
+        note(kLine, {v.line, std::string(v.where)},
              "vertex " + std::to_string(v.vertex) + "'s mRef line has " + std::to_string(length) + " characters; " + limits_.who + " reads " +
                  std::to_string(limits_.lineLength) + " (" + limits_.lineLengthWhy + ")");
 }
@@ -308,10 +312,10 @@ std::string LimitChecker::countMessage(Kind kind) const
 std::vector<std::string> LimitChecker::finish()
 {
     for (const Kind kind : {kNodes, kBones, kVertices, kTriangles, kMaterials, kFrames})
-        if (crossedAt_[kind] != 0) findings_.push_back({crossedAt_[kind], kind, countMessage(kind)});
-    std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) { return a.line < b.line; });
+        if (crossed_[kind]) findings_.push_back({crossedAt_[kind], kind, countMessage(kind)});
+    std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) { return a.at.line < b.at.line; });
     std::vector<std::string> lines;
-    for (const Finding& f : findings_) lines.push_back(Diagnostic{file_, f.line, f.what}.text());
+    for (const Finding& f : findings_) lines.push_back(Diagnostic{file_, f.at.line, f.at.where.empty() ? f.what : f.at.where + ": " + f.what}.text());
     const char* kinds[kKinds] = {"", "", "node names", "vertex lines", "", "", "", "material names", "materials", "", "vertices"};
     for (int kind = 0; kind < kKinds; ++kind)
         if (seen_[static_cast<std::size_t>(kind)] > kListed)

@@ -55,24 +55,28 @@ public:
     LimitChecker(const EngineLimitTable& limits, const std::string& file, std::span<const SkeletonNode> nodes, const CornerWelder* welder);
 
     void node(const ScannedNode& n) override;
-    void material(long line, std::string_view name) override;
-    void triangle(long line) override;
+    void material(long line, std::string_view name, std::string_view where = {}) override;
+    void triangle(long line, std::string_view where = {}) override;
     void vertex(const ScannedVertex& v) override;
-    void frame(long line, std::int32_t number) override;
+    void frame(long line, std::int32_t number, std::string_view where = {}) override;
 
     // The findings in line order.
     std::vector<std::string> finish();
 
 private:
     enum Kind { kNodes, kBones, kName, kLinks, kVertices, kTriangles, kMaterials, kMaterialName, kExtension, kFrames, kLine, kKinds };
+    struct At {
+        long line = 0;
+        std::string where;   // for a file without lines
+    };
     struct Finding {
-        long line;
+        At at;
         Kind kind;
         std::string what;
     };
-    void note(Kind kind, long line, std::string what);
-    void crossed(Kind kind, long line);
-    void useBone(std::int32_t bone, long line);
+    void note(Kind kind, At at, std::string what);
+    void crossed(Kind kind, At at);
+    void useBone(std::int32_t bone, const At& at);
     void linksOf(const ScannedVertex& v);
     void countVertex(const ScannedVertex& v);
     std::string countMessage(Kind kind) const;
@@ -83,7 +87,8 @@ private:
     const CornerWelder* welder_;
     std::vector<Finding> findings_;
     std::array<std::int64_t, kKinds> seen_{};   // lines of each kind found
-    std::array<long, kKinds> crossedAt_{};      // the line a count went over its limit, 0 if not
+    std::array<At, kKinds> crossedAt_{};        // where a count went over its limit
+    std::array<bool, kKinds> crossed_{};
     std::vector<bool> used_;
     std::int64_t usedBones_ = 0;
     std::int64_t materials_ = 0, triangles_ = 0, frames_ = 0, welded_ = 0;

@@ -28,7 +28,7 @@ void scanNodes(LineCursor& cursor, const Places& places, ModelLineVisitor& visit
 {
     eachLine(cursor, [&](std::string_view line) {
         NodeLine node;
-        if (!firstWord(line).empty() && checkNodeLine(line, places, node).empty()) visit.node({cursor.lineNumber(), node.number, node.name});
+        if (!firstWord(line).empty() && checkNodeLine(line, places, node).empty()) visit.node({cursor.lineNumber(), node.number, node.name, {}});
     });
 }
 
@@ -89,7 +89,7 @@ struct TriangleWalk {
         const std::int32_t vertex = t ? (k == 0 ? t->a : k == 1 ? t->b : t->c) : -1;
         const bool first = vertex == nextNew;
         if (first) ++nextNew;
-        visit.vertex({line, parent, values, links, vertex, first, text.size()});
+        visit.vertex({line, parent, values, links, vertex, first, text.size(), {}});
     }
 
     void section(LineCursor& cursor)
@@ -171,7 +171,7 @@ void scanMRef(LineCursor& cursor, const EngineMesh& mesh, std::string_view textu
                 BoneLink links[kMaxLinks];
                 const auto count = static_cast<std::size_t>(std::clamp(v.linkCount, 0, kMaxLinks));
                 for (std::size_t k = 0; k < count; ++k) links[k] = {v.links.bone[k], v.links.weight[k]};
-                visit.vertex({cursor.lineNumber(), v.parentBone, v.restVertex.position, {links, count}, static_cast<std::int32_t>(i), true, text.size()});
+                visit.vertex({cursor.lineNumber(), v.parentBone, v.restVertex.position, {links, count}, static_cast<std::int32_t>(i), true, text.size(), {}});
                 ++i;
             });
         } else if (equalsIgnoringCase(word, "indices")) {

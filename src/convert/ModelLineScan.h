@@ -12,10 +12,12 @@
 
 namespace veskar {
 
+// line is 0 for a file without lines (glTF); where then says what it is.
 struct ScannedNode {
     long line = 0;
     std::int32_t place = 0;   // the node's number in the records
     std::string_view name;
+    std::string_view where;
 };
 
 // A vertex line: an SMD triangle's corner, or an mRef's vertex.
@@ -27,6 +29,7 @@ struct ScannedVertex {
     std::int32_t vertex = 0;           // its welded number
     bool firstUse = false;             // the first line of that welded vertex
     std::size_t length = 0;            // of the line, in bytes
+    std::string_view where;
 };
 
 class ModelLineVisitor {
@@ -34,11 +37,11 @@ public:
     virtual ~ModelLineVisitor() = default;
     virtual void node(const ScannedNode&) {}
     // The first use of each material name.
-    virtual void material(long, std::string_view) {}
-    virtual void triangle(long) {}
+    virtual void material(long, std::string_view, std::string_view = {}) {}
+    virtual void triangle(long, std::string_view = {}) {}
     virtual void vertex(const ScannedVertex&) {}
     // A frame block's "time" line and the number on it.
-    virtual void frame(long, std::int32_t) {}
+    virtual void frame(long, std::int32_t, std::string_view = {}) {}
 };
 
 // welded: the vertex numbers welding gave the reference's corners, three a

@@ -715,5 +715,25 @@ else
     echo "SKIP: $current: assimp-testmodels not installed at $others"
 fi
 
+current="SMD and check from glTF"
+run gltf back/hero.smd back/walk.smd -o limits/char.glb
+run ref limits/char.glb
+run ani limits/char.glb
+mkdir limits/again
+run smd limits/char.glb -o limits/again/char.smd
+expect_rc 0
+expect_in out.txt "wrote limits/again/char.smd"
+expect_in out.txt "wrote limits/again/char_walk.smd"
+run ref limits/again/char.smd
+cmp -s limits/again/char.mRef limits/char.mRef && ok || fail "glTF -> SMD -> mRef differs from glTF -> mRef"
+run ani limits/again/char_walk.smd
+cmp -s limits/again/char_walk.mAni limits/char_walk.mAni && ok || fail "glTF -> SMD -> mAni differs from glTF -> mAni"
+run check --target goldsrc limits/char.glb
+expect_rc 0
+run gltf limits/multi.smd -o limits/multi.glb
+run check --target goldsrc limits/multi.glb
+expect_rc 1
+expect_in out.txt "limits/multi.glb: triangle 0 corner 0: vertex has 2 links"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
