@@ -100,9 +100,9 @@ constexpr EngineLimitTable kMRef{
     .bonesByVertices = false,
     .bonesWhy = nullptr,
     .nameLength = 79,
-    .nameWhy = "its names hold 79",
+    .nameWhy = "names pass through an 80-byte field",
     .links = kMaxLinks,
-    .linksWhy = "an mRef vertex holds 16",
+    .linksWhy = "a vertex record's link table",
     .vertices = 0,
     .verticesByBonePosition = false,
     .verticesWhy = nullptr,
@@ -111,13 +111,13 @@ constexpr EngineLimitTable kMRef{
     .materials = 1,
     .materialsWhy = "an mRef names one texture",
     .materialLength = 79,
-    .materialLengthWhy = "its texture name holds 79",
+    .materialLengthWhy = "the texture name passes through an 80-byte field",
     .extension = nullptr,
     .extensionWhy = nullptr,
     .frames = 0,
     .framesWhy = nullptr,
     .lineLength = 255,
-    .lineLengthWhy = "its lines hold 255",
+    .lineLengthWhy = "lines pass through a 256-byte buffer",
 };
 
 std::string quoted(std::string_view name)
