@@ -42,18 +42,8 @@ bool nodeLine(std::string_view text, std::int32_t& nodes)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+VESKAR_FUZZ_TARGET("walk.mAni")
 {
-    fuzz::setUp();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const std::string name = fuzz::emptyFolder() + "/walk.mAni";
-    fuzz::boxes().boxes.clear();
-
     EngineModelRecords model;
     VESKAR_FUZZ_CHECK(model.loadReferenceFromMemory(kReference, fuzz::emptyFolder() + "/model.mRef"), model.diagnostic.text());
     VESKAR_FUZZ_CHECK(model.loadAnimationFromMemory(kAnimation, name), model.diagnostic.text());

@@ -9,17 +9,8 @@
 
 using namespace veskar;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+VESKAR_FUZZ_TARGET("model.mRef")
 {
-    fuzz::setUp();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const std::string name = fuzz::emptyFolder() + "/model.mRef";
-    fuzz::boxes().boxes.clear();
     EngineModelRecords model;
     if (!model.loadReferenceFromMemory(text, name)) {
         fuzz::checkRefusal(model.diagnostic, text, name);

@@ -18,18 +18,8 @@
 
 using namespace veskar;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+VESKAR_FUZZ_TARGET("walk.smd")
 {
-    fuzz::setUp();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const std::string name = fuzz::emptyFolder() + "/walk.smd";
-    fuzz::boxes().boxes.clear();
-
     FormatConverter converter;
     converter.smdModel = std::make_unique<SmdModelRecords>();
     SmdModelRecords& model = *converter.smdModel;

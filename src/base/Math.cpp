@@ -158,6 +158,12 @@ Matrix boneLocalMatrix(float x, float y, float z, float rx, float ry, float rz)
     return matrixMultiply(rotation, matrixTranslation(x, y, z));
 }
 
+Vector3 vec3Add(const Vector3& a, const Vector3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+
+Vector3 vec3Subtract(const Vector3& a, const Vector3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+
+Vector3 vec3Scale(const Vector3& v, float s) { return {v.x * s, v.y * s, v.z * s}; }
+
 Vector3 vec3Normalize(const Vector3& v)
 {
     const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);

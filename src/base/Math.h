@@ -36,6 +36,9 @@ Matrix matrixPerspectiveFovLH(float fovY, float aspect, float zNear, float zFar)
 // matrix of one skeleton line.
 Matrix boneLocalMatrix(float x, float y, float z, float rx, float ry, float rz);
 
+Vector3 vec3Add(const Vector3& a, const Vector3& b);
+Vector3 vec3Subtract(const Vector3& a, const Vector3& b);
+Vector3 vec3Scale(const Vector3& v, float s);
 Vector3 vec3Normalize(const Vector3& v);
 Vector3 vec3Cross(const Vector3& a, const Vector3& b);
 float vec3Dot(const Vector3& a, const Vector3& b);

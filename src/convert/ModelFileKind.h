@@ -18,7 +18,6 @@ enum class ModelFileKind { Unknown, SmdReference, SmdAnimation, MRef, MAni };
 ModelFileKind guessModelFileKind(LineCursor& cursor);
 ModelFileKind guessModelFileKind(std::string_view text);
 
-inline bool isReferenceKind(ModelFileKind k) { return k == ModelFileKind::SmdReference || k == ModelFileKind::MRef; }
 inline bool isAnimationKind(ModelFileKind k) { return k == ModelFileKind::SmdAnimation || k == ModelFileKind::MAni; }
 
 } // namespace veskar

@@ -59,6 +59,9 @@ bool TextDrawer::create(Device& device, int pixelHeight, bool bold, std::string&
     }
     device_ = &device;
     pixelHeight_ = pixelHeight;
+    // Room for a line's glyphs at any height: 512 pixels a side at the
+    // overlay's 20 (a display at 100 %), more for larger text.
+    atlasSize_ = std::clamp((512 * pixelHeight + 19) / 20, 512, 4096);
     if (!faces_.open(pixelHeight, bold, error)) {
         release();
         return false;

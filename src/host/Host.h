@@ -116,8 +116,14 @@ public:
     // its check mark. Hosts without a menu ignore both.
     virtual void setMenuCaption(std::uint32_t command, const std::string& caption);
     virtual void setMenuCheck(std::uint32_t command, bool checked);
-    // Resizes the window so that its client area is width x height.
+    // Resizes the window so that its client area is width x height pixels
+    // at 100 % (96 DPI): on a display scaled further the client area is that
+    // much larger, so the picture keeps its physical size.
     virtual void fitClient(int width, int height) = 0;
+    // Device pixels a pixel at 100 % takes where the window is (1.5 at 144
+    // DPI); what the overlay text is scaled by. 1 where the host does not
+    // scale: headless, whose pictures are the same everywhere.
+    virtual float contentScale() const { return 1.0f; }
     virtual int clientWidth() const = 0;
     virtual int clientHeight() const = 0;
     // The message boxes that belong with this host, for setShell.

@@ -20,7 +20,6 @@ public:
     // "is not a regular file", ...) when the path is no readable regular file.
     bool open(const std::string& path, std::string& reason);
     void close();
-    bool isOpen() const { return handle_ != kClosed; }
     // Bytes the file had when it was opened.
     std::uint64_t size() const { return size_; }
     // Reads up to length bytes at offset into buffer: the count read (0 at the

@@ -2,8 +2,7 @@
 // A headless GL context shared by a test suite, a fresh GlDevice per test, and
 // pixel helpers. Tests skip when the machine has no surfaceless EGL.
 
-#include "gpu/gl/GlDevice.h"
-#include "gpu/gl/HeadlessContext.h"
+#include "HeadlessGlTest.h"
 
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
@@ -63,25 +62,12 @@ constexpr std::uint32_t kFvfColour = fvf::kXyz | fvf::kDiffuse;
 constexpr std::uint32_t kFvfMesh = 0x112;
 constexpr std::uint32_t kFvfSkin = 0x280312;
 
-class GlFixture : public ::testing::Test {
+class GlFixture : public HeadlessGlTest {
 protected:
-    static constexpr int kSize = 64;
-
-    static void SetUpTestSuite()
-    {
-        context_ = std::make_unique<HeadlessContext>();
-        if (!context_->create(kSize, kSize, skipReason_)) context_.reset();
-    }
-    static void TearDownTestSuite() { context_.reset(); }
-
     void SetUp() override
     {
-        if (!context_) GTEST_SKIP() << "no headless GL: " << skipReason_;
-        ASSERT_TRUE(context_->makeCurrent());
-        device_ = std::make_unique<GlDevice>();
-        std::string error;
-        ASSERT_TRUE(device_->initialise(error)) << error;
-        device_->setRenderTarget(context_->framebuffer(), kSize, kSize);
+        HeadlessGlTest::SetUp();
+        if (!ready()) return;
         Viewport vp;
         vp.width = kSize;
         vp.height = kSize;
@@ -130,9 +116,6 @@ protected:
         return t;
     }
 
-    inline static std::unique_ptr<HeadlessContext> context_;
-    inline static std::string skipReason_;
-    std::unique_ptr<GlDevice> device_;
 };
 
 } // namespace veskar::test

@@ -8,8 +8,7 @@
 
 #include "TestSupport.h"
 #include "convert/FormatConverter.h"
-#include "gpu/gl/GlDevice.h"
-#include "gpu/gl/HeadlessContext.h"
+#include "HeadlessGlTest.h"
 #include "render/EngineModelDrawing.h"
 #include "render/GraphicsContext.h"
 #include "render/SmdModelDrawing.h"
@@ -100,23 +99,12 @@ bool green(Pixel p) { return p.g > 150 && p.r < 80 && p.b < 80; }
 bool blue(Pixel p) { return p.b > 150 && p.r < 80 && p.g < 80; }
 bool lit(Pixel p) { return p.r + p.g + p.b > 30; }
 
-class RenderPixelTest : public ::testing::Test {
+class RenderPixelTest : public test::HeadlessGlTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        context_ = std::make_unique<HeadlessContext>();
-        if (!context_->create(kSize, kSize, skipReason_)) context_.reset();
-    }
-    static void TearDownTestSuite() { context_.reset(); }
-
     void SetUp() override
     {
-        if (!context_) GTEST_SKIP() << "no headless GL: " << skipReason_;
-        ASSERT_TRUE(context_->makeCurrent());
-        device_ = std::make_unique<GlDevice>();
-        std::string error;
-        ASSERT_TRUE(device_->initialise(error)) << error;
-        device_->setRenderTarget(context_->framebuffer(), kSize, kSize);
+        HeadlessGlTest::SetUp();
+        if (!ready()) return;
         ASSERT_EQ(graphics_.create(device_.get(), kSize, kSize, 12), kOk) << graphics_.failure;
         graphics_.setTextColour(0.0f, 1.0f, 1.0f, 1.0f);
 
@@ -146,11 +134,8 @@ protected:
         return {context_->readPixels()};
     }
 
-    inline static std::unique_ptr<HeadlessContext> context_;
-    inline static std::string skipReason_;
     Capture capture_;
     TempDir dir_;
-    std::unique_ptr<GlDevice> device_;
     GraphicsContext graphics_;
 };
 

@@ -1,6 +1,8 @@
 // The Linux half of the font faces: FreeType renders, fontconfig finds the
 // files (Liberation Sans for the main face, a Korean face for what it lacks,
-// NanumGothic first).
+// NanumGothic first). Where Liberation Sans is missing or will not open, the
+// main face is the next font fontconfig ranks for it that draws Latin
+// letters.
 
 #include "gpu/FontFaces.h"
 
@@ -10,7 +12,10 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <cmath>
+#include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace veskar {
 
@@ -44,6 +49,39 @@ bool matchFont(const char* family, bool bold, char32_t mustCover, std::string& p
     }
     FcPatternDestroy(match);
     return found;
+}
+
+// The fonts fontconfig ranks for a family, best first, as file and index.
+std::vector<std::pair<std::string, int>> rankedFonts(const char* family, bool bold)
+{
+    std::vector<std::pair<std::string, int>> ranked;
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcFontSet* fonts = FcFontSort(nullptr, pattern, FcTrue, nullptr, &result);
+    FcPatternDestroy(pattern);
+    if (!fonts) return ranked;
+    for (int i = 0; i < fonts->nfont; ++i) {
+        FcChar8* file = nullptr;
+        int index = 0;
+        if (FcPatternGetString(fonts->fonts[i], FC_FILE, 0, &file) != FcResultMatch || !file) continue;
+        if (FcPatternGetInteger(fonts->fonts[i], FC_INDEX, 0, &index) != FcResultMatch) index = 0;
+        ranked.emplace_back(reinterpret_cast<const char*>(file), index);
+    }
+    FcFontSetDestroy(fonts);
+    return ranked;
+}
+
+// Whether a face draws the overlay's letters (symbol fonts map none).
+bool drawsLatin(FT_Face face)
+{
+    for (const char c : {'F', 'P', 'S', 'a', 'e', '0'})
+        if (FT_Get_Char_Index(face, static_cast<FT_ULong>(c)) == 0) return false;
+    return true;
 }
 
 // Sizes a face so that its ascent plus descent, as Windows measures them, is
@@ -110,20 +148,21 @@ bool FontFaces::open(int cellHeight, bool bold, std::string& error)
         close();
         return false;
     }
-    std::string path;
-    int index = 0;
-    if (!matchFont("Liberation Sans", bold, 0, path, index)) {
-        error = "fontconfig finds no font for Liberation Sans";
-        close();
-        return false;
+    for (const auto& [path, index] : rankedFonts("Liberation Sans", bold)) {
+        if (!d.openFace(path, index, error)) continue;
+        if (!drawsLatin(d.faces.back())) {
+            FT_Done_Face(d.faces.back());
+            d.faces.pop_back();
+            d.faceByPath.clear();
+            continue;
+        }
+        d.mainPath = path;
+        d.ascent = setCellHeight(d.faces[0], cellHeight);
+        return true;
     }
-    if (!d.openFace(path, index, error)) {
-        close();
-        return false;
-    }
-    d.mainPath = path;
-    d.ascent = setCellHeight(d.faces[0], cellHeight);
-    return true;
+    error = "fontconfig finds no font with Latin letters that FreeType opens";
+    close();
+    return false;
 }
 
 void FontFaces::close()

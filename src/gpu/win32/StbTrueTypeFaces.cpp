@@ -4,6 +4,11 @@
 // for the main face, then Malgun Gothic, NanumGothic and Gulim for what it
 // lacks. Glyphs are sized and placed as the FreeType half does, so the
 // overlay looks the same on both systems.
+//
+// A stripped Windows image or a fresh Wine prefix may have no Arial: the main
+// face then falls back through the sans serifs Windows and Wine install
+// (Segoe UI, Tahoma, Microsoft Sans Serif), then any TrueType file with Latin
+// letters in the fonts folders, Wine's own folder among them.
 
 #include <windows.h>
 
@@ -15,6 +20,7 @@
 
 #include <stb/stb_truetype.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <set>
@@ -26,8 +32,10 @@ namespace {
 // A font file larger than this is not a font the overlay wants.
 constexpr std::size_t kMaxFontBytes = 64u << 20;
 
-const wchar_t* const kMainRegular[] = {L"arial.ttf", L"LiberationSans-Regular.ttf"};
-const wchar_t* const kMainBold[] = {L"arialbd.ttf", L"LiberationSans-Bold.ttf"};
+const wchar_t* const kMainRegular[] = {L"arial.ttf", L"LiberationSans-Regular.ttf", L"segoeui.ttf", L"tahoma.ttf", L"micross.ttf"};
+// A bold face where there is one, the regular ones after.
+const wchar_t* const kMainBold[] = {L"arialbd.ttf", L"LiberationSans-Bold.ttf", L"segoeuib.ttf", L"tahomabd.ttf", L"arial.ttf",
+                                    L"LiberationSans-Regular.ttf", L"segoeui.ttf", L"tahoma.ttf", L"micross.ttf"};
 const wchar_t* const kKoreanRegular[] = {L"malgun.ttf", L"NanumGothic.ttf", L"gulim.ttc"};
 const wchar_t* const kKoreanBold[] = {L"malgunbd.ttf", L"NanumGothicBold.ttf", L"malgun.ttf", L"NanumGothic.ttf", L"gulim.ttc"};
 
@@ -52,8 +60,20 @@ const unsigned char* findTable(const std::vector<unsigned char>& data, std::uint
     return nullptr;
 }
 
+// Wine keeps its own fonts (Tahoma among them) in its data folder, which it
+// names in WINEDATADIR as an NT path (\??\Z:\usr\share\wine).
+std::wstring wineFontFolder()
+{
+    wchar_t value[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"WINEDATADIR", value, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    std::wstring folder(value, length);
+    if (folder.rfind(L"\\??\\", 0) == 0) folder.erase(0, 4);
+    return folder + L"\\fonts";
+}
+
 // The folders Windows keeps fonts in: the system's, then the user's own
-// (fonts installed without administrator rights land there).
+// (fonts installed without administrator rights land there), then Wine's.
 std::vector<std::wstring> fontFolders()
 {
     std::vector<std::wstring> folders;
@@ -70,7 +90,33 @@ std::vector<std::wstring> fontFolders()
     if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &path)) && path)
         folders.push_back(std::wstring(path) + L"\\Microsoft\\Windows\\Fonts");
     CoTaskMemFree(path);
+    const std::wstring wine = wineFontFolder();
+    if (!wine.empty()) folders.push_back(wine);
     return folders;
+}
+
+bool isFontFile(const std::wstring& name)
+{
+    const auto dot = name.find_last_of(L'.');
+    if (dot == std::wstring::npos) return false;
+    const std::wstring extension = name.substr(dot);
+    return _wcsicmp(extension.c_str(), L".ttf") == 0 || _wcsicmp(extension.c_str(), L".ttc") == 0 || _wcsicmp(extension.c_str(), L".otf") == 0;
+}
+
+// Every font file of a folder, by name, so that the choice is the same on
+// every run.
+std::vector<std::wstring> fontFilesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isFontFile(found.cFileName)) names.emplace_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) < 0; });
+    return names;
 }
 
 bool readFile(const std::wstring& path, std::vector<unsigned char>& data)
@@ -123,31 +169,56 @@ void setCellHeight(Face& face, std::uint32_t fontStart, int cellHeight)
     face.ascent = static_cast<int>(std::lround(static_cast<double>(cellHeight) * ascent / static_cast<double>(ascent + descent)));
 }
 
+// Whether a face draws the overlay's letters: symbol fonts (Marlett,
+// Wingdings) map none of them, bitmap-only TrueType files have no outlines.
+bool drawsLatin(const stbtt_fontinfo& info)
+{
+    for (const char c : {'F', 'P', 'S', 'a', 'e', '0'}) {
+        const int glyph = stbtt_FindGlyphIndex(&info, c);
+        if (glyph == 0 || stbtt_IsGlyphEmpty(&info, glyph)) return false;
+    }
+    return true;
+}
+
 } // namespace
 
 struct FontFaces::Impl {
+    // Opens the file as the next face; a main face must draw Latin letters.
+    bool openFile(const std::wstring& path, bool main)
+    {
+        if (opened.count(path)) return false;
+        Face face;
+        if (!readFile(path, face.data)) return false;
+        const int start = stbtt_GetFontOffsetForIndex(face.data.data(), 0);
+        if (start < 0 || !stbtt_InitFont(&face.info, face.data.data(), start)) return false;
+        if (main && !drawsLatin(face.info)) return false;
+        setCellHeight(face, static_cast<std::uint32_t>(start), cellHeight);
+        face.path = narrow(path);
+        opened.insert(path);
+        // The font info points into data; moving a vector keeps its buffer.
+        faces.push_back(std::move(face));
+        return true;
+    }
+
     // Opens the first of the names found in a fonts folder, starting at
     // *next in the list; *next moves past every name tried.
     template <std::size_t N>
-    bool openNext(const wchar_t* const (&names)[N], std::size_t& next)
+    bool openNext(const wchar_t* const (&names)[N], std::size_t& next, bool main)
     {
         while (next < N) {
             const wchar_t* name = names[next++];
-            for (const std::wstring& folder : folders) {
-                const std::wstring path = folder + L"\\" + name;
-                if (opened.count(path)) continue;
-                Face face;
-                if (!readFile(path, face.data)) continue;
-                const int start = stbtt_GetFontOffsetForIndex(face.data.data(), 0);
-                if (start < 0 || !stbtt_InitFont(&face.info, face.data.data(), start)) continue;
-                setCellHeight(face, static_cast<std::uint32_t>(start), cellHeight);
-                face.path = narrow(path);
-                opened.insert(path);
-                // The font info points into data; moving a vector keeps its buffer.
-                faces.push_back(std::move(face));
-                return true;
-            }
+            for (const std::wstring& folder : folders)
+                if (openFile(folder + L"\\" + name, main)) return true;
         }
+        return false;
+    }
+
+    // The first font file of the folders that draws Latin letters.
+    bool openAny()
+    {
+        for (const std::wstring& folder : folders)
+            for (const std::wstring& name : fontFilesIn(folder))
+                if (openFile(folder + L"\\" + name, true)) return true;
         return false;
     }
 
@@ -171,13 +242,11 @@ bool FontFaces::open(int cellHeight, bool bold, std::string& error)
     d.bold = bold;
     d.folders = fontFolders();
     std::size_t next = 0;
-    const bool found = bold ? d.openNext(kMainBold, next) : d.openNext(kMainRegular, next);
-    if (!found) {
-        error = bold ? "no Arial Bold (arialbd.ttf) or Liberation Sans Bold in the fonts folder"
-                     : "no Arial (arial.ttf) or Liberation Sans in the fonts folder";
-        return false;
-    }
-    return true;
+    if ((bold ? d.openNext(kMainBold, next, true) : d.openNext(kMainRegular, next, true)) || d.openAny()) return true;
+    error = "no TrueType font with Latin letters in";
+    for (std::size_t i = 0; i < d.folders.size(); ++i) error += (i == 0 ? " " : ", ") + narrow(d.folders[i]);
+    if (d.folders.empty()) error += " any fonts folder";
+    return false;
 }
 
 void FontFaces::close()
@@ -204,7 +273,7 @@ int FontFaces::faceFor(char32_t codePoint)
         if (stbtt_FindGlyphIndex(&d.faces[i].info, static_cast<int>(codePoint)) != 0) return static_cast<int>(i);
     // Windows links a Korean font in for Hangul; the next one of the chain
     // that has the code point.
-    while (d.bold ? d.openNext(kKoreanBold, d.nextKorean) : d.openNext(kKoreanRegular, d.nextKorean))
+    while (d.bold ? d.openNext(kKoreanBold, d.nextKorean, false) : d.openNext(kKoreanRegular, d.nextKorean, false))
         if (stbtt_FindGlyphIndex(&d.faces.back().info, static_cast<int>(codePoint)) != 0) return static_cast<int>(d.faces.size()) - 1;
     return -1;
 }

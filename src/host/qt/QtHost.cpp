@@ -707,6 +707,6 @@ namespace veskar {
 
 std::unique_ptr<Host> makeWindowHost() { return std::make_unique<QtHost>(); }
 
-std::unique_ptr<Settings> makeWindowSettings() { return std::make_unique<QtSettings>(); }
+std::unique_ptr<Settings> makeWindowSettings() { return openQtSettings(); }
 
 } // namespace veskar

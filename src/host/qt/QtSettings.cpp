@@ -1,8 +1,18 @@
 #include "host/qt/QtSettings.h"
 
+#include "base/PrintableName.h"
+
 #include <QByteArray>
+#include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QVariant>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace veskar {
 
@@ -12,9 +22,38 @@ QString keyOf(const std::string& key) { return QString::fromUtf8(key.data(), sta
 QByteArray bytesOf(const std::string& text) { return QByteArray(text.data(), static_cast<qsizetype>(text.size())); }
 std::string textOf(const QByteArray& bytes) { return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())); }
 
+// Recent files and a folder take a few kilobytes.
+constexpr off_t kMaxSettingsBytes = off_t{1} << 20;
+
+// Why the file cannot be read as settings; empty when it can (or is missing).
+std::string unusable(const std::string& path)
+{
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) return errno == ENOENT ? std::string() : std::strerror(errno);
+    if (!S_ISREG(status.st_mode)) return "not a regular file";
+    if (status.st_size > kMaxSettingsBytes) return "larger than 1 MiB";
+    return {};
+}
+
 } // namespace
 
-QtSettings::QtSettings() : store_(std::make_unique<QSettings>(QStringLiteral("Veskar"), QStringLiteral("veskar"))) {}
+std::string qtSettingsPath()
+{
+    // The file's name as the file system has it, as QSettings would open it.
+    return QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Veskar/veskar.conf"))
+        .toStdString();
+}
+
+std::unique_ptr<Settings> openQtSettings()
+{
+    const std::string path = qtSettingsPath();
+    const std::string why = unusable(path);
+    if (why.empty()) return std::make_unique<QtSettings>(path);
+    std::fprintf(stderr, "veskar: %s: %s, so the settings are neither read from it nor kept this run\n", printableName(path).c_str(), why.c_str());
+    return std::make_unique<MemorySettings>();
+}
+
+QtSettings::QtSettings(const std::string& path) : store_(std::make_unique<QSettings>(QFile::decodeName(path.c_str()), QSettings::IniFormat)) {}
 
 QtSettings::~QtSettings() = default;
 

@@ -27,6 +27,25 @@ constexpr int kIconResource = 101;
 constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 // Long paths need more than MAX_PATH; the dialog fails cleanly past this.
 constexpr std::size_t kPathCapacity = 32768;
+// WM_DPICHANGED, which older headers leave out.
+constexpr UINT kDpiChanged = 0x02E0;
+constexpr UINT kDefaultDpi = 96;
+
+// The window's DPI: GetDpiForWindow where Windows has it (10, version 1607
+// on), the screen's otherwise.
+UINT dpiOf(HWND window)
+{
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    UINT dpi = window && getDpiForWindow ? getDpiForWindow(window) : 0;
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        dpi = screen ? static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX)) : 0;
+        if (screen) ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi : kDefaultDpi;
+}
 
 } // namespace
 
@@ -117,6 +136,14 @@ LRESULT Win32Host::Impl::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DROPFILES:
         dropped(reinterpret_cast<HDROP>(wParam));
         return 0;
+    case kDpiChanged: {
+        // Onto a monitor of another DPI: the size Windows suggests keeps the
+        // picture's physical size; WM_SIZE tells the application.
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     case WM_ERASEBKGND:
         // The frame covers the whole client area; erasing it first only flickers.
         return 1;
@@ -338,10 +365,15 @@ bool Win32Host::openFileDialog(const FileFilter& filter, std::string& path)
     return chosen;
 }
 
+float Win32Host::contentScale() const { return static_cast<float>(dpiOf(impl_->window)) / static_cast<float>(kDefaultDpi); }
+
 void Win32Host::fitClient(int width, int height)
 {
     Impl& d = *impl_;
     if (!d.window || width <= 0 || height <= 0) return;
+    const UINT dpi = dpiOf(d.window);
+    width = MulDiv(width, static_cast<int>(dpi), kDefaultDpi);
+    height = MulDiv(height, static_cast<int>(dpi), kDefaultDpi);
     d.requestedWidth = width;
     d.requestedHeight = height;
     RECT rect{0, 0, width, height};

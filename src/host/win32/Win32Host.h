@@ -39,7 +39,11 @@ public:
     bool openFileDialog(const FileFilter& filter, std::string& path) override;
     void setMenuCaption(std::uint32_t command, const std::string& caption) override;
     void setMenuCheck(std::uint32_t command, bool checked) override;
+    // The program is per-monitor DPI aware (its manifest): the sizes are
+    // scaled by the window's DPI, and a move to a monitor of another DPI
+    // resizes the window as Windows suggests.
     void fitClient(int width, int height) override;
+    float contentScale() const override;
     int clientWidth() const override;
     int clientHeight() const override;
     Shell& messageShell() override;

@@ -92,7 +92,7 @@ export)
         export_one pathos_replica_torso 0 "$o/torso.glb" "$c/pathos_replica_torso_reference.smd"
         export_one "punt_box + idle" 0 "$o/box.glb" "$c/punt_box_ref.SMD" "$c/punt_idle.SMD"
     else
-        echo "corpus not found at $corpus: only the sample is exported"
+        echo "SKIP: corpus not found at $corpus: only the sample is exported"
     fi
     ;;
 
@@ -146,6 +146,8 @@ three)
     pose sample "$s/hero.glb" "$s/hero.smd" "$s/walk.smd" 0 11 23
     if [ -s "$work/corpus/player.glb" ] && [ -d "$corpus" ]; then
         pose player "$work/corpus/player.glb" "$corpus/hlu_player_template_biped_barney.smd" "$corpus/hlu_player_idle.smd" 0 13 27
+    else
+        echo "SKIP: no corpus at $corpus: the corpus character is not posed"
     fi
     ;;
 

@@ -119,8 +119,6 @@ void WglContext::swapBuffers()
     if (dc_) SwapBuffers(dc_);
 }
 
-bool WglContext::isCurrent() const { return context_ && wglGetCurrentContext() == context_; }
-
 std::string WglContext::renderer() const
 {
     if (!context_ || !glGetString) return {};

@@ -29,8 +29,6 @@ public:
     void release();
     bool makeCurrent();
     void swapBuffers();
-    // Whether this context is the thread's current one.
-    bool isCurrent() const;
     bool valid() const { return context_ != nullptr; }
     // "renderer, version" of the context, for messages.
     std::string renderer() const;
