@@ -97,7 +97,7 @@ constexpr std::uint32_t kSmdSlot = 1, kPrimarySlot = 2, kSecondarySlot = 4;
 std::uint32_t slotOf(std::uint32_t id)
 {
     using namespace command;
-    if (id == kOpenSmdRef || id == kOpenSmdAni) return kSmdSlot;
+    if (id == kOpenSmdRef || id == kOpenSmdAni || id == kOpenGltf) return kSmdSlot;
     if (id == kOpenKovr1Ref || id == kOpenKovr1Ani) return kPrimarySlot;
     if (id == kOpenKovr2Ref || id == kOpenKovr2Ani) return kSecondarySlot;
     return 0;
@@ -246,7 +246,7 @@ bool Application::runFileCommand(std::uint32_t id)
     if (!chooseFile(filter, path)) return false;
     rememberFile(id, path);
     // A model opened into a slot is not the one framed there.
-    if (id == kOpenSmdRef || id == kOpenKovr1Ref || id == kOpenKovr2Ref) awaitingAnimation_ &= ~slotOf(id);
+    if (id == kOpenSmdRef || id == kOpenGltf || id == kOpenKovr1Ref || id == kOpenKovr2Ref) awaitingAnimation_ &= ~slotOf(id);
     switch (id) {
     case kOpenSmdRef:
         if (smdModel) smdModel->destroy();

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <new>
 
 namespace veskar {
@@ -126,9 +127,12 @@ GltfSchemaFault sampleGltfAnimation(const tinygltf::Model& model, int index, con
     const double frames = std::floor(duration * options.fps + 0.5) + 1;
     const std::size_t nodes = s.node.size();
     const double keysAll = frames * static_cast<double>(std::max<std::size_t>(h.parent.size(), 1));
-    if (!(keysAll <= static_cast<double>(budget.keys)))
-        return {place, std::to_string(duration) + " s at " + std::to_string(options.fps) + " keys a second on " + std::to_string(h.parent.size()) +
-                           " nodes are more keys than the " + std::to_string(kGltfMostKeys) + " the animations may have in all"};
+    if (!(keysAll <= static_cast<double>(budget.keys))) {
+        char rate[80];
+        std::snprintf(rate, sizeof rate, "%g s at %g keys a second", duration, options.fps);
+        return {place, std::string(rate) + " on " + std::to_string(h.parent.size()) + " nodes are more keys than the " + std::to_string(kGltfMostKeys) +
+                           " the animations may have in all"};
+    }
     budget.keys -= static_cast<std::size_t>(keysAll);
     out.index = index;
     out.name = model.animations[static_cast<std::size_t>(index)].name;

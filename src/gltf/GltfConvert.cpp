@@ -7,6 +7,7 @@
 #include "import/ReaderFrame.h"
 #include "base/PrintableName.h"
 
+#include <cstdio>
 #include <memory>
 #include <set>
 
@@ -186,9 +187,11 @@ bool describeGltf(const std::string& path, const GltfConvertOptions& options, st
             ", animations " + std::to_string(s.animations) + "\n";
     text += "  triangles " + std::to_string(model.triangleCount) + ", materials " + std::to_string(model.materialCount) + "\n";
     for (const std::string& material : model.materialNames) text += "    material " + printableName(material) + "\n";
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%g", options.fps);
     for (const GltfAnimationRead& a : read.animations)
         text += "    animation " + printableName(a.name.empty() ? "(no name)" : a.name) + ": " + std::to_string(a.keys.frameCount) + " keys at " +
-                std::to_string(static_cast<int>(options.fps)) + " a second\n";
+                std::string(rate) + " a second\n";
     text += "  vertices " + std::to_string(model.triangleCount * 3) + " before welding, " + std::to_string(converter.weldedCount) + " after\n";
     return true;
 }
