@@ -6,6 +6,7 @@
 
 #include "mref/EngineRecords.h"
 #include "convert/FormatConverter.h"
+#include "convert/SmdExport.h"
 
 #include <cstring>
 #include <map>
@@ -85,6 +86,14 @@ TEST(Corpus, EveryFileConvertsOrIsRefusedAsTheTableSays)
                     ASSERT_TRUE(model.loadAnimation(converter.outputPath)) << what << ": " << model.diagnostic.text();
                     EXPECT_EQ(model.animations[0].frameCount, loggedCount(capture.console.text, "[Time] ")) << what;
                 }
+                // Back to SMD and converted again: the same bytes.
+                const std::string back = dir.file(std::string(reference ? "back_ref_" : "back_ani_") + e.file);
+                Diagnostic diagnostic;
+                const char* message = nullptr;
+                ASSERT_TRUE(exportSmd(converter.outputPath, back, diagnostic, message)) << what << ": " << diagnostic.text();
+                FormatConverter again;
+                ASSERT_TRUE(reference ? again.convertReference(back) : again.convertAnimation(back)) << what << ": " << again.diagnostic.text();
+                EXPECT_EQ(test::readText(again.outputPath), test::readText(converter.outputPath)) << what;
             } else {
                 EXPECT_FALSE(ok) << what;
                 ASSERT_NE(converter.refusalMessage, nullptr) << what;

@@ -1,4 +1,4 @@
-// Hostile input for the four readers and the convert commands: every bad file
+// Hostile input for the readers (the four text formats and glTF) and the convert commands: every bad file
 // is refused with its file, line and what is wrong, the model it was read onto
 // stays as it was and keeps working, and no conversion loses or leaves a file.
 // Each case is a small valid file with one thing broken, so the line a
@@ -8,17 +8,22 @@
 
 #include "mref/EngineRecords.h"
 #include "convert/FormatConverter.h"
+#include "gltf/GltfExport.h"
+#include "gltf/GltfImport.h"
 #include "import/AnimationKeys.h"
 #include "import/LineCursor.h"
 #include "import/SmdRecords.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <variant>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 namespace veskar {
 namespace {
@@ -825,6 +830,103 @@ TEST(MalformedConversion, TheSourceIsNeverTheOutput)
     EXPECT_EQ(readText(dir.file("x.mRef")), kSmdReference);
     EXPECT_EQ(readText(dir.file("y.mAni")), kSmdAnimation);
     EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"x.mRef", "y.mAni"}));
+}
+
+// ---------------------------------------------------------------------------
+// glTF: the export of the reference and animation above, one thing broken in
+// its JSON (or its bytes); a refusal names the JSON place instead of a line.
+
+std::uint32_t le32(const std::string& bytes, std::size_t at)
+{
+    std::uint32_t v = 0;
+    std::memcpy(&v, bytes.data() + at, 4);
+    return v;
+}
+
+std::string le32Bytes(std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
+
+// The .glb with its JSON chunk changed by edit, its BIN chunk as it was.
+std::string editGlb(const std::string& glb, const std::function<void(nlohmann::json&)>& edit)
+{
+    const std::uint32_t length = le32(glb, 12);
+    nlohmann::json json = nlohmann::json::parse(glb.substr(20, length));
+    edit(json);
+    std::string text = json.dump();
+    while (text.size() % 4) text += ' ';
+    const std::string rest = glb.substr(20 + length);
+    return "glTF" + le32Bytes(2) + le32Bytes(static_cast<std::uint32_t>(20 + text.size() + rest.size())) +
+           le32Bytes(static_cast<std::uint32_t>(text.size())) + "JSON" + text + rest;
+}
+
+struct GltfRefusal {
+    const char* name;
+    std::string bytes;
+    std::string place;    // the JSON place the refusal starts with; empty for none
+    std::string phrase;   // part of what it says
+};
+
+TEST(MalformedGltf, EveryBadFileIsRefusedAtItsJsonPlaceAndTheModelStillLoads)
+{
+    Capture capture;
+    TempDir dir;
+    writeText(dir.file("ref.smd"), kSmdReference);
+    writeText(dir.file("walk.smd"), kSmdAnimation);
+    ASSERT_TRUE(exportGltf({dir.file("ref.smd"), {dir.file("walk.smd")}, dir.file("good.glb"), {}}).written);
+    const std::string good = readText(dir.file("good.glb"));
+    using Json = nlohmann::json;
+    const auto edit = [&](const std::function<void(Json&)>& change) { return editGlb(good, change); };
+    const std::string position = "/meshes/0/primitives/0/attributes/POSITION";
+    const std::vector<GltfRefusal> cases = {
+        {"a joint beyond the skin", edit([](Json& j) { j["skins"][0]["joints"] = {0}; }), "/meshes/0/primitives/0/attributes/JOINTS_0",
+         "index 1 beyond 1 joints"},
+        {"a joint listed twice", edit([](Json& j) { j["skins"][0]["joints"] = {0, 0}; }), "/skins/0/joints/1", "node 0 is listed twice"},
+        {"indices beyond the accessors", edit([](Json& j) { j["meshes"][0]["primitives"][0]["indices"] = 99; }), "/meshes/0/primitives/0/indices",
+         "index 99 beyond"},
+        {"a name that is a number", edit([](Json& j) { j["nodes"][0]["name"] = 5; }), "/nodes/0/name", "must be a string"},
+        {"an index of -1", edit([](Json& j) { j["nodes"][0]["children"] = {-1}; }), "/nodes/0/children/0", "must be an index into nodes"},
+        {"glTF 1.0", edit([](Json& j) { j["asset"]["version"] = "1.0"; }), "/asset/version", "glTF 2.0 is read"},
+        {"children in a loop", edit([](Json& j) { j["nodes"][1]["children"] = {0}; }), "/nodes/1/children/0", "the children form a loop"},
+        {"a node with two parents", edit([](Json& j) { j["nodes"][2]["children"] = {1}; }), "/nodes/2/children/0", "already a child of node 0"},
+        {"more elements than the view holds", edit([&](Json& j) { j["accessors"][j["meshes"][0]["primitives"][0]["attributes"]["POSITION"].get<int>()]["count"] = 1000; }),
+         position, "need"},
+        {"a view beyond its buffer", edit([](Json& j) { j["bufferViews"][0]["byteLength"] = 1 << 20; }), "/bufferViews/0", "lie beyond the"},
+        {"a buffer longer than the BIN chunk", edit([](Json& j) { j["buffers"][0]["byteLength"] = j["buffers"][0]["byteLength"].get<int>() + 4; }),
+         "/buffers/0/byteLength", "the BIN chunk holds"},
+        {"a buffer file that is not there", edit([](Json& j) { j["buffers"][0]["uri"] = "gone.bin"; }), "/buffers/0/uri", "cannot open"},
+        {"an unknown interpolation", edit([](Json& j) { j["animations"][0]["samplers"][0]["interpolation"] = "CUBIC"; }),
+         "/animations/0/samplers/0/interpolation", "is not LINEAR, STEP or CUBICSPLINE"},
+        {"keys of the wrong type", edit([](Json& j) { j["animations"][0]["samplers"][0]["output"] = j["animations"][0]["samplers"][0]["input"]; }),
+         "/animations/0/samplers/0/output", "is SCALAR where VEC3 is needed"},
+        {"a channel's sampler beyond", edit([](Json& j) { j["animations"][0]["channels"][0]["sampler"] = 99; }), "/animations/0/channels/0/sampler",
+         "index 99 beyond"},
+        {"a rotation of length 0", edit([](Json& j) { j["nodes"][0]["rotation"] = {0, 0, 0, 0}; }), "/nodes/0/rotation", "no rotation"},
+        {"a compressed mesh", edit([](Json& j) { j["extensionsRequired"] = {"KHR_draco_mesh_compression"}; }), "/extensionsRequired/0", "not read"},
+        {"a scene without nodes", edit([](Json& j) { j["scenes"][0]["nodes"] = Json::array(); }), "/scenes/0", "the scene holds no nodes"},
+        {"cut short", good.substr(0, good.size() - 8), "", "the header gives a length of"},
+        {"a BIN chunk past the end", good.substr(0, 8) + le32Bytes(static_cast<std::uint32_t>(good.size() - 8)) + good.substr(12, good.size() - 20), "",
+         "runs past the end of the file"},
+        {"not JSON", "{ \"asset\": ", "", "the JSON does not parse"},
+        {"nested past all reason", std::string(100000, '['), "", "nested more than 64 deep"},
+    };
+    for (const GltfRefusal& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeText(dir.file("bad.glb"), c.bytes);
+        SmdModelRecords model;
+        const GltfRead read = readGltf(dir.file("bad.glb"), {}, model);
+        ASSERT_FALSE(read.ok);
+        const Diagnostic& d = read.diagnostic;
+        EXPECT_EQ(d.file, dir.file("bad.glb"));
+        EXPECT_EQ(d.line, 0);
+        if (!c.place.empty()) {
+            EXPECT_EQ(d.what.rfind(c.place + ": ", 0), 0u) << d.text();
+        }
+        EXPECT_NE(d.what.find(c.phrase), std::string::npos) << "expected \"" << c.phrase << "\" in: " << d.text();
+        EXPECT_EQ(model.meshCount, 0);
+        EXPECT_FALSE(model.hasMesh);
+        EXPECT_TRUE(model.meshes[0].nodes.empty() && model.meshes[0].triangles.empty());
+        ASSERT_TRUE(readGltf(dir.file("good.glb"), {}, model).ok);
+        EXPECT_EQ(model.meshCount, 1);
+    }
 }
 
 } // namespace
