@@ -4,12 +4,11 @@
 #include "convert/FormatConverter.h"
 #include "gltf/GlbWriter.h"
 #include "gltf/GltfSceneBuilder.h"
+#include "gltf/GltfTextForm.h"
+#include "gltf/GltfTextures.h"
 #include "convert/ModelFileKind.h"
 #include "import/ConsoleLog.h"
 #include "import/TextScan.h"
-#include "system/AtomicFile.h"
-#include "base/EmbeddedImage.h"
-#include "system/TexturePath.h"
 #include "base/Utf8Path.h"
 
 #include <filesystem>
@@ -190,42 +189,6 @@ bool loadAnimation(const std::string& path, SkeletonAnimation& out, Refusal& ref
     }
 }
 
-// Every material's texture, looked for as the viewer looks for it: beside the
-// reference, '\' as a separator, names ignoring case.
-void attachTextures(const std::string& reference, std::span<const std::string> names, GltfScene& scene, GltfExportOutcome& outcome)
-{
-    struct Known {
-        std::int32_t image;
-        bool alphaMask;
-    };
-    std::map<std::string, Known> imageOf;
-    const std::string folder = directoryOf(reference);
-    for (const std::string& name : names) {
-        GltfMaterial material;
-        material.name = name;
-        const std::string path = resolveTexturePath(folder + name);
-        const auto known = imageOf.find(path);
-        if (known != imageOf.end()) {
-            material.image = known->second.image;
-            material.alphaMask = known->second.alphaMask;
-        } else if (name.empty()) {
-            outcome.notes.push_back(reference + ": a material without a name is left untextured");
-        } else {
-            EmbeddedImage image;
-            std::string reason;
-            if (loadEmbeddedImage(path, image, reason)) {
-                material.image = static_cast<std::int32_t>(scene.images.size());
-                material.alphaMask = image.hasTransparency;
-                imageOf.emplace(path, Known{material.image, material.alphaMask});
-                scene.images.push_back({name, image.mimeType, std::move(image.bytes)});
-            } else {
-                outcome.notes.push_back(reference + ": texture \"" + name + "\" (" + path + "): " + reason + "; its material is left untextured");
-            }
-        }
-        scene.materials.push_back(std::move(material));
-    }
-}
-
 void noteMesh(const std::string& reference, const GltfMeshReport& r, GltfExportOutcome& outcome)
 {
     const auto note = [&](std::int32_t n, const char* one, const char* many, const char* what) {
@@ -270,12 +233,15 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
     GltfExportOutcome outcome;
     outcome.outputPath = job.output.empty() ? defaultGltfOutput(job.reference) : job.output;
     const std::string& reference = job.reference;
+    if (isGltfTextOutput(outcome.outputPath)) outcome.bufferPath = gltfBufferPath(outcome.outputPath);
     std::vector<std::string> sources{reference};
     sources.insert(sources.end(), job.animations.begin(), job.animations.end());
     for (const std::string& s : sources) {
-        if (samePath(outcome.outputPath, s)) {
-            refuse(outcome, {{s, 0, "the output " + outcome.outputPath + " would overwrite this source file"}}, s);
-            return outcome;
+        for (const std::string* output : {&outcome.outputPath, &outcome.bufferPath}) {
+            if (!output->empty() && samePath(*output, s)) {
+                refuse(outcome, {{s, 0, "the output " + *output + " would overwrite this source file"}}, s);
+                return outcome;
+            }
         }
     }
     consoleLog().print("[Gltf] %s\n", fileNameOf(outcome.outputPath).c_str());
@@ -298,7 +264,7 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
         refuse(outcome, {{reference, 0, reason}}, reference);
         return outcome;
     }
-    attachTextures(reference, model.materialNames, scene, outcome);
+    attachGltfTextures(reference, directoryOf(reference), model.materialNames, scene, outcome.notes);
     GltfMeshReport meshReport;
     const GltfMeshSource source{model.vertices, model.triangles, model.triangleMaterials};
     if (!buildGltfPrimitives(source, job.options.scale, scene, meshReport, reason)) {
@@ -325,7 +291,7 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
         refuse(outcome, {{outcome.outputPath, 0, reason}}, reference);
         return outcome;
     }
-    if (!writeFileAtomically(outcome.outputPath, bytes, reason)) {
+    if (!writeGltfOutput(outcome.outputPath, bytes, reason)) {
         refuse(outcome, {{outcome.outputPath, 0, reason}}, reference);
         return outcome;
     }

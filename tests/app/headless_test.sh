@@ -182,6 +182,31 @@ else
     fail "renders a model without its texture"
 fi
 
+echo "# a texture declaring 16000 x 16000 pixels in a file of 67 bytes"
+mkdir "$work/bomb" && cp "$data/hero.mRef" "$work/bomb/"
+printf '\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x3e\x80\0\0\x3e\x80\x08\x06\0\0\0\x1f\x15\xc4\x89\0\0\0\x0aIDATx\x9cc\0\x01\0\0\x05\0\x01\x0d\x0a\x2d\xb4\0\0\0\0IEND\xaeB`\x82' \
+    >"$work/bomb/hero_body.png"
+if render bomb --open-kovr1-mref "$work/bomb/hero.mRef"; then
+    grep -qF "[Texture] refused: $work/bomb/hero_body.png: 16000 x 16000 pixels: 977 MiB decoded, more than the 256 MiB a texture may take" "$work/bomb.log"
+    check "is refused for its size, once, on the console" [ $? -eq 0 -a "$(grep -c 'hero_body' "$work/bomb.log")" -eq 1 ]
+    check "and drawn light grey" [ "$(count "$work/bomb.png" $legs 'r == g && g == b && r >= 90')" -ge 2000 ]
+else
+    fail "renders a model whose texture is too large"
+fi
+
+echo "# a DDS texture (BC1, with mip levels, as ImageMagick writes it)"
+mkdir "$work/dds" && sed '3s/hero_body\.png/hero_body.dds/' "$data/hero.mRef" >"$work/dds/hero.mRef"
+convert "$data/hero_body.png" -define dds:compression=dxt1 -define dds:mipmaps=4 "$work/dds/hero_body.dds"
+if render dds --open-kovr1-mref "$work/dds/hero.mRef" && render png --open-kovr1-mref "$data/hero.mRef"; then
+    grep -q '^\[Texture\] .*hero_body.dds$' "$work/dds.log"
+    check "is loaded" [ $? -eq 0 ]
+    for f in dds png; do convert "$work/$f.png" -crop $legs +repage "$work/$f-legs.png"; done
+    apart=$(compare -metric AE -fuzz 8% "$work/dds-legs.png" "$work/png-legs.png" null: 2>&1)
+    check "and draws as the PNG it was made from ($apart pixels apart)" [ "$apart" -le 150 ]
+else
+    fail "renders a model with a DDS texture"
+fi
+
 echo "# no files"
 if render empty; then
     img=$work/empty.png
