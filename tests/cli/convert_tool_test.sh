@@ -642,6 +642,11 @@ expect_rc 0
 expect_in out.txt "[Ani] back_walk.mAni"
 expect_in out.txt "[Time] 3"
 expect_file back_walk.mAni
+# The text form of the export (.gltf with its .bin) reads as the binary one.
+run gltf gltf/hero.smd gltf/walk.smd -o text.gltf
+run ref text.gltf
+expect_rc 0
+cmp -s text.mRef back.mRef && ok || fail "text.mRef differs from back.mRef"
 run info back.glb
 expect_rc 0
 expect_in out.txt "back.glb: glTF 2.0 (binary)"
