@@ -676,10 +676,19 @@ expect_rc 1
 expect_in err.txt "tri.gltf: the output tri.mRef"
 cmp -s tri.mRef tri-before.bin && ok || fail "the buffer file was written over"
 cp tri-before.bin tri.bin
-sed 's/"tri.mRef"/"tri.bin"/' tri.gltf >tri2.gltf
+# Read from tri.bin, with a camera and a morph target: each ignored with one line.
+sed 's/"tri.mRef"/"tri.bin"/; s/"POSITION": 0}}/"POSITION": 0}, "targets": [{"POSITION": 0}]}/; s/^{/{"cameras": [{"type": "perspective", "perspective": {"yfov": 1, "znear": 0.1}}], /' \
+    tri.gltf >tri2.gltf
 run ref tri2.gltf
 expect_rc 0
 expect_in out.txt "[후 인덱스 개수] : 1"
+expect_in err.txt "tri2.gltf: 1 camera is ignored"
+expect_in err.txt "tri2.gltf: 1 morph target is ignored"
+# Several materials: one mRef with the first one's texture, and the warning SMD gives.
+run gltf models/two.smd -o two.glb
+run ref two.glb
+expect_rc 0
+expect_in err.txt "two.glb has 2 materials, but an mRef names one texture: two.mRef keeps skin.bmp"
 
 current="glTF in: files written by others"
 others=/usr/share/assimp/models/glTF2
