@@ -4,8 +4,8 @@
 # from the SMD corpus beside the project (../shared/corpus from the repository
 # root, skipped when absent), from small hand-made files, from the mRef, mAni
 # and .glb files the project's own converter writes from both, and from the
-# glTF test files of assimp-testmodels that hold all they need in one file; the
-# DDS seeds are small files of each form the image decoding test reads.
+# glTF test files of assimp-testmodels that hold all they need in one file;
+# the DDS seeds are small files of each form the image decoding test reads.
 #
 # usage: fuzz/make_seeds.sh [OUT] [VESKAR_CONVERT]
 #   OUT             default build/fuzz/seeds

@@ -814,6 +814,11 @@ expect_rc 0
 expect_in out.txt "[Ani] back_walk.mAni"
 expect_in out.txt "[Time] 3"
 expect_file back_walk.mAni
+# The text form of the export (.gltf with its .bin) reads as the binary one.
+run gltf gltf/hero.smd gltf/walk.smd -o text.gltf
+run ref text.gltf
+expect_rc 0
+cmp -s text.mRef back.mRef && ok || fail "text.mRef differs from back.mRef"
 run info back.glb
 expect_rc 0
 expect_in out.txt "back.glb: glTF 2.0 (binary)"
@@ -843,10 +848,19 @@ expect_rc 1
 expect_in err.txt "tri.gltf: the output tri.mRef"
 cmp -s tri.mRef tri-before.bin && ok || fail "the buffer file was written over"
 cp tri-before.bin tri.bin
-sed 's/"tri.mRef"/"tri.bin"/' tri.gltf >tri2.gltf
+# Read from tri.bin, with a camera and a morph target: each ignored with one line.
+sed 's/"tri.mRef"/"tri.bin"/; s/"POSITION": 0}}/"POSITION": 0}, "targets": [{"POSITION": 0}]}/; s/^{/{"cameras": [{"type": "perspective", "perspective": {"yfov": 1, "znear": 0.1}}], /' \
+    tri.gltf >tri2.gltf
 run ref tri2.gltf
 expect_rc 0
 expect_in out.txt "[후 인덱스 개수] : 1"
+expect_in err.txt "tri2.gltf: 1 camera is ignored"
+expect_in err.txt "tri2.gltf: 1 morph target is ignored"
+# Several materials: one mRef with the first one's texture, and the warning SMD gives.
+run gltf models/two.smd -o two.glb
+run ref two.glb
+expect_rc 0
+expect_in err.txt "two.glb has 2 materials, but an mRef names one texture: two.mRef keeps skin.bmp"
 
 current="glTF in: files written by others"
 others=/usr/share/assimp/models/glTF2
