@@ -1,7 +1,8 @@
 #include "base/EmbeddedImage.h"
+
+#include "base/ImageDecoding.h"
 #include "base/Utf8Path.h"
 
-#include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
 #include <algorithm>
@@ -12,16 +13,12 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <system_error>
 
 namespace veskar {
 
 namespace {
-
-bool startsWith(const std::vector<std::uint8_t>& bytes, std::initializer_list<std::uint8_t> magic)
-{
-    return bytes.size() >= magic.size() && std::equal(magic.begin(), magic.end(), bytes.begin());
-}
 
 bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& reason, std::uint64_t maxBytes)
 {
@@ -53,11 +50,22 @@ bool readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::st
     return true;
 }
 
+// stb calls back from C: a failed allocation is kept, not thrown through it.
+struct PngSink {
+    std::vector<std::uint8_t>& bytes;
+    bool failed = false;
+};
+
 void appendBytes(void* context, void* data, int size)
 {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(context);
+    auto* sink = static_cast<PngSink*>(context);
     const auto* p = static_cast<const std::uint8_t*>(data);
-    out->insert(out->end(), p, p + size);
+    if (sink->failed || size < 0) return;
+    try {
+        sink->bytes.insert(sink->bytes.end(), p, p + size);
+    } catch (const std::bad_alloc&) {
+        sink->failed = true;
+    }
 }
 
 } // namespace
@@ -67,45 +75,40 @@ bool loadEmbeddedImage(const std::string& path, EmbeddedImage& out, std::string&
     out = EmbeddedImage{};
     std::vector<std::uint8_t> file;
     if (!readFile(path, file, reason, maxBytes)) return false;
-    if (file.size() > static_cast<std::size_t>(INT32_MAX)) {
-        reason = "too large to decode";
-        return false;
-    }
-    int width = 0, height = 0, channels = 0;
-    std::unique_ptr<stbi_uc, void (*)(void*)> pixels(stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &width, &height, &channels, 4),
-                                                     &stbi_image_free);
-    const bool png = startsWith(file, {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
-    const bool jpeg = startsWith(file, {0xFF, 0xD8, 0xFF});
-    if (!pixels) {
-        // A PNG or JPEG stb cannot decode may still be one others can; it goes as it is.
-        if (png || jpeg) {
-            out.mimeType = png ? "image/png" : "image/jpeg";
-            out.bytes = std::move(file);
-            return true;
-        }
-        reason = std::string("not an image that can be read: ") + stbi_failure_reason();
-        return false;
-    }
-    out.width = width;
-    out.height = height;
-    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    for (std::size_t i = 0; i < count && !out.hasTransparency; ++i) out.hasTransparency = pixels.get()[4 * i + 3] < 128;
-    if (png || jpeg) {
-        out.mimeType = png ? "image/png" : "image/jpeg";
+    // Every image is decoded, even one that travels as it is: a file that
+    // does not decode here would not in the reader either.
+    DecodedImage decoded;
+    if (!decodeImage(file, decoded, reason)) return false;
+    out.width = decoded.width;
+    out.height = decoded.height;
+    const auto rgba = decoded.rgba();
+    for (std::size_t i = 3; i < rgba.size() && !out.hasTransparency; i += 4) out.hasTransparency = rgba[i] < 128;
+    const ImageFileFormat format = imageFileFormat(file);
+    if (format == ImageFileFormat::Png || format == ImageFileFormat::Jpeg) {
+        out.mimeType = format == ImageFileFormat::Png ? "image/png" : "image/jpeg";
         out.bytes = std::move(file);
         return true;
     }
+    file = {};
     // Keep only the channels the picture has: an opaque BMP stays RGB.
-    const int keep = channels == 1 || channels == 3 ? 3 : 4;
+    const int keep = decoded.channels == 1 || decoded.channels == 3 ? 3 : 4;
+    const std::size_t count = rgba.size() / 4;
     std::vector<std::uint8_t> packed;
-    const stbi_uc* source = pixels.get();
+    const std::uint8_t* source = rgba.data();
     if (keep == 3) {
-        packed.resize(3 * count);
+        try {
+            packed.resize(3 * count);
+        } catch (const std::bad_alloc&) {
+            reason = "not enough memory to convert it to PNG";
+            return false;
+        }
         for (std::size_t i = 0; i < count; ++i) std::memcpy(&packed[3 * i], source + 4 * i, 3);
         source = packed.data();
     }
-    if (!stbi_write_png_to_func(&appendBytes, &out.bytes, width, height, keep, source, width * keep)) {
-        reason = "cannot encode it as PNG";
+    PngSink sink{out.bytes};
+    if (!stbi_write_png_to_func(&appendBytes, &sink, decoded.width, decoded.height, keep, source, decoded.width * keep) || sink.failed) {
+        reason = sink.failed ? "not enough memory to convert it to PNG" : "cannot encode it as PNG";
+        out.bytes.clear();
         return false;
     }
     out.mimeType = "image/png";

@@ -1,7 +1,9 @@
 #pragma once
 // Texture files made ready to travel inside another file: PNG and JPEG as
-// they are, every other format stb_image reads (BMP, TGA, ...) re-encoded as
-// PNG, the two image formats every glTF reader takes.
+// they are, every other format read here (BMP, TGA, DDS, ...) re-encoded as
+// PNG, the two image formats every glTF reader takes. Each is decoded first
+// (base/ImageDecoding.h), so a broken file or one declaring too large a
+// picture never travels.
 
 #include <cstdint>
 #include <string>
@@ -18,8 +20,9 @@ struct EmbeddedImage {
     bool hasTransparency = false;   // some pixel's alpha is below half
 };
 
-// False with a reason when the file cannot be read or is no image stb_image
-// knows. Files above maxBytes are refused unread.
+// False with a reason when the file cannot be read, is no image read here,
+// declares a size beyond base/ImageLimits.h's or does not decode. Files above
+// maxBytes are refused unread.
 bool loadEmbeddedImage(const std::string& path, EmbeddedImage& out, std::string& reason, std::uint64_t maxBytes = 256u << 20);
 
 } // namespace veskar

@@ -4,18 +4,20 @@
 #include "convert/FormatConverter.h"
 #include "gltf/GlbWriter.h"
 #include "gltf/GltfSceneBuilder.h"
+#include "gltf/GltfTextForm.h"
+#include "gltf/GltfTextures.h"
+#include "gltf/ScaledLengths.h"
 #include "convert/ModelFileKind.h"
 #include "import/ConsoleLog.h"
+#include "import/ReaderFrame.h"
 #include "import/TextScan.h"
-#include "system/AtomicFile.h"
-#include "base/EmbeddedImage.h"
-#include "system/TexturePath.h"
 #include "base/Utf8Path.h"
 
 #include <filesystem>
 #include <limits>
 #include <map>
 #include <memory>
+#include <new>
 #include <system_error>
 
 namespace veskar {
@@ -190,42 +192,6 @@ bool loadAnimation(const std::string& path, SkeletonAnimation& out, Refusal& ref
     }
 }
 
-// Every material's texture, looked for as the viewer looks for it: beside the
-// reference, '\' as a separator, names ignoring case.
-void attachTextures(const std::string& reference, std::span<const std::string> names, GltfScene& scene, GltfExportOutcome& outcome)
-{
-    struct Known {
-        std::int32_t image;
-        bool alphaMask;
-    };
-    std::map<std::string, Known> imageOf;
-    const std::string folder = directoryOf(reference);
-    for (const std::string& name : names) {
-        GltfMaterial material;
-        material.name = name;
-        const std::string path = resolveTexturePath(folder + name);
-        const auto known = imageOf.find(path);
-        if (known != imageOf.end()) {
-            material.image = known->second.image;
-            material.alphaMask = known->second.alphaMask;
-        } else if (name.empty()) {
-            outcome.notes.push_back(reference + ": a material without a name is left untextured");
-        } else {
-            EmbeddedImage image;
-            std::string reason;
-            if (loadEmbeddedImage(path, image, reason)) {
-                material.image = static_cast<std::int32_t>(scene.images.size());
-                material.alphaMask = image.hasTransparency;
-                imageOf.emplace(path, Known{material.image, material.alphaMask});
-                scene.images.push_back({name, image.mimeType, std::move(image.bytes)});
-            } else {
-                outcome.notes.push_back(reference + ": texture \"" + name + "\" (" + path + "): " + reason + "; its material is left untextured");
-            }
-        }
-        scene.materials.push_back(std::move(material));
-    }
-}
-
 void noteMesh(const std::string& reference, const GltfMeshReport& r, GltfExportOutcome& outcome)
 {
     const auto note = [&](std::int32_t n, const char* one, const char* many, const char* what) {
@@ -255,6 +221,27 @@ void noteMatch(const std::string& reference, const std::string& animation, std::
                                 someNames(match.unmatchedModelNodes, [&](std::int32_t n) { return joints[static_cast<std::size_t>(n)].name; }));
 }
 
+// One animation into the scene, or its refusal; nothing is added when it is refused.
+void addAnimation(const std::string& reference, const std::string& path, std::span<const SkeletonNode> joints, const GltfExportOptions& options,
+                  GltfScene& scene, GltfExportOutcome& outcome)
+{
+    SkeletonAnimation keys;
+    Refusal refusal;
+    if (!loadAnimation(path, keys, refusal)) {
+        refuse(outcome, refusal, path);
+        return;
+    }
+    if (const Diagnostic beyond = refuseScaledBeyondRange(path, largestLength(keys), options.scale); !beyond.empty()) {
+        refuse(outcome, {beyond}, path);
+        return;
+    }
+    NodeNameMatch match;
+    std::string reason;
+    const bool added = buildGltfAnimation(joints, stemOf(path), keys, options.fps, options.scale, scene, match, reason);
+    noteMatch(reference, path, joints, keys, match, outcome);
+    if (!added) refuse(outcome, {{path, 0, reason}}, path);
+}
+
 } // namespace
 
 std::string defaultGltfOutput(const std::string& reference)
@@ -270,20 +257,34 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
     GltfExportOutcome outcome;
     outcome.outputPath = job.output.empty() ? defaultGltfOutput(job.reference) : job.output;
     const std::string& reference = job.reference;
+    if (isGltfTextOutput(outcome.outputPath)) outcome.bufferPath = gltfBufferPath(outcome.outputPath);
     std::vector<std::string> sources{reference};
     sources.insert(sources.end(), job.animations.begin(), job.animations.end());
     for (const std::string& s : sources) {
-        if (samePath(outcome.outputPath, s)) {
-            refuse(outcome, {{s, 0, "the output " + outcome.outputPath + " would overwrite this source file"}}, s);
-            return outcome;
+        for (const std::string* output : {&outcome.outputPath, &outcome.bufferPath}) {
+            if (!output->empty() && samePath(*output, s)) {
+                refuse(outcome, {{s, 0, "the output " + *output + " would overwrite this source file"}}, s);
+                return outcome;
+            }
         }
     }
     consoleLog().print("[Gltf] %s\n", fileNameOf(outcome.outputPath).c_str());
 
     LoadedReference model;
     Refusal refusal;
-    if (!loadReference(reference, model, refusal)) {
+    bool loaded = false;
+    try {
+        loaded = loadReference(reference, model, refusal);
+    } catch (const std::bad_alloc&) {
+        refusal = {{reference, 0, kNoMemoryToReadText}};
+    }
+    if (!loaded) {
         refuse(outcome, refusal, reference);
+        return outcome;
+    }
+    const float scale = job.options.scale;
+    if (const Diagnostic beyond = refuseScaledBeyondRange(reference, largestLength(model.nodes, model.vertices), scale); !beyond.empty()) {
+        refuse(outcome, {beyond}, reference);
         return outcome;
     }
     if (model.nodes.size() > std::numeric_limits<std::uint16_t>::max()) {
@@ -294,30 +295,29 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
     GltfScene scene;
     scene.name = stemOf(reference);
     std::string reason;
-    if (!buildGltfSkeleton(model.nodes, job.options.scale, scene, reason)) {
-        refuse(outcome, {{reference, 0, reason}}, reference);
+    // Only a number that is not finite fails the skeleton or the mesh: the
+    // line that holds it is named when one does.
+    if (!buildGltfSkeleton(model.nodes, scale, scene, reason)) {
+        refuse(outcome, {{reference, firstLineBeyondScale(reference, scale), reason}}, reference);
         return outcome;
     }
-    attachTextures(reference, model.materialNames, scene, outcome);
+    attachGltfTextures(reference, directoryOf(reference), model.materialNames, scene, outcome.notes);
     GltfMeshReport meshReport;
     const GltfMeshSource source{model.vertices, model.triangles, model.triangleMaterials};
-    if (!buildGltfPrimitives(source, job.options.scale, scene, meshReport, reason)) {
-        refuse(outcome, {{reference, 0, reason}}, reference);
+    if (!buildGltfPrimitives(source, scale, scene, meshReport, reason)) {
+        refuse(outcome, {{reference, firstLineBeyondScale(reference, scale), reason}}, reference);
         return outcome;
     }
     noteMesh(reference, meshReport, outcome);
 
     for (const std::string& path : job.animations) {
-        SkeletonAnimation keys;
-        Refusal animationRefusal;
-        if (!loadAnimation(path, keys, animationRefusal)) {
-            refuse(outcome, animationRefusal, path);
-            continue;
+        // An animation that needs more memory than there is is left out as
+        // any refused one is.
+        try {
+            addAnimation(reference, path, model.nodes, job.options, scene, outcome);
+        } catch (const std::bad_alloc&) {
+            refuse(outcome, {{path, 0, kNoMemoryToReadText}}, path);
         }
-        NodeNameMatch match;
-        const bool added = buildGltfAnimation(model.nodes, stemOf(path), keys, job.options.fps, job.options.scale, scene, match, reason);
-        noteMatch(reference, path, model.nodes, keys, match, outcome);
-        if (!added) refuse(outcome, {{path, 0, reason}}, path);
     }
 
     std::string bytes;
@@ -325,7 +325,7 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
         refuse(outcome, {{outcome.outputPath, 0, reason}}, reference);
         return outcome;
     }
-    if (!writeFileAtomically(outcome.outputPath, bytes, reason)) {
+    if (!writeGltfOutput(outcome.outputPath, bytes, reason)) {
         refuse(outcome, {{outcome.outputPath, 0, reason}}, reference);
         return outcome;
     }

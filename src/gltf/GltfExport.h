@@ -1,5 +1,6 @@
 #pragma once
-// A character to one binary glTF 2.0 file: a reference (SMD or mRef) with its
+// A character to one glTF 2.0 file, binary (.glb) or in the text form (.gltf
+// with its .bin, gltf/GltfTextForm.h): a reference (SMD or mRef) with its
 // skeleton as a skin and every material with its texture, and one glTF
 // animation per animation file (SMD or mAni). Files are taken by what they
 // hold, not by their names.
@@ -17,13 +18,14 @@ struct GltfExportOptions {
 struct GltfExportJob {
     std::string reference;
     std::vector<std::string> animations;
-    std::string output;   // empty: beside the reference, its extension replaced by "glb"
+    std::string output;   // empty: beside the reference, its extension replaced by "glb"; NAME.gltf: the text form
     GltfExportOptions options;
 };
 
 struct GltfExportOutcome {
     bool written = false;
     std::string outputPath;
+    std::string bufferPath;   // the .bin beside a .gltf output; empty for a .glb
     // One entry per refused file: "FILE:LINE: what", then the message it
     // showed, indented. A refused animation is left out of the file; a
     // refused reference leaves no file.

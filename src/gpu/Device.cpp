@@ -3,6 +3,7 @@
 #include "gpu/Effect.h"
 #include "system/InputFile.h"
 
+#include <algorithm>
 #include <iterator>
 #include <new>
 #include <string>
@@ -112,9 +113,52 @@ Result Device::createTexture(int width, int height, const std::uint8_t* rgba, Te
     if (width <= 0 || height <= 0 || !rgba) return kInvalidCall;
     auto* t = new (std::nothrow) Texture;
     if (!t) return kOutOfMemory;
+    try {
+        t->rgba.assign(rgba, rgba + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    } catch (const std::bad_alloc&) {
+        delete t;
+        return kOutOfMemory;
+    }
     t->width = width;
     t->height = height;
-    t->rgba.assign(rgba, rgba + static_cast<std::size_t>(width) * height * 4);
+    return addTexture(t, out);
+}
+
+Result Device::createBlockTexture(int width, int height, BlockFormat format, int levels, std::span<const std::uint8_t> bytes, Texture** out)
+{
+    if (!out) return kInvalidCall;
+    *out = nullptr;
+    if (width <= 0 || height <= 0 || levels <= 0 || levels > 32) return kInvalidCall;
+    std::uint64_t expected = 0;
+    for (int level = 0; level < levels; ++level) expected += blockImageBytes(format, std::max(width >> level, 1), std::max(height >> level, 1));
+    if (bytes.size() != expected) return kInvalidCall;
+    if (!drawsBlocks(format)) {
+        std::vector<std::uint8_t> rgba;
+        try {
+            rgba.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+        } catch (const std::bad_alloc&) {
+            return kOutOfMemory;
+        }
+        decodeBlocks(format, width, height, bytes.data(), rgba.data());
+        return createTexture(width, height, rgba.data(), out);
+    }
+    auto* t = new (std::nothrow) Texture;
+    if (!t) return kOutOfMemory;
+    try {
+        t->blocks.bytes.assign(bytes.begin(), bytes.end());
+    } catch (const std::bad_alloc&) {
+        delete t;
+        return kOutOfMemory;
+    }
+    t->width = width;
+    t->height = height;
+    t->blocks.format = format;
+    t->blocks.levels = levels;
+    return addTexture(t, out);
+}
+
+Result Device::addTexture(Texture* t, Texture** out)
+{
     t->device = this;
     const Result r = createTextureObject(*t);
     if (failed(r)) {

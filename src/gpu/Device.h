@@ -3,6 +3,7 @@
 // classes holding a CPU copy of their bytes; a backend (OpenGL for the program,
 // in-memory for tests and the converter) mirrors them through the hooks below.
 
+#include "base/BlockCompression.h"
 #include "base/Math.h"
 #include "gpu/Result.h"
 
@@ -119,13 +120,23 @@ public:
     IndexFormat format = IndexFormat::Index32;
 };
 
+// A texture kept in the blocks its file held (DDS), for a backend that draws
+// them as they are: levels mip levels, level 0 first, each next one half the
+// size down to 1.
+struct TextureBlocks {
+    BlockFormat format = BlockFormat::Bc1;
+    int levels = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
 class Texture {
 public:
     void release();
 
     int width = 0;
     int height = 0;
-    std::vector<std::uint8_t> rgba;  // width * height * 4 bytes, rows top to bottom
+    std::vector<std::uint8_t> rgba;  // width * height * 4 bytes, rows top to bottom; empty when held in blocks
+    TextureBlocks blocks;            // levels 0 unless held in blocks
     std::string sourcePath;
     std::uintptr_t backendHandle = 0;
     Device* device = nullptr;
@@ -145,6 +156,11 @@ public:
     Result createIndexBuffer(std::uint32_t length, std::uint32_t usage, IndexFormat format, Pool pool, IndexBuffer** out);
     // rgba: width * height * 4 bytes, rows top to bottom.
     Result createTexture(int width, int height, const std::uint8_t* rgba, Texture** out);
+    // bytes: levels mip levels of blocks, level 0 (width x height) first. A
+    // backend that cannot draw the format gets level 0 decoded.
+    Result createBlockTexture(int width, int height, BlockFormat format, int levels, std::span<const std::uint8_t> bytes, Texture** out);
+    // Whether the backend draws textures held in blocks of that format.
+    virtual bool drawsBlocks(BlockFormat) const { return false; }
     // Reads and prepares an effect file; errors gets the compiler's (or reader's) text.
     Result createEffectFromFile(const char* path, Effect** out, std::string* errors);
 
@@ -236,6 +252,8 @@ protected:
 private:
     template <typename Buffer>
     Result createBuffer(std::uint32_t length, Pool pool, Buffer** out);
+    // Hands a new texture to the backend and counts it; deletes it when the backend refuses.
+    Result addTexture(Texture* texture, Texture** out);
     // Unbinds a released resource wherever bindings hold it, destroys its
     // backend object, deletes it and stops counting it.
     template <typename Resource>

@@ -39,6 +39,8 @@ public:
     // A picture of the viewport's size in the last clear colour: nothing is
     // drawn here, but the picture has the frame's size and background.
     bool readPixels(std::vector<std::uint8_t>& rgba, int& width, int& height) override;
+    // As a graphics card with S3TC when s3tc is set.
+    bool drawsBlocks(BlockFormat) const override { return s3tc; }
 
     // Times a buffer was sent to the device (its unlocks).
     std::uint64_t uploadsOf(const DeviceBuffer& buffer) const
@@ -47,6 +49,7 @@ public:
         return found == uploads_.end() ? 0 : found->second;
     }
 
+    bool s3tc = false;
     std::vector<RecordedDraw> draws;
     std::uint32_t lastClearColour = 0;
     int clears = 0;

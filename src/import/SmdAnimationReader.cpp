@@ -22,10 +22,6 @@ namespace {
 // Real animations hold far fewer table nodes than bytes.
 constexpr std::size_t kTableNodesPerByteAllowed = 1;
 
-struct Pose {
-    float values[6] = {0, 0, 0, 0, 0, 0};
-};
-
 class AnimationReader : public SmdModelReader {
 public:
     AnimationReader(SmdModelRecords& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
@@ -46,7 +42,8 @@ private:
     SmdReadResult readSkeleton();
     bool allocate();
     SmdReadResult finish();
-    void storeBlock(std::int32_t frame);
+    void setKey(std::int32_t frame, std::size_t node, const float* values);
+    void fillLeftOutBones();
 
     // One of the two is where the frames go.
     SmdAnimation* animation_ = nullptr;
@@ -55,7 +52,7 @@ private:
     std::vector<std::int32_t> frameOfBlock_;
     std::vector<std::int32_t> parents_;
     std::vector<std::string> names_;
-    std::vector<Pose> pose_;   // the pose being built; bones a block leaves out keep the previous one
+    std::vector<bool> given_;   // frame x node: a bone line of the frame's block set it
     std::size_t blocksRead_ = 0;
 };
 
@@ -102,7 +99,10 @@ SmdReadResult AnimationReader::count()
     if (model_.animationCount >= kModelSlots) return refuseFullModel(kSmdNoFreeSlot, kModelSlots, "animations");
     if (counts.frameLineWithoutNumber) return refuse("a \"time\" line needs a frame number", counts.frameLineWithoutNumber);
     if (model_.nodeCount <= 0) return refuse("the file has no nodes", 0);
-    if (model_.frameCount <= 0) return refuse("the skeleton has no \"time\" line", 0);
+    // Where the frames should have been: the skeleton, or the end of a file
+    // cut short before one.
+    if (model_.frameCount <= 0 && counts.skeletonLine) return refuse("the skeleton has no \"time\" line", counts.skeletonLine);
+    if (model_.frameCount <= 0) return refuse("the file ends without a skeleton section", cursor_.lineNumber());
     const std::size_t tableNodes = static_cast<std::size_t>(model_.nodeCount) * static_cast<std::size_t>(model_.frameCount);
     if (tableNodes > cursor_.size() * kTableNodesPerByteAllowed)
         return refuse(std::to_string(model_.frameCount) + " frames of " + std::to_string(model_.nodeCount) +
@@ -119,7 +119,6 @@ SmdReadResult AnimationReader::run()
 
     parents_.assign(static_cast<std::size_t>(model_.nodeCount), -1);
     names_.assign(static_cast<std::size_t>(model_.nodeCount), std::string());
-    pose_.assign(static_cast<std::size_t>(model_.nodeCount), Pose{});
 
     if (!cursor_.rewind()) return refuse("cannot read the file again: " + cursor_.failure(), 0);
     std::string token;
@@ -145,6 +144,11 @@ SmdReadResult AnimationReader::run()
 
 bool AnimationReader::allocate()
 {
+    try {
+        given_.assign(static_cast<std::size_t>(model_.frameCount) * static_cast<std::size_t>(model_.nodeCount), false);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     if (animation_) return animation_->allocate(model_.frameCount, model_.nodeCount);
     keys_->clear();
     try {
@@ -162,6 +166,7 @@ bool AnimationReader::allocate()
 
 SmdReadResult AnimationReader::finish()
 {
+    fillLeftOutBones();
     if (keys_) {
         // The parents are checked for a loop as the tables' first frame is.
         std::vector<SkeletonNode> skeleton(parents_.size());
@@ -200,22 +205,41 @@ SmdReadResult AnimationReader::readNodes()
     return kSmdRead;
 }
 
-void AnimationReader::storeBlock(std::int32_t frame)
+void AnimationReader::setKey(std::int32_t frame, std::size_t node, const float* values)
 {
     if (keys_) {
-        float* out = keys_->values.data() + static_cast<std::size_t>(frame) * pose_.size() * AnimationKeys::kValuesPerKey;
-        for (const Pose& p : pose_) out = std::copy(p.values, p.values + AnimationKeys::kValuesPerKey, out);
+        const std::size_t at = (static_cast<std::size_t>(frame) * static_cast<std::size_t>(keys_->nodeCount) + node) * AnimationKeys::kValuesPerKey;
+        std::copy(values, values + AnimationKeys::kValuesPerKey, keys_->values.data() + at);
         return;
     }
-    auto nodes = animation_->frame(frame);
-    for (std::size_t n = 0; n < nodes.size(); ++n) {
-        const float* v = pose_[n].values;
-        if (model_.buildPoseMatrices) {
-            nodes[n].setPose(v[0], v[1], v[2], v[3], v[4], v[5]);
-        } else {
-            std::copy(v, v + 3, nodes[n].position);
-            std::copy(v + 3, v + 6, nodes[n].rotation);
+    SkeletonNode& key = animation_->frame(frame)[node];
+    std::copy(values, values + 3, key.position);
+    std::copy(values + 3, values + 6, key.rotation);
+}
+
+// A bone a frame's block leaves out holds its pose of the frame before (the
+// first frame's: zero), taken in frame order, not in the order the blocks
+// stand in the file: an exporter's file means the same animation whichever
+// order it lists its frames in.
+void AnimationReader::fillLeftOutBones()
+{
+    const auto nodes = static_cast<std::size_t>(model_.nodeCount);
+    for (std::int32_t f = 0; f < model_.frameCount; ++f) {
+        const std::size_t row = static_cast<std::size_t>(f) * nodes;
+        for (std::size_t n = 0; n < nodes && f > 0; ++n) {
+            if (given_[row + n]) continue;
+            if (keys_) {
+                const auto before = keys_->key(f - 1, static_cast<std::int32_t>(n));
+                setKey(f, n, before.data());
+            } else {
+                const SkeletonNode& before = animation_->frame(f - 1)[n];
+                const float values[6] = {before.position[0], before.position[1], before.position[2],
+                                         before.rotation[0], before.rotation[1], before.rotation[2]};
+                setKey(f, n, values);
+            }
         }
+        if (animation_ && model_.buildPoseMatrices)
+            for (SkeletonNode& key : animation_->frame(f)) key.setPose(key.position[0], key.position[1], key.position[2], key.rotation[0], key.rotation[1], key.rotation[2]);
     }
 }
 
@@ -229,10 +253,6 @@ SmdReadResult AnimationReader::readSkeleton()
         const std::string_view word = firstWord(line);
         const bool end = equalsIgnoringCase(word, "end");
         const bool time = equalsIgnoringCase(word, "time");
-        if ((end || time) && inBlock) {
-            storeBlock(frame);
-            inBlock = false;
-        }
         if (end) return kSmdRead;
         if (time) {
             if (blocksRead_ >= frameOfBlock_.size()) return refuse("a \"time\" line outside the skeleton the counting pass saw");
@@ -243,9 +263,10 @@ SmdReadResult AnimationReader::readSkeleton()
         if (!inBlock || word.empty()) continue;
         BoneLine bone;
         if (const SmdReadResult r = readBoneLine(line, counts_.nodes, bone); r != kSmdRead) return r;
-        std::copy(bone.values, bone.values + 6, pose_[static_cast<std::size_t>(bone.number)].values);
+        const auto node = static_cast<std::size_t>(bone.number);
+        setKey(frame, node, bone.values);
+        given_[static_cast<std::size_t>(frame) * static_cast<std::size_t>(model_.nodeCount) + node] = true;
     }
-    if (inBlock) storeBlock(frame);
     return kSmdRead;
 }
 

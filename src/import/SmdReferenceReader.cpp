@@ -25,6 +25,35 @@ namespace veskar {
 
 namespace {
 
+// A block of a triangles section handed to a sink, from a mark the counting
+// pass left.
+struct SinkBlock {
+    std::uint64_t offset;
+    long line;
+    std::int32_t first;
+    std::int32_t end;   // one past its last triangle
+};
+
+// A lane (a thread) reading blocks for a sink: its cursor, its block's table
+// and link pool.
+struct SinkLane {
+    LineCursor own;
+    LineCursor* cursor = &own;
+    std::vector<SmdTriangle> table;
+    std::vector<BoneLink> pool;
+    Diagnostic diagnostic;
+};
+
+// How a block's read went: the share's result (its refusal in the lane's
+// diagnostic), or why the block is refused beyond that, and the next
+// triangle.
+struct SinkBlockRead {
+    SmdReadResult result = kSmdRead;
+    std::string why;
+    long whyLine = 0;
+    std::int32_t next = 0;
+};
+
 class ReferenceReader : public SmdModelReader {
 public:
     ReferenceReader(SmdModelRecords& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
@@ -42,6 +71,7 @@ private:
     SmdReadResult readTriangles();
     SmdReadResult readInShares(const TriangleSection& section, const std::vector<const TriangleMark*>& starts);
     SmdReadResult readIntoSink(const TriangleSection* section);
+    SinkBlockRead readBlock(SinkLane& lane, const SinkBlock& block, bool last);
 
     SmdMesh& mesh_;
     MaterialIndex materialIndex_;
@@ -218,14 +248,14 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
     for (; started < shares.size(); ++started) {
         TriangleShare* share = shares[started].get();
         try {
-            workers.emplace_back([share] { share->run(); });
-        } catch (const std::system_error&) {
+            workers.emplace_back([share] { share->runGuarded(); });
+        } catch (const std::exception&) {
             break;  // no thread to be had: the rest are read here, in order
         }
     }
-    first.run();
+    first.runGuarded();
     for (std::thread& worker : workers) worker.join();
-    for (std::size_t k = started; k < shares.size(); ++k) shares[k]->run();
+    for (std::size_t k = started; k < shares.size(); ++k) shares[k]->runGuarded();
 
     for (const LineCursor& cursor : cursors)
         if (!cursor.failure().empty()) return refuse(cursor.failure(), cursor.lineNumber());
@@ -235,6 +265,7 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
     const auto stoppedEarly = [this](const TriangleShare& share, const Diagnostic* diagnostic, const LineCursor& cursor, bool last) {
         if (share.result == kSmdRead && (last || share.next == share.stopAt)) return kSmdRead;
         trianglesRead_ = share.next;
+        if (share.noMemory) return refuseForMemory();
         if (share.result != kSmdRead) {
             if (diagnostic) diagnostic_ = *diagnostic;
             return share.result;
@@ -273,13 +304,7 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
     // turn and read them at once, but hand them over strictly in file order,
     // so the sink sees what reading in order gives, and the first refusal in
     // file order is the one given.
-    struct Block {
-        std::uint64_t offset;
-        long line;
-        std::int32_t first;
-        std::int32_t end;   // one past its last triangle
-    };
-    std::vector<Block> blocks;
+    std::vector<SinkBlock> blocks;
     const bool counted = section && section->first == trianglesRead_;
     const std::int32_t sectionEnd = counted ? section->first + section->count : std::max(trianglesRead_, mesh_.triangleCount);
     blocks.push_back({cursor_.offset(), cursor_.lineNumber(), trianglesRead_, sectionEnd});
@@ -291,15 +316,8 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
         }
     }
 
-    struct Lane {
-        LineCursor own;
-        LineCursor* cursor = &own;
-        std::vector<SmdTriangle> table;
-        std::vector<BoneLink> pool;
-        Diagnostic diagnostic;
-    };
     const std::size_t laneCount = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(1, model_.readerThreads)), 1, blocks.size());
-    std::vector<Lane> lanes(laneCount);
+    std::vector<SinkLane> lanes(laneCount);
     TriangleSink& sink = *model_.triangleSink;
     // The first lane reads with this cursor: one buffer fewer to fill.
     lanes[0].cursor = &cursor_;
@@ -313,40 +331,17 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
     std::atomic<bool> stopped{false};     // a block was refused: the rest are not read
     std::atomic<std::size_t> nextBlock{0};
     SmdReadResult outcome = kSmdRead;
-    const Lane* lastLane = nullptr;
-    const auto runLane = [&](std::size_t laneNumber) {
-        Lane& lane = lanes[laneNumber];
+    const SinkLane* lastLane = nullptr;
+    bool memoryShort = false;   // a lane's allocation failed: the file is refused for it
+    const auto readBlocks = [&](std::size_t laneNumber) {
+        SinkLane& lane = lanes[laneNumber];
         for (std::size_t k = nextBlock++; k < blocks.size() && !stopped; k = nextBlock++) {
-            const Block& block = blocks[k];
+            const SinkBlock& block = blocks[k];
             const bool last = k + 1 == blocks.size();
-            SmdReadResult r = kSmdRead;
-            std::string why;
-            long whyLine = 0;
-            std::int32_t next = block.first;
-            try {
-                lane.table.resize(static_cast<std::size_t>(std::max(0, block.end - block.first)));
-                lane.pool.clear();
-            } catch (const std::bad_alloc&) {
-                why = "not enough memory for " + std::to_string(block.end - block.first) + " triangles";
-            }
-            if (why.empty()) {
-                lane.cursor->seek(block.offset, block.line);
-                TriangleShare share(lane.table, block.first, lane.pool, *lane.cursor, file_, lane.diagnostic, materialIndex_, counts_.nodes,
-                                    block.first);
-                if (!last) share.stopAt = block.end;
-                r = share.run();
-                next = share.next;
-                if (!lane.cursor->failure().empty()) {
-                    // A line too long, a zero byte, a failed read: at its line.
-                    why = lane.cursor->failure();
-                    whyLine = lane.cursor->lineNumber();
-                } else if (r == kSmdRead && !last && next != block.end) {
-                    // A block that stopped short of the next one's first triangle saw
-                    // a section other than the one counted.
-                    why = "the triangles section changed while it was read";
-                    whyLine = lane.cursor->lineNumber();
-                }
-            }
+            SinkBlockRead read = readBlock(lane, block, last);
+            const SmdReadResult r = read.result;
+            std::string& why = read.why;
+            const std::int32_t next = read.next;
             if (why.empty() && r == kSmdRead)
                 sink.prepare(laneNumber, std::span<const SmdTriangle>(lane.table.data(), static_cast<std::size_t>(next - block.first)), lane.pool);
             std::unique_lock<std::mutex> lock(mutex);
@@ -362,7 +357,7 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
             } else if (!why.empty()) {
                 // Set as it is: this reader's own cursor (the first lane's)
                 // may have failed further on, in a block read ahead.
-                diagnostic_ = {file_, whyLine, why};
+                diagnostic_ = {file_, read.whyLine, why};
                 outcome = kSmdMalformed;
             }
             if (outcome != kSmdRead) stopped = true;
@@ -371,22 +366,67 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
             turnTaken.notify_all();
         }
     };
+    // A lane never ends in an exception (a thread would end the program, and
+    // the first lane runs here, with the others still to be joined): a
+    // failed allocation stops every lane.
+    const auto runLane = [&](std::size_t laneNumber) {
+        try {
+            readBlocks(laneNumber);
+        } catch (const std::bad_alloc&) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                memoryShort = true;
+                stopped = true;
+            }
+            turnTaken.notify_all();
+        }
+    };
     std::vector<std::thread> workers;
     for (std::size_t l = 1; l < lanes.size(); ++l) {
         try {
             workers.emplace_back(runLane, l);
-        } catch (const std::system_error&) {
+        } catch (const std::exception&) {
             break;  // no thread to be had: the blocks are read by the lanes there are
         }
     }
     runLane(0);
     for (std::thread& worker : workers) worker.join();
+    if (memoryShort) return refuseForMemory();
     if (outcome != kSmdRead) return outcome;
     // This cursor goes on after the section, where the last block stopped.
     if (!lastLane) return refuse("cannot read the file again: " + cursor_.failure(), 0);
     if (lastLane->cursor != &cursor_ && !cursor_.seek(lastLane->cursor->offset(), lastLane->cursor->lineNumber()))
         return refuse("cannot read the file again: " + cursor_.failure(), 0);
     return kSmdRead;
+}
+
+SinkBlockRead ReferenceReader::readBlock(SinkLane& lane, const SinkBlock& block, bool last)
+{
+    SinkBlockRead read;
+    read.next = block.first;
+    try {
+        lane.table.resize(static_cast<std::size_t>(std::max(0, block.end - block.first)));
+        lane.pool.clear();
+    } catch (const std::bad_alloc&) {
+        read.why = "not enough memory for " + std::to_string(block.end - block.first) + " triangles";
+        return read;
+    }
+    lane.cursor->seek(block.offset, block.line);
+    TriangleShare share(lane.table, block.first, lane.pool, *lane.cursor, file_, lane.diagnostic, materialIndex_, counts_.nodes, block.first);
+    if (!last) share.stopAt = block.end;
+    read.result = share.run();
+    read.next = share.next;
+    if (!lane.cursor->failure().empty()) {
+        // A line too long, a zero byte, a failed read: at its line.
+        read.why = lane.cursor->failure();
+        read.whyLine = lane.cursor->lineNumber();
+    } else if (read.result == kSmdRead && !last && read.next != block.end) {
+        // A block that stopped short of the next one's first triangle saw a
+        // section other than the one counted.
+        read.why = "the triangles section changed while it was read";
+        read.whyLine = lane.cursor->lineNumber();
+    }
+    return read;
 }
 
 } // namespace

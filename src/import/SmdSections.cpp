@@ -31,13 +31,13 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
         const std::string_view word = firstWord(line);
         if (equalsIgnoringCase(word, "nodes")) {
             while (cursor.next(line) && !equalsIgnoringCase(firstWord(line), "end")) {
-                ++counts.nodeLines;
                 // A line without a number is refused by the reading pass.
                 FieldScanner scan(line);
                 std::int32_t number = 0;
                 if (scan.readInt(number) == ScanStatus::Ok) counts.nodeNumbers.push_back(number);
             }
         } else if (equalsIgnoringCase(word, "skeleton")) {
+            if (!counts.skeletonLine) counts.skeletonLine = cursor.lineNumber();
             while (cursor.next(line)) {
                 const std::string_view w = firstWord(line);
                 if (equalsIgnoringCase(w, "end")) break;
@@ -92,7 +92,7 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
             counts.triangleSections.push_back(std::move(section));
         }
     }
-    counts.nodes.build(counts.nodeNumbers, counts.nodeLines);
+    counts.nodes.build(counts.nodeNumbers);
     return true;
 }
 

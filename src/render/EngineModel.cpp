@@ -71,12 +71,10 @@ void EngineModel::upload(std::size_t slot)
     EngineMeshObjects& objects = meshObjects[slot];
     objects.release();
     if (!device) return;
-    if (!failed(createTextureFromFile(device, mesh.texturePath.c_str(), &objects.texture))) {
-        consoleLog().print("[Texture] %s\n", mesh.texturePath.c_str());
-    } else {
-        createStandInTexture(device, &objects.texture);
-        consoleLog().print("[Texture] not found: %s\n", mesh.texturePath.c_str());
-    }
+    std::string reason;
+    const bool loaded = !failed(createTextureFromFile(device, mesh.texturePath.c_str(), &objects.texture, &reason));
+    if (!loaded) createStandInTexture(device, &objects.texture);
+    consoleLog().print("%s\n", textureConsoleLine(mesh.texturePath, loaded, reason).c_str());
     createBuffers(slot);
 }
 

@@ -44,11 +44,12 @@ void SmdModel::upload(std::size_t slot)
     std::set<std::string> told;
     for (std::size_t j = 0; j < mesh.texturePaths.size(); ++j) {
         const std::string& path = mesh.texturePaths[j];
-        const bool loaded = !failed(createTextureFromFile(device, path.c_str(), &objects.textures[j]));
+        std::string reason;
+        const bool loaded = !failed(createTextureFromFile(device, path.c_str(), &objects.textures[j], &reason));
         if (!loaded) createStandInTexture(device, &objects.textures[j]);
         // One console line per texture file, each file once though several
         // runs of a material name it.
-        if (told.insert(path).second) consoleLog().print(loaded ? "[Texture] %s\n" : "[Texture] not found: %s\n", path.c_str());
+        if (told.insert(path).second) consoleLog().print("%s\n", textureConsoleLine(path, loaded, reason).c_str());
     }
     if (mesh.triangleCount > 0)
         device->createVertexBuffer(static_cast<std::uint32_t>(mesh.triangleCount) * 96u, 0, 0, Pool::Default, &objects.vertexBuffer);

@@ -6,6 +6,8 @@
 
 #include "gltf/GlbWriter.h"
 #include "gltf/GltfSceneBuilder.h"
+#include "gltf/GltfTextForm.h"
+#include "gltf/GltfTextures.h"
 #include "import/Skeleton.h"
 #include "base/Math.h"
 
@@ -284,6 +286,52 @@ TEST(GltfExportTest, AnimationsFollowJointNamesAndTakeTheShortWay)
         for (SkeletonNode& n : walk.frame(f)) n.name = "Other";
     EXPECT_FALSE(buildGltfAnimation(joints, "other", walk, 30.0, 1.0f, scene, match, reason));
     EXPECT_EQ(scene.animations.size(), 1u);
+}
+
+// The text form is the binary form's scene: the same JSON but for the
+// buffer's uri, and the same buffer, images included, in a file beside it.
+TEST(GltfExportTest, TheTextFormHoldsTheBinaryFormsSceneWithItsBufferBeside)
+{
+    GltfScene scene;
+    scene.name = "hero";
+    scene.joints.resize(1);
+    scene.inverseBindMatrices.assign(16, 0.0f);
+    scene.images.push_back({"skin.png", "image/png", {1, 2, 3, 4, 5}});
+    scene.materials.push_back({"skin", 0, false});
+    GltfPrimitive p;
+    p.positions.assign(9, 0.0f);
+    p.normals.assign(9, 0.0f);
+    p.texcoords.assign(6, 0.0f);
+    p.joints.assign(12, 0);
+    p.weights.assign(12, 0.25f);
+    p.indices = {0, 1, 2};
+    scene.primitives.push_back(p);
+    std::string glb, json, buffer, reason;
+    ASSERT_TRUE(writeGlb(scene, "test", glb, reason)) << reason;
+    ASSERT_TRUE(splitGlb(glb, "my hero 영웅.bin", json, buffer, reason)) << reason;
+
+    std::uint32_t jsonLength = 0;
+    std::memcpy(&jsonLength, glb.data() + 12, 4);
+    auto binary = nlohmann::json::parse(glb.substr(20, jsonLength));
+    const auto text = nlohmann::json::parse(json);
+    EXPECT_EQ(text["buffers"][0]["uri"], "my%20hero%20%EC%98%81%EC%9B%85.bin");
+    binary["buffers"][0]["uri"] = text["buffers"][0]["uri"];
+    EXPECT_EQ(text, binary);
+    EXPECT_EQ(text["buffers"][0]["byteLength"], buffer.size());
+    EXPECT_EQ(buffer, glb.substr(20 + jsonLength + 8));
+    EXPECT_TRUE(text["images"][0].contains("bufferView"));
+    EXPECT_EQ(json.find("data:"), std::string::npos);
+    EXPECT_FALSE(splitGlb(glb.substr(0, glb.size() - 4), "a.bin", json, buffer, reason));
+
+    for (const char* name : {"a.gltf", "out/A.GLTF", "b.glTF"}) EXPECT_TRUE(isGltfTextOutput(name)) << name;
+    for (const char* name : {"a.glb", "a.gltf.glb", "gltf", "a.gltf/"}) EXPECT_FALSE(isGltfTextOutput(name)) << name;
+    EXPECT_EQ(gltfBufferPath("out/A.GLTF"), "out/A.bin");
+}
+
+TEST(GltfExportTest, TexturesOutsideTheModelsFolderAreToldApart)
+{
+    for (const char* name : {"..\\shared\\skin.png", "../skin.png", "sub\\..\\..\\skin.png"}) EXPECT_TRUE(textureOutsideModelFolder(name)) << name;
+    for (const char* name : {"skin.png", "sub\\skin.png", "sub/../skin.png", "./skin.png", "..skin.png"}) EXPECT_FALSE(textureOutsideModelFolder(name)) << name;
 }
 
 } // namespace

@@ -221,6 +221,34 @@ TEST_F(GlDeviceTest, TexturesSampleTopRowAtVZeroAndModulateTheVertexColour)
     EXPECT_EQ(device_->liveObjects(), 0);
 }
 
+// BC1 blocks go to a driver with S3TC as they are (Mesa has it): the same
+// quadrants, one 4 x 4 block each, sampled as the decoded texture is.
+TEST_F(GlDeviceTest, BlockTexturesDrawAsTheirPixels)
+{
+    if (!device_->drawsBlocks(BlockFormat::Bc1)) GTEST_SKIP() << "the driver has no GL_EXT_texture_compression_s3tc";
+    // Red, green; blue, white: both end points one 5:6:5 colour, every index 0.
+    std::vector<std::uint8_t> blocks(32, 0);
+    const std::uint16_t colours[] = {0xF800, 0x07E0, 0x001F, 0xFFFF};
+    for (std::size_t b = 0; b < 4; ++b)
+        for (std::size_t end = 0; end < 2; ++end) {
+            blocks[8 * b + 2 * end] = static_cast<std::uint8_t>(colours[b] & 0xFF);
+            blocks[8 * b + 2 * end + 1] = static_cast<std::uint8_t>(colours[b] >> 8);
+        }
+    Texture* t = nullptr;
+    ASSERT_EQ(device_->createBlockTexture(8, 8, BlockFormat::Bc1, 1, blocks, &t), kOk);
+    EXPECT_TRUE(t->rgba.empty());
+    device_->setSamplerState(0, SamplerState::MinFilter, kTexFilterPoint);
+    device_->setSamplerState(0, SamplerState::MagFilter, kTexFilterPoint);
+    drawTexturedQuad(t, -1, -1, 1, 1);
+    const Image image = frame();
+    EXPECT_EQ(image.at(8, 8), (Rgba{255, 0, 0, 255}));
+    EXPECT_EQ(image.at(56, 8), (Rgba{0, 255, 0, 255}));
+    EXPECT_EQ(image.at(8, 56), (Rgba{0, 0, 255, 255}));
+    EXPECT_EQ(image.at(56, 56), kWhite);
+    t->release();
+    EXPECT_EQ(device_->liveObjects(), 0);
+}
+
 TEST_F(GlDeviceTest, AlphaTestGreaterEqualCutsTexelsBelowTheReference)
 {
     // Left half alpha 0x7F, right half 0x80.

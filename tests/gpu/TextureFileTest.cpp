@@ -6,6 +6,7 @@
 #include "gpu/TextureFile.h"
 #include "system/TexturePath.h"
 
+#include "DdsTestFiles.h"
 #include "TestSupport.h"
 
 #include <stb/stb_image.h>
@@ -69,11 +70,17 @@ TEST(TextureFileTest, LoadsEachImageFormatTopRowFirst)
     ASSERT_NE(stbi_write_png(dir.file("a.png").c_str(), kW, kH, 4, rgba.data(), kW * 4), 0);
     ASSERT_NE(stbi_write_bmp(dir.file("a.bmp").c_str(), kW, kH, 3, rgb.data()), 0);
     ASSERT_NE(stbi_write_tga(dir.file("a.tga").c_str(), kW, kH, 4, rgba.data()), 0);
+    // DDS as Direct3D writes it uncompressed: BGRA bytes, and BGR.
+    std::vector<std::uint8_t> bgra(rgba), bgr(rgb);
+    for (std::size_t i = 0; i < bgra.size(); i += 4) std::swap(bgra[i], bgra[i + 2]);
+    for (std::size_t i = 0; i < bgr.size(); i += 3) std::swap(bgr[i], bgr[i + 2]);
+    writeText(dir.file("a.dds"), test::ddsFile(test::rgbHeader(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, kW, kH), bgra));
+    writeText(dir.file("b.dds"), test::ddsFile(test::rgbHeader(24, 0xFF0000, 0xFF00, 0xFF, 0, kW, kH), bgr));
 
     MemoryDevice device;
-    for (const char* name : {"a.png", "a.bmp", "a.tga"}) {
+    for (const char* name : {"a.png", "a.bmp", "a.tga", "a.dds", "b.dds"}) {
         SCOPED_TRACE(name);
-        const bool hasAlpha = std::string(name) != "a.bmp";
+        const bool hasAlpha = std::string(name) != "a.bmp" && std::string(name) != "b.dds";
         Texture* tex = nullptr;
         ASSERT_EQ(createTextureFromFile(&device, dir.file(name).c_str(), &tex), kOk);
         ASSERT_NE(tex, nullptr);
@@ -102,6 +109,52 @@ TEST(TextureFileTest, LoadsEachImageFormatTopRowFirst)
     expectPixel(*jpg, 15, 15, 200, 100, 30, 255, 6);
     jpg->release();
     EXPECT_EQ(device.liveObjects(), 0);
+}
+
+// BC1 to BC3 reach a device with S3TC as the file's blocks and mip levels;
+// any other device gets the pixels.
+TEST(TextureFileTest, DdsBlocksGoToTheDeviceAsBlocksWhereItDrawsThem)
+{
+    TempDir dir;
+    // 8 x 4, two blocks: red, then green; a 4 x 2 level of one blue block.
+    std::vector<std::uint8_t> blocks = test::solidBc1(0xF800);
+    for (std::uint16_t colour : {0x07E0, 0x001F}) {
+        const auto block = test::solidBc1(colour);
+        blocks.insert(blocks.end(), block.begin(), block.end());
+    }
+    auto header = test::blockHeader("DXT1", 8, 4);
+    header.mipCount = 2;
+    writeText(dir.file("a.dds"), test::ddsFile(header, blocks));
+    for (const bool s3tc : {true, false}) {
+        SCOPED_TRACE(s3tc ? "S3TC" : "no S3TC");
+        MemoryDevice device;
+        device.s3tc = s3tc;
+        Texture* tex = nullptr;
+        ASSERT_EQ(createTextureFromFile(&device, dir.file("a.dds").c_str(), &tex), kOk);
+        EXPECT_EQ(tex->width, 8);
+        EXPECT_EQ(tex->height, 4);
+        if (s3tc) {
+            EXPECT_EQ(tex->blocks.levels, 2);
+            EXPECT_EQ(tex->blocks.bytes, blocks);
+            EXPECT_TRUE(tex->rgba.empty());
+        } else {
+            EXPECT_EQ(tex->blocks.levels, 0);
+            ASSERT_EQ(tex->rgba.size(), 8u * 4 * 4);
+            expectPixel(*tex, 0, 0, 255, 0, 0, 255);
+            expectPixel(*tex, 7, 3, 0, 255, 0, 255);
+            // Blocks handed to it straight are decoded too.
+            Texture* direct = nullptr;
+            ASSERT_EQ(device.createBlockTexture(8, 4, BlockFormat::Bc1, 2, blocks, &direct), kOk);
+            EXPECT_EQ(direct->rgba, tex->rgba);
+            direct->release();
+        }
+        // A size the blocks do not fill is refused.
+        Texture* wrong = nullptr;
+        EXPECT_EQ(device.createBlockTexture(8, 8, BlockFormat::Bc1, 2, blocks, &wrong), kInvalidCall);
+        EXPECT_EQ(wrong, nullptr);
+        tex->release();
+        EXPECT_EQ(device.liveObjects(), 0);
+    }
 }
 
 TEST(TextureFileTest, WindowsStyleNamesFindTheFileIgnoringCase)
@@ -163,6 +216,14 @@ TEST(TextureFileTest, MissingOrUnreadableFilesCreateNothing)
     writeText(dir.file("empty.bmp"), "");
     EXPECT_TRUE(failed(createTextureFromFile(&device, dir.file("empty.bmp").c_str(), &tex)));
     EXPECT_EQ(tex, nullptr);
+
+    // Why a file that is there is not used is said; a missing one has no reason.
+    writeText(dir.file("bomb.dds"), test::ddsFile(test::blockHeader("DXT1", 16000, 16000), test::solidBc1(0)));
+    std::string reason;
+    EXPECT_TRUE(failed(createTextureFromFile(&device, dir.file("bomb.dds").c_str(), &tex, &reason)));
+    EXPECT_NE(reason.find("16000 x 16000 pixels: 977 MiB decoded"), std::string::npos) << reason;
+    EXPECT_TRUE(failed(createTextureFromFile(&device, dir.file("missing.png").c_str(), &tex, &reason)));
+    EXPECT_EQ(reason, "");
 
     // A folder with an image's name is not an image.
     fs::create_directories(dir.path() / "folder.png");
@@ -226,6 +287,19 @@ TEST(TextureFileTest, EmbeddedImagesArePngOrJpegWithTheSamePixels)
     }
     EmbeddedImage image;
     std::string reason;
+    // A DDS of BC3 blocks: PNG with its alpha.
+    writeText(dir.file("a.dds"), test::ddsFile(test::blockHeader("DXT5", 4, 4), {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}));
+    ASSERT_TRUE(loadEmbeddedImage(dir.file("a.dds"), image, reason)) << reason;
+    EXPECT_EQ(image.mimeType, "image/png");
+    EXPECT_TRUE(image.hasTransparency);
+    // A PNG or JPEG travels as it is only when it decodes.
+    const std::string png = test::readText(dir.file("a.png"));
+    writeText(dir.file("cut.png"), png.substr(0, png.size() - 20));
+    writeText(dir.file("head.jpg"), std::string("\xFF\xD8\xFF\xE0") + std::string(100, 'x'));
+    for (const char* broken : {"cut.png", "head.jpg"}) {
+        EXPECT_FALSE(loadEmbeddedImage(dir.file(broken), image, reason)) << broken;
+        EXPECT_TRUE(image.bytes.empty());
+    }
     EXPECT_FALSE(loadEmbeddedImage(dir.file("fake.bmp"), image, reason));
     EXPECT_FALSE(loadEmbeddedImage(dir.file("missing.png"), image, reason));
     EXPECT_FALSE(loadEmbeddedImage(dir.file("a.png"), image, reason, 16));

@@ -251,6 +251,29 @@ TEST(SmdReferenceReader, NodeNumbersAreNamesTheNodesTakeTheirPlacesInListedOrder
     EXPECT_EQ(mesh.links(0, 0)[1].bone, 3);
 }
 
+// Numbers kept only when they are 0 ... n-1 each once; otherwise renumbered in
+// listed order, and a number the file skips never becomes a node.
+TEST(SmdReferenceReader, OnlyNodesTheFileDeclaresAreMade)
+{
+    struct Case {
+        const char* nodeLines;
+        std::vector<std::string> names;   // by place
+    } cases[] = {
+        {"2 \"a\" -1\n0 \"b\" -1\n1 \"c\" -1\n", {"b", "c", "a"}},
+        // Below the line count, but 0 skipped and 1 repeated: two nodes, not a nameless third.
+        {"1 \"a\" -1\n2 \"b\" 1\n1 \"A\" -1\n", {"A", "b"}},
+        {"0 \"a\" -1\n2 \"b\" 0\n1 \"c\" 0\n1 \"d\" 0\n", {"a", "b", "d"}},
+        {"0 \"a\" -1\n\n\n1 \"b\" 0\n", {"a", "b"}},
+    };
+    for (const Case& c : cases) {
+        SmdModelRecords model;
+        ASSERT_EQ(read(model, std::string("version 1\nnodes\n") + c.nodeLines + "end\ntriangles\nend\n"), kSmdRead) << model.diagnostic.text();
+        const SmdMesh& mesh = model.meshes[0];
+        ASSERT_EQ(mesh.nodeCount, static_cast<std::int32_t>(c.names.size())) << c.nodeLines;
+        for (std::size_t i = 0; i < c.names.size(); ++i) EXPECT_EQ(mesh.nodes[i].name, c.names[i]) << c.nodeLines;
+    }
+}
+
 TEST(SmdReferenceReader, AThirtyThirdReferenceIsRefusedWithoutTouchingTheSlots)
 {
     Capture capture;

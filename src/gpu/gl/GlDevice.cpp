@@ -5,6 +5,7 @@
 
 #include "gpu/gl/GlFunctions.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -104,6 +105,29 @@ GLint glMinFilter(std::uint32_t minFilter, std::uint32_t mipFilter)
     case kTexFilterLinear: return linear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
     default: return linear ? GL_LINEAR : GL_NEAREST;
     }
+}
+
+// Core profiles list their extensions one by one.
+bool hasExtension(const char* name)
+{
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    for (GLint i = 0; i < count; ++i) {
+        const auto* extension = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+        if (extension && std::strcmp(extension, name) == 0) return true;
+    }
+    return false;
+}
+
+// GL_EXT_texture_compression_s3tc's formats; DXT1 with its transparent texels, as Direct3D draws it.
+GLenum glBlockFormat(BlockFormat format)
+{
+    switch (format) {
+    case BlockFormat::Bc1: return 0x83F1;   // GL_COMPRESSED_RGBA_S3TC_DXT1_EXT
+    case BlockFormat::Bc2: return 0x83F2;   // GL_COMPRESSED_RGBA_S3TC_DXT3_EXT
+    case BlockFormat::Bc3: return 0x83F3;   // GL_COMPRESSED_RGBA_S3TC_DXT5_EXT
+    }
+    return 0x83F1;
 }
 
 std::string shaderLog(GLuint shader)
@@ -294,6 +318,7 @@ bool GlDevice::initialise(std::string& error)
     glSamplerParameteri(textSampler_, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glSamplerParameteri(textSampler_, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     for (auto& stage : samplerStatesSent_) stage.fill(kUnknown);
+    s3tc_ = hasExtension("GL_EXT_texture_compression_s3tc");
 
     initialised_ = true;
     resetStateCache();
@@ -727,10 +752,31 @@ void GlDevice::uploadTexture(Texture& texture)
 {
     if (!initialised_ || texture.backendHandle == 0) return;
     bindTexture(0, static_cast<std::uint32_t>(texture.backendHandle));
+    if (texture.blocks.levels > 0) {
+        uploadBlocks(texture);
+        return;
+    }
     // Rows go up as stored, top row first, so t = 0 is the top row, which is
     // Direct3D's v = 0.
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, texture.width, texture.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, texture.rgba.data());
     glGenerateMipmap(GL_TEXTURE_2D);
+}
+
+// The file's own mip levels: a card cannot make them from blocks, so the
+// texture ends at the last level the file holds.
+void GlDevice::uploadBlocks(const Texture& texture)
+{
+    const TextureBlocks& blocks = texture.blocks;
+    std::size_t offset = 0;
+    for (int level = 0; level < blocks.levels; ++level) {
+        const int width = std::max(texture.width >> level, 1), height = std::max(texture.height >> level, 1);
+        const auto bytes = static_cast<std::size_t>(blockImageBytes(blocks.format, width, height));
+        if (bytes > blocks.bytes.size() - offset) break;
+        glCompressedTexImage2D(GL_TEXTURE_2D, level, glBlockFormat(blocks.format), width, height, 0, static_cast<GLsizei>(bytes),
+                               blocks.bytes.data() + offset);
+        offset += bytes;
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, blocks.levels - 1);
 }
 
 void GlDevice::destroyTextureObject(Texture& texture)

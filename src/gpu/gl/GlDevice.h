@@ -88,6 +88,8 @@ public:
     void uploadVertexBuffer(VertexBuffer& buffer) override;
     void uploadIndexBuffer(IndexBuffer& buffer) override;
     void uploadTexture(Texture& texture) override;
+    // BC1 to BC3 go to the card as blocks where the driver has S3TC.
+    bool drawsBlocks(BlockFormat) const override { return s3tc_; }
     void applyEffect(Effect& effect) override;
     void finishEffect(Effect& effect) override;
     // Reads the render target as it stands (before the host shows it).
@@ -146,6 +148,7 @@ private:
     void setAttribs(std::uint32_t enabled);
     void updateSamplers();
     std::uint32_t streamVertices(const void* data, std::size_t bytes);
+    void uploadBlocks(const Texture& texture);
 
     BuiltinProgram builtin_;
     TextProgram text_;
@@ -161,6 +164,7 @@ private:
     int targetWidth_ = 0;
     int targetHeight_ = 0;
     bool initialised_ = false;
+    bool s3tc_ = false;
     StateCache cache_;
 };
 

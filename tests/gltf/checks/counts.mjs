@@ -1,15 +1,16 @@
-// What `assimp info -r` should report for a .glb, read from the file's JSON:
+// What `assimp info -r` should report for a .glb or .gltf, read from its JSON:
 // nodes (assimp gathers several scene roots under one node of its own),
 // meshes (one a primitive), bones (every joint of the skin, for each
 // primitive), animations and animated nodes; also the skin's joints.
 // Prints "FILE nodes N meshes N bones N animations N channels N joints N"
 // for each file.
-// Usage: node counts.mjs FILE.glb...
+// Usage: node counts.mjs FILE.glb|FILE.gltf...
 import { readFile } from 'node:fs/promises';
 
 for (const file of process.argv.slice(2)) {
   const data = await readFile(file);
-  const gltf = JSON.parse(data.subarray(20, 20 + data.readUInt32LE(12)).toString('utf8'));
+  const json = file.endsWith('.gltf') ? data : data.subarray(20, 20 + data.readUInt32LE(12));
+  const gltf = JSON.parse(json.toString('utf8'));
   const scene = gltf.scenes[gltf.scene ?? 0];
   const animations = gltf.animations ?? [];
   let meshes = 0, bones = 0, joints = 0;

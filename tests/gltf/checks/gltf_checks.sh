@@ -4,9 +4,10 @@
 #   node WORK                      the npm packages (package-lock.json) in WORK, by npm ci when they changed
 #   export WORK CONVERT SAMPLE CORPUS   the sample character and the corpus references exported into WORK
 #   validator WORK                 the Khronos glTF-Validator: no error, no warning for any exported file
+#                                  (binary .glb and the text form, .gltf with its .bin)
 #   assimp WORK                    `assimp info -r` reads each file with the node, mesh, bone and animation
 #                                  counts it holds, and the skin has a joint per node of the reference
-#   three WORK POSECHECK CORPUS    three.js in headless Chromium poses the sample and a corpus character;
+#   three WORK POSECHECK CORPUS    three.js in headless Chromium poses the sample (both forms) and a corpus character;
 #                                  POSECHECK compares with Veskar's skinning
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,7 +22,7 @@ fail() {
 
 case $step in
 node)
-    for f in package.json package-lock.json page.html pose.js validate.mjs counts.mjs three_check.mjs; do
+    for f in package.json package-lock.json page.html pose.js validate.mjs counts.mjs image.mjs three_check.mjs; do
         cp "$here/$f" "$work/$f" || exit 2
     done
     stamp=$(sha256sum "$here/package-lock.json" | cut -d' ' -f1)
@@ -39,7 +40,8 @@ export)
     mkdir -p "$work/sample" "$work/corpus"
     "$sample" character "$work/sample" >/dev/null || fail "veskar-sample character"
     : >"$work/files.txt"
-    # export NAME EXPECTED_STATUS FILES...: one .glb; every exported file is listed for the later steps.
+    # export NAME EXPECTED_STATUS OUT FILES...: one .glb, or a .gltf with its .bin; every exported file is
+    # listed for the later steps.
     export_one() {
         local name=$1 expected=$2 out=$3
         shift 3
@@ -51,6 +53,7 @@ export)
         fi
         if [ "$rc" -eq 0 ]; then
             [ -s "$out" ] || fail "$name: $out was not written"
+            case $out in *.gltf) [ -s "${out%.gltf}.bin" ] || fail "$name: ${out%.gltf}.bin was not written" ;; esac
             # The skin has one joint per node of the reference.
             local nodes
             nodes=$("$convert" info "$1" | awk '/^  nodes / { sub(",", "", $2); print $2; exit }')
@@ -77,6 +80,29 @@ export)
     export_one "sample with BMP and TGA textures" 0 "$b/hero.glb" "$b/hero.smd"
     [ ! -s "$work/sample with BMP and TGA textures.err" ] || fail "textures not found: $(cat "$work/sample with BMP and TGA textures.err")"
     [ "$(grep -ao '"mimeType":"image/png"' "$b/hero.glb" | wc -l)" -eq 2 ] || fail "the BMP and TGA textures were not embedded as PNG"
+    # The text form: the same character in hero-text.gltf and hero-text.bin.
+    export_one "sample hero + walk, text form" 0 "$s/hero-text.gltf" "$s/hero.smd" "$s/walk.smd"
+    # DDS textures written by ImageMagick (BC3; BC1 with mip levels), a texture from the sample's folder, and
+    # a PNG cut short, which is left out: each file still validates.
+    d=$work/sample-dds
+    rm -rf "$d" && mkdir -p "$d" || exit 2
+    convert "$s/hero_body.png" -define dds:compression=dxt5 -define dds:mipmaps=0 "$d/HERO_BODY.DDS" &&
+        convert "$s/weapon.png" -define dds:compression=dxt1 -define dds:mipmaps=3 "$d/weapon.dds" || fail "ImageMagick's convert to DDS"
+    sed 's/hero_body\.png/hero_body.dds/; s/hero_head\.png/..\\sample\\hero_head.png/' "$s/hero.smd" >"$d/hero.smd"
+    export_one "sample with DDS and outside textures" 0 "$d/hero.gltf" "$d/hero.smd" "$s/walk.smd"
+    [ "$(cat "$work/sample with DDS and outside textures.err")" = "$d/hero.smd: texture ../sample/hero_head.png is outside the model's folder" ] ||
+        fail "standard error: $(cat "$work/sample with DDS and outside textures.err")"
+    # The DDS's pixels as ImageMagick decodes them, to within one level in 255.
+    (cd "$work" && node image.mjs "$d/hero.gltf" 0 "$d/body-veskar.png") && convert "$d/HERO_BODY.DDS" "$d/body-imagemagick.png" ||
+        fail "the DDS texture's image"
+    differ=$(compare -metric AE -fuzz 0.5% "$d/body-veskar.png" "$d/body-imagemagick.png" null: 2>&1)
+    [ "$differ" = 0 ] || fail "the DDS texture decodes to other pixels than ImageMagick's: $differ differ"
+    sed 's/weapon\.png/weapon.dds/' "$s/weapon.smd" >"$d/weapon.smd"
+    export_one "sample weapon with a BC1 DDS" 0 "$d/weapon.glb" "$d/weapon.smd"
+    head -c 5000 "$s/hero_body.png" >"$d/cut.png"
+    sed 's/hero_body\.png/cut.png/' "$s/hero.smd" >"$d/cut.smd"
+    export_one "sample with a PNG cut short" 0 "$d/cut.glb" "$d/cut.smd"
+    grep -q 'texture "cut.png" .*the image does not decode' "$work/sample with a PNG cut short.err" || fail "the cut PNG was not said"
     # The corpus, each reference with the animations MANIFEST.md pairs with it.
     if [ -d "$corpus" ]; then
         c=$corpus o=$work/corpus
@@ -144,6 +170,7 @@ three)
     }
     # The sample walk turns its bones about two axes; the corpus player's idle about all three.
     pose sample "$s/hero.glb" "$s/hero.smd" "$s/walk.smd" 0 11 23
+    pose sample-text "$s/hero-text.gltf" "$s/hero.smd" "$s/walk.smd" 0 11 23
     if [ -s "$work/corpus/player.glb" ] && [ -d "$corpus" ]; then
         pose player "$work/corpus/player.glb" "$corpus/hlu_player_template_biped_barney.smd" "$corpus/hlu_player_idle.smd" 0 13 27
     else

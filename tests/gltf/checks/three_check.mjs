@@ -1,8 +1,8 @@
-// Poses a .glb in three.js inside headless Chromium and writes what three
+// Poses a .glb or .gltf in three.js inside headless Chromium and writes what three
 // computed: skinned positions of sampled vertices at the given times, as JSON,
 // and a picture. Fails when the page fails or the picture does not show the
 // model. The page and three.js are served from 127.0.0.1 only.
-// Usage: node three_check.mjs --glb F.glb --times T1,T2,T3 --json OUT.json --png OUT.png [--samples N] [--shot T]
+// Usage: node three_check.mjs --glb F.glb|F.gltf --times T1,T2,T3 --json OUT.json --png OUT.png [--samples N] [--shot T]
 import { createServer } from 'node:http';
 import { mkdtemp, readFile, rm, writeFile } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
@@ -20,11 +20,16 @@ for (const required of ['glb', 'times', 'json', 'png']) {
   }
 }
 
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.mjs': 'text/javascript', '.glb': 'model/gltf-binary' };
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.mjs': 'text/javascript', '.glb': 'model/gltf-binary', '.gltf': 'model/gltf+json' };
+// The model's folder is served under /model/, so a .gltf finds its .bin beside it.
+const modelFolder = path.dirname(path.resolve(options.glb));
+const modelUrl = `/model/${encodeURIComponent(path.basename(options.glb))}`;
 const server = createServer(async (request, response) => {
   const url = new URL(request.url, 'http://127.0.0.1');
-  const file = url.pathname === '/model.glb' ? path.resolve(options.glb) : path.join(here, path.normalize(decodeURIComponent(url.pathname)));
-  if (url.pathname !== '/model.glb' && !file.startsWith(here + path.sep)) {
+  const model = url.pathname.startsWith('/model/');
+  const root = model ? modelFolder : here;
+  const file = path.join(root, path.normalize(decodeURIComponent(model ? url.pathname.slice('/model'.length) : url.pathname)));
+  if (!file.startsWith(root + path.sep)) {
     response.writeHead(403).end();
     return;
   }
@@ -57,7 +62,7 @@ try {
   page.on('pageerror', (e) => errors.push(String(e)));
   page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
   await page.setViewport({ width: 640, height: 480 });
-  const query = new URLSearchParams({ glb: '/model.glb', times: options.times, samples: options.samples ?? '300', shot: options.shot ?? options.times.split(',')[1] ?? '0' });
+  const query = new URLSearchParams({ glb: modelUrl, times: options.times, samples: options.samples ?? '300', shot: options.shot ?? options.times.split(',')[1] ?? '0' });
   await page.goto(`http://127.0.0.1:${port}/page.html?${query}`);
   await page.waitForFunction('window.veskarResult !== undefined', { timeout: 90000 });
   const result = await page.evaluate('window.veskarResult');

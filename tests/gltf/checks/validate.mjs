@@ -1,8 +1,9 @@
-// Runs the Khronos glTF-Validator over .glb files and prints one line each:
+// Runs the Khronos glTF-Validator over .glb and .gltf files and prints one line each:
 // "FILE: E errors, W warnings, I infos, H hints" followed by every error and
 // warning. Exits 1 when any file has an error or a warning.
-// Usage: node validate.mjs FILE.glb...
+// Usage: node validate.mjs FILE.glb|FILE.gltf...
 import { readFile } from 'node:fs/promises';
+import path from 'node:path';
 import * as validator from 'gltf-validator';
 
 let bad = 0;
@@ -10,7 +11,10 @@ for (const file of process.argv.slice(2)) {
   const bytes = new Uint8Array(await readFile(file));
   let report;
   try {
-    report = await validator.validateBytes(bytes, { uri: file, format: 'glb', maxIssues: 0, writeTimestamp: false });
+    // A .gltf's buffer is read from beside it, by the uri it names.
+    const external = async (uri) => new Uint8Array(await readFile(path.resolve(path.dirname(file), decodeURIComponent(uri))));
+    report = await validator.validateBytes(bytes, { uri: file, format: file.endsWith('.gltf') ? 'gltf' : 'glb', maxIssues: 0,
+                                                    writeTimestamp: false, externalResourceFunction: external });
   } catch (error) {
     console.log(`${file}: the validator could not read it: ${error}`);
     bad++;
