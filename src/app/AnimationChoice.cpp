@@ -65,7 +65,7 @@ Animation* pickOf(std::span<Animation> animations, std::int32_t pick, std::int32
 EngineModel* Application::characterOf(Animated which) const
 {
     if (!scene || which == Animated::Smd) return nullptr;
-    return which == Animated::Primary ? scene->primary : scene->secondary;
+    return which == Animated::Primary ? scene->primary.get() : scene->secondary.get();
 }
 
 const SkeletonAnimation* Application::playedAnimation(Animated which) const

@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/MadeOrNull.h"
 #include "app/MenuCommands.h"
 #include "app/Overlay.h"
 #include "app/SceneBounds.h"
@@ -30,9 +31,26 @@ Application& Application::instance()
     return application;
 }
 
+Application::Application() = default;
+
+Application::~Application() { shutdown(); }
+
 int Application::run(Host& h, int frameLimit)
 {
     host = &h;
+    if (!openWindow(h)) return 1;
+    if (!startGraphics(h)) return 1;
+    // Everything a frame draws is set up before the window shows: showing it
+    // exposes it, and the expose handler draws a frame there and then.
+    if (!makeGridAndScene(h)) return -1;
+    showWindow(h);
+    return messageLoop(h, frameLimit);
+}
+
+// A program that cannot show anything has failed: one line on standard error
+// says what is missing and how to get it, and the exit status is 1.
+bool Application::openWindow(Host& h)
+{
     HostOptions options;
     options.title = "[Tavimor] Veskar";
     options.clientWidth = clientWidth;
@@ -42,11 +60,9 @@ int Application::run(Host& h, int frameLimit)
     options.acceptFiles = true;
     options.timeline = true;
     std::string error;
-    // A program that cannot show anything has failed: one line on standard
-    // error says what is missing and how to get it, and the exit status is 1.
     if (!h.create(options, error)) {
         std::fprintf(stderr, "veskar: %s\n", error.c_str());
-        return 1;
+        return false;
     }
     // Message boxes belong with the window from now on.
     setShell(&h.messageShell());
@@ -54,32 +70,46 @@ int Application::run(Host& h, int frameLimit)
     h.setExposeHandler([this] {
         if (host && host->device()) renderFrame();
     });
+    return true;
+}
+
+bool Application::startGraphics(Host& h)
+{
     const Result graphicsResult = graphics.create(h.device(), clientWidth, clientHeight, 20);
     const Result resourcesResult = failed(graphicsResult) ? kFail : createFrameResources();
     if (failed(graphicsResult) || failed(resourcesResult)) {
         if (!graphics.failure.empty()) std::fprintf(stderr, "veskar: %s\n", graphics.failure.c_str());
         releaseFrameResources();
         graphics.release();
-        return 1;
+        return false;
     }
     if (!graphics.warning.empty()) std::fprintf(stderr, "veskar: %s\n", graphics.warning.c_str());
-    // Everything a frame draws is set up before the window shows: showing it
-    // exposes it, and the expose handler draws a frame there and then.
     graphics.setTextColour(0, 1, 1, 1);
+    return true;
+}
+
+bool Application::makeGridAndScene(Host& h)
+{
     if (!grid) {
-        grid = new (std::nothrow) AxisGrid;
-        if (!grid) return -1;
+        grid = madeOrNull<AxisGrid>();
+        if (!grid) return false;
         if (grid->build(h.device()) < 0) {
-            delete grid;
-            grid = nullptr;
-            return -1;
+            grid.reset();
+            return false;
         }
     }
     if (!scene) {
-        scene = new (std::nothrow) Scene;
-        if (!scene) return -1;
+        scene = madeOrNull<Scene>();
+        if (!scene) return false;
         scene->bind(h.device());
     }
+    return true;
+}
+
+// The menus as the settings and the options left them, the window shown,
+// and the command line's files queued to open as menu commands would.
+void Application::showWindow(Host& h)
+{
     if (settings) {
         recent_.load(settings->list("recentFiles"));
         h.setDialogFolder(settings->text("lastFolder"));
@@ -90,14 +120,16 @@ int Application::run(Host& h, int frameLimit)
     h.setMenuCheck(command::kInPlace, inPlace);
     h.fitClient(clientWidth, clientHeight);
     h.show();
-
     for (auto& [id, path] : startupCommands_) {
         scriptedPaths_.push_back({std::move(path), true});
         h.post(WindowMessage{WM_COMMAND, makeWParam(id, 0), 0, {}});
     }
     startupCommands_.clear();
     h.post(WindowMessage{kStartupViewMessage, 0, 0, {}});
+}
 
+int Application::messageLoop(Host& h, int frameLimit)
+{
     WindowMessage message;
     while (!quit_) {
         if (h.peekMessage(message)) {
@@ -121,17 +153,13 @@ int Application::run(Host& h, int frameLimit)
 void Application::releaseDeviceObjects()
 {
     if (grid) grid->releaseVertices();
-    delete grid;
-    grid = nullptr;
+    grid.reset();
     if (smdModel) smdModel->destroy();
-    delete smdModel;
-    smdModel = nullptr;
+    smdModel.reset();
     if (converter) converter->destroy();
-    delete converter;
-    converter = nullptr;
+    converter.reset();
     if (scene) scene->destroyModels();
-    delete scene;
-    scene = nullptr;
+    scene.reset();
     lastCharacter_ = nullptr;
     if (nameFont_) nameFont_->release();
     nameFont_.reset();
@@ -276,7 +304,7 @@ void Application::drawHud()
     }
 }
 
-Bounds Application::shownBounds() const { return sceneBounds(smdModel, smdMode, scene, inPlace); }
+Bounds Application::shownBounds() const { return sceneBounds(smdModel.get(), smdMode, scene.get(), inPlace); }
 
 void Application::frameModels(ViewSide side)
 {

@@ -39,8 +39,8 @@ class Application {
 public:
     static Application& instance();
 
-    Application() = default;
-    ~Application() { shutdown(); }
+    Application();
+    ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
@@ -149,13 +149,13 @@ public:
     float fps = 0.0f;
     GraphicsContext graphics;
     RootMarkers markers;
-    AxisGrid* grid = nullptr;
+    std::unique_ptr<AxisGrid> grid;
     float speedFactor = 2.0f;
-    SmdModel* smdModel = nullptr;
-    Scene* scene = nullptr;
+    std::unique_ptr<SmdModel> smdModel;
+    std::unique_ptr<Scene> scene;
     std::int32_t smdMode = 0;
     bool smdTextured = true;
-    FormatConverter* converter = nullptr;
+    std::unique_ptr<FormatConverter> converter;
     FrameTimer frameTimer;
     int framesRendered = 0;
     // Menu commands given on the command line that failed; each was reported
@@ -190,6 +190,13 @@ public:
     Settings* settings = nullptr;
 
 private:
+    // run's steps: the window, its graphics, what every frame draws, the
+    // window shown with its menus, and the messages until the end.
+    bool openWindow(Host& h);
+    bool startGraphics(Host& h);
+    bool makeGridAndScene(Host& h);
+    void showWindow(Host& h);
+    int messageLoop(Host& h, int frameLimit);
     bool chooseFile(const FileFilter& filter, std::string& path);
     EngineModel* characterOf(Animated which) const;
     void animationOpened(Animated which, const std::string& path);
@@ -204,10 +211,17 @@ private:
     void gatherSurfaces(Animated which);
     void measureNormals(const Bounds& bounds);
     void rebuildTimelineLists(TimelineState& state) const;
-    void loadCharacter(EngineModel*& slot, std::int32_t& mode, const std::string& path);
+    void loadCharacter(std::unique_ptr<EngineModel>& slot, std::int32_t& mode, const std::string& path);
     bool loadCharacterAnimation(EngineModel* slot, std::int32_t& mode, const std::string& path);
     // True when the command started an animation on its slot.
     bool runFileCommand(std::uint32_t id);
+    // runFileCommand's commands, each with the file chosen for it.
+    void openSmdReference(const std::string& path);
+    bool openSmdAnimation(const std::string& path);
+    void openCharacter(std::uint32_t id, const std::string& path);
+    bool openCharacterAnimation(std::uint32_t id, const std::string& path);
+    void openWeapon(const std::string& path);
+    void convertFile(std::uint32_t id, const std::string& path);
     void frameAgainForAnimation(std::uint32_t id);
     // A glTF character with its animations, in place of the SMD model.
     void openGltf(const std::string& path);

@@ -2,6 +2,7 @@
 // the converter; the application and its scene keep what they make.
 
 #include "app/Application.h"
+#include "app/MadeOrNull.h"
 #include "app/MenuCommands.h"
 #include "render/EngineModel.h"
 #include "convert/FormatConverter.h"
@@ -16,7 +17,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <new>
 
 namespace veskar {
 
@@ -49,13 +49,12 @@ Diagnostic withoutEffect(const std::string& path) { return {path, 0, std::string
 
 } // namespace
 
-void Application::loadCharacter(EngineModel*& slot, std::int32_t& mode, const std::string& path)
+void Application::loadCharacter(std::unique_ptr<EngineModel>& slot, std::int32_t& mode, const std::string& path)
 {
     if (slot) slot->destroy();
-    delete slot;
-    slot = new (std::nothrow) EngineModel(graphics.device);
+    slot = madeOrNull<EngineModel>(graphics.device);
     if (!slot) return commandFailed({path, 0, "not enough memory for the model"});
-    lastCharacter_ = slot;
+    lastCharacter_ = slot.get();
     if (!slot->loadReference(path)) return commandFailed(slot->diagnostic);
     mode = static_cast<std::int32_t>(DrawMode::Still);
     if (effectMissing(slot->effect)) commandFailed(withoutEffect(path));
@@ -190,8 +189,7 @@ int Application::onCommand(std::uint32_t id)
     switch (id) {
     case kClean:
         if (smdModel) smdModel->destroy();
-        delete smdModel;
-        smdModel = nullptr;
+        smdModel.reset();
         if (scene) scene->clear();
         lastCharacter_ = nullptr;
         awaitingAnimation_ = 0;
@@ -245,13 +243,13 @@ int Application::onCommand(std::uint32_t id)
     if (!takesFile(id)) return 0;
     // The first model into an empty view is framed, and framed again over
     // its first animation; reloading keeps the view.
-    const bool wasEmpty = !anythingShown(smdModel, scene);
+    const bool wasEmpty = !anythingShown(smdModel.get(), scene.get());
     const bool animated = runFileCommand(id);
     timelineListsChanged_ = true;   // the bones listed may be another model's now
     if (replaying_) return 0;
-    if (wasEmpty && anythingShown(smdModel, scene)) {
+    if (wasEmpty && anythingShown(smdModel.get(), scene.get())) {
         frameModels();
-        awaitingAnimation_ = shownSlots(smdModel, scene);
+        awaitingAnimation_ = shownSlots(smdModel.get(), scene.get());
         framedCamera_ = graphics.camera;
     } else if (animated) {
         frameAgainForAnimation(id);
@@ -273,97 +271,112 @@ void Application::frameAgainForAnimation(std::uint32_t id)
     framedCamera_ = graphics.camera;
 }
 
+namespace {
+
+const FileFilter& filterFor(std::uint32_t id)
+{
+    using namespace command;
+    if (id == kOpenKovr1Ref || id == kOpenKovr2Ref || id == kOpenWeaponRef) return mRefFilter();
+    if (id == kOpenKovr1Ani || id == kOpenKovr2Ani) return mAniFilter();
+    if (id == kOpenGltf) return gltfFilter();
+    return smdFilter();
+}
+
+} // namespace
+
 bool Application::runFileCommand(std::uint32_t id)
 {
     using namespace command;
     std::string path;
-    const FileFilter& filter = id == kOpenKovr1Ref || id == kOpenKovr2Ref || id == kOpenWeaponRef ? mRefFilter()
-                               : id == kOpenKovr1Ani || id == kOpenKovr2Ani                        ? mAniFilter()
-                               : id == kOpenGltf                                                   ? gltfFilter()
-                                                                                                   : smdFilter();
-    if (!chooseFile(filter, path)) return false;
+    if (!chooseFile(filterFor(id), path)) return false;
     rememberFile(id, path);
     // A model opened into a slot is not the one framed there.
     if (id == kOpenSmdRef || id == kOpenGltf || id == kOpenKovr1Ref || id == kOpenKovr2Ref) awaitingAnimation_ &= ~slotOf(id);
     switch (id) {
-    case kOpenSmdRef:
-        if (smdModel) smdModel->destroy();
-        delete smdModel;
-        smdModel = new (std::nothrow) SmdModel(graphics.device);
-        forgetAnimations(Animated::Smd);
-        if (!smdModel) commandFailed({path, 0, "not enough memory for the model"});
-        else if (!smdModel->loadReference(path)) commandFailed(smdModel->diagnostic);
-        else {
-            smdMode = 0;
-            if (effectMissing(smdModel->effect)) commandFailed(withoutEffect(path));
-        }
-        return false;
-    case kOpenSmdAni:
-        if (!smdModel) {
-            commandFailed({path, 0, "no SMD reference is open to take this animation"});
-        } else if (smdModel->loadAnimation(path)) {
-            smdMode = 1;
-            animationOpened(Animated::Smd, path);
-            return true;
-        } else {
-            commandFailed(smdModel->diagnostic);
-        }
-        return false;
+    case kOpenSmdRef: openSmdReference(path); return false;
+    case kOpenSmdAni: return openSmdAnimation(path);
     case kOpenGltf: openGltf(path); return false;
     case kOpenKovr1Ref:
-    case kOpenKovr2Ref:
-        if (!scene) return false;
-        if (id == kOpenKovr1Ref) loadCharacter(scene->primary, scene->primaryMode, path);
-        else loadCharacter(scene->secondary, scene->secondaryMode, path);
-        forgetAnimations(id == kOpenKovr1Ref ? Animated::Primary : Animated::Secondary);
-        return false;
+    case kOpenKovr2Ref: openCharacter(id, path); return false;
     case kOpenKovr1Ani:
-    case kOpenKovr2Ani: {
-        if (!scene) return false;
-        const bool primary = id == kOpenKovr1Ani;
-        if (!loadCharacterAnimation(primary ? scene->primary : scene->secondary, primary ? scene->primaryMode : scene->secondaryMode, path))
-            return false;
-        animationOpened(primary ? Animated::Primary : Animated::Secondary, path);
-        return true;
-    }
-    case kOpenWeaponRef: {
-        if (!scene) return false;
-        if (scene->weapon) scene->weapon->destroy();
-        delete scene->weapon;
-        scene->weapon = new (std::nothrow) EngineModel(graphics.device);
-        if (!scene->weapon) {
-            commandFailed({path, 0, "not enough memory for the model"});
-            return false;
-        }
-        if (!scene->weapon->loadReference(path)) {
-            commandFailed(scene->weapon->diagnostic);
-            return false;
-        }
-        if (effectMissing(scene->weapon->effect)) commandFailed(withoutEffect(path));
-        // Bound once, to the primary character loaded at this moment.
-        if (scene->primary && hasHandBone(*scene->primary)) {
-            const EngineMesh& mesh = scene->primary->meshes[0];
-            bindToHand(*scene->weapon, mesh.nodes[static_cast<std::size_t>(mesh.handBone)].worldMatrix);
-        }
-        return false;
-    }
+    case kOpenKovr2Ani: return openCharacterAnimation(id, path);
+    case kOpenWeaponRef: openWeapon(path); return false;
     case kConvertRef:
-    case kConvertAni:
-        if (converter) converter->destroy();
-        delete converter;
-        converter = new (std::nothrow) FormatConverter();
-        if (!converter) {
-            commandFailed({path, 0, "not enough memory for the converter"});
-            return false;
-        }
-        if (!(id == kConvertRef ? converter->convertReference(path) : converter->convertAnimation(path))) {
-            if (converter->sourceRefused) showRefusal(converter->refusalMessage, converter->diagnostic);
-            commandFailed(converter->diagnostic);
-        }
-        if (!converter->materialWarning.empty()) std::fprintf(stderr, "%s\n", converter->materialWarning.c_str());
-        return false;
+    case kConvertAni: convertFile(id, path); return false;
     default: return false;
     }
+}
+
+void Application::openSmdReference(const std::string& path)
+{
+    if (smdModel) smdModel->destroy();
+    smdModel = madeOrNull<SmdModel>(graphics.device);
+    forgetAnimations(Animated::Smd);
+    if (!smdModel) return commandFailed({path, 0, "not enough memory for the model"});
+    if (!smdModel->loadReference(path)) return commandFailed(smdModel->diagnostic);
+    smdMode = 0;
+    if (effectMissing(smdModel->effect)) commandFailed(withoutEffect(path));
+}
+
+bool Application::openSmdAnimation(const std::string& path)
+{
+    if (!smdModel) {
+        commandFailed({path, 0, "no SMD reference is open to take this animation"});
+        return false;
+    }
+    if (!smdModel->loadAnimation(path)) {
+        commandFailed(smdModel->diagnostic);
+        return false;
+    }
+    smdMode = 1;
+    animationOpened(Animated::Smd, path);
+    return true;
+}
+
+void Application::openCharacter(std::uint32_t id, const std::string& path)
+{
+    if (!scene) return;
+    const bool primary = id == command::kOpenKovr1Ref;
+    if (primary) loadCharacter(scene->primary, scene->primaryMode, path);
+    else loadCharacter(scene->secondary, scene->secondaryMode, path);
+    forgetAnimations(primary ? Animated::Primary : Animated::Secondary);
+}
+
+bool Application::openCharacterAnimation(std::uint32_t id, const std::string& path)
+{
+    if (!scene) return false;
+    const bool primary = id == command::kOpenKovr1Ani;
+    EngineModel* slot = primary ? scene->primary.get() : scene->secondary.get();
+    if (!loadCharacterAnimation(slot, primary ? scene->primaryMode : scene->secondaryMode, path)) return false;
+    animationOpened(primary ? Animated::Primary : Animated::Secondary, path);
+    return true;
+}
+
+void Application::openWeapon(const std::string& path)
+{
+    if (!scene) return;
+    if (scene->weapon) scene->weapon->destroy();
+    scene->weapon = madeOrNull<EngineModel>(graphics.device);
+    if (!scene->weapon) return commandFailed({path, 0, "not enough memory for the model"});
+    if (!scene->weapon->loadReference(path)) return commandFailed(scene->weapon->diagnostic);
+    if (effectMissing(scene->weapon->effect)) commandFailed(withoutEffect(path));
+    // Bound once, to the primary character loaded at this moment.
+    if (scene->primary && hasHandBone(*scene->primary)) {
+        const EngineMesh& mesh = scene->primary->meshes[0];
+        bindToHand(*scene->weapon, mesh.nodes[static_cast<std::size_t>(mesh.handBone)].worldMatrix);
+    }
+}
+
+void Application::convertFile(std::uint32_t id, const std::string& path)
+{
+    if (converter) converter->destroy();
+    converter = madeOrNull<FormatConverter>();
+    if (!converter) return commandFailed({path, 0, "not enough memory for the converter"});
+    if (!(id == command::kConvertRef ? converter->convertReference(path) : converter->convertAnimation(path))) {
+        if (converter->sourceRefused) showRefusal(converter->refusalMessage, converter->diagnostic);
+        commandFailed(converter->diagnostic);
+    }
+    if (!converter->materialWarning.empty()) std::fprintf(stderr, "%s\n", converter->materialWarning.c_str());
 }
 
 namespace {
@@ -395,7 +408,7 @@ void Application::onDrop(const std::string& path)
         id = scene && !scene->primary ? kOpenKovr1Ref : kOpenKovr2Ref;
     } else if (equalsIgnoringCase(extension, "mani")) {
         if (!scene || !lastCharacter_) return;
-        id = lastCharacter_ == scene->primary ? kOpenKovr1Ani : lastCharacter_ == scene->secondary ? kOpenKovr2Ani : 0;
+        id = lastCharacter_ == scene->primary.get() ? kOpenKovr1Ani : lastCharacter_ == scene->secondary.get() ? kOpenKovr2Ani : 0;
     }
     if (id == 0) {
         showMessageBox(("Veskar opens SMD, mRef, mAni and glTF files; " + path + " is none of them.").c_str(), "Error");

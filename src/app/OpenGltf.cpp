@@ -3,21 +3,19 @@
 // animations is one in the Animation menu, and the first plays.
 
 #include "app/Application.h"
+#include "app/MadeOrNull.h"
 #include "gltf/GltfImport.h"
 #include "import/ConsoleLog.h"
 #include "import/ReaderFrame.h"
 #include "render/ModelEffect.h"
 #include "render/SmdModel.h"
 
-#include <new>
-
 namespace veskar {
 
 void Application::openGltf(const std::string& path)
 {
     if (smdModel) smdModel->destroy();
-    delete smdModel;
-    smdModel = new (std::nothrow) SmdModel(graphics.device);
+    smdModel = madeOrNull<SmdModel>(graphics.device);
     forgetAnimations(Animated::Smd);
     smdMode = 0;
     if (!smdModel) return commandFailed({path, 0, "not enough memory for the model"});

@@ -20,10 +20,14 @@ bool hasHandBone(const EngineModel& model)
            mesh.handBone < static_cast<std::int32_t>(mesh.bonePalette.size());
 }
 
+Scene::Scene() = default;
+
+Scene::~Scene() { destroyModels(); }
+
 void Scene::bind(Device* dev)
 {
+    destroyModels();
     device = dev;
-    primary = secondary = weapon = nullptr;
     world = Matrix{};
     placePosition[0] = placePosition[1] = placePosition[2] = 0.0f;
     placeFacing[0] = placeFacing[1] = 0.0f;
@@ -37,10 +41,9 @@ void Scene::bind(Device* dev)
 
 void Scene::destroyModels()
 {
-    for (EngineModel** slot : {&primary, &secondary, &weapon}) {
+    for (std::unique_ptr<EngineModel>* slot : {&primary, &secondary, &weapon}) {
         if (*slot) (*slot)->destroy();
-        delete *slot;
-        *slot = nullptr;
+        slot->reset();
     }
 }
 

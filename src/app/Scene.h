@@ -6,6 +6,7 @@
 #include "base/Math.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace veskar {
 
@@ -16,7 +17,10 @@ constexpr std::int32_t kNoMode = -1;
 
 class Scene {
 public:
-    ~Scene() { destroyModels(); }
+    Scene();
+    ~Scene();
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
     void bind(Device* device);
     void clear();
     void destroyModels();
@@ -28,9 +32,9 @@ public:
     void computeSecondaryWorld();
 
     Device* device = nullptr;
-    EngineModel* primary = nullptr;
-    EngineModel* secondary = nullptr;
-    EngineModel* weapon = nullptr;
+    std::unique_ptr<EngineModel> primary;
+    std::unique_ptr<EngineModel> secondary;
+    std::unique_ptr<EngineModel> weapon;
     Matrix world;
     float placePosition[3] = {0, 0, 0};
     float placeFacing[3] = {0, 0, 1};
@@ -53,6 +57,7 @@ public:
 // Whether a slot's model draws anything in its mode: a mesh, a mode set by a
 // load, and an animation when the mode is Play.
 bool drawsSomething(const EngineModel* model, std::int32_t mode);
+inline bool drawsSomething(const std::unique_ptr<EngineModel>& model, std::int32_t mode) { return drawsSomething(model.get(), mode); }
 // Whether the weapon is drawn in the primary's hand this frame.
 bool weaponCarried(const Scene& scene);
 // The primary's hand in the pose it was last drawn in; only when carried.

@@ -42,8 +42,8 @@ Bounds sceneBounds(const SmdModel* smdModel, std::int32_t smdMode, const Scene* 
         else addSmdModelBounds(*smdModel, bounds);
     }
     if (!scene) return bounds;
-    addCharacter(scene->primary, scene->primaryMode, scene->primaryWorld, inPlace, bounds);
-    addCharacter(scene->secondary, scene->secondaryMode, scene->secondaryWorld, inPlace, bounds);
+    addCharacter(scene->primary.get(), scene->primaryMode, scene->primaryWorld, inPlace, bounds);
+    addCharacter(scene->secondary.get(), scene->secondaryMode, scene->secondaryWorld, inPlace, bounds);
     if (weaponCarried(*scene)) {
         if (plays(*scene->primary, scene->primaryMode))
             addCarriedAnimationBounds(*scene->weapon, *scene->primary, pickOf(*scene->primary), scene->primaryWorld, inPlace, bounds);

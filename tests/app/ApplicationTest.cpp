@@ -212,9 +212,9 @@ TEST(Application, MenuCommandsFillTheSlotsAndSetTheModes)
     r.command(command::kOpenWeaponRef, files.characterRef);
     ASSERT_NE(r.app.scene->weapon, nullptr);
     // A cancelled dialog changes nothing.
-    EngineModel* before = r.app.scene->primary;
+    EngineModel* before = r.app.scene->primary.get();
     r.command(command::kOpenKovr1Ref);
-    EXPECT_EQ(r.app.scene->primary, before);
+    EXPECT_EQ(r.app.scene->primary.get(), before);
     EXPECT_EQ(r.host.filtersAsked.back(), "*.mRef");
     // Clean empties every slot and resets the fill mode.
     r.app.handleMessage(WM_KEYDOWN, VK_SPACE, 0);
@@ -249,18 +249,23 @@ TEST(Application, SmdCommandsAndConversionFromTheMenu)
     r.command(command::kConvertRef, files.dir.file("hero.smd"));
     EXPECT_TRUE(std::filesystem::exists(files.dir.file("hero.mRef")));
     r.app.renderFrame();
-    // A glTF character takes the SMD model's place with its animation
-    // playing, from the menu or dropped; a broken one shows its box.
-    ASSERT_TRUE(exportGltf({files.dir.file("hero.smd"), {files.dir.file("walka.smd")}, files.dir.file("hero.glb"), {}}).written);
+    // A glTF character takes the SMD model's place with its animations
+    // listed and the first playing, from the menu or dropped; a broken one
+    // shows its box.
+    ASSERT_TRUE(exportGltf({files.dir.file("hero.smd"), {files.dir.file("walka.smd"), files.dir.file("walkb.smd")}, files.dir.file("hero.glb"), {}})
+                    .written);
     r.command(command::kOpenGltf, files.dir.file("hero.glb"));
     EXPECT_EQ(r.host.filtersAsked.back(), "*.glb;*.gltf");
     ASSERT_TRUE(r.app.smdModel && r.app.smdModel->hasMesh);
-    EXPECT_EQ(r.app.smdModel->animationCount, 1);
+    EXPECT_EQ(r.app.smdModel->animationCount, 2);
+    EXPECT_EQ(r.app.animationNames(Animated::Smd), (std::vector<std::string>{"walka", "walkb"}));
+    EXPECT_EQ(r.app.pickedAnimation(Animated::Smd), 0);
     EXPECT_EQ(r.app.smdMode, 1);
     r.command(command::kOpenGltf, files.dir.file("notes.smd"));
     EXPECT_NE(r.host.shell.boxes.back().text.find("the JSON does not parse"), std::string::npos) << r.host.shell.boxes.back().text;
     r.app.onDrop(files.dir.file("hero.glb"));
-    EXPECT_EQ(r.app.smdModel->animationCount, 1);
+    EXPECT_EQ(r.app.smdModel->animationCount, 2);
+    EXPECT_EQ(r.app.animationNames(Animated::Smd).size(), 2u);
     r.app.renderFrame();
 }
 
