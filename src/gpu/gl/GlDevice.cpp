@@ -625,10 +625,11 @@ Result GlDevice::drawElements(PrimitiveType type, std::int32_t baseVertex, std::
 std::uint32_t GlDevice::streamVertices(const void* data, std::size_t bytes)
 {
     bindArrayBuffer(streamBuffer_);
-    if (bytes > streamCapacity_) streamCapacity_ = bytes;
-    // A fresh store each time, so GL never waits for the draw that used the last one.
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(streamCapacity_), nullptr, GL_STREAM_DRAW);
-    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), data);
+    // A fresh store each time, so GL never waits for the draw that used the
+    // last one; of this draw's size, or every line of text after a frame's
+    // wireframe of a large model would have the driver make (and fault in)
+    // a store as large as that wireframe's.
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), data, GL_STREAM_DRAW);
     return streamBuffer_;
 }
 

@@ -154,7 +154,6 @@ private:
     TextProgram text_;
     std::uint32_t vertexArray_ = 0;
     std::uint32_t streamBuffer_ = 0;
-    std::size_t streamCapacity_ = 0;
     std::uint32_t blackTexture_ = 0;
     std::uint32_t samplers_[8] = {};
     std::uint32_t textSampler_ = 0;
