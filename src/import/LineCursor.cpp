@@ -36,22 +36,23 @@ bool LineCursor::openFile(const std::string& path, std::string& reason, std::siz
     file_ = &ownFile_;
     size_ = ownFile_.size();
     // No piece larger than the file; a line longer than the piece grows it.
-    capacity_ = static_cast<std::size_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(piece ? piece : 1, size_ ? size_ : 1)));
-    piece_ = std::make_unique<char[]>(capacity_);
-    data_ = piece_.get();
+    allocatePiece(static_cast<std::size_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(piece ? piece : 1, size_ ? size_ : 1))));
     filled_ = position_ = 0;
     consumed_ = 0;
     lineNumber_ = 0;
     failure_.clear();
     endOfInput_ = false;
-    forgetNewline();
+    searched_ = 0;
     return true;
 }
 
-void LineCursor::forgetNewline()
+// A piece keeps kScanSlack bytes after its room, so the vectorised scans may
+// read past any line in it.
+void LineCursor::allocatePiece(std::size_t capacity)
 {
-    newlineScan_ = position_;
-    newlineFound_ = false;
+    piece_ = std::make_unique<char[]>(capacity + kScanSlack);
+    capacity_ = capacity;
+    data_ = piece_.get();
 }
 
 // Keeps the unfinished line at the front of the piece and reads after it.
@@ -59,16 +60,13 @@ bool LineCursor::fill()
 {
     const std::size_t keep = filled_ - position_;
     if (position_ > 0 && keep > 0) std::memmove(piece_.get(), piece_.get() + position_, keep);
-    newlineScan_ -= position_;
     filled_ = keep;
     position_ = 0;
     // Room for the longest line and the two bytes that may end it, no more.
     if (filled_ == capacity_ && capacity_ < kMaxLineBytes + 2) {
-        const std::size_t bigger = std::min(capacity_ * 2, kMaxLineBytes + 2);
-        auto grown = std::make_unique<char[]>(bigger);
-        std::memcpy(grown.get(), piece_.get(), filled_);
-        piece_ = std::move(grown);
-        capacity_ = bigger;
+        std::unique_ptr<char[]> old = std::move(piece_);
+        allocatePiece(std::min(capacity_ * 2, kMaxLineBytes + 2));
+        std::memcpy(piece_.get(), old.get(), filled_);
     }
     data_ = piece_.get();
     // Only the bytes the file had when it was opened: a file that grows while
@@ -112,44 +110,36 @@ bool LineCursor::next(std::string_view& line)
         const std::size_t available = filled_ - position_;
         // The longest line and the byte that ends it.
         const std::size_t window = std::min(available, kMaxLineBytes + 1);
-        const std::size_t limit = position_ + window;
-        if (!newlineFound_ && newlineScan_ < limit) {
-            const void* found = std::memchr(data_ + newlineScan_, '\n', limit - newlineScan_);
-            newlineFound_ = found != nullptr;
-            newlineScan_ = found ? static_cast<std::size_t>(static_cast<const char*>(found) - data_) : limit;
-        }
-        const std::size_t searched = newlineFound_ ? newlineScan_ : limit;
-        const void* ret = std::memchr(data_ + position_, '\r', searched - position_);
-        std::size_t end = 0, after = 0;
-        if (ret) {
-            end = static_cast<std::size_t>(static_cast<const char*>(ret) - data_);
-            if (end + 1 < filled_) after = end + 1 + (data_[end + 1] == '\n' ? 1 : 0);
+        const char* const start = data_ + position_;
+        // One search finds the line's end and a zero byte before it.
+        searched_ = static_cast<std::size_t>(findLineBreak(start + searched_, start + window) - start);
+        std::size_t end = position_ + searched_, after = 0;
+        if (searched_ < window) {
+            if (data_[end] == '\0') return fail(window);
+            if (data_[end] == '\n') after = end + 1;
+            else if (end + 1 < filled_) after = end + 1 + (data_[end + 1] == '\n' ? 1 : 0);
             else if (endOfInput_) after = end + 1;
-            else after = 0;  // a '\n' may follow in the next piece
-        } else if (newlineFound_) {
-            end = newlineScan_;
-            after = end + 1;
+            // else a '\n' may follow in the next piece
         } else if (window > kMaxLineBytes) {
             return fail(window);
         } else if (endOfInput_) {
             if (available == 0) return false;
-            end = after = filled_;
+            after = filled_;
         }
         if (after == 0) {
             if (!fill() && !failure_.empty()) return false;
             continue;
         }
-        const char* start = data_ + position_;
         std::size_t length = end - position_;
-        if (offset() == 0 && length >= 3 && std::memcmp(start, kByteOrderMark, 3) == 0) {
-            start += 3;
+        const char* first = start;
+        if (offset() == 0 && length >= 3 && std::memcmp(first, kByteOrderMark, 3) == 0) {
+            first += 3;
             length -= 3;
         }
-        if (length > 0 && std::memchr(start, '\0', length)) return fail(end - position_);
         ++lineNumber_;
         position_ = after;
-        if (newlineScan_ < position_) forgetNewline();
-        line = std::string_view(start, length);
+        searched_ = 0;
+        line = std::string_view(first, length);
         return true;
     }
 }
@@ -188,15 +178,14 @@ bool LineCursor::seek(std::uint64_t offset, long lineNumber)
 {
     if (offset > size_) return false;
     lineNumber_ = lineNumber;
+    searched_ = 0;
     if (!file_) {
         position_ = static_cast<std::size_t>(offset);
-        forgetNewline();
         return true;
     }
     filled_ = position_ = 0;
     consumed_ = offset;
     endOfInput_ = !failure_.empty();
-    forgetNewline();
     return true;
 }
 
@@ -211,9 +200,7 @@ bool LineCursor::startAt(const LineCursor& other, std::uint64_t offset, long lin
         filled_ = other.filled_;
         endOfInput_ = true;
     } else {
-        capacity_ = other.capacity_;
-        piece_ = std::make_unique<char[]>(capacity_);
-        data_ = piece_.get();
+        allocatePiece(other.capacity_);
     }
     return seek(offset, lineNumber);
 }

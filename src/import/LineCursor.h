@@ -4,6 +4,7 @@
 // reference of a few hundred megabytes must not have to fit in memory as text
 // beside the model made from it, so a file is read twice instead of held.
 
+#include "import/LineScan.h"
 #include "platform/InputFile.h"
 
 #include <cstddef>
@@ -55,11 +56,18 @@ public:
     // Why the lines ended early, as a refusal says it ("cannot read the file:
     // ...", a line too long, a zero byte); empty if they did not.
     const std::string& failure() const { return failure_; }
+    // Whether kScanSlack bytes after a line this cursor returned may be read
+    // (import/LineScan.h): always for a file's pieces, which keep them; for a
+    // buffer, everywhere but near its end.
+    bool slackAfter(std::string_view line) const
+    {
+        return file_ || static_cast<std::size_t>(data_ + filled_ - (line.data() + line.size())) >= kScanSlack;
+    }
 
 private:
     bool fill();
     bool fail(std::size_t window);
-    void forgetNewline();
+    void allocatePiece(std::size_t capacity);
 
     const char* data_ = nullptr;
     std::size_t filled_ = 0;    // bytes of data_ that hold text
@@ -67,11 +75,9 @@ private:
     bool endOfInput_ = true;    // nothing more will come after filled_
     long lineNumber_ = 0;
     std::uint64_t size_ = 0;
-    // data_[position_, newlineScan_) holds no '\n'; newlineFound_: the byte at
-    // newlineScan_ is one. Spares a file of lone '\r's a search to the end of
-    // the piece for every line.
-    std::size_t newlineScan_ = 0;
-    bool newlineFound_ = false;
+    // Bytes from position_ on known to hold no line break: a line that spans
+    // pieces is not searched again from its start.
+    std::size_t searched_ = 0;
 
     // Only when reading a file (at offsets, so cursors can share it).
     InputFile ownFile_;

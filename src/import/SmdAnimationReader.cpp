@@ -226,9 +226,8 @@ SmdReadResult AnimationReader::readSkeleton()
     bool inBlock = false;
     std::int32_t frame = 0;
     while (cursor_.next(line)) {
-        const std::string_view word = firstWord(line);
-        const bool end = equalsIgnoringCase(word, "end");
-        const bool time = equalsIgnoringCase(word, "time");
+        const bool end = firstWordIs(line, "end");
+        const bool time = !end && firstWordIs(line, "time");
         if ((end || time) && inBlock) {
             storeBlock(frame);
             inBlock = false;
@@ -240,7 +239,7 @@ SmdReadResult AnimationReader::readSkeleton()
             inBlock = true;
             continue;
         }
-        if (!inBlock || word.empty()) continue;
+        if (!inBlock || firstWord(line).empty()) continue;
         BoneLine bone;
         if (const SmdReadResult r = readBoneLine(line, counts_.nodes, bone); r != kSmdRead) return r;
         std::copy(bone.values, bone.values + 6, pose_[static_cast<std::size_t>(bone.number)].values);

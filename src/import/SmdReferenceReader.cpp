@@ -297,6 +297,7 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
         std::vector<SmdTriangle> table;
         std::vector<BoneLink> pool;
         Diagnostic diagnostic;
+        std::unique_ptr<VertexLineMemo> memo;  // kept from block to block
     };
     const std::size_t laneCount = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(1, model_.readerThreads)), 1, blocks.size());
     std::vector<Lane> lanes(laneCount);
@@ -334,6 +335,13 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
                 TriangleShare share(lane.table, block.first, lane.pool, *lane.cursor, file_, lane.diagnostic, materialIndex_, counts_.nodes,
                                     block.first);
                 if (!last) share.stopAt = block.end;
+                if (!lane.memo) {
+                    try {
+                        lane.memo = std::make_unique<VertexLineMemo>();
+                    } catch (const std::bad_alloc&) {
+                    }
+                }
+                share.memo = lane.memo.get();
                 r = share.run();
                 next = share.next;
                 if (!lane.cursor->failure().empty()) {

@@ -1,9 +1,53 @@
 #include "import/SmdTriangleShare.h"
 
+#include <cstring>
+#include <new>
+
 namespace veskar {
+
+namespace {
+
+// Lines near the end of a buffer are copied to have the scans' slack after
+// them; longer ones there go the general way.
+constexpr std::size_t kCopiedLine = 256;
+
+} // namespace
+
+// The memo's record, or the plain shape read straight from the fields (and
+// kept in the memo); false leaves the line to the general reader.
+bool TriangleShare::readQuickly(std::string_view line, VertexRecord& record)
+{
+    char copy[kCopiedLine + kScanSlack];
+    if (!cursor_.slackAfter(line)) {
+        if (line.size() > kCopiedLine) return false;
+        std::memcpy(copy, line.data(), line.size());
+        std::memset(copy + line.size(), 0, kScanSlack);
+        line = std::string_view(copy, line.size());
+    }
+    if (!memo) return readPlainVertexLine(line, nodes_, record);
+    const std::uint64_t hash = memo->hash(line);
+    if (memo->find(line, hash, record)) return true;
+    if (!readPlainVertexLine(line, nodes_, record)) return false;
+    memo->keep(line, hash, record);
+    return true;
+}
+
+void TriangleShare::store(const VertexRecord& record, SmdTriangle& triangle, int corner)
+{
+    triangle.vertexBone[corner] = record.parent;
+    triangle.vertices[corner] = record.vertex;
+    triangle.linkStart[corner] = static_cast<std::uint32_t>(pool_.size());
+    pool_.insert(pool_.end(), record.links, record.links + record.linkCount);
+    triangle.linkCount[corner] = record.linkCount;
+}
 
 SmdReadResult TriangleShare::readVertex(std::string_view line, SmdTriangle& triangle, int corner)
 {
+    VertexRecord record;
+    if (readQuickly(line, record)) {
+        store(record, triangle, corner);
+        return kSmdRead;
+    }
     FieldScanner scan(line);
     std::int32_t parent = 0;
     float f[8];
@@ -20,36 +64,52 @@ SmdReadResult TriangleShare::readVertex(std::string_view line, SmdTriangle& tria
     if (s == ScanStatus::OutOfRange || (s == ScanStatus::Ok && (linkCount < 0 || linkCount > kMaxLinks)))
         return refuse("link count " + std::string(s == ScanStatus::Ok ? std::to_string(linkCount) : "beyond int32") + " is outside 0 to 16");
 
-    triangle.vertexBone[corner] = parentPlace;
-    storeVertexValues(f, triangle.vertices[corner]);
-    triangle.linkStart[corner] = static_cast<std::uint32_t>(pool_.size());
+    record.parent = parentPlace;
+    storeVertexValues(f, record.vertex);
     if (s == ScanStatus::Missing || linkCount == 0) {
         // Exporters that write no links mean the vertex follows its parent bone.
-        pool_.push_back({parentPlace, 1.0f});
-        triangle.linkCount[corner] = 1;
-        return kSmdRead;
+        record.links[0] = {parentPlace, 1.0f};
+        linkCount = 1;
+    } else {
+        for (std::int32_t k = 0; k < linkCount; ++k)
+            if (const SmdReadResult r = refuseIf(checkLinkPair(scan, nodes_, k, linkCount, record.links[k])); r != kSmdRead) return r;
     }
-    for (std::int32_t k = 0; k < linkCount; ++k) {
-        BoneLink link;
-        if (const SmdReadResult r = refuseIf(checkLinkPair(scan, nodes_, k, linkCount, link)); r != kSmdRead) return r;
-        pool_.push_back(link);
-    }
-    triangle.linkCount[corner] = linkCount;
+    record.linkCount = linkCount;
+    store(record, triangle, corner);
+    // Kept as well: a line in a shape of its own repeats like any other.
+    if (memo && cursor_.slackAfter(line)) memo->keep(line, memo->hash(line), record);
     return kSmdRead;
+}
+
+std::int32_t TriangleShare::materialOf(std::string_view name)
+{
+    if (lastMaterialIndex_ < 0 || name != lastMaterial_) {
+        const auto found = materialIndex_.find(name);
+        lastMaterialIndex_ = found != materialIndex_.end() ? found->second : 0;
+        lastMaterial_.assign(name);
+    }
+    return lastMaterialIndex_;
 }
 
 SmdReadResult TriangleShare::run()
 {
+    if (!memo) {
+        try {
+            ownMemo_ = std::make_unique<VertexLineMemo>();
+            memo = ownMemo_.get();
+        } catch (const std::bad_alloc&) {
+            // Without one every line is read from its fields.
+        }
+    }
     std::string_view line;
     while (next < stopAt && cursor_.next(line)) {
         const std::string_view material = firstWord(line);
         if (equalsIgnoringCase(material, "end")) return result = kSmdRead;
         SmdTriangle triangle;
-        const auto found = materialIndex_.find(material);
-        triangle.material = found != materialIndex_.end() ? found->second : 0;
+        triangle.material = materialOf(material);
         for (int corner = 0; corner < 3; ++corner) {
             if (!cursor_.next(line)) return result = refuse("the file ends inside a triangle");
-            if (equalsIgnoringCase(firstWord(line), "end"))
+            if (firstWordIs(line, "end"))
                 return result = refuse("triangle " + std::to_string(next) + " has " + std::to_string(corner) + " vertex lines instead of 3");
             const SmdReadResult r = readVertex(line, triangle, corner);
             if (r != kSmdRead) return result = r;

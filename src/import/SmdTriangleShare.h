@@ -5,9 +5,11 @@
 // link pool, and reads the rest.
 
 #include "import/SmdReaders.h"
+#include "import/VertexLines.h"
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <unordered_map>
@@ -35,15 +37,24 @@ public:
     std::int32_t next;   // the next triangle's number
     std::int32_t stopAt = std::numeric_limits<std::int32_t>::max();
     SmdReadResult result = kSmdRead;
+    // Vertex lines read before; one of the share's own when not given (a
+    // reader of blocks keeps one a thread across its blocks).
+    VertexLineMemo* memo = nullptr;
 
 private:
     SmdReadResult readVertex(std::string_view line, SmdTriangle& triangle, int corner);
+    bool readQuickly(std::string_view line, VertexRecord& record);
+    void store(const VertexRecord& record, SmdTriangle& triangle, int corner);
+    std::int32_t materialOf(std::string_view name);
 
     std::span<SmdTriangle> table_;
     std::int32_t tableFirst_;
     std::vector<BoneLink>& pool_;
     const MaterialIndex& materialIndex_;
     const NodeNumbers& nodes_;
+    std::unique_ptr<VertexLineMemo> ownMemo_;
+    std::string lastMaterial_;  // runs of triangles share a material line
+    std::int32_t lastMaterialIndex_ = -1;
 };
 
 } // namespace veskar
