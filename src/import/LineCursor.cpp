@@ -29,14 +29,22 @@ std::size_t countLineEnds(const char* p, std::size_t n, bool& afterReturn)
 
 LineCursor::LineCursor(std::string_view text) : data_(text.data()), filled_(text.size()), size_(text.size()) {}
 
-bool LineCursor::openFile(const std::string& path, std::string& reason, std::size_t piece)
+LineCursor::~LineCursor() { releaseWindow(); }
+
+bool LineCursor::openFile(const std::string& path, std::string& reason, std::size_t piece, Access access)
 {
+    releaseWindow();
     file_ = nullptr;
     if (!ownFile_.open(path, reason)) return false;
     file_ = &ownFile_;
     size_ = ownFile_.size();
     // No piece larger than the file; a line longer than the piece grows it.
-    allocatePiece(static_cast<std::size_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(piece ? piece : 1, size_ ? size_ : 1))));
+    const auto size = static_cast<std::size_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(piece ? piece : 1, size_ ? size_ : 1)));
+    mapping_ = access == Access::Mapped;
+    windowBytes_ = size;
+    piece_.reset();
+    capacity_ = 0;
+    if (!mapping_) allocatePiece(size);
     filled_ = position_ = 0;
     consumed_ = 0;
     lineNumber_ = 0;
@@ -55,9 +63,54 @@ void LineCursor::allocatePiece(std::size_t capacity)
     data_ = piece_.get();
 }
 
+void LineCursor::releaseWindow()
+{
+    InputFile::unmapWindow(window_, windowLength_);
+    window_ = nullptr;
+    windowLength_ = 0;
+}
+
+// Maps the next window from the start of the unfinished line on. Where no
+// window can be had, the file is read in pieces from there.
+bool LineCursor::fillWindow()
+{
+    const std::uint64_t lineStart = consumed_ - (filled_ - position_);
+    if (lineStart >= size_) {
+        endOfInput_ = true;
+        return false;
+    }
+    // A line as long as the window gets a larger one, up to the longest line.
+    if (filled_ - position_ >= windowBytes_ && windowBytes_ < kMaxLineBytes + 2) windowBytes_ = std::min(windowBytes_ * 2, kMaxLineBytes + 2);
+    const std::uint64_t start = lineStart - lineStart % InputFile::kWindowAlignment;
+    const auto skip = static_cast<std::size_t>(lineStart - start);
+    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(skip + windowBytes_, size_ - start));
+    const char* view = file_->mapWindow(start, length);
+    if (!view) {
+        mapping_ = false;
+        const std::size_t keep = filled_ - position_;
+        allocatePiece(std::max(windowBytes_, keep));
+        if (keep > 0) std::memcpy(piece_.get(), data_ + position_, keep);
+        releaseWindow();
+        filled_ = keep;
+        position_ = 0;
+        return fill();
+    }
+    releaseWindow();
+    window_ = view;
+    windowStart_ = start;
+    windowLength_ = length;
+    data_ = view + skip;
+    filled_ = length - skip;
+    position_ = 0;
+    consumed_ = start + length;
+    if (consumed_ >= size_) endOfInput_ = true;
+    return true;
+}
+
 // Keeps the unfinished line at the front of the piece and reads after it.
 bool LineCursor::fill()
 {
+    if (mapping_) return fillWindow();
     const std::size_t keep = filled_ - position_;
     if (position_ > 0 && keep > 0) std::memmove(piece_.get(), piece_.get() + position_, keep);
     filled_ = keep;
@@ -95,7 +148,9 @@ bool LineCursor::fill()
 bool LineCursor::fail(std::size_t window)
 {
     ++lineNumber_;
-    if (std::memchr(data_ + position_, '\0', window))
+    if (file_ && file_->cutShort())
+        failure_ = "the file became shorter while it was read";
+    else if (std::memchr(data_ + position_, '\0', window))
         failure_ = "the line holds a zero byte: this is binary data, not the text of a model file";
     else
         failure_ = "the line is longer than " + std::to_string(kMaxLineBytes) + " bytes; no model file has such lines";
@@ -183,14 +238,25 @@ bool LineCursor::seek(std::uint64_t offset, long lineNumber)
         position_ = static_cast<std::size_t>(offset);
         return true;
     }
+    endOfInput_ = !failure_.empty();
+    if (window_ && offset >= windowStart_ && offset < windowStart_ + windowLength_) {
+        // Within the window mapped now: no new one.
+        const auto skip = static_cast<std::size_t>(offset - windowStart_);
+        data_ = window_ + skip;
+        filled_ = windowLength_ - skip;
+        position_ = 0;
+        consumed_ = windowStart_ + windowLength_;
+        if (consumed_ >= size_) endOfInput_ = true;
+        return true;
+    }
     filled_ = position_ = 0;
     consumed_ = offset;
-    endOfInput_ = !failure_.empty();
     return true;
 }
 
 bool LineCursor::startAt(const LineCursor& other, std::uint64_t offset, long lineNumber)
 {
+    releaseWindow();
     ownFile_.close();
     file_ = other.file_;
     size_ = other.size_;
@@ -200,7 +266,9 @@ bool LineCursor::startAt(const LineCursor& other, std::uint64_t offset, long lin
         filled_ = other.filled_;
         endOfInput_ = true;
     } else {
-        allocatePiece(other.capacity_);
+        mapping_ = other.mapping_;
+        windowBytes_ = other.windowBytes_;
+        if (!mapping_) allocatePiece(other.capacity_);
     }
     return seek(offset, lineNumber);
 }

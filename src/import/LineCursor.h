@@ -1,8 +1,10 @@
 #pragma once
 // Walks the lines of a model file, either a buffer already in memory or a
-// regular file read in pieces. The readers make two passes over a file; a
-// reference of a few hundred megabytes must not have to fit in memory as text
-// beside the model made from it, so a file is read twice instead of held.
+// regular file seen through windows mapped into memory (read in pieces where
+// the system maps none). The readers make two passes over a file; a reference
+// of a few hundred megabytes must not have to fit in memory as text beside
+// the model made from it, so a file is read twice instead of held, a window
+// at a time.
 
 #include "import/LineScan.h"
 #include "platform/InputFile.h"
@@ -27,12 +29,15 @@ public:
 
     LineCursor() = default;
     explicit LineCursor(std::string_view text);
+    ~LineCursor();
     LineCursor(const LineCursor&) = delete;
     LineCursor& operator=(const LineCursor&) = delete;
 
-    // Opens a regular file to be read piece by piece. False with a reason
-    // ("No such file or directory", "is a directory", ...) otherwise.
-    bool openFile(const std::string& path, std::string& reason, std::size_t piece = kDefaultPiece);
+    enum class Access { Mapped, Read };
+    // Opens a regular file to be seen through mapped windows of about piece
+    // bytes, or read into pieces of that size. False with a reason ("No such
+    // file or directory", "is a directory", ...) otherwise.
+    bool openFile(const std::string& path, std::string& reason, std::size_t piece = kDefaultPiece, Access access = Access::Mapped);
 
     // The line stays valid until the next call (of a buffer: as long as it).
     bool next(std::string_view& line);
@@ -61,13 +66,15 @@ public:
     // buffer, everywhere but near its end.
     bool slackAfter(std::string_view line) const
     {
-        return file_ || static_cast<std::size_t>(data_ + filled_ - (line.data() + line.size())) >= kScanSlack;
+        return (file_ && !window_) || static_cast<std::size_t>(data_ + filled_ - (line.data() + line.size())) >= kScanSlack;
     }
 
 private:
     bool fill();
+    bool fillWindow();
     bool fail(std::size_t window);
     void allocatePiece(std::size_t capacity);
+    void releaseWindow();
 
     const char* data_ = nullptr;
     std::size_t filled_ = 0;    // bytes of data_ that hold text
@@ -86,6 +93,12 @@ private:
     std::size_t capacity_ = 0;
     std::uint64_t consumed_ = 0;  // bytes taken from the file so far
     std::string failure_;
+    // The mapped window, when the file is seen through one.
+    bool mapping_ = false;
+    const char* window_ = nullptr;
+    std::uint64_t windowStart_ = 0;
+    std::size_t windowLength_ = 0;
+    std::size_t windowBytes_ = 0;  // how much a window takes after its line start
 };
 
 } // namespace veskar
