@@ -76,27 +76,26 @@ public:
         // it to an integer (ties to even, as printf rounds the exact value) gives
         // the six decimals. Values too large for that, inf and NaN go the
         // general way.
-        const double scaled = static_cast<double>(v) * 1e6;
-        if (std::fabs(scaled) < 9.0e15) {
-            const auto units = static_cast<std::uint64_t>(std::fabs(std::nearbyint(scaled)));
-            std::uint64_t whole = units / 1000000;
-            auto fraction = static_cast<std::uint32_t>(units % 1000000);
-            char digits[20];
-            int n = 0;
-            do {
-                digits[n++] = static_cast<char>('0' + whole % 10);
-                whole /= 10;
-            } while (whole != 0);
+        double units = std::fabs(static_cast<double>(v) * 1e6);
+        if (units < 9.0e15) {
+            // Adding 2^52 and taking it away again rounds to an integer, ties
+            // to even, in the default rounding printf rounds in too; from 2^52
+            // on every double is one.
+            constexpr double kTwoTo52 = 4503599627370496.0;
+            if (units < kTwoTo52) units = (units + kTwoTo52) - kTwoTo52;
+            const auto scaled = static_cast<std::uint64_t>(units);
+            const std::uint64_t whole = scaled / 1000000;
+            const auto fraction = static_cast<std::uint32_t>(scaled - whole * 1000000);
             char* const start = room(32);
             char* p = start;
-            if (std::signbit(v)) *p++ = '-';
-            while (n > 0) *p++ = digits[--n];
-            *p++ = '.';
-            for (int i = 5; i >= 0; --i) {
-                p[i] = static_cast<char>('0' + fraction % 10);
-                fraction /= 10;
-            }
-            size_ += static_cast<std::size_t>(p + 6 - start);
+            *p = '-';
+            p += std::signbit(v) ? 1 : 0;
+            p = std::to_chars(p, p + 20, whole).ptr;
+            *p = '.';
+            putDigitPair(p + 1, fraction / 10000);
+            putDigitPair(p + 3, fraction / 100 % 100);
+            putDigitPair(p + 5, fraction % 100);
+            size_ += static_cast<std::size_t>(p + 7 - start);
             return *this;
         }
         return putDouble(v);
@@ -137,6 +136,13 @@ public:
     std::string_view text() const { return {buffer_.get(), size_}; }
 
 private:
+    static void putDigitPair(char* p, std::uint32_t n)
+    {
+        static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                         "8081828384858687888990919293949596979899";
+        std::memcpy(p, kPairs + 2 * n, 2);
+    }
     // At least bytes of writable room after the text.
     char* room(std::size_t bytes)
     {
