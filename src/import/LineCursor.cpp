@@ -167,7 +167,7 @@ bool LineCursor::next(std::string_view& line)
         const std::size_t window = std::min(available, kMaxLineBytes + 1);
         const char* const start = data_ + position_;
         // One search finds the line's end and a zero byte before it.
-        searched_ = static_cast<std::size_t>(findLineBreak(start + searched_, start + window) - start);
+        searched_ = static_cast<std::size_t>(findBreak_(start + searched_, start + window) - start);
         std::size_t end = position_ + searched_, after = 0;
         if (searched_ < window) {
             if (data_[end] == '\0') return fail(window);
@@ -187,7 +187,7 @@ bool LineCursor::next(std::string_view& line)
         }
         std::size_t length = end - position_;
         const char* first = start;
-        if (offset() == 0 && length >= 3 && std::memcmp(first, kByteOrderMark, 3) == 0) {
+        if (lineNumber_ == 0 && offset() == 0 && length >= 3 && std::memcmp(first, kByteOrderMark, 3) == 0) {
             first += 3;
             length -= 3;
         }

@@ -76,6 +76,7 @@ private:
     void allocatePiece(std::size_t capacity);
     void releaseWindow();
 
+    const char* (*findBreak_)(const char*, const char*) = chosenLineScanner().findLineBreak;
     const char* data_ = nullptr;
     std::size_t filled_ = 0;    // bytes of data_ that hold text
     std::size_t position_ = 0;  // start of the next line in data_

@@ -52,12 +52,6 @@ bool plainSplitFields(std::string_view line, LineFields& fields)
     return true;
 }
 
-const LineScanner& chosenScanner()
-{
-    static const LineScanner* const chosen = availableLineScanners().back();
-    return *chosen;
-}
-
 } // namespace
 
 bool plainReadDecimals(const char* line, const LineFields& fields, const std::uint8_t* which, int count, float* values)
@@ -78,13 +72,19 @@ std::vector<const LineScanner*> availableLineScanners()
     return scanners;
 }
 
-const char* findLineBreak(const char* begin, const char* end) { return chosenScanner().findLineBreak(begin, end); }
+const LineScanner& chosenLineScanner()
+{
+    static const LineScanner* const chosen = availableLineScanners().back();
+    return *chosen;
+}
 
-bool splitFields(std::string_view line, LineFields& fields) { return chosenScanner().splitFields(line, fields); }
+const char* findLineBreak(const char* begin, const char* end) { return chosenLineScanner().findLineBreak(begin, end); }
+
+bool splitFields(std::string_view line, LineFields& fields) { return chosenLineScanner().splitFields(line, fields); }
 
 bool readDecimals(const char* line, const LineFields& fields, const std::uint8_t* which, int count, float* values)
 {
-    return chosenScanner().readDecimals(line, fields, which, count, values);
+    return chosenLineScanner().readDecimals(line, fields, which, count, values);
 }
 
 } // namespace veskar

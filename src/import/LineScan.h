@@ -76,5 +76,7 @@ struct LineScanner {
 // Every implementation this processor can run, the plain one first and the
 // one the scans use last (tests hold them to the same answers).
 std::vector<const LineScanner*> availableLineScanners();
+// The one the scans use.
+const LineScanner& chosenLineScanner();
 
 } // namespace veskar
