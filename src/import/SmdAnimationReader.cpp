@@ -177,17 +177,21 @@ std::optional<SmdReadResult> AnimationReader::readKeysInOnePass()
     bool nodesRead = false, skeletonRead = false;
     bool usual = header && model_.animationCount < kModelSlots;
     std::string_view line;
-    while (usual && cursor_.next(line)) {
-        const std::string_view word = firstWord(line);
-        if (equalsIgnoringCase(word, "nodes")) {
-            usual = !nodesRead && !skeletonRead && readNodesOnce(pass);
-            nodesRead = true;
-        } else if (equalsIgnoringCase(word, "skeleton")) {
-            usual = nodesRead && readBlocksOnce(pass);
-            skeletonRead = true;
-        } else if (equalsIgnoringCase(word, "triangles")) {
-            usual = false;
+    try {
+        while (usual && cursor_.next(line)) {
+            const std::string_view word = firstWord(line);
+            if (equalsIgnoringCase(word, "nodes")) {
+                usual = !nodesRead && !skeletonRead && readNodesOnce(pass);
+                nodesRead = true;
+            } else if (equalsIgnoringCase(word, "skeleton")) {
+                usual = nodesRead && readBlocksOnce(pass);
+                skeletonRead = true;
+            } else if (equalsIgnoringCase(word, "triangles")) {
+                usual = false;
+            }
         }
+    } catch (const std::bad_alloc&) {
+        usual = false;  // the two passes say how much was asked for
     }
     if (!cursor_.failure().empty()) {
         model_.nodeCount = model_.frameCount = model_.materialCount = model_.triangleCount = 0;
@@ -259,8 +263,11 @@ bool AnimationReader::readBlocksOnce(OnePass& pass)
             if (frames.size() * nodes > cursor_.size() * kTableNodesPerByteAllowed) return false;
             // Room for as many blocks as the rest of the file holds, by the first.
             if (frames.size() == 1) firstBlockAt = cursor_.offset();
-            if (frames.size() == 2 && cursor_.offset() > firstBlockAt)
-                pass.blocks.reserve(static_cast<std::size_t>(cursor_.size() / (cursor_.offset() - firstBlockAt) + 2) * nodes * AnimationKeys::kValuesPerKey);
+            if (frames.size() == 2 && cursor_.offset() > firstBlockAt) {
+                const std::uint64_t blocks = std::min(cursor_.size() / (cursor_.offset() - firstBlockAt) + 2, cursor_.size() / nodes + 1);
+                pass.blocks.reserve(static_cast<std::size_t>(blocks) * nodes * AnimationKeys::kValuesPerKey);
+                preferLargePages(pass.blocks);
+            }
             inBlock = true;
             continue;
         }
