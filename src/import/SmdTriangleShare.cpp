@@ -105,7 +105,11 @@ SmdReadResult TriangleShare::run()
     while (next < stopAt && cursor_.next(line)) {
         const std::string_view material = firstWord(line);
         if (equalsIgnoringCase(material, "end")) return result = kSmdRead;
-        SmdTriangle triangle;
+        // Read in place: every field of the entry is written. A triangle
+        // beyond the table is read aside and then refused.
+        const bool inTable = next >= tableFirst_ && next - tableFirst_ < static_cast<std::int64_t>(table_.size());
+        SmdTriangle aside;
+        SmdTriangle& triangle = inTable ? table_[static_cast<std::size_t>(next - tableFirst_)] : aside;
         triangle.material = materialOf(material);
         for (int corner = 0; corner < 3; ++corner) {
             if (!cursor_.next(line)) return result = refuse("the file ends inside a triangle");
@@ -114,8 +118,8 @@ SmdReadResult TriangleShare::run()
             const SmdReadResult r = readVertex(line, triangle, corner);
             if (r != kSmdRead) return result = r;
         }
-        if (next < tableFirst_ || next - tableFirst_ >= static_cast<std::int64_t>(table_.size())) return result = refuse("more triangles than the counting pass found");
-        table_[static_cast<std::size_t>(next++ - tableFirst_)] = triangle;
+        if (!inTable) return result = refuse("more triangles than the counting pass found");
+        ++next;
     }
     return result = kSmdRead;
 }
