@@ -56,7 +56,9 @@ SmdReadResult ReferenceReader::count()
     model_.materialNames.clear();
     if (!readSmdHeader(cursor_, model_.token, model_.headerValue))
         return refuseAs(kSmdNotSmd, cursor_.lineNumber(), "the first line is not \"version 1\"");
-    if (model_.triangleSink) counts_.markSpacing = std::max(1, model_.minimumShare / 8);
+    // Blocks for a sink are small: a block's table, its corners and its links
+    // then stay in the cache from the reading to the hand-over.
+    if (model_.triangleSink) counts_.markSpacing = std::max(1, model_.minimumShare / 32);
     else if (model_.readerThreads > 1 && model_.minimumShare > 0) counts_.markSpacing = std::max(1, model_.minimumShare / 8);
     countSmdSections(cursor_, counts_, model_.materialNames);
     if (const SmdReadResult r = checkCursor(); r != kSmdRead) return r;
