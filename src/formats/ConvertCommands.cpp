@@ -28,9 +28,10 @@ public:
         }
         return welder_.expect(triangleCount) ? std::string() : kNoMemory;
     }
-    void prepare(std::size_t lane, std::span<const SmdTriangle> triangles, std::span<const BoneLink> links) override
+    void prepare(std::size_t lane, std::span<const SmdTriangle> triangles, std::span<const BoneLink> links,
+                 std::span<const std::int64_t> repeats) override
     {
-        prepared_[lane].ok = prepared_[lane].corners.prepare(triangles, links);
+        prepared_[lane].ok = prepared_[lane].corners.prepare(triangles, links, repeats);
     }
     std::string take(std::size_t lane) override
     {

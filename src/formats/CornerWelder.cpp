@@ -140,7 +140,7 @@ bool CornerWelder::grow()
     return true;
 }
 
-bool PreparedCorners::prepare(std::span<const SmdTriangle> block, std::span<const BoneLink> pool)
+bool PreparedCorners::prepare(std::span<const SmdTriangle> block, std::span<const BoneLink> pool, std::span<const std::int64_t> repeats)
 {
     try {
         const std::size_t count = block.size() * 3;
@@ -149,9 +149,13 @@ bool PreparedCorners::prepare(std::span<const SmdTriangle> block, std::span<cons
         hashable.resize(count);
         links.clear();
         links.reserve(count * kMaxLinks < pool.size() ? count * kMaxLinks : pool.size());
+        const bool withRepeats = repeats.size() == count;
+        if (withRepeats) this->repeats.assign(repeats.begin(), repeats.end());
+        else this->repeats.assign(count, -1);
         std::size_t c = 0;
         for (const SmdTriangle& triangle : block) {
             for (int k = 0; k < 3; ++k, ++c) {
+                if (withRepeats && repeats[c] >= 0) continue;
                 corners[c].linkStart = static_cast<std::uint32_t>(links.size());
                 hashable[c] = packCorner(triangle, k, pool, corners[c], links, hashes[c]) ? 1 : 0;
             }
@@ -177,6 +181,16 @@ bool CornerWelder::add(const PreparedCorners& block)
     try {
         std::int32_t numbers[3];
         for (std::size_t c = 0; c < count; ++c) {
+            if (const std::int64_t earlier = block.repeats[c]; earlier >= 0) {
+                // The same as an earlier corner: its vertex, from its triangle
+                // (this one's, when that is not done yet).
+                const auto t = static_cast<std::size_t>(earlier / 3);
+                const auto k = static_cast<int>(earlier % 3);
+                if (t < triangles.size()) numbers[c % 3] = k == 0 ? triangles[t].a : k == 1 ? triangles[t].b : triangles[t].c;
+                else numbers[c % 3] = numbers[k];
+                if (c % 3 == 2) triangles.push_back({numbers[0], numbers[1], numbers[2]});
+                continue;
+            }
             std::size_t mask = table_.size() - 1;
             if (c + kAhead < count) __builtin_prefetch(&table_[block.hashes[c + kAhead] & mask]);
             const WeldedVertex& corner = block.corners[c];

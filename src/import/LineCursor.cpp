@@ -33,6 +33,7 @@ LineCursor::~LineCursor() { releaseWindow(); }
 
 bool LineCursor::openFile(const std::string& path, std::string& reason, std::size_t piece, Access access)
 {
+    forgetList();
     releaseWindow();
     file_ = nullptr;
     if (!ownFile_.open(path, reason)) return false;
@@ -158,7 +159,23 @@ bool LineCursor::fail(std::size_t window)
     return false;
 }
 
-bool LineCursor::next(std::string_view& line)
+// Lists the ends of the lines ahead when the next one is plain (not the
+// first of a file, which may start with a byte-order mark, nor one already
+// searched in part), then takes the first; otherwise one line the careful way.
+bool LineCursor::nextUnlisted(std::string_view& line)
+{
+    if (failure_.empty() && searched_ == 0 && position_ < filled_ && (lineNumber_ != 0 || offset() != 0)) {
+        constexpr std::size_t kLookAhead = std::size_t{1} << 24;  // offsets fit 32 bits
+        const std::size_t span = std::min(filled_ - position_, kLookAhead);
+        listBase_ = position_;
+        listed_ = 0;
+        listedCount_ = findEnds_(data_ + position_, data_ + position_ + span, lineEnds_, kListedLines, kMaxLineBytes);
+        if (listedCount_ > 0) return next(line);
+    }
+    return nextOne(line);
+}
+
+bool LineCursor::nextOne(std::string_view& line)
 {
     if (!failure_.empty()) return false;
     for (;;) {
@@ -232,6 +249,7 @@ bool LineCursor::rewind() { return seek(0, 0) && failure_.empty(); }
 bool LineCursor::seek(std::uint64_t offset, long lineNumber)
 {
     if (offset > size_) return false;
+    forgetList();
     lineNumber_ = lineNumber;
     searched_ = 0;
     if (!file_) {
@@ -256,6 +274,7 @@ bool LineCursor::seek(std::uint64_t offset, long lineNumber)
 
 bool LineCursor::startAt(const LineCursor& other, std::uint64_t offset, long lineNumber)
 {
+    forgetList();
     releaseWindow();
     ownFile_.close();
     file_ = other.file_;

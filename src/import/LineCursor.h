@@ -40,7 +40,17 @@ public:
     bool openFile(const std::string& path, std::string& reason, std::size_t piece = kDefaultPiece, Access access = Access::Mapped);
 
     // The line stays valid until the next call (of a buffer: as long as it).
-    bool next(std::string_view& line);
+    // Lines ended by '\n' alone come from a list of line ends found ahead,
+    // many at a time.
+    bool next(std::string_view& line)
+    {
+        if (listed_ == listedCount_) return nextUnlisted(line);
+        const std::size_t end = listBase_ + lineEnds_[listed_++];
+        line = std::string_view(data_ + position_, end - position_);
+        position_ = end + 1;
+        ++lineNumber_;
+        return true;
+    }
     bool atEnd();
     // 1-based number of the line last returned, or of the line that failed.
     long lineNumber() const { return lineNumber_; }
@@ -70,6 +80,11 @@ public:
     }
 
 private:
+    static constexpr std::size_t kListedLines = 64;
+
+    bool nextUnlisted(std::string_view& line);
+    bool nextOne(std::string_view& line);
+    void forgetList() { listed_ = listedCount_ = 0; }
     bool fill();
     bool fillWindow();
     bool fail(std::size_t window);
@@ -77,6 +92,13 @@ private:
     void releaseWindow();
 
     const char* (*findBreak_)(const char*, const char*) = chosenLineScanner().findLineBreak;
+    std::size_t (*findEnds_)(const char*, const char*, std::uint32_t*, std::size_t, std::size_t) = chosenLineScanner().findLineEnds;
+    // Ends of the lines from position_ on, as offsets from listBase_ in data_;
+    // those before listed_ were returned.
+    std::uint32_t lineEnds_[kListedLines];
+    std::size_t listBase_ = 0;
+    std::size_t listed_ = 0;
+    std::size_t listedCount_ = 0;
     const char* data_ = nullptr;
     std::size_t filled_ = 0;    // bytes of data_ that hold text
     std::size_t position_ = 0;  // start of the next line in data_

@@ -33,6 +33,20 @@ const char* plainFindLineBreak(const char* p, const char* end)
 
 namespace {
 
+std::size_t plainFindLineEnds(const char* begin, const char* end, std::uint32_t* ends, std::size_t count, std::size_t maxLine)
+{
+    std::size_t found = 0, lineStart = 0;
+    while (found < count) {
+        const char* at = plainFindLineBreak(begin + lineStart, end);
+        if (at == end || *at != '\n') break;
+        const auto offset = static_cast<std::size_t>(at - begin);
+        if (offset - lineStart > maxLine) break;
+        ends[found++] = static_cast<std::uint32_t>(offset);
+        lineStart = offset + 1;
+    }
+    return found;
+}
+
 bool plainSplitFields(std::string_view line, LineFields& fields)
 {
     const std::size_t n = line.size();
@@ -63,7 +77,7 @@ bool plainReadDecimals(const char* line, const LineFields& fields, const std::ui
     return true;
 }
 
-const LineScanner kPlainLineScanner = {"plain", plainFindLineBreak, plainSplitFields, plainReadDecimals};
+const LineScanner kPlainLineScanner = {"plain", plainFindLineBreak, plainFindLineEnds, plainSplitFields, plainReadDecimals};
 
 std::vector<const LineScanner*> availableLineScanners()
 {
@@ -79,6 +93,11 @@ const LineScanner& chosenLineScanner()
 }
 
 const char* findLineBreak(const char* begin, const char* end) { return chosenLineScanner().findLineBreak(begin, end); }
+
+std::size_t findLineEnds(const char* begin, const char* end, std::uint32_t* ends, std::size_t count, std::size_t maxLine)
+{
+    return chosenLineScanner().findLineEnds(begin, end, ends, count, maxLine);
+}
 
 bool splitFields(std::string_view line, LineFields& fields) { return chosenLineScanner().splitFields(line, fields); }
 

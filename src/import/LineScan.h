@@ -20,6 +20,13 @@ constexpr std::size_t kScanSlack = 64;
 // outside [begin, end).
 const char* findLineBreak(const char* begin, const char* end);
 
+// The line ends ('\n') in [begin, end), at most count of them, as offsets
+// from begin: a line holding '\r' or a zero byte, or longer than maxLine
+// bytes, ends the list before it, and an implementation may leave out lines
+// that end near `end` (whole steps only). How many were found; the lines not
+// listed are for a line-by-line look. Offsets fit 32 bits: [begin, end) must.
+std::size_t findLineEnds(const char* begin, const char* end, std::uint32_t* ends, std::size_t count, std::size_t maxLine);
+
 // The fields of one line: runs of bytes other than the blanks scanf skips.
 struct LineFields {
     static constexpr int kMaxFields = 48;
@@ -69,6 +76,7 @@ inline bool readSmallInt(const char* line, const LineFields& fields, int i, std:
 struct LineScanner {
     const char* name;
     const char* (*findLineBreak)(const char* begin, const char* end);
+    std::size_t (*findLineEnds)(const char* begin, const char* end, std::uint32_t* ends, std::size_t count, std::size_t maxLine);
     bool (*splitFields)(std::string_view line, LineFields& fields);
     bool (*readDecimals)(const char* line, const LineFields& fields, const std::uint8_t* which, int count, float* values);
 };

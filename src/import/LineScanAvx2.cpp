@@ -23,6 +23,31 @@ const char* avx2FindLineBreak(const char* p, const char* end)
     return plainFindLineBreak(p, end);
 }
 
+// Sixty-four bytes a step; the step's newlines before a '\r' or zero byte.
+std::size_t avx2FindLineEnds(const char* begin, const char* end, std::uint32_t* ends, std::size_t count, std::size_t maxLine)
+{
+    const __m256i newline = _mm256_set1_epi8('\n'), ret = _mm256_set1_epi8('\r'), zero = _mm256_setzero_si256();
+    const auto bits = [](__m256i hit) { return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(hit))); };
+    std::size_t found = 0, lineStart = 0;
+    const auto size = static_cast<std::size_t>(end - begin);
+    for (std::size_t base = 0; found < count && base + 64 <= size; base += 64) {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(begin + base));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(begin + base + 32));
+        std::uint64_t ends64 = bits(_mm256_cmpeq_epi8(low, newline)) | bits(_mm256_cmpeq_epi8(high, newline)) << 32;
+        const std::uint64_t stops = bits(_mm256_or_si256(_mm256_cmpeq_epi8(low, ret), _mm256_cmpeq_epi8(low, zero))) |
+                                    bits(_mm256_or_si256(_mm256_cmpeq_epi8(high, ret), _mm256_cmpeq_epi8(high, zero))) << 32;
+        if (stops) ends64 &= _blsi_u64(stops) - 1;
+        for (; ends64 && found < count; ends64 = _blsr_u64(ends64)) {
+            const std::size_t offset = base + _tzcnt_u64(ends64);
+            if (offset - lineStart > maxLine) return found;
+            ends[found++] = static_cast<std::uint32_t>(offset);
+            lineStart = offset + 1;
+        }
+        if (stops || base + 64 - lineStart > maxLine) break;
+    }
+    return found;
+}
+
 // ' ' and '\t' to '\r': scanf's blanks.
 __m256i blankBytes(__m256i v)
 {
@@ -201,6 +226,6 @@ bool avx2ReadDecimals(const char* line, const LineFields& fields, const std::uin
 
 } // namespace
 
-const LineScanner kAvx2LineScanner = {"avx2", avx2FindLineBreak, avx2SplitFields, avx2ReadDecimals};
+const LineScanner kAvx2LineScanner = {"avx2", avx2FindLineBreak, avx2FindLineEnds, avx2SplitFields, avx2ReadDecimals};
 
 } // namespace veskar

@@ -56,6 +56,28 @@ const char* sse2FindLineBreak(const char* p, const char* end)
     return plainFindLineBreak(p, end);
 }
 
+// Sixteen bytes a step; the step's newlines before a '\r' or zero byte.
+std::size_t sse2FindLineEnds(const char* begin, const char* end, std::uint32_t* ends, std::size_t count, std::size_t maxLine)
+{
+    const __m128i newline = _mm_set1_epi8('\n'), ret = _mm_set1_epi8('\r'), zero = _mm_setzero_si128();
+    std::size_t found = 0, lineStart = 0;
+    const auto size = static_cast<std::size_t>(end - begin);
+    for (std::size_t base = 0; found < count && base + 16 <= size; base += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + base));
+        auto ends16 = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, newline)));
+        const auto stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, ret), _mm_cmpeq_epi8(v, zero))));
+        if (stops) ends16 &= (stops & (0u - stops)) - 1;
+        for (; ends16 && found < count; ends16 &= ends16 - 1) {
+            const std::size_t offset = base + static_cast<std::size_t>(std::countr_zero(ends16));
+            if (offset - lineStart > maxLine) return found;
+            ends[found++] = static_cast<std::uint32_t>(offset);
+            lineStart = offset + 1;
+        }
+        if (stops || base + 16 - lineStart > maxLine) break;
+    }
+    return found;
+}
+
 // ' ' and '\t' to '\r': scanf's blanks.
 std::uint64_t sse2Blanks(const char* p)
 {
@@ -75,7 +97,7 @@ bool sse2SplitFields(std::string_view line, LineFields& fields) { return splitBy
 } // namespace
 
 // SSE2 has no byte shuffle to gather digits with: numbers go the plain way.
-const LineScanner kSse2LineScanner = {"sse2", sse2FindLineBreak, sse2SplitFields, plainReadDecimals};
+const LineScanner kSse2LineScanner = {"sse2", sse2FindLineBreak, sse2FindLineEnds, sse2SplitFields, plainReadDecimals};
 
 std::vector<const LineScanner*> fasterLineScanners()
 {

@@ -297,6 +297,7 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
         LineCursor own;
         LineCursor* cursor = &own;
         std::vector<SmdTriangle> table;
+        std::vector<std::int64_t> repeats;  // three a table entry
         std::vector<BoneLink> pool;
         Diagnostic diagnostic;
         std::unique_ptr<VertexLineMemo> memo;  // kept from block to block
@@ -328,6 +329,7 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
             std::int32_t next = block.first;
             try {
                 lane.table.resize(static_cast<std::size_t>(std::max(0, block.end - block.first)));
+                lane.repeats.resize(lane.table.size() * 3);
                 lane.pool.clear();
             } catch (const std::bad_alloc&) {
                 why = "not enough memory for " + std::to_string(block.end - block.first) + " triangles";
@@ -344,6 +346,7 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
                     }
                 }
                 share.memo = lane.memo.get();
+                share.repeats = lane.repeats.data();
                 r = share.run();
                 next = share.next;
                 if (!lane.cursor->failure().empty()) {
@@ -358,7 +361,8 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
                 }
             }
             if (why.empty() && r == kSmdRead)
-                sink.prepare(laneNumber, std::span<const SmdTriangle>(lane.table.data(), static_cast<std::size_t>(next - block.first)), lane.pool);
+                sink.prepare(laneNumber, std::span<const SmdTriangle>(lane.table.data(), static_cast<std::size_t>(next - block.first)), lane.pool,
+                             std::span<const std::int64_t>(lane.repeats.data(), static_cast<std::size_t>(next - block.first) * 3));
             std::unique_lock<std::mutex> lock(mutex);
             turnTaken.wait(lock, [&] { return turn == k || stopped; });
             if (stopped) break;

@@ -13,10 +13,12 @@ constexpr std::size_t kCopiedLine = 256;
 
 } // namespace
 
-// The memo's record, or the plain shape read straight from the fields (and
-// kept in the memo); false leaves the line to the general reader.
-bool TriangleShare::readQuickly(std::string_view line, VertexRecord& record)
+// The memo's record (repeat: the earlier corner of the same line), or the
+// plain shape read straight from the fields and kept in the memo as corner
+// number; false leaves the line to the general reader.
+bool TriangleShare::readQuickly(std::string_view line, VertexRecord& record, std::int64_t number, std::int64_t& repeat)
 {
+    repeat = -1;
     char copy[kCopiedLine + kScanSlack];
     if (!cursor_.slackAfter(line)) {
         if (line.size() > kCopiedLine) return false;
@@ -26,9 +28,9 @@ bool TriangleShare::readQuickly(std::string_view line, VertexRecord& record)
     }
     if (!memo) return readPlainVertexLine(line, nodes_, record);
     const std::uint64_t hash = memo->hash(line);
-    if (memo->find(line, hash, record)) return true;
+    if (memo->find(line, hash, record, repeat)) return true;
     if (!readPlainVertexLine(line, nodes_, record)) return false;
-    memo->keep(line, hash, record);
+    memo->keep(line, hash, record, number);
     return true;
 }
 
@@ -41,11 +43,15 @@ void TriangleShare::store(const VertexRecord& record, SmdTriangle& triangle, int
     triangle.linkCount[corner] = record.linkCount;
 }
 
-SmdReadResult TriangleShare::readVertex(std::string_view line, SmdTriangle& triangle, int corner)
+// The corner's line; repeat, where given, gets the earlier corner it repeats.
+SmdReadResult TriangleShare::readVertex(std::string_view line, SmdTriangle& triangle, int corner, std::int64_t* repeat)
 {
     VertexRecord record;
-    if (readQuickly(line, record)) {
+    const std::int64_t number = static_cast<std::int64_t>(next) * 3 + corner;
+    std::int64_t earlier = -1;
+    if (readQuickly(line, record, number, earlier)) {
         store(record, triangle, corner);
+        if (repeat) *repeat = earlier;
         return kSmdRead;
     }
     FieldScanner scan(line);
@@ -76,8 +82,9 @@ SmdReadResult TriangleShare::readVertex(std::string_view line, SmdTriangle& tria
     }
     record.linkCount = linkCount;
     store(record, triangle, corner);
+    if (repeat) *repeat = -1;
     // Kept as well: a line in a shape of its own repeats like any other.
-    if (memo && cursor_.slackAfter(line)) memo->keep(line, memo->hash(line), record);
+    if (memo && cursor_.slackAfter(line)) memo->keep(line, memo->hash(line), record, number);
     return kSmdRead;
 }
 
@@ -115,7 +122,8 @@ SmdReadResult TriangleShare::run()
             if (!cursor_.next(line)) return result = refuse("the file ends inside a triangle");
             if (firstWordIs(line, "end"))
                 return result = refuse("triangle " + std::to_string(next) + " has " + std::to_string(corner) + " vertex lines instead of 3");
-            const SmdReadResult r = readVertex(line, triangle, corner);
+            std::int64_t* const repeat = repeats && inTable ? repeats + (next - tableFirst_) * 3 + corner : nullptr;
+            const SmdReadResult r = readVertex(line, triangle, corner, repeat);
             if (r != kSmdRead) return result = r;
         }
         if (!inTable) return result = refuse("more triangles than the counting pass found");

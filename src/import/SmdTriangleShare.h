@@ -40,10 +40,13 @@ public:
     // Vertex lines read before; one of the share's own when not given (a
     // reader of blocks keeps one a thread across its blocks).
     VertexLineMemo* memo = nullptr;
+    // For a sink: three a table entry, the corner (by file order) each
+    // corner's line repeats, or -1 (see TriangleSink::prepare).
+    std::int64_t* repeats = nullptr;
 
 private:
-    SmdReadResult readVertex(std::string_view line, SmdTriangle& triangle, int corner);
-    bool readQuickly(std::string_view line, VertexRecord& record);
+    SmdReadResult readVertex(std::string_view line, SmdTriangle& triangle, int corner, std::int64_t* repeat);
+    bool readQuickly(std::string_view line, VertexRecord& record, std::int64_t number, std::int64_t& repeat);
     void store(const VertexRecord& record, SmdTriangle& triangle, int corner);
     std::int32_t materialOf(std::string_view name);
 

@@ -81,7 +81,7 @@ std::uint64_t VertexLineMemo::hash(std::string_view line) const
     return h ^ (h >> 31);
 }
 
-bool VertexLineMemo::find(std::string_view line, std::uint64_t hash, VertexRecord& record) const
+bool VertexLineMemo::find(std::string_view line, std::uint64_t hash, VertexRecord& record, std::int64_t& corner) const
 {
     const std::size_t place = hash & (kPlaces - 1);
     const Tag& tag = tags_[place];
@@ -89,6 +89,7 @@ bool VertexLineMemo::find(std::string_view line, std::uint64_t hash, VertexRecor
         std::memcmp(texts_.get() + place * kMaxText, line.data(), line.size()) != 0)
         return false;
     const Kept& kept = kept_[place];
+    corner = kept.corner;
     record.parent = kept.parent;
     record.vertex = kept.vertex;
     record.linkCount = kept.linkCount;
@@ -96,13 +97,19 @@ bool VertexLineMemo::find(std::string_view line, std::uint64_t hash, VertexRecor
     return true;
 }
 
-void VertexLineMemo::keep(std::string_view line, std::uint64_t hash, const VertexRecord& record)
+void VertexLineMemo::keep(std::string_view line, std::uint64_t hash, const VertexRecord& record, std::int64_t corner)
 {
     if (line.empty() || line.size() > kMaxText || record.linkCount > VertexRecord::kKeptLinks) return;
     const std::size_t place = hash & (kPlaces - 1);
     tags_[place] = {static_cast<std::uint32_t>(hash >> 32), static_cast<std::uint32_t>(line.size())};
     std::memcpy(texts_.get() + place * kMaxText, line.data(), line.size());
     Kept& kept = kept_[place];
+    bool nan = false;
+    const float* values = &record.vertex.position[0];
+    static_assert(sizeof(SmdVertex) == 8 * sizeof(float), "the eight values of a vertex");
+    for (int i = 0; i < 8; ++i) nan |= values[i] != values[i];
+    for (std::int32_t k = 0; k < record.linkCount; ++k) nan |= record.links[k].weight != record.links[k].weight;
+    kept.corner = nan ? -1 : corner;
     kept.parent = record.parent;
     kept.vertex = record.vertex;
     kept.linkCount = record.linkCount;

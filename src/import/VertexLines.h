@@ -43,9 +43,11 @@ public:
     // The line's place in the table (its text hashed; reads kScanSlack bytes
     // after it), for find and keep.
     std::uint64_t hash(std::string_view line) const;
-    // The record of the same text, when the table has it.
-    bool find(std::string_view line, std::uint64_t hash, VertexRecord& record) const;
-    void keep(std::string_view line, std::uint64_t hash, const VertexRecord& record);
+    // The record of the same text, when the table has it, and the corner
+    // (by file order) that line was first kept for: a corner the same as
+    // this one, or -1 where a NaN makes the corner equal to nothing.
+    bool find(std::string_view line, std::uint64_t hash, VertexRecord& record, std::int64_t& corner) const;
+    void keep(std::string_view line, std::uint64_t hash, const VertexRecord& record, std::int64_t corner);
 
 private:
     static constexpr std::size_t kPlaces = 4096;
@@ -54,6 +56,7 @@ private:
         std::uint32_t length = 0;  // 0: empty
     };
     struct Kept {
+        std::int64_t corner;
         std::int32_t parent;
         SmdVertex vertex;
         std::int32_t linkCount;

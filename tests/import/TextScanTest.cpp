@@ -199,6 +199,31 @@ TEST(TextScanTest, QuickScansAgreeOnFieldsAndLineBreaks)
                 EXPECT_EQ(std::string(fields.begin(padded.data(), k), static_cast<std::size_t>(fields.length(k))), words[static_cast<std::size_t>(k)]);
         }
     }
+    // Line ends listed ahead: what every implementation lists is the start
+    // of the list a line-by-line walk gives (lines ended by '\n' alone, none
+    // longer than the limit, up to the first '\r' or zero byte).
+    for (int i = 0; i < 3000; ++i) {
+        std::string text(rng() % 700, 'a');
+        for (char& c : text) c = "aaaaaaaaaaaa\n\n\n\r"[rng() % (i % 3 == 0 ? 16 : 15)];
+        if (i % 5 == 0 && !text.empty()) text[rng() % text.size()] = '\0';
+        const std::size_t maxLine = i % 4 == 0 ? 20 : 1000;
+        std::vector<std::uint32_t> expected;
+        for (std::size_t at = 0, start = 0; at < text.size() && text[at] != '\r' && text[at] != '\0'; ++at) {
+            if (text[at] != '\n') continue;
+            if (at - start > maxLine) break;
+            expected.push_back(static_cast<std::uint32_t>(at));
+            start = at + 1;
+        }
+        for (const LineScanner* scanner : availableLineScanners()) {
+            std::uint32_t ends[64];
+            const std::size_t found = scanner->findLineEnds(text.data(), text.data() + text.size(), ends, 64, maxLine);
+            ASSERT_LE(found, std::min<std::size_t>(expected.size(), 64)) << scanner->name;
+            if (std::string(scanner->name) == "plain") {
+                EXPECT_EQ(found, std::min<std::size_t>(expected.size(), 64));
+            }
+            for (std::size_t k = 0; k < found; ++k) ASSERT_EQ(ends[k], expected[k]) << scanner->name << " end " << k;
+        }
+    }
     for (int i = 0; i < 3000; ++i) {
         std::string text(rng() % 300, 'a');
         const std::size_t breakAt = rng() % (text.size() + 1);
