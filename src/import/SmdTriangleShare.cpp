@@ -19,18 +19,28 @@ constexpr std::size_t kCopiedLine = 256;
 bool TriangleShare::readQuickly(std::string_view line, VertexRecord& record, std::int64_t number, std::int64_t& repeat)
 {
     repeat = -1;
-    char copy[kCopiedLine + kScanSlack];
-    if (!cursor_.slackAfter(line)) {
-        if (line.size() > kCopiedLine) return false;
-        std::memcpy(copy, line.data(), line.size());
-        std::memset(copy + line.size(), 0, kScanSlack);
-        line = std::string_view(copy, line.size());
-    }
+    if (!cursor_.slackAfter(line)) return readCopied(line, record, number, repeat);
     if (!memo) return readPlainVertexLine(line, nodes_, record);
     const std::uint64_t hash = memo->hash(line);
     if (memo->find(line, hash, record, repeat)) return true;
     if (!readPlainVertexLine(line, nodes_, record)) return false;
     memo->keep(line, hash, record, number);
+    return true;
+}
+
+// A line near the end of a buffer, copied to have the scans' slack after it.
+bool TriangleShare::readCopied(std::string_view line, VertexRecord& record, std::int64_t number, std::int64_t& repeat)
+{
+    if (line.size() > kCopiedLine) return false;
+    char copy[kCopiedLine + kScanSlack];
+    std::memcpy(copy, line.data(), line.size());
+    std::memset(copy + line.size(), 0, kScanSlack);
+    const std::string_view copied(copy, line.size());
+    if (!memo) return readPlainVertexLine(copied, nodes_, record);
+    const std::uint64_t hash = memo->hash(copied);
+    if (memo->find(copied, hash, record, repeat)) return true;
+    if (!readPlainVertexLine(copied, nodes_, record)) return false;
+    memo->keep(copied, hash, record, number);
     return true;
 }
 
@@ -46,7 +56,7 @@ void TriangleShare::store(const VertexRecord& record, SmdTriangle& triangle, int
 // The corner's line; repeat, where given, gets the earlier corner it repeats.
 SmdReadResult TriangleShare::readVertex(std::string_view line, SmdTriangle& triangle, int corner, std::int64_t* repeat)
 {
-    VertexRecord record;
+    VertexRecord& record = record_;
     const std::int64_t number = static_cast<std::int64_t>(next) * 3 + corner;
     std::int64_t earlier = -1;
     if (readQuickly(line, record, number, earlier)) {

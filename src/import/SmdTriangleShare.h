@@ -47,6 +47,7 @@ public:
 private:
     SmdReadResult readVertex(std::string_view line, SmdTriangle& triangle, int corner, std::int64_t* repeat);
     bool readQuickly(std::string_view line, VertexRecord& record, std::int64_t number, std::int64_t& repeat);
+    [[gnu::noinline]] bool readCopied(std::string_view line, VertexRecord& record, std::int64_t number, std::int64_t& repeat);
     void store(const VertexRecord& record, SmdTriangle& triangle, int corner);
     std::int32_t materialOf(std::string_view name);
 
@@ -56,6 +57,7 @@ private:
     const MaterialIndex& materialIndex_;
     const NodeNumbers& nodes_;
     std::unique_ptr<VertexLineMemo> ownMemo_;
+    VertexRecord record_;       // the line being read
     std::string lastMaterial_;  // runs of triangles share a material line
     std::int32_t lastMaterialIndex_ = -1;
 };
