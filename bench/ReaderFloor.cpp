@@ -5,10 +5,10 @@
 // machine is shared: wall time counts the waits for a core as well).
 //   veskar_reader_floor FILE.smd [RUNS]
 
-#include "formats/CornerWelder.h"
-#include "formats/TextWriter.h"
-#include "platform/InputFile.h"
-#include "import/SmdModel.h"
+#include "convert/CornerWelder.h"
+#include "mref/TextWriter.h"
+#include "system/InputFile.h"
+#include "import/SmdRecords.h"
 #include "import/TextScan.h"
 
 #include <algorithm>
@@ -109,7 +109,7 @@ int main(int argc, char** argv)
         }
         sink = static_cast<std::uint64_t>(total);
     });
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     model.buildPoseMatrices = false;
     model.readerThreads = 1;
     double readInOrder = medianMs(1, [&] { model.readReference(text, argv[1]); });

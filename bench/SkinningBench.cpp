@@ -5,8 +5,8 @@
 // Run from the source folder (the frame benchmark's model compiles
 // Shaders/Phong.fx from there):  build/bench/veskar_skinning_bench
 
-#include "formats/EngineModel.h"
-#include "platform/MemoryDevice.h"
+#include "render/EngineModel.h"
+#include "gpu/MemoryDevice.h"
 #include "render/EngineModelDrawing.h"
 #include "render/SkinningJobs.h"
 
@@ -121,9 +121,7 @@ void skinnedFrame(benchmark::State& state)
     mesh.allocateTriangles(1300);
     for (std::int32_t t = 0; t < 1300; ++t)
         mesh.triangles[static_cast<std::size_t>(t)] = {t % 750, (t * 7 + 1) % 750, (t * 13 + 2) % 750};
-    mesh.createRestBuffer(&device);
-    mesh.createBindBuffer(&device);
-    mesh.createIndexBuffer(&device);
+    model.createBuffers(0);
     model.meshCount = 1;
     model.hasMesh = true;
     model.vertexCount = mesh.vertexCount;

@@ -6,8 +6,9 @@
 #include "import/ConsoleLog.h"
 #include "import/Diagnostic.h"
 #include "import/TextScan.h"
-#include "platform/Shell.h"
+#include "system/Shell.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -91,3 +92,21 @@ inline void checkRefusal(const Diagnostic& d, std::string_view text, const std::
 }
 
 } // namespace veskar::fuzz
+
+// A target's two libFuzzer entry points: the quiet process set up once, then
+// each input as the text of a file of the given name in the empty folder,
+// with the boxes of the input before cleared. The body that follows is the
+// target's check of one input: VESKAR_FUZZ_TARGET("walk.smd") { ... }.
+#define VESKAR_FUZZ_TARGET(fileName)                                                                                        \
+    static int fuzzOneInput(std::string_view text, const std::string& name);                                              \
+    extern "C" int LLVMFuzzerInitialize(int*, char***)                                                                     \
+    {                                                                                                                       \
+        veskar::fuzz::setUp();                                                                                              \
+        return 0;                                                                                                           \
+    }                                                                                                                       \
+    extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)                                      \
+    {                                                                                                                       \
+        veskar::fuzz::boxes().boxes.clear();                                                                                \
+        return fuzzOneInput(std::string_view(reinterpret_cast<const char*>(data), size), veskar::fuzz::emptyFolder() + "/" fileName); \
+    }                                                                                                                       \
+    static int fuzzOneInput(std::string_view text, const std::string& name)

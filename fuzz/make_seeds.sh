@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the seed folders of the fuzz targets:
-#   OUT/smd_reference  OUT/smd_animation  OUT/mref  OUT/mani
+#   OUT/smd_reference  OUT/smd_animation  OUT/mref  OUT/mani  OUT/dds
 # from the SMD corpus beside the project (../shared/corpus from the repository
 # root, skipped when absent), from small hand-made files, and from the mRef and
-# mAni files the project's own converter writes from both.
+# mAni files the project's own converter writes from both; the DDS seeds are
+# small files of each form the image decoding test reads.
 #
 # usage: fuzz/make_seeds.sh [OUT] [VESKAR_CONVERT]
 #   OUT             default build/fuzz/seeds
@@ -19,7 +20,7 @@ corpus="${VESKAR_CORPUS_DIR:-$root/../shared/corpus}"
 max_bytes="${MAX_SEED_BYTES:-200000}"
 
 rm -rf "$out"
-mkdir -p "$out/smd_reference" "$out/smd_animation" "$out/mref" "$out/mani"
+mkdir -p "$out/smd_reference" "$out/smd_animation" "$out/mref" "$out/mani" "$out/dds"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/ref" "$work/ani"
@@ -81,6 +82,32 @@ printf 'version 1\nnodes\n0 "root" -1\nend\nskeleton\ntime 1\n0 0 0 0 0 0 0\ntim
 printf 'version 1\nref\nskin.bmp\nnode 2\nvertex 3\nindex 1\nnodes\n0 "Bip01" -1\n1 "Bip01 L Hand" 0\nend\nskeleton\ntime 0\n  0 0 0 0 0 0 0\n  1 0 0 10 0 0 0\nend\nvertices\n0 0 0 0 0 0 1 0 0 1 0 1\n1 1 0 0 0 0 1 1 0 2 0 0.5 1 0.5\n1 1 1 0 0 0 1 1 1 0\nend\nindices\n0 1 2\nend\n' >"$out/mref/hand.mRef"
 printf 'version 1\nani\nnode 2\ntime 2\nnodes\n0 "Bip01" -1\n1 "Bip01 L Hand" 0\nend\nskeleton\ntime 1\n  0 0 0 0 0 0 0\n  1 0 0 10 0 0 0\ntime 0\n  0 0 0 1 0 0 0\n  1 0 0 10 0 1 0\nend\n' >"$out/mani/hand.mAni"
 
+# DDS files as tests/base/DdsTestFiles.h lays them out.
+le32() { printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $((($1 >> 8) & 255)) $((($1 >> 16) & 255)) $((($1 >> 24) & 255)))"; }
+# dds NAME WIDTH HEIGHT MIPS FORMAT_FLAGS FOURCC BITS R G B A PIXEL_BYTES [DXGI_FORMAT]
+dds() {
+    local i
+    {
+        printf 'DDS '
+        le32 124; le32 $((0x1007 | ($4 > 0 ? 0x20000 : 0))); le32 "$3"; le32 "$2"; le32 0; le32 0; le32 "$4"
+        for i in $(seq 11); do le32 0; done
+        le32 32; le32 "$5"; printf '%s' "$6"; le32 "$7"; le32 "$8"; le32 "$9"; le32 "${10}"; le32 "${11}"
+        le32 0x1000; for i in 1 2 3 4; do le32 0; done
+        if [ "$6" = DX10 ]; then le32 "${13}"; le32 3; le32 0; le32 1; le32 0; fi
+        local fill=0123456789abcdefghij
+        while [ ${#fill} -lt "${12}" ]; do fill=$fill$fill; done
+        printf '%s' "${fill:0:${12}}"
+    } >"$out/dds/$1.dds"
+}
+dds bc1_4x4 4 4 0 4 DXT1 0 0 0 0 0 8
+dds bc2_5x3 5 3 0 4 DXT3 0 0 0 0 0 32
+dds bc3_8x8_mips 8 8 4 4 DXT5 0 0 0 0 0 112
+dds bgr24_3x2 3 2 0 0x40 '    ' 24 0xFF0000 0xFF00 0xFF 0 18
+dds argb32_2x2 2 2 0 0x41 '    ' 32 0xFF0000 0xFF00 0xFF 0xFF000000 16
+dds rgb565_2x2 2 2 0 0x40 '    ' 16 0xF800 0x7E0 0x1F 0 8
+dds dx10_bc1_4x4 4 4 0 4 DX10 0 0 0 0 0 8 71
+dds dx10_rgba_2x1 2 1 0 4 DX10 0 0 0 0 0 8 28
+
 if [ -d "$corpus" ]; then
     for f in "$corpus"/*.smd "$corpus"/*.SMD; do
         [ -f "$f" ] && small "$f" || continue
@@ -106,6 +133,6 @@ else
 fi
 
 chmod -R u+w "$out"
-for d in smd_reference smd_animation mref mani; do
+for d in smd_reference smd_animation mref mani dds; do
     echo "make_seeds: $d: $(ls "$out/$d" | wc -l) files"
 done

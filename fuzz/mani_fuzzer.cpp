@@ -4,9 +4,8 @@
 
 #include "FuzzSupport.h"
 
-#include "formats/EngineFormatScan.h"
-#include "formats/EngineModel.h"
-#include "platform/MemoryDevice.h"
+#include "mref/EngineFormatScan.h"
+#include "mref/EngineRecords.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,24 +42,9 @@ bool nodeLine(std::string_view text, std::int32_t& nodes)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+VESKAR_FUZZ_TARGET("walk.mAni")
 {
-    fuzz::setUp();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const std::string name = fuzz::emptyFolder() + "/walk.mAni";
-    fuzz::boxes().boxes.clear();
-    MemoryDevice device;
-
-    // The effect is the same file on every run; the model is made without it
-    // and then given the device, so the time goes to the reader, which still
-    // creates its buffers and textures on the device.
-    EngineModel model(nullptr);
-    model.device = &device;
+    EngineModelRecords model;
     VESKAR_FUZZ_CHECK(model.loadReferenceFromMemory(kReference, fuzz::emptyFolder() + "/model.mRef"), model.diagnostic.text());
     VESKAR_FUZZ_CHECK(model.loadAnimationFromMemory(kAnimation, name), model.diagnostic.text());
     if (model.loadAnimationFromMemory(text, name)) {
@@ -74,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::int32_t nodes = 0;
     if (!nodeLine(text, nodes)) return 0;
-    EngineModel fitting(nullptr);
+    EngineModelRecords fitting;
     fitting.nodeCount = nodes;
     const EngineReadResult r = fitting.readAnimation(text, name);
     if (r == kEngineRead) {

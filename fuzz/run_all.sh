@@ -14,8 +14,9 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${FUZZ_BUILD:-$root/build/fuzz}"
 jobs="${FUZZ_JOBS:-$(nproc)}"
 max_len="${FUZZ_MAX_LEN:-200000}"
-targets=(smd_reference_fuzzer smd_animation_fuzzer mref_fuzzer mani_fuzzer)
-seed_of() { case "$1" in smd_reference_fuzzer) echo smd_reference ;; smd_animation_fuzzer) echo smd_animation ;; mref_fuzzer) echo mref ;; mani_fuzzer) echo mani ;; esac; }
+targets=(smd_reference_fuzzer smd_animation_fuzzer mref_fuzzer mani_fuzzer dds_fuzzer)
+seed_of() { case "$1" in smd_reference_fuzzer) echo smd_reference ;; smd_animation_fuzzer) echo smd_animation ;; mref_fuzzer) echo mref ;; mani_fuzzer) echo mani ;; dds_fuzzer) echo dds ;; esac; }
+dict_of() { case "$1" in dds_fuzzer) echo dds.dict ;; *) echo smd.dict ;; esac; }
 
 generator=()
 command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)
@@ -44,7 +45,7 @@ run_one() {
     local corpus="$build/corpus/$target"
     mkdir -p "$corpus"
     "$build/fuzz/$target" "$corpus" "$build/seeds/$(seed_of "$target")" \
-        -dict="$root/fuzz/smd.dict" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
+        -dict="$root/fuzz/$(dict_of "$target")" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
         -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
         >"$build/logs/$target.log" 2>&1
 }

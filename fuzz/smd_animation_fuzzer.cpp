@@ -5,12 +5,11 @@
 
 #include "FuzzSupport.h"
 
-#include "formats/EngineModel.h"
-#include "formats/FormatConverter.h"
+#include "mref/EngineRecords.h"
+#include "convert/FormatConverter.h"
 #include "import/AnimationKeys.h"
-#include "platform/InputFile.h"
-#include "import/SmdModel.h"
-#include "platform/MemoryDevice.h"
+#include "system/InputFile.h"
+#include "import/SmdRecords.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,29 +18,14 @@
 
 using namespace veskar;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+VESKAR_FUZZ_TARGET("walk.smd")
 {
-    fuzz::setUp();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const std::string name = fuzz::emptyFolder() + "/walk.smd";
-    fuzz::boxes().boxes.clear();
-    MemoryDevice device;
-
-    FormatConverter converter(&device);
-    // The effect is the same file on every run; the model is made without it
-    // and then given the device, so the time goes to the reader, which still
-    // creates its buffers and textures on the device.
-    converter.smdModel = std::make_unique<SmdModel>(nullptr);
-    SmdModel& model = *converter.smdModel;
-    model.device = &device;
+    FormatConverter converter;
+    converter.smdModel = std::make_unique<SmdModelRecords>();
+    SmdModelRecords& model = *converter.smdModel;
     const bool loaded = model.loadAnimationFromMemory(text, name);
     const std::string tablesDiagnostic = model.diagnostic.text();
-    SmdModel keysModel(nullptr);
+    SmdModelRecords keysModel;
     const bool keysLoaded = keysModel.loadAnimationKeysFromMemory(text, name, converter.animationKeys);
     VESKAR_FUZZ_CHECK(keysLoaded == loaded && keysModel.diagnostic.text() == tablesDiagnostic,
                       "the keys read and the tables read differ: " + keysModel.diagnostic.text() + " / " + tablesDiagnostic);
@@ -72,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string written, reason;
     VESKAR_FUZZ_CHECK(readWholeFile(converter.outputPath, written, reason), reason);
-    EngineModel engine(nullptr);
+    EngineModelRecords engine;
     engine.nodeCount = animation.nodeCount;
     const EngineReadResult r = engine.readAnimation(written, converter.outputPath);
     VESKAR_FUZZ_CHECK(r == kEngineRead, engine.diagnostic.text());

@@ -5,11 +5,10 @@
 
 #include "FuzzSupport.h"
 
-#include "formats/EngineModel.h"
-#include "formats/FormatConverter.h"
-#include "platform/InputFile.h"
-#include "import/SmdModel.h"
-#include "platform/MemoryDevice.h"
+#include "mref/EngineRecords.h"
+#include "convert/FormatConverter.h"
+#include "system/InputFile.h"
+#include "import/SmdRecords.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,30 +16,15 @@
 
 using namespace veskar;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
+VESKAR_FUZZ_TARGET("model.smd")
 {
-    fuzz::setUp();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const std::string name = fuzz::emptyFolder() + "/model.smd";
-    fuzz::boxes().boxes.clear();
-    MemoryDevice device;
-
-    FormatConverter converter(&device);
-    // The effect is the same file on every run; the model is made without it
-    // and then given the device, so the time goes to the reader, which still
-    // creates its buffers and textures on the device.
-    converter.smdModel = std::make_unique<SmdModel>(nullptr);
-    SmdModel& model = *converter.smdModel;
-    model.device = &device;
-    FormatConverter streaming(nullptr);
-    streaming.smdModel = std::make_unique<SmdModel>(nullptr);
+    FormatConverter converter;
+    converter.smdModel = std::make_unique<SmdModelRecords>();
+    SmdModelRecords& model = *converter.smdModel;
+    FormatConverter streaming;
+    streaming.smdModel = std::make_unique<SmdModelRecords>();
     streaming.smdModel->minimumShare = 64;   // several blocks even in a small file
-    const bool streamed = streaming.loadWeldedFromMemory(text, name);
+    const bool streamed = streaming.readWeldedFromMemory(text, name) == kSmdRead;
     if (!model.loadReferenceFromMemory(text, name)) {
         VESKAR_FUZZ_CHECK(!streamed && streaming.diagnostic.text() == model.diagnostic.text(),
                           "welding while reading refused otherwise: " + streaming.diagnostic.text());
@@ -74,8 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string streamedText;
     VESKAR_FUZZ_CHECK(readWholeFile(streaming.outputPath, streamedText, reason), reason);
     VESKAR_FUZZ_CHECK(streamedText == written, "welding while reading wrote other bytes");
-    EngineModel engine(nullptr);
-    engine.device = &device;
+    EngineModelRecords engine;
     const bool readBack = engine.loadReferenceFromMemory(written, fuzz::emptyFolder() + "/model.mRef");
     VESKAR_FUZZ_CHECK(readBack, engine.diagnostic.text());
     VESKAR_FUZZ_CHECK(engine.nodeCount == converter.nodeCount && engine.vertexCount == converter.weldedCount &&

@@ -16,8 +16,9 @@ packages=(
   libtinygltf-dev nlohmann-json3-dev
   chromium assimp-utils
   # The Windows build: the cross compiler, googletest's sources to build with
-  # it, and Wine to run the result (tests and the release package's sample).
-  g++-mingw-w64-x86-64-posix googletest wine wine64
+  # it, and Wine to run the result (tests and the release package's sample);
+  # Wine's own fonts (Tahoma), which a prefix without fonts falls back on.
+  g++-mingw-w64-x86-64-posix googletest wine wine64 fonts-wine
 )
 # The glTF checks run node scripts; a machine may already have node and npm
 # from elsewhere (their own packages then stand in for Debian's).

@@ -3,9 +3,9 @@
 // console lines, and the corpus folder.
 
 #include "import/ConsoleLog.h"
-#include "platform/Console.h"
-#include "platform/Shell.h"
-#include "platform/Utf8Path.h"
+#include "system/Console.h"
+#include "system/Shell.h"
+#include "base/Utf8Path.h"
 
 #include <gtest/gtest.h>
 

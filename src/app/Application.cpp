@@ -2,20 +2,22 @@
 
 #include "app/MenuCommands.h"
 #include "app/Overlay.h"
+#include "app/SceneBounds.h"
 #include "app/Screenshot.h"
-#include "formats/EngineModel.h"
-#include "formats/FormatConverter.h"
+#include "render/EngineModel.h"
+#include "convert/FormatConverter.h"
 #include "import/ConsoleLog.h"
-#include "import/SmdModel.h"
-#include "platform/Clock.h"
-#include "platform/Device.h"
-#include "platform/Settings.h"
-#include "platform/Shell.h"
+#include "render/SmdModel.h"
+#include "system/Clock.h"
+#include "gpu/Device.h"
+#include "host/Settings.h"
+#include "system/Shell.h"
 #include "render/CameraMoves.h"
 #include "render/EngineModelDrawing.h"
 #include "render/Playback.h"
 #include "render/SmdModelDrawing.h"
 
+#include <cmath>
 #include <cstdio>
 #include <new>
 
@@ -58,6 +60,7 @@ int Application::run(Host& h, int frameLimit)
         graphics.release();
         return 1;
     }
+    if (!graphics.warning.empty()) std::fprintf(stderr, "veskar: %s\n", graphics.warning.c_str());
     // Everything a frame draws is set up before the window shows: showing it
     // exposes it, and the expose handler draws a frame there and then.
     graphics.setTextColour(0, 1, 1, 1);
@@ -246,29 +249,30 @@ std::vector<std::string> Application::playbackLines() const
 void Application::drawHud()
 {
     if (!overlayShown) return;
+    // On a scaled display the overlay keeps its physical size, as the window does.
+    if (host) graphics.setTextScale(host->contentScale());
+    const auto scaled = [this](int pixels) { return static_cast<int>(std::lround(static_cast<float>(pixels) * graphics.textScale)); };
     const auto lines = overlayLines(fps, graphics.camera.position, graphics.light.position);
-    for (int i = 0; i < kOverlayLines; ++i) graphics.drawText(lines[static_cast<std::size_t>(i)].c_str(), kOverlayX, kOverlayFirstY + i * kOverlayLineStep);
-    int y = kOverlayFirstY + kOverlayLines * kOverlayLineStep;
+    int row = 0;
+    for (int i = 0; i < kOverlayLines; ++i, ++row)
+        graphics.drawText(lines[static_cast<std::size_t>(i)].c_str(), scaled(kOverlayX), scaled(kOverlayFirstY + row * kOverlayLineStep));
     for (const std::string& line : playbackLines()) {
-        graphics.drawText(line.c_str(), kOverlayX, y);
-        y += kOverlayLineStep;
+        graphics.drawText(line.c_str(), scaled(kOverlayX), scaled(kOverlayFirstY + row * kOverlayLineStep));
+        ++row;
     }
 }
 
-Bounds Application::shownBounds() const
-{
-    Bounds bounds;
-    if (smdModel) addSmdModelBounds(*smdModel, bounds);
-    if (!scene) return bounds;
-    if (drawsSomething(scene->primary, scene->primaryMode)) addEngineModelBounds(*scene->primary, scene->primaryWorld, bounds);
-    if (drawsSomething(scene->secondary, scene->secondaryMode)) addEngineModelBounds(*scene->secondary, scene->secondaryWorld, bounds);
-    if (weaponCarried(*scene)) addAttachedBounds(*scene->weapon, carryingHand(*scene), scene->primaryWorld, bounds);
-    return bounds;
-}
+Bounds Application::shownBounds() const { return sceneBounds(smdModel, smdMode, scene, inPlace); }
 
 void Application::frameModels()
 {
-    const Bounds bounds = shownBounds();
+    Bounds bounds;
+    try {
+        bounds = shownBounds();
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "veskar: not enough memory to work out where the models go; the camera stays\n");
+        return;
+    }
     if (bounds.empty()) return;
     const float aspect = clientHeight > 0 ? static_cast<float>(clientWidth) / static_cast<float>(clientHeight) : 1.0f;
     orbitCentre = frameCamera(graphics.camera, bounds, kFieldOfView, aspect);

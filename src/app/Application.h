@@ -9,7 +9,7 @@
 #include "app/RootMarkers.h"
 #include "app/Scene.h"
 #include "import/Diagnostic.h"
-#include "platform/Host.h"
+#include "host/Host.h"
 #include "render/GraphicsContext.h"
 #include "render/ModelBounds.h"
 #include "render/SkeletonLines.h"
@@ -62,7 +62,8 @@ public:
     void renderFrame();
     void updateFrameTimer();
     // The camera framed on every model drawn (View > Frame model); the box
-    // of what is drawn, in world space.
+    // of what is drawn over the animations that play, in world space (see
+    // sceneBounds).
     void frameModels();
     Bounds shownBounds() const;
     // The start camera (View > Reset camera).
@@ -129,7 +130,9 @@ private:
     bool chooseFile(const FileFilter& filter, std::string& path);
     void loadCharacter(EngineModel*& slot, std::int32_t& mode, const std::string& path);
     bool loadCharacterAnimation(EngineModel* slot, std::int32_t& mode, const std::string& path);
-    int runFileCommand(std::uint32_t id);
+    // True when the command started an animation on its slot.
+    bool runFileCommand(std::uint32_t id);
+    void frameAgainForAnimation(std::uint32_t id);
     void rememberFile(std::uint32_t id, const std::string& path);
     void openRecent(std::size_t index);
     void showRecentFiles();
@@ -156,6 +159,12 @@ private:
     bool fromCommandLine_ = false;  // the file of the command being carried out was given on the command line
     std::vector<std::pair<std::uint32_t, std::string>> startupCommands_;
     EngineModel* lastCharacter_ = nullptr;
+    // The model slots (SMD, Kovr1, Kovr2: bits 1, 2, 4) a model opened into
+    // an empty view was framed with, until their first animation; and the
+    // camera that framing left. That animation frames again while the camera
+    // is still there.
+    std::uint32_t awaitingAnimation_ = 0;
+    ViewCamera framedCamera_;
     std::vector<OpenedFile> opened_;
     RecentFiles recent_;
     // Clock time each movement key went down; negative while it is up.

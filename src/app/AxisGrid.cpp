@@ -1,6 +1,6 @@
 #include "app/AxisGrid.h"
 
-#include "platform/Device.h"
+#include "gpu/Device.h"
 
 #include <new>
 

@@ -3,15 +3,18 @@
 
 #include "app/Application.h"
 #include "app/MenuCommands.h"
-#include "formats/EngineModel.h"
-#include "formats/FormatConverter.h"
-#include "import/ModelEffect.h"
-#include "import/SmdModel.h"
+#include "render/EngineModel.h"
+#include "convert/FormatConverter.h"
+#include "render/ModelEffect.h"
+#include "render/SmdModel.h"
+#include "import/ReaderFrame.h"
 #include "import/TextScan.h"
-#include "platform/Settings.h"
-#include "platform/Shell.h"
+#include "host/Settings.h"
+#include "system/Shell.h"
 #include "render/EngineModelDrawing.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <new>
 
@@ -88,6 +91,37 @@ bool anythingShown(const SmdModel* smdModel, const Scene* scene)
                      weaponCarried(*scene));
 }
 
+// The model slots an animation can play in, as bits.
+constexpr std::uint32_t kSmdSlot = 1, kPrimarySlot = 2, kSecondarySlot = 4;
+
+std::uint32_t slotOf(std::uint32_t id)
+{
+    using namespace command;
+    if (id == kOpenSmdRef || id == kOpenSmdAni) return kSmdSlot;
+    if (id == kOpenKovr1Ref || id == kOpenKovr1Ani) return kPrimarySlot;
+    if (id == kOpenKovr2Ref || id == kOpenKovr2Ani) return kSecondarySlot;
+    return 0;
+}
+
+std::uint32_t shownSlots(const SmdModel* smdModel, const Scene* scene)
+{
+    std::uint32_t slots = smdModel && smdModel->hasMesh ? kSmdSlot : 0;
+    if (scene && drawsSomething(scene->primary, scene->primaryMode)) slots |= kPrimarySlot;
+    if (scene && drawsSomething(scene->secondary, scene->secondaryMode)) slots |= kSecondarySlot;
+    return slots;
+}
+
+// Whether the camera is where framing left it: drawing only makes its axes
+// orthonormal again, which moves them by rounding.
+bool sameCamera(const ViewCamera& a, const ViewCamera& b)
+{
+    const auto near = [](const Vector3& p, const Vector3& q, float tolerance) {
+        return std::fabs(p.x - q.x) <= tolerance && std::fabs(p.y - q.y) <= tolerance && std::fabs(p.z - q.z) <= tolerance;
+    };
+    const float scale = std::max({1.0f, std::fabs(a.position.x), std::fabs(a.position.y), std::fabs(a.position.z)});
+    return near(a.position, b.position, scale * 1e-5f) && near(a.look, b.look, 1e-5f) && near(a.up, b.up, 1e-5f) && a.mode == b.mode;
+}
+
 } // namespace
 
 void Application::rememberFile(std::uint32_t id, const std::string& path)
@@ -152,6 +186,7 @@ int Application::onCommand(std::uint32_t id)
         smdModel = nullptr;
         if (scene) scene->clear();
         lastCharacter_ = nullptr;
+        awaitingAnimation_ = 0;
         opened_.clear();
         smdAnimationName_.clear();
         primaryAnimationName_.clear();
@@ -171,22 +206,46 @@ int Application::onCommand(std::uint32_t id)
         return 0;
     }
     if (!takesFile(id)) return 0;
-    // The first model into an empty view is framed; reloading keeps the view.
+    // The first model into an empty view is framed, and framed again over
+    // its first animation; reloading keeps the view.
     const bool wasEmpty = !anythingShown(smdModel, scene);
-    runFileCommand(id);
-    if (wasEmpty && !replaying_ && anythingShown(smdModel, scene)) frameModels();
+    const bool animated = runFileCommand(id);
+    if (replaying_) return 0;
+    if (wasEmpty && anythingShown(smdModel, scene)) {
+        frameModels();
+        awaitingAnimation_ = shownSlots(smdModel, scene);
+        framedCamera_ = graphics.camera;
+    } else if (animated) {
+        frameAgainForAnimation(id);
+    }
     return 0;
 }
 
-int Application::runFileCommand(std::uint32_t id)
+// An animation can carry a model far from the pose it was framed in (a
+// first-person weapon's idle holds it before the camera, away from where it
+// was modelled): the first one onto a model framed on opening frames the view
+// again, unless the camera has been moved since.
+void Application::frameAgainForAnimation(std::uint32_t id)
+{
+    const std::uint32_t slot = slotOf(id);
+    if (!(awaitingAnimation_ & slot)) return;
+    awaitingAnimation_ &= ~slot;
+    if (!sameCamera(graphics.camera, framedCamera_)) return;
+    frameModels();
+    framedCamera_ = graphics.camera;
+}
+
+bool Application::runFileCommand(std::uint32_t id)
 {
     using namespace command;
     std::string path;
     const FileFilter& filter = id == kOpenKovr1Ref || id == kOpenKovr2Ref || id == kOpenWeaponRef ? mRefFilter()
                                : id == kOpenKovr1Ani || id == kOpenKovr2Ani                        ? mAniFilter()
                                                                                                    : smdFilter();
-    if (!chooseFile(filter, path)) return 0;
+    if (!chooseFile(filter, path)) return false;
     rememberFile(id, path);
+    // A model opened into a slot is not the one framed there.
+    if (id == kOpenSmdRef || id == kOpenKovr1Ref || id == kOpenKovr2Ref) awaitingAnimation_ &= ~slotOf(id);
     switch (id) {
     case kOpenSmdRef:
         if (smdModel) smdModel->destroy();
@@ -199,7 +258,7 @@ int Application::runFileCommand(std::uint32_t id)
             smdMode = 0;
             if (effectMissing(smdModel->effect)) commandFailed(withoutEffect(path));
         }
-        return 0;
+        return false;
     case kOpenSmdAni:
         if (!smdModel) {
             commandFailed({path, 0, "no SMD reference is open to take this animation"});
@@ -207,13 +266,14 @@ int Application::runFileCommand(std::uint32_t id)
             smdMode = 1;
             // Animation slot 0 is the one that plays: the first one loaded.
             if (smdAnimationName_.empty()) smdAnimationName_ = fileNameOf(path);
+            return true;
         } else {
             commandFailed(smdModel->diagnostic);
         }
-        return 0;
+        return false;
     case kOpenKovr1Ref:
     case kOpenKovr2Ref:
-        if (!scene) return 0;
+        if (!scene) return false;
         if (id == kOpenKovr1Ref) {
             loadCharacter(scene->primary, scene->primaryMode, path);
             primaryAnimationName_.clear();
@@ -221,28 +281,30 @@ int Application::runFileCommand(std::uint32_t id)
             loadCharacter(scene->secondary, scene->secondaryMode, path);
             secondaryAnimationName_.clear();
         }
-        return 0;
+        return false;
     case kOpenKovr1Ani:
     case kOpenKovr2Ani:
-        if (!scene) return 0;
+        if (!scene) return false;
         if (id == kOpenKovr1Ani) {
-            if (loadCharacterAnimation(scene->primary, scene->primaryMode, path)) primaryAnimationName_ = fileNameOf(path);
-        } else if (loadCharacterAnimation(scene->secondary, scene->secondaryMode, path)) {
+            if (!loadCharacterAnimation(scene->primary, scene->primaryMode, path)) return false;
+            primaryAnimationName_ = fileNameOf(path);
+        } else {
+            if (!loadCharacterAnimation(scene->secondary, scene->secondaryMode, path)) return false;
             secondaryAnimationName_ = fileNameOf(path);
         }
-        return 0;
+        return true;
     case kOpenWeaponRef: {
-        if (!scene) return 0;
+        if (!scene) return false;
         if (scene->weapon) scene->weapon->destroy();
         delete scene->weapon;
         scene->weapon = new (std::nothrow) EngineModel(graphics.device);
         if (!scene->weapon) {
             commandFailed({path, 0, "not enough memory for the model"});
-            return 0;
+            return false;
         }
         if (!scene->weapon->loadReference(path)) {
             commandFailed(scene->weapon->diagnostic);
-            return 0;
+            return false;
         }
         if (effectMissing(scene->weapon->effect)) commandFailed(withoutEffect(path));
         // Bound once, to the primary character loaded at this moment.
@@ -250,21 +312,24 @@ int Application::runFileCommand(std::uint32_t id)
             const EngineMesh& mesh = scene->primary->meshes[0];
             bindToHand(*scene->weapon, mesh.nodes[static_cast<std::size_t>(mesh.handBone)].worldMatrix);
         }
-        return 0;
+        return false;
     }
     case kConvertRef:
     case kConvertAni:
         if (converter) converter->destroy();
         delete converter;
-        converter = new (std::nothrow) FormatConverter(graphics.device);
+        converter = new (std::nothrow) FormatConverter();
         if (!converter) {
             commandFailed({path, 0, "not enough memory for the converter"});
-            return 0;
+            return false;
         }
-        if (!(id == kConvertRef ? converter->convertReference(path) : converter->convertAnimation(path))) commandFailed(converter->diagnostic);
+        if (!(id == kConvertRef ? converter->convertReference(path) : converter->convertAnimation(path))) {
+            if (converter->sourceRefused) showRefusal(converter->refusalMessage, converter->diagnostic);
+            commandFailed(converter->diagnostic);
+        }
         if (!converter->materialWarning.empty()) std::fprintf(stderr, "%s\n", converter->materialWarning.c_str());
-        return 0;
-    default: return 0;
+        return false;
+    default: return false;
     }
 }
 

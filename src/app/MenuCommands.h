@@ -2,8 +2,8 @@
 // The menu of the main window: captions with their mnemonics, the command
 // identifiers and the Open dialog's filters.
 
-#include "platform/Host.h"
-#include "platform/WindowMessages.h"
+#include "host/Host.h"
+#include "host/WindowMessages.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // The seven overlay lines: frame rate, camera and light positions, key help.
 
-#include "platform/Math.h"
+#include "base/Math.h"
 
 #include <array>
 #include <string>

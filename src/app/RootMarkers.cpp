@@ -1,7 +1,7 @@
 #include "app/RootMarkers.h"
 
-#include "formats/EngineModel.h"
-#include "platform/Device.h"
+#include "render/EngineModel.h"
+#include "gpu/Device.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
 #pragma once
 // The small cube drawn at each character's root key while both play.
 
-#include "platform/Math.h"
-#include "platform/Result.h"
+#include "base/Math.h"
+#include "gpu/Result.h"
 
 namespace veskar {
 

@@ -1,8 +1,8 @@
 #include "app/Scene.h"
 
 #include "app/RootMarkers.h"
-#include "formats/EngineModel.h"
-#include "platform/Device.h"
+#include "render/EngineModel.h"
+#include "gpu/Device.h"
 #include "render/EngineModelDrawing.h"
 
 namespace veskar {

@@ -2,8 +2,8 @@
 // The engine models on display: two characters placed against each other by
 // their root keys, and a weapon in the primary character's left hand.
 
-#include "platform/Device.h"
-#include "platform/Math.h"
+#include "gpu/Device.h"
+#include "base/Math.h"
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 #include "app/Screenshot.h"
 
-#include "platform/AtomicFile.h"
-#include "platform/Device.h"
-#include "platform/PngEncoder.h"
+#include "system/AtomicFile.h"
+#include "gpu/Device.h"
+#include "base/PngEncoder.h"
 
 #include <filesystem>
 #include <system_error>

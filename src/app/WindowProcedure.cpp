@@ -5,7 +5,7 @@
 
 #include "app/Application.h"
 #include "app/MenuCommands.h"
-#include "platform/Device.h"
+#include "gpu/Device.h"
 #include "render/CameraMoves.h"
 
 #include <algorithm>

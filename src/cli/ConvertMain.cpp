@@ -1,5 +1,5 @@
 #include "cli/ConvertTool.h"
-#include "platform/ProgramEntry.h"
+#include "system/ProgramEntry.h"
 
 int veskar::programMain(int argc, char** argv)
 {

@@ -1,22 +1,19 @@
 #include "cli/ConvertTool.h"
 
 #include "cli/GltfCommand.h"
-#include "formats/EngineModel.h"
-#include "formats/FormatConverter.h"
-#include "formats/ModelFileKind.h"
-#include "formats/OutputCollisions.h"
+#include "cli/OrderedJobs.h"
+#include "mref/EngineRecords.h"
+#include "convert/FormatConverter.h"
+#include "convert/ModelFileKind.h"
+#include "convert/OutputCollisions.h"
 #include "import/ConsoleLog.h"
 #include "import/SmdSections.h"
-#include "platform/Console.h"
-#include "platform/PrintableName.h"
-#include "platform/Shell.h"
+#include "system/Console.h"
+#include "base/PrintableName.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <string_view>
 #include <thread>
 
@@ -32,7 +29,8 @@ const char* const kUsage =
     "                                     a character to binary glTF 2.0 (.glb): the reference (SMD or mRef)\n"
     "                                     with its skin and textures, one animation per ANIMATION (SMD or\n"
     "                                     mAni, matched to the joints by name); several references and no\n"
-    "                                     animation give one .glb beside each. --fps N: key k plays at k / N\n"
+    "                                     animation give one .glb beside each. -o NAME.gltf: the text form,\n"
+    "                                     NAME.gltf with its buffer in NAME.bin. --fps N: key k plays at k / N\n"
     "                                     seconds (default 30); --scale S: lengths times S (default 1;\n"
     "                                     0.0254 for inches to metres)\n"
     "Options: -j N   convert up to N files at once (default: the number of cores)\n"
@@ -47,38 +45,16 @@ const char* const kUsage =
     "\n"
     "Exit status: 0 when every file succeeded, 1 when any failed, 2 for a usage error.\n";
 
-// Keeps the message boxes of one file so they are printed with its diagnostic.
-class CollectingShell final : public Shell {
-public:
-    void messageBox(const char* text, const char* caption) override
-    {
-        std::string t = text ? text : "";
-        // The box carries the diagnostic as its second line; it is printed once, apart.
-        const auto newline = t.find('\n');
-        messages.push_back(std::string(caption ? caption : "") + ": " + t.substr(0, newline));
-    }
-    std::vector<std::string> messages;
-};
-
-// The diagnostic line, then the boxes' messages; a box that only repeats the
-// diagnostic is not printed again.
-std::string failureText(const Diagnostic& diagnostic, const std::string& file, const CollectingShell& boxes)
+// The diagnostic line and the system's own message; a file refused without
+// a diagnostic is named as failed.
+std::string failureText(const Diagnostic& diagnostic, const std::string& file, const char* message)
 {
-    std::string text = (diagnostic.empty() ? printableName(file) + ": failed" : diagnostic.text()) + "\n";
-    for (const std::string& m : boxes.messages)
-        if (diagnostic.empty() || !m.ends_with(": " + diagnostic.text())) text += "  " + m + "\n";
-    return text;
-}
-
-void reportFailure(const Diagnostic& diagnostic, const std::string& file, CollectingShell& boxes)
-{
-    std::fputs(failureText(diagnostic, file, boxes).c_str(), stderr);
-    std::fflush(stderr);
+    return (diagnostic.empty() ? printableName(file) + ": failed" : refusalLines(diagnostic, message)) + "\n";
 }
 
 // Files are looked into through their lines, never held whole: a file of
 // one endless line is refused as the readers refuse it.
-bool infoOne(const std::string& path, Diagnostic& diagnostic)
+bool infoOne(const std::string& path, Diagnostic& diagnostic, const char*& message)
 {
     LineCursor cursor;
     std::string reason;
@@ -97,11 +73,12 @@ bool infoOne(const std::string& path, Diagnostic& diagnostic)
         diagnostic = {path, 1, "not an SMD, mRef or mAni file (the first line is not \"version 1\")"};
         return false;
     case ModelFileKind::SmdReference: {
-        FormatConverter converter(nullptr);
-        converter.smdModel = std::make_unique<SmdModel>(nullptr);
-        SmdModel& model = *converter.smdModel;
-        if (!model.loadReference(path)) {
+        FormatConverter converter;
+        converter.smdModel = std::make_unique<SmdModelRecords>();
+        SmdModelRecords& model = *converter.smdModel;
+        if (const SmdReadResult r = model.readReferenceFile(path); r != kSmdRead) {
             diagnostic = model.diagnostic;
+            message = smdRefusalMessage(r, true);
             return false;
         }
         converter.weldVertices();
@@ -112,18 +89,20 @@ bool infoOne(const std::string& path, Diagnostic& diagnostic)
         return true;
     }
     case ModelFileKind::SmdAnimation: {
-        SmdModel model(nullptr);
-        if (!model.loadAnimation(path)) {
+        SmdModelRecords model;
+        if (const SmdReadResult r = model.readAnimationFile(path); r != kSmdRead) {
             diagnostic = model.diagnostic;
+            message = smdRefusalMessage(r, false);
             return false;
         }
         std::printf("%s: SMD animation\n  nodes %d, frames %d\n", name.c_str(), model.nodeCount, model.frameCount);
         return true;
     }
     case ModelFileKind::MRef: {
-        EngineModel model(nullptr);
-        if (!model.loadReference(path)) {
+        EngineModelRecords model;
+        if (const EngineReadResult r = model.readReferenceFile(path); r != kEngineRead) {
             diagnostic = model.diagnostic;
+            message = engineRefusalMessage(r, true);
             return false;
         }
         const EngineMesh& mesh = model.meshes[0];
@@ -146,10 +125,11 @@ bool infoOne(const std::string& path, Diagnostic& diagnostic)
         std::int32_t nodes = 0;
         scan.readWord(word);
         scan.readInt(nodes);
-        EngineModel model(nullptr);
+        EngineModelRecords model;
         model.nodeCount = nodes;
-        if (!model.loadAnimation(path)) {
+        if (const EngineReadResult r = model.readAnimationFile(path); r != kEngineRead) {
             diagnostic = model.diagnostic;
+            message = engineRefusalMessage(r, false);
             return false;
         }
         std::printf("%s: mAni\n  nodes %d, frames %d\n", name.c_str(), model.animations[0].nodeCount, model.animations[0].frameCount);
@@ -179,17 +159,15 @@ FileOutcome convertOne(const std::string& command, const std::string& path, cons
         return outcome;
     }
     RecordingConsole console;
-    CollectingShell boxes;
     ThreadConsole threadConsole(&console);
-    ThreadShell threadShell(&boxes);
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     outcome.ok = command == "ref" ? converter.convertReference(path) : converter.convertAnimation(path);
     outcome.console = std::move(console.text);
     if (outcome.ok) {
         outcome.console += "wrote " + printableName(converter.outputPath) + "\n";
         if (!converter.materialWarning.empty()) outcome.errors = converter.materialWarning + "\n";
     } else {
-        outcome.errors = failureText(converter.diagnostic, path, boxes);
+        outcome.errors = failureText(converter.diagnostic, path, converter.refusalMessage);
     }
     return outcome;
 }
@@ -211,42 +189,13 @@ int convertAll(const std::string& command, const std::vector<std::string>& files
     std::vector<PlannedOutput> plans;
     for (const std::string& f : files) plans.push_back({f, outputPathFor(f, command == "ref" ? "mRef" : "mAni")});
     const std::vector<std::string> refusals = findOutputCollisions(plans);
-    if (jobs <= 1 || files.size() <= 1) {
-        int failures = 0;
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            const FileOutcome o = convertOne(command, files[i], refusals[i]);
+    int failures = 0;
+    runInOrder(
+        files.size(), jobs, [&](std::size_t i) { return convertOne(command, files[i], refusals[i]); },
+        [&](std::size_t, const FileOutcome& o) {
             printOutcome(o);
             failures += o.ok ? 0 : 1;
-        }
-        return failures;
-    }
-    std::vector<FileOutcome> outcomes(files.size());
-    std::vector<bool> done(files.size(), false);
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::atomic<std::size_t> next{0};
-    std::vector<std::thread> workers;
-    for (unsigned t = 0; t < std::min<std::size_t>(jobs, files.size()); ++t) {
-        workers.emplace_back([&] {
-            for (std::size_t i = next++; i < files.size(); i = next++) {
-                FileOutcome o = convertOne(command, files[i], refusals[i]);
-                std::lock_guard<std::mutex> lock(mutex);
-                outcomes[i] = std::move(o);
-                done[i] = true;
-                finished.notify_all();
-            }
         });
-    }
-    int failures = 0;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        std::unique_lock<std::mutex> lock(mutex);
-        finished.wait(lock, [&] { return done[i]; });
-        const FileOutcome o = std::move(outcomes[i]);
-        lock.unlock();
-        printOutcome(o);
-        failures += o.ok ? 0 : 1;
-    }
-    for (std::thread& w : workers) w.join();
     return failures;
 }
 
@@ -285,18 +234,17 @@ int runCommand(const std::vector<std::string>& args)
     const std::vector<std::string> files(rest.begin() + 1, rest.end());
     if (command != "info") return convertAll(command, files, jobs) ? 1 : 0;
 
-    CollectingShell boxes;
-    ThreadShell threadShell(&boxes);
     ThreadConsole quiet(nullptr);
     int failures = 0;
     for (const std::string& path : files) {
-        boxes.messages.clear();
         Diagnostic diagnostic;
-        const bool ok = infoOne(path, diagnostic);
+        const char* message = nullptr;
+        const bool ok = infoOne(path, diagnostic, message);
         writeStandardOutput({});
         if (!ok) {
             ++failures;
-            reportFailure(diagnostic, path, boxes);
+            std::fputs(failureText(diagnostic, path, message).c_str(), stderr);
+            std::fflush(stderr);
         }
     }
     return failures ? 1 : 0;

@@ -1,14 +1,15 @@
 #include "cli/GltfCommand.h"
 
 #include "cli/OrderedJobs.h"
-#include "formats/GltfExport.h"
-#include "formats/ModelFileKind.h"
-#include "formats/OutputCollisions.h"
+#include "gltf/GltfExport.h"
+#include "gltf/GltfTextForm.h"
+#include "convert/ModelFileKind.h"
+#include "convert/OutputCollisions.h"
 #include "import/ConsoleLog.h"
 #include "import/Diagnostic.h"
 #include "import/LineCursor.h"
-#include "platform/Console.h"
-#include "platform/PrintableName.h"
+#include "system/Console.h"
+#include "base/PrintableName.h"
 
 #include <cmath>
 #include <cstdio>
@@ -89,7 +90,11 @@ JobResult runJob(const GltfExportJob& job)
         result.outcome = exportGltf(job);
     }
     result.console = std::move(console.text);
-    if (result.outcome.written) result.console += "wrote " + printableName(result.outcome.outputPath) + "\n";
+    if (result.outcome.written) {
+        // In the order they were put in place: the .bin before the .gltf that names it.
+        if (!result.outcome.bufferPath.empty()) result.console += "wrote " + printableName(result.outcome.bufferPath) + "\n";
+        result.console += "wrote " + printableName(result.outcome.outputPath) + "\n";
+    }
     return result;
 }
 
@@ -124,13 +129,25 @@ int runGltfCommand(const std::vector<std::string>& args, unsigned jobs)
     // Before anything is written, every output is weighed against every file
     // the run reads and every other output: two references of one name
     // (hero.smd, hero.mRef) would write one file twice, and the first keeps it.
+    // A .gltf output writes its .bin too: two outputs of the same job.
     std::vector<PlannedOutput> plans;
+    std::vector<std::size_t> jobOfPlan;
     std::vector<std::string> animations;
-    for (const GltfExportJob& e : exports) {
-        plans.push_back({e.reference, e.output.empty() ? defaultGltfOutput(e.reference) : e.output});
+    for (std::size_t i = 0; i < exports.size(); ++i) {
+        const GltfExportJob& e = exports[i];
+        const std::string output = e.output.empty() ? defaultGltfOutput(e.reference) : e.output;
+        plans.push_back({e.reference, output});
+        jobOfPlan.push_back(i);
+        if (isGltfTextOutput(output)) {
+            plans.push_back({e.reference, gltfBufferPath(output)});
+            jobOfPlan.push_back(i);
+        }
         animations.insert(animations.end(), e.animations.begin(), e.animations.end());
     }
-    const std::vector<std::string> collisions = findOutputCollisions(plans, animations);
+    const std::vector<std::string> planCollisions = findOutputCollisions(plans, animations);
+    std::vector<std::string> collisions(exports.size());
+    for (std::size_t p = 0; p < plans.size(); ++p)
+        if (collisions[jobOfPlan[p]].empty()) collisions[jobOfPlan[p]] = planCollisions[p];
 
     int failures = 0;
     runInOrder(

@@ -1,9 +1,9 @@
 // veskar-sample: writes the bundled sample character and large benchmark
 // inputs as SMD files.
 
-#include "cli/LargeSmd.h"
-#include "cli/SampleCharacter.h"
-#include "platform/ProgramEntry.h"
+#include "sample/LargeSmd.h"
+#include "sample/SampleCharacter.h"
+#include "system/ProgramEntry.h"
 
 #include <charconv>
 #include <cstdio>

@@ -3,14 +3,14 @@
 #include "app/Application.h"
 #include "app/MenuCommands.h"
 #include "import/ConsoleLog.h"
-#include "platform/Console.h"
-#include "platform/FileIdentity.h"
-#include "platform/HeadlessHost.h"
-#include "platform/HeapReuse.h"
-#include "platform/ProgramEntry.h"
-#include "platform/PrintableName.h"
-#include "platform/Shell.h"
-#include "platform/WindowHost.h"
+#include "system/Console.h"
+#include "system/FileIdentity.h"
+#include "host/HeadlessHost.h"
+#include "system/HeapReuse.h"
+#include "system/ProgramEntry.h"
+#include "base/PrintableName.h"
+#include "system/Shell.h"
+#include "host/WindowHost.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "import/ConsoleLog.h"
 
-#include "platform/Console.h"
+#include "system/Console.h"
 
 #include <cstdio>
 #include <string>

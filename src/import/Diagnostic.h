@@ -2,7 +2,7 @@
 // Why a file was refused, for people: "file:line: what", the file's name with
 // its control characters escaped.
 
-#include "platform/PrintableName.h"
+#include "base/PrintableName.h"
 
 #include <string>
 
@@ -33,6 +33,15 @@ struct Diagnostic {
 inline std::string refusalText(const char* message, const Diagnostic& d)
 {
     return d.empty() ? std::string(message) : std::string(message) + "\n" + d.text();
+}
+
+// A refusal as the converter prints it: the diagnostic line, then the
+// system's own message as its box would show it, when there is one.
+inline std::string refusalLines(const Diagnostic& d, const char* message)
+{
+    std::string text = d.text();
+    if (message) text += std::string("\n  Error: ") + message;
+    return text;
 }
 
 } // namespace veskar

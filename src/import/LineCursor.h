@@ -7,7 +7,7 @@
 // at a time.
 
 #include "import/LineScan.h"
-#include "platform/InputFile.h"
+#include "system/InputFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // into their bones' space with it (matrices: the bones' inverse world
 // matrices) and back out (the world matrices).
 
-#include "platform/Math.h"
+#include "base/Math.h"
 
 #include <cstdint>
 

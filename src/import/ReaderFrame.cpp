@@ -2,8 +2,8 @@
 
 #include "import/ConsoleLog.h"
 #include "import/LineScan.h"
-#include "import/SmdModel.h"
-#include "platform/Shell.h"
+#include "import/SmdRecords.h"
+#include "system/Shell.h"
 
 namespace veskar {
 
@@ -129,13 +129,7 @@ bool openModelFile(LineCursor& lines, const std::string& path, Diagnostic& diagn
 
 bool showRefusal(const char* message, const Diagnostic& diagnostic)
 {
-    showMessageBox(refusalText(message, diagnostic).c_str(), "Error");
-    return false;
-}
-
-bool showDiagnostic(const Diagnostic& diagnostic)
-{
-    showMessageBox(diagnostic.text().c_str(), "Error");
+    showMessageBox(message ? refusalText(message, diagnostic).c_str() : diagnostic.text().c_str(), "Error");
     return false;
 }
 

@@ -190,29 +190,25 @@ auto runReader(Args&&... args)
     return reader.run();
 }
 
-// The read -> load -> report steps a loader runs around a reader.
-
 // Opens a model file to be read line by line; false, with why in
 // diagnostic, when it cannot be opened.
 bool openModelFile(LineCursor& lines, const std::string& path, Diagnostic& diagnostic);
 
-// A loader: opens path as Input and hands it to readAndReport; a file that
-// cannot be opened fails without a box.
-template <typename Input, typename ReadAndReport>
-bool loadModelFile(const std::string& path, Diagnostic& diagnostic, ReadAndReport readAndReport)
+// Opens path as Input and hands it to read; cannotOpen, with why in
+// diagnostic, when it cannot be opened.
+template <typename Input, typename Result, typename Read>
+Result readModelFile(const std::string& path, Diagnostic& diagnostic, Result cannotOpen, Read read)
 {
     Input input;
     diagnostic.clear();
-    if (!openModelFile(input, path, diagnostic)) return false;
-    return readAndReport(input);
+    if (!openModelFile(input, path, diagnostic)) return cannotOpen;
+    return read(input);
 }
 
-// Shows the "Error" box for a refusal: the system's message, then the
-// diagnostic line. Returns false, what the loader returns then.
+// Shows the "Error" box for a refusal: the system's message above the
+// diagnostic line, or the diagnostic line alone when message is null.
+// Returns false, what a loader returns then.
 bool showRefusal(const char* message, const Diagnostic& diagnostic);
-// The same with the diagnostic line alone, for a refusal the system has no
-// message of its own for.
-bool showDiagnostic(const Diagnostic& diagnostic);
 
 // The two console lines of an animation read: "[Node] %d" and "[Time] %d".
 void logAnimationCounts(std::int32_t nodeCount, std::int32_t frameCount);

@@ -1,6 +1,6 @@
 #include "import/Skeleton.h"
 
-#include "platform/LargePages.h"
+#include "system/LargePages.h"
 
 #include <new>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Bones and per-frame bone tables, shared by both model kinds.
 
-#include "platform/Math.h"
+#include "base/Math.h"
 
 #include <cstdint>
 #include <span>

@@ -8,7 +8,7 @@
 #include "import/AnimationKeys.h"
 #include "import/SmdReaders.h"
 #include "import/SmdSections.h"
-#include "platform/LargePages.h"
+#include "system/LargePages.h"
 
 #include <algorithm>
 #include <new>
@@ -32,11 +32,11 @@ struct Pose {
 
 class AnimationReader : public SmdModelReader {
 public:
-    AnimationReader(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
+    AnimationReader(SmdModelRecords& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
         : SmdModelReader(model, lines, file, summary), animation_(&animation)
     {
     }
-    AnimationReader(SmdModel& model, AnimationKeys& keys, LineCursor& lines, const std::string& file, ReadSummary& summary)
+    AnimationReader(SmdModelRecords& model, AnimationKeys& keys, LineCursor& lines, const std::string& file, ReadSummary& summary)
         : SmdModelReader(model, lines, file, summary), keys_(&keys)
     {
     }
@@ -425,12 +425,12 @@ SmdReadResult AnimationReader::readSkeleton()
 
 } // namespace
 
-SmdReadResult readSmdAnimation(SmdModel& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
+SmdReadResult readSmdAnimation(SmdModelRecords& model, SmdAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
     return runReader<AnimationReader>(model, animation, lines, file, summary);
 }
 
-SmdReadResult readSmdAnimationKeys(SmdModel& model, AnimationKeys& keys, LineCursor& lines, const std::string& file, ReadSummary& summary)
+SmdReadResult readSmdAnimationKeys(SmdModelRecords& model, AnimationKeys& keys, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
     return runReader<AnimationReader>(model, keys, lines, file, summary);
 }

@@ -1,41 +1,22 @@
-// The steps around the SMD readers: reading into the next slot, posing and
-// uploading what was read, and what a refusal shows.
+// The steps around the SMD readers: reading into the next slot, posing what
+// was read, and the system's message for a refusal.
 
 #include "import/AnimationFit.h"
 #include "import/AnimationKeys.h"
 #include "import/ConsoleLog.h"
 #include "import/SmdMeshSetup.h"
 #include "import/SmdReaders.h"
-#include "platform/Device.h"
+#include "import/ReaderFrame.h"
 
-#include <set>
 #include <string>
 
 namespace veskar {
 
 namespace {
 
-enum class SmdKind { Reference, Animation };
-
-// The system's message for a refused SMD file.
-bool reportSmdRead(SmdReadResult r, const Diagnostic& diagnostic, SmdKind kind)
-{
-    switch (r) {
-    case kSmdRead: return true;
-    case kSmdWrongKind: return showRefusal(kind == SmdKind::Reference ? "Reference 파일이 아닙니다!!" : "Animation 파일이 아닙니다!!", diagnostic);
-    case kSmdNoFreeSlot: return showRefusal(kNoFreeSlotText, diagnostic);
-    case kSmdNodesDiffer: return showRefusal(kNodesDifferText, diagnostic);
-    // A file that is SMD but has a line that cannot be used is not called "not
-    // an SMD file": the box says what is wrong, and where.
-    case kSmdMalformed: return showDiagnostic(diagnostic);
-    case kSmdNotSmd: break;
-    }
-    return showRefusal("SMD 파일이 아닙니다!!", diagnostic);
-}
-
 // A read animation onto the model's first mesh, by name where their nodes
 // differ (see AnimationFit.h); kSmdNodesDiffer when too few match.
-SmdReadResult fitOntoMesh(SmdModel& model, SmdAnimation& animation, const std::string& displayName)
+SmdReadResult fitOntoMesh(SmdModelRecords& model, SmdAnimation& animation, const std::string& displayName)
 {
     // An animation read without a reference (as the converter reads one) is
     // kept as the file numbers it.
@@ -52,23 +33,32 @@ SmdReadResult fitOntoMesh(SmdModel& model, SmdAnimation& animation, const std::s
     return kSmdRead;
 }
 
-// One console line per texture file, each file once though several runs of a
-// material name it; a stand-in for a missing file comes from no file.
-void reportTextures(const SmdMesh& mesh)
-{
-    std::set<std::string> told;
-    for (std::size_t j = 0; j < mesh.textures.size() && j < mesh.texturePaths.size(); ++j) {
-        const std::string& path = mesh.texturePaths[j];
-        if (!told.insert(path).second) continue;
-        const Texture* texture = mesh.textures[j];
-        if (texture && !texture->sourcePath.empty()) consoleLog().print("[Texture] %s\n", path.c_str());
-        else consoleLog().print("[Texture] not found: %s\n", path.c_str());
-    }
-}
-
 } // namespace
 
-SmdReadResult SmdModel::readReference(LineCursor& lines, const std::string& displayName)
+const char* smdRefusalMessage(SmdReadResult result, bool reference)
+{
+    switch (result) {
+    case kSmdRead:
+    case kSmdCannotOpen:
+    // A file that is SMD but has a line that cannot be used is not called "not
+    // an SMD file": the diagnostic says what is wrong, and where.
+    case kSmdMalformed: return nullptr;
+    case kSmdWrongKind: return reference ? "Reference 파일이 아닙니다!!" : "Animation 파일이 아닙니다!!";
+    case kSmdNoFreeSlot: return kNoFreeSlotText;
+    case kSmdNodesDiffer: return kNodesDifferText;
+    case kSmdNotSmd: break;
+    }
+    return "SMD 파일이 아닙니다!!";
+}
+
+bool reportSmdRead(SmdReadResult result, const Diagnostic& diagnostic, bool reference)
+{
+    if (result == kSmdRead) return true;
+    if (result == kSmdCannotOpen) return false;
+    return showRefusal(smdRefusalMessage(result, reference), diagnostic);
+}
+
+SmdReadResult SmdModelRecords::readReference(LineCursor& lines, const std::string& displayName)
 {
     SmdMesh scratch;
     SmdMesh& slot = meshCount < kModelSlots ? meshes[static_cast<std::size_t>(meshCount)] : scratch;
@@ -87,14 +77,13 @@ SmdReadResult SmdModel::readReference(LineCursor& lines, const std::string& disp
         slot.release();
         return r;
     }
-    uploadSmdMesh(slot, device, materialCount, modelDirectory, materialNames);
-    reportTextures(slot);
+    setTexturePaths(slot, materialCount, modelDirectory, materialNames);
     hasMesh = true;
     ++meshCount;
     return kSmdRead;
 }
 
-SmdReadResult SmdModel::readAnimation(LineCursor& lines, const std::string& displayName)
+SmdReadResult SmdModelRecords::readAnimation(LineCursor& lines, const std::string& displayName)
 {
     SmdAnimation scratch;
     SmdAnimation& slot = animationCount < kModelSlots ? animations[static_cast<std::size_t>(animationCount)] : scratch;
@@ -119,7 +108,7 @@ SmdReadResult SmdModel::readAnimation(LineCursor& lines, const std::string& disp
     return kSmdRead;
 }
 
-SmdReadResult SmdModel::readAnimationKeys(LineCursor& lines, const std::string& displayName, AnimationKeys& keys)
+SmdReadResult SmdModelRecords::readAnimationKeys(LineCursor& lines, const std::string& displayName, AnimationKeys& keys)
 {
     ReadSummary summary;
     const SmdReadResult r = readSmdAnimationKeys(*this, keys, lines, displayName, summary);
@@ -128,55 +117,58 @@ SmdReadResult SmdModel::readAnimationKeys(LineCursor& lines, const std::string& 
     return r;
 }
 
-SmdReadResult SmdModel::readReference(std::string_view text, const std::string& displayName)
+SmdReadResult SmdModelRecords::readReference(std::string_view text, const std::string& displayName)
 {
     LineCursor lines(text);
     return readReference(lines, displayName);
 }
 
-SmdReadResult SmdModel::readAnimation(std::string_view text, const std::string& displayName)
+SmdReadResult SmdModelRecords::readAnimation(std::string_view text, const std::string& displayName)
 {
     LineCursor lines(text);
     return readAnimation(lines, displayName);
 }
 
-bool SmdModel::loadReferenceFromMemory(std::string_view text, const std::string& displayName)
-{
-    modelDirectory = directoryOf(displayName);
-    return reportSmdRead(readReference(text, displayName), diagnostic, SmdKind::Reference);
-}
-
-bool SmdModel::loadAnimationFromMemory(std::string_view text, const std::string& displayName)
-{
-    return reportSmdRead(readAnimation(text, displayName), diagnostic, SmdKind::Animation);
-}
-
-bool SmdModel::loadAnimationKeysFromMemory(std::string_view text, const std::string& displayName, AnimationKeys& keys)
-{
-    LineCursor lines(text);
-    return reportSmdRead(readAnimationKeys(lines, displayName, keys), diagnostic, SmdKind::Animation);
-}
-
-bool SmdModel::loadAnimationKeys(const std::string& path, AnimationKeys& keys)
-{
-    return loadModelFile<LineCursor>(path, diagnostic, [&](LineCursor& lines) {
-        return reportSmdRead(readAnimationKeys(lines, path, keys), diagnostic, SmdKind::Animation);
-    });
-}
-
-bool SmdModel::loadReference(const std::string& path)
+SmdReadResult SmdModelRecords::readReferenceFile(const std::string& path)
 {
     modelDirectory = directoryOf(path);
-    return loadModelFile<LineCursor>(path, diagnostic, [&](LineCursor& lines) {
-        return reportSmdRead(readReference(lines, path), diagnostic, SmdKind::Reference);
-    });
+    return readModelFile<LineCursor>(path, diagnostic, kSmdCannotOpen, [&](LineCursor& lines) { return readReference(lines, path); });
 }
 
-bool SmdModel::loadAnimation(const std::string& path)
+SmdReadResult SmdModelRecords::readAnimationFile(const std::string& path)
 {
-    return loadModelFile<LineCursor>(path, diagnostic, [&](LineCursor& lines) {
-        return reportSmdRead(readAnimation(lines, path), diagnostic, SmdKind::Animation);
-    });
+    return readModelFile<LineCursor>(path, diagnostic, kSmdCannotOpen, [&](LineCursor& lines) { return readAnimation(lines, path); });
+}
+
+SmdReadResult SmdModelRecords::readAnimationKeysFile(const std::string& path, AnimationKeys& keys)
+{
+    return readModelFile<LineCursor>(path, diagnostic, kSmdCannotOpen, [&](LineCursor& lines) { return readAnimationKeys(lines, path, keys); });
+}
+
+bool SmdModelRecords::loadReference(const std::string& path) { return reportSmdRead(readReferenceFile(path), diagnostic, true); }
+
+bool SmdModelRecords::loadAnimation(const std::string& path) { return reportSmdRead(readAnimationFile(path), diagnostic, false); }
+
+bool SmdModelRecords::loadAnimationKeys(const std::string& path, AnimationKeys& keys)
+{
+    return reportSmdRead(readAnimationKeysFile(path, keys), diagnostic, false);
+}
+
+bool SmdModelRecords::loadReferenceFromMemory(std::string_view text, const std::string& displayName)
+{
+    modelDirectory = directoryOf(displayName);
+    return reportSmdRead(readReference(text, displayName), diagnostic, true);
+}
+
+bool SmdModelRecords::loadAnimationFromMemory(std::string_view text, const std::string& displayName)
+{
+    return reportSmdRead(readAnimation(text, displayName), diagnostic, false);
+}
+
+bool SmdModelRecords::loadAnimationKeysFromMemory(std::string_view text, const std::string& displayName, AnimationKeys& keys)
+{
+    LineCursor lines(text);
+    return reportSmdRead(readAnimationKeys(lines, displayName, keys), diagnostic, false);
 }
 
 } // namespace veskar

@@ -34,16 +34,11 @@ bool computeBindVertices(SmdMesh& mesh)
     return true;
 }
 
-void uploadSmdMesh(SmdMesh& mesh, Device* device, std::int32_t materialCount, const std::string& directory,
-                                 const std::vector<std::string>& materialNames)
+void setTexturePaths(SmdMesh& mesh, std::int32_t materialCount, const std::string& directory, const std::vector<std::string>& materialNames)
 {
-    if (!device) {
-        mesh.textureCount = materialCount;
-        for (std::int32_t j = 0; j < materialCount; ++j) mesh.texturePaths.push_back(directory + materialNames[static_cast<std::size_t>(j)]);
-        return;
-    }
-    mesh.loadTextures(device, materialCount, directory, materialNames);
-    mesh.createVertexBuffer(device);
+    mesh.textureCount = materialCount;
+    mesh.texturePaths.clear();
+    for (std::int32_t j = 0; j < materialCount; ++j) mesh.texturePaths.push_back(directory + materialNames[static_cast<std::size_t>(j)]);
 }
 
 } // namespace veskar

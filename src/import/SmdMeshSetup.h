@@ -1,8 +1,8 @@
 #pragma once
 // What follows the reading of a reference: the corners carried into their
-// bones' space, and the mesh's textures and vertex buffer on the device.
+// bones' space, and where each material's texture file is.
 
-#include "import/SmdModel.h"
+#include "import/SmdRecords.h"
 
 #include <string>
 #include <vector>
@@ -12,9 +12,7 @@ namespace veskar {
 // Fills bindVertices, three a triangle; false when there is no memory for them.
 bool computeBindVertices(SmdMesh& mesh);
 
-// One texture per material (a light-grey stand-in for a file that cannot be
-// loaded) and the vertex buffer; without a device only the texture paths.
-void uploadSmdMesh(SmdMesh& mesh, Device* device, std::int32_t materialCount, const std::string& directory,
-                                 const std::vector<std::string>& materialNames);
+// One texture path a material: the model's folder joined to the material's name.
+void setTexturePaths(SmdMesh& mesh, std::int32_t materialCount, const std::string& directory, const std::vector<std::string>& materialNames);
 
 } // namespace veskar

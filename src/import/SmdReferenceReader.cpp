@@ -8,7 +8,7 @@
 #include "import/SmdSections.h"
 #include "import/SmdTriangleShare.h"
 #include "import/TriangleSink.h"
-#include "platform/LargePages.h"
+#include "system/LargePages.h"
 
 #include <algorithm>
 #include <atomic>
@@ -27,7 +27,7 @@ namespace {
 
 class ReferenceReader : public SmdModelReader {
 public:
-    ReferenceReader(SmdModel& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
+    ReferenceReader(SmdModelRecords& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
         : SmdModelReader(model, lines, file, summary), mesh_(mesh)
     {
     }
@@ -405,7 +405,7 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
 
 } // namespace
 
-SmdReadResult readSmdReference(SmdModel& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
+SmdReadResult readSmdReference(SmdModelRecords& model, SmdMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary)
 {
     return runReader<ReferenceReader>(model, mesh, lines, file, summary);
 }

@@ -5,7 +5,7 @@
 // taken strictly in file order. A triangle's linkStart points into its
 // block's own link pool.
 
-#include "import/SmdModel.h"
+#include "import/SmdRecords.h"
 
 #include <cstddef>
 #include <cstdint>

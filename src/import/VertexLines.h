@@ -8,7 +8,7 @@
 // the general reader, which reads it exactly as before.
 
 #include "import/NodeNumbers.h"
-#include "import/SmdModel.h"
+#include "import/SmdRecords.h"
 
 #include <cstdint>
 #include <memory>

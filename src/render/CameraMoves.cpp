@@ -13,8 +13,6 @@ constexpr float kClosest = 2.0f;          // a little beyond the near plane
 constexpr float kFarthest = 4000.0f;      // well inside the far plane
 constexpr float kSteepest = 1.45f;        // radians of pitch from level, about 83 degrees
 
-Vector3 add(const Vector3& a, const Vector3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-Vector3 sub(const Vector3& a, const Vector3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 
 } // namespace
 
@@ -51,7 +49,7 @@ void orbitCamera(ViewCamera& camera, const Vector3& centre, float yaw, float pit
 {
     if (std::isfinite(yaw) && yaw != 0.0f) {
         const Matrix turn = matrixRotationAxis({0.0f, 1.0f, 0.0f}, yaw);
-        camera.position = add(centre, vec3TransformNormal(sub(camera.position, centre), turn));
+        camera.position = vec3Add(centre, vec3TransformNormal(vec3Subtract(camera.position, centre), turn));
         camera.yaw(yaw);
     }
     if (std::isfinite(pitch) && pitch != 0.0f) {
@@ -60,7 +58,7 @@ void orbitCamera(ViewCamera& camera, const Vector3& centre, float yaw, float pit
         const float allowed = elevation - std::clamp(elevation - pitch, -kSteepest, kSteepest);
         if (allowed == 0.0f) return;
         const Matrix tilt = matrixRotationAxis(camera.right, allowed);
-        camera.position = add(centre, vec3TransformNormal(sub(camera.position, centre), tilt));
+        camera.position = vec3Add(centre, vec3TransformNormal(vec3Subtract(camera.position, centre), tilt));
         camera.pitch(allowed);
     }
 }
@@ -68,12 +66,12 @@ void orbitCamera(ViewCamera& camera, const Vector3& centre, float yaw, float pit
 void dollyCamera(ViewCamera& camera, const Vector3& centre, float factor)
 {
     if (!std::isfinite(factor) || factor <= 0.0f) return;
-    const Vector3 offset = sub(camera.position, centre);
+    const Vector3 offset = vec3Subtract(camera.position, centre);
     const float distance = std::sqrt(vec3Dot(offset, offset));
     if (!(distance > 0.0f)) return;
     const float wanted = std::clamp(distance * factor, kClosest, kFarthest);
     const float scale = wanted / distance;
-    camera.position = add(centre, {offset.x * scale, offset.y * scale, offset.z * scale});
+    camera.position = vec3Add(centre, {offset.x * scale, offset.y * scale, offset.z * scale});
 }
 
 } // namespace veskar

@@ -2,7 +2,7 @@
 // Moves of the view camera beyond its own walk, strafe, fly and turns: back to
 // the start, framing a box, orbiting around a point and moving towards it.
 
-#include "platform/Math.h"
+#include "base/Math.h"
 #include "render/ModelBounds.h"
 #include "render/ViewCamera.h"
 

@@ -2,8 +2,8 @@
 // What every model draw hands the shading effect, and the begin/pass/end frame
 // around its draw calls. Both model kinds call these with their effect head.
 
-#include "platform/Device.h"
-#include "platform/Effect.h"
+#include "gpu/Device.h"
+#include "gpu/Effect.h"
 
 namespace veskar {
 

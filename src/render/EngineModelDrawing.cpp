@@ -1,6 +1,6 @@
 #include "render/EngineModelDrawing.h"
 
-#include "platform/Device.h"
+#include "gpu/Device.h"
 #include "render/EffectBinding.h"
 #include "render/Playback.h"
 #include "render/RootMotion.h"
@@ -38,18 +38,21 @@ void setBlendStates(Device& device, std::uint32_t fillMode)
     device.setRenderState(RenderState::AlphaFunc, kCmpGreaterEqual);
 }
 
-void drawIndexed(EngineModel& model, EngineMesh& mesh)
+void drawIndexed(EngineModel& model, const EngineMesh& mesh, const EngineMeshObjects& objects)
 {
     Device& device = *model.device;
     device.setFVF(kSkinVertexFvf);
-    device.setIndices(mesh.indexBuffer);
+    device.setIndices(objects.indexBuffer);
     device.drawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, static_cast<std::uint32_t>(std::max(mesh.vertexCount, 0)), 0,
                                 static_cast<std::uint32_t>(std::max(mesh.triangleCount, 0)));
     // Only blending is put back; fill mode and the alpha test stay as set.
     device.setRenderState(RenderState::AlphaBlendEnable, 0);
 }
 
-bool drawable(const EngineMesh& mesh, const VertexBuffer* stream) { return stream && mesh.indexBuffer && mesh.triangleCount > 0; }
+bool drawable(const EngineMesh& mesh, const EngineMeshObjects& objects, const VertexBuffer* stream)
+{
+    return stream && objects.indexBuffer && mesh.triangleCount > 0;
+}
 
 } // namespace
 
@@ -77,9 +80,8 @@ bool advanceAnimation(EngineModel& model, std::int32_t animationIndex, float tim
     return true;
 }
 
-bool skinMesh(EngineMesh& mesh)
+bool skinMesh(const EngineMesh& mesh, VertexBuffer* buffer)
 {
-    VertexBuffer* buffer = mesh.bindBuffer;
     if (!buffer) return false;
     void* data = nullptr;
     if (failed(buffer->lock(0, 0, &data, 0))) return false;
@@ -94,9 +96,8 @@ bool skinMesh(EngineMesh& mesh)
     return true;
 }
 
-bool placeAttached(EngineMesh& mesh, const Matrix& attachMatrix)
+bool placeAttached(const EngineMesh& mesh, VertexBuffer* buffer, const Matrix& attachMatrix)
 {
-    VertexBuffer* buffer = mesh.bindBuffer;
     if (!buffer) return false;
     void* data = nullptr;
     if (failed(buffer->lock(0, 0, &data, 0))) return false;
@@ -112,14 +113,15 @@ bool drawSkinned(EngineModel& model, std::uint32_t fillMode, float timeStep, std
     if (animationIndex >= 0 && !advanceAnimation(model, animationIndex, timeStep, inPlace)) return false;
     Device& device = *model.device;
     for (std::int32_t i = 0; i < meshSlots(model); ++i) {
-        EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
-        if (!drawable(mesh, mesh.bindBuffer)) continue;
-        skinMesh(mesh);
-        device.setStreamSource(0, mesh.bindBuffer, 0, kSkinVertexStride);
+        const EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
+        const EngineMeshObjects& objects = model.meshObjects[static_cast<std::size_t>(i)];
+        if (!drawable(mesh, objects, objects.bindBuffer)) continue;
+        skinMesh(mesh, objects.bindBuffer);
+        device.setStreamSource(0, objects.bindBuffer, 0, kSkinVertexStride);
         device.setRenderState(RenderState::AlphaTestEnable, 1);
         setBlendStates(device, fillMode);
-        setDiffuseMap(*model.effect, mesh.texture);
-        drawIndexed(model, mesh);
+        setDiffuseMap(*model.effect, objects.texture);
+        drawIndexed(model, mesh, objects);
     }
     return true;
 }
@@ -128,13 +130,14 @@ bool drawRest(EngineModel& model, std::uint32_t fillMode)
 {
     Device& device = *model.device;
     for (std::int32_t i = 0; i < meshSlots(model); ++i) {
-        EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
-        if (!drawable(mesh, mesh.restBuffer)) continue;
+        const EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
+        const EngineMeshObjects& objects = model.meshObjects[static_cast<std::size_t>(i)];
+        if (!drawable(mesh, objects, objects.restBuffer)) continue;
         device.setRenderState(RenderState::AlphaTestEnable, 1);
         setBlendStates(device, fillMode);
-        setDiffuseMap(*model.effect, mesh.texture);
-        device.setStreamSource(0, mesh.restBuffer, 0, kSkinVertexStride);
-        drawIndexed(model, mesh);
+        setDiffuseMap(*model.effect, objects.texture);
+        device.setStreamSource(0, objects.restBuffer, 0, kSkinVertexStride);
+        drawIndexed(model, mesh, objects);
     }
     return true;
 }
@@ -145,14 +148,15 @@ bool drawAttached(EngineModel& model, std::uint32_t fillMode, const Matrix* atta
     if (!attachMatrix) return true;
     Device& device = *model.device;
     for (std::int32_t i = 0; i < meshSlots(model); ++i) {
-        EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
-        if (!drawable(mesh, mesh.bindBuffer)) continue;
-        placeAttached(mesh, *attachMatrix);
+        const EngineMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
+        const EngineMeshObjects& objects = model.meshObjects[static_cast<std::size_t>(i)];
+        if (!drawable(mesh, objects, objects.bindBuffer)) continue;
+        placeAttached(mesh, objects.bindBuffer, *attachMatrix);
         // The alpha test is left as the device has it.
         setBlendStates(device, fillMode);
-        setDiffuseMap(*model.effect, mesh.texture);
-        device.setStreamSource(0, mesh.bindBuffer, 0, kSkinVertexStride);
-        drawIndexed(model, mesh);
+        setDiffuseMap(*model.effect, objects.texture);
+        device.setStreamSource(0, objects.bindBuffer, 0, kSkinVertexStride);
+        drawIndexed(model, mesh, objects);
     }
     return true;
 }

@@ -3,8 +3,8 @@
 // blended into the bone palette, every vertex skinned on the CPU) or rigidly
 // attached to a hand matrix; and binding a weapon to a hand once when it loads.
 
-#include "formats/EngineModel.h"
-#include "platform/Math.h"
+#include "render/EngineModel.h"
+#include "base/Math.h"
 
 #include <cstdint>
 
@@ -44,10 +44,10 @@ bool drawAttached(EngineModel& model, std::uint32_t fillMode, const Matrix* atta
 // (nothing changed but currentFrame raised to 0 and currentAnimation set).
 bool advanceAnimation(EngineModel& model, std::int32_t animationIndex, float timeStep, bool inPlace = false);
 
-// Rewrite the mesh's bindBuffer; false only when it cannot be locked (the
+// Rewrite the mesh's bind buffer; false only when it cannot be locked (the
 // mesh then draws from the buffer's previous content).
-bool skinMesh(EngineMesh& mesh);
-bool placeAttached(EngineMesh& mesh, const Matrix& attachMatrix);
+bool skinMesh(const EngineMesh& mesh, VertexBuffer* buffer);
+bool placeAttached(const EngineMesh& mesh, VertexBuffer* buffer, const Matrix& attachMatrix);
 
 // Carries the rest vertices of the first mesh into the space of the carrying
 // model's hand, given that hand's world matrix, so that placeAttached with

@@ -1,5 +1,7 @@
 #include "render/GraphicsContext.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace veskar {
@@ -26,25 +28,18 @@ Result GraphicsContext::create(Device* newDevice, int newWidth, int newHeight, i
     failure.clear();
     width = newWidth;
     height = newHeight;
-    fontHeight = newFontHeight;
+    baseFontHeight_ = newFontHeight;
+    fontHeight = static_cast<std::int32_t>(std::lround(static_cast<float>(newFontHeight) * textScale));
     if (!newDevice) {
         failure = "there is no device to draw with";
         return kFail;
     }
     device = newDevice;
 
-    // The font is Arial bold on Windows; Liberation Sans has its metrics. It
-    // works on every device backend, so a missing font is a failure
-    // everywhere, tests included: an overlay that silently draws nothing
-    // would hide the frame rate and the help lines.
-    if (!font) font = new TextDrawer;
-    std::string error;
-    if (!font->create(*device, fontHeight, true, error)) {
-        failure = "the overlay font could not be created: " + error;
-        delete font;   // a drawer that failed holds nothing
-        font = nullptr;
-        return kFail;
-    }
+    // The font is Arial bold on Windows; Liberation Sans has its metrics.
+    // Without any font the picture is still worth having: the overlay is
+    // left out, and the warning says so.
+    createFont();
 
     camera.setMode(CameraMode::Free);
     camera.setPosition({0.0f, 0.0f, -300.0f});
@@ -74,6 +69,30 @@ Result GraphicsContext::create(Device* newDevice, int newWidth, int newHeight, i
     device->setSamplerState(0, SamplerState::MipFilter, kTexFilterLinear);
     device->setSamplerState(1, SamplerState::MipFilter, kTexFilterLinear);
     return kOk;
+}
+
+void GraphicsContext::createFont()
+{
+    warning.clear();
+    if (!font) font = new TextDrawer;
+    std::string error;
+    if (font->create(*device, fontHeight, true, error)) return;
+    warning = "no font for the overlay text (" + error + "); the picture is drawn without it";
+    delete font;   // a drawer that failed holds nothing
+    font = nullptr;
+}
+
+void GraphicsContext::setTextScale(float scale)
+{
+    // Windows scales displays from 100 to 500 %.
+    if (!std::isfinite(scale)) return;
+    scale = std::clamp(scale, 1.0f, 5.0f);
+    if (scale == textScale) return;
+    textScale = scale;
+    fontHeight = static_cast<std::int32_t>(std::lround(static_cast<float>(baseFontHeight_) * textScale));
+    if (!device) return;
+    if (font) font->release();
+    createFont();
 }
 
 void GraphicsContext::release()

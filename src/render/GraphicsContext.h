@@ -3,8 +3,8 @@
 // the overlay font, the view camera with the view and projection it gives, the
 // scene light record, and single lines of overlay text.
 
-#include "platform/Device.h"
-#include "platform/TextDrawer.h"
+#include "gpu/Device.h"
+#include "gpu/TextDrawer.h"
 #include "render/Light.h"
 #include "render/ViewCamera.h"
 
@@ -30,7 +30,8 @@ public:
     // ready to draw; it must outlive this object's use of it. Creates the
     // overlay font and sets the initial camera, transforms, viewport and
     // states. kOk, or kFail with the reason in failure; what was made stays
-    // for release.
+    // for release. No font is no failure: font stays null, text draws
+    // nothing and warning says why.
     Result create(Device* device, int width, int height, int fontHeight);
     // Frees the font and forgets the device; safe to call again.
     void release();
@@ -39,6 +40,9 @@ public:
     // fills a resized window; a minimised window (a zero side) keeps the old
     // ones.
     void resize(int width, int height);
+    // Text larger by this factor (a display's scale): the font's height is
+    // the one create was given times it, made again when it changes.
+    void setTextScale(float scale);
     // One line of overlay text from (x, y); a null text draws nothing.
     void drawText(const char* text, int x, int y);
     void setTextColour(float r, float g, float b, float a);
@@ -46,7 +50,8 @@ public:
     Device* device = nullptr;      // not owned
     TextDrawer* font = nullptr;    // owned
     Rect textRect;
-    std::int32_t fontHeight = 0;
+    std::int32_t fontHeight = 0;   // in pixels, textScale included
+    float textScale = 1.0f;
     float textColour[4] = {1.0f, 1.0f, 0.0f, 1.0f};
     Matrix viewMatrix;
     Matrix projectionMatrix;
@@ -56,6 +61,11 @@ public:
     std::int32_t height = 0;
 
     std::string failure;           // why the last create failed
+    std::string warning;           // why there is no overlay text; empty while there is
+
+private:
+    void createFont();
+    std::int32_t baseFontHeight_ = 0;
 };
 
 // A colour channel of 0..1 as a byte: values at or past the ends saturate,

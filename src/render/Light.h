@@ -2,7 +2,7 @@
 // The scene light record, with the fields of a Direct3D 9 light. Only the
 // overlay reads it: models are shaded by the effect with a fixed light.
 
-#include "platform/Math.h"
+#include "base/Math.h"
 
 #include <cstdint>
 

@@ -1,11 +1,16 @@
 #pragma once
 // Where a model's vertices are drawn: the box around them in world space, for
 // framing the camera on what is loaded. The positions are worked out with
-// the drawing's own skinning, so the box is the one the picture shows.
+// the drawing's own skinning, so the box is the one the picture shows, now
+// or over the whole of the animation the model plays.
 
-#include "formats/EngineModel.h"
-#include "import/SmdModel.h"
-#include "platform/Math.h"
+#include "render/EngineModel.h"
+#include "render/SmdModel.h"
+#include "base/Math.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
 
 namespace veskar {
 
@@ -27,5 +32,23 @@ void addEngineModelBounds(const EngineModel& model, const Matrix& world, Bounds&
 void addAttachedBounds(const EngineModel& model, const Matrix& attachMatrix, const Matrix& world, Bounds& bounds);
 // An SMD model in its current pose (its vertices are in world space).
 void addSmdModelBounds(const SmdModel& model, Bounds& bounds);
+
+// The same over every pose an animation takes the model through: its keys,
+// each posed as the drawing poses it (inPlace takes the root's travel over
+// the ground out) and skinned. A model that is large for its animation's
+// length gets evenly spread keys, the first and last among them, so that the
+// work stays near four million vertices a model. A first-person weapon whose
+// idle carries it away from its bind pose, or a walk that travels, is in the
+// box wherever the animation has it.
+void addSmdAnimationBounds(const SmdModel& model, const SmdAnimation& animation, bool inPlace, Bounds& bounds);
+void addEngineAnimationBounds(const EngineModel& model, const EngineAnimation& animation, const Matrix& world, bool inPlace, Bounds& bounds);
+// A model carried in the hand of another, over the carrier's animation.
+void addCarriedAnimationBounds(const EngineModel& model, const EngineModel& carrier, const EngineAnimation& animation, const Matrix& world,
+                               bool inPlace, Bounds& bounds);
+
+// The keys sampled of an animation of frameCount keys for a model of
+// vertexCount vertices, in order: all of them, or evenly spread ones with
+// the first and the last when that would take too much work.
+std::vector<std::int32_t> sampledKeys(std::int32_t frameCount, std::size_t vertexCount);
 
 } // namespace veskar

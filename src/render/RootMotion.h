@@ -4,7 +4,7 @@
 // it is while its legs and arms still move.
 
 #include "import/Skeleton.h"
-#include "platform/Math.h"
+#include "base/Math.h"
 
 #include <cstdint>
 #include <span>

@@ -1,6 +1,6 @@
 #include "render/SkeletonLines.h"
 
-#include "platform/Device.h"
+#include "gpu/Device.h"
 #include "render/RootMotion.h"
 
 #include <algorithm>

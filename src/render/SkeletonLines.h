@@ -3,9 +3,9 @@
 // parent in the pose drawn, with crosses at the root and at the hand, so an
 // artist sees the skeleton the mesh follows.
 
-#include "formats/EngineModel.h"
-#include "import/SmdModel.h"
-#include "platform/Math.h"
+#include "render/EngineModel.h"
+#include "render/SmdModel.h"
+#include "base/Math.h"
 
 #include <cstdint>
 #include <span>

@@ -4,10 +4,10 @@
 // whether their inputs were valid; on bad input they still leave every output
 // they touch well defined.
 
-#include "formats/EngineVertex.h"
+#include "mref/EngineVertex.h"
 #include "import/Skeleton.h"
-#include "import/SmdModel.h"
-#include "platform/Math.h"
+#include "render/SmdModel.h"
+#include "base/Math.h"
 
 #include <span>
 

@@ -1,6 +1,6 @@
 #include "render/SmdModelDrawing.h"
 
-#include "platform/Device.h"
+#include "gpu/Device.h"
 #include "render/EffectBinding.h"
 #include "render/Playback.h"
 #include "render/RootMotion.h"
@@ -57,9 +57,8 @@ void advance(SmdModel& model, SmdAnimation& a, std::int32_t firstFrame, std::int
 
 } // namespace
 
-bool skinTriangles(SmdMesh& mesh)
+bool skinTriangles(const SmdMesh& mesh, VertexBuffer* buffer)
 {
-    VertexBuffer* buffer = mesh.vertexBuffer;
     if (!buffer) return false;
     void* data = nullptr;
     if (failed(buffer->lock(0, 0, &data, 0))) return false;
@@ -98,10 +97,11 @@ bool drawSmdModel(SmdModel& model, std::uint32_t fillMode, std::int32_t firstFra
 
     const std::int32_t meshes = std::clamp(model.meshCount, 0, kModelSlots);
     for (std::int32_t i = 0; i < meshes; ++i) {
-        SmdMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
-        if (!mesh.vertexBuffer) continue;
-        skinTriangles(mesh);
-        device.setStreamSource(0, mesh.vertexBuffer, 0, kSmdVertexStride);
+        const SmdMesh& mesh = model.meshes[static_cast<std::size_t>(i)];
+        const SmdMeshObjects& objects = model.meshObjects[static_cast<std::size_t>(i)];
+        if (!objects.vertexBuffer) continue;
+        skinTriangles(mesh, objects.vertexBuffer);
+        device.setStreamSource(0, objects.vertexBuffer, 0, kSmdVertexStride);
         device.setFVF(kSmdVertexFvf);
         device.setRenderState(RenderState::FillMode, fillMode);
         device.setRenderState(RenderState::AlphaBlendEnable, 1);
@@ -111,13 +111,13 @@ bool drawSmdModel(SmdModel& model, std::uint32_t fillMode, std::int32_t firstFra
         device.setRenderState(RenderState::AlphaRef, kAlphaReference);
         device.setRenderState(RenderState::AlphaFunc, kCmpGreaterEqual);
 
-        const std::size_t count = drawableTriangles(mesh, *mesh.vertexBuffer);
+        const std::size_t count = drawableTriangles(mesh, *objects.vertexBuffer);
         for (std::size_t t = 0; t < count; ++t) {
             if (textured) {
                 const std::int32_t material = mesh.triangles[t].material;
                 // A material without a texture (or past the loaded ones) draws untextured.
-                Texture* texture = material >= 0 && static_cast<std::size_t>(material) < mesh.textures.size()
-                                       ? mesh.textures[static_cast<std::size_t>(material)]
+                Texture* texture = material >= 0 && static_cast<std::size_t>(material) < objects.textures.size()
+                                       ? objects.textures[static_cast<std::size_t>(material)]
                                        : nullptr;
                 setDiffuseMap(effect, texture);
             } else {

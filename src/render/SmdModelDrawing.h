@@ -3,7 +3,7 @@
 // current pose or playing one of its animations, skinned on the CPU, one
 // triangle per draw call with the triangle's own texture.
 
-#include "import/SmdModel.h"
+#include "render/SmdModel.h"
 
 #include <cstdint>
 
@@ -32,6 +32,6 @@ bool drawSmdModel(SmdModel& model, std::uint32_t fillMode, std::int32_t firstFra
 
 // Rewrites the mesh's vertex buffer from its nodes' current pose; false only
 // when the buffer cannot be locked (the mesh then draws what it held).
-bool skinTriangles(SmdMesh& mesh);
+bool skinTriangles(const SmdMesh& mesh, VertexBuffer* buffer);
 
 } // namespace veskar

@@ -2,7 +2,7 @@
 // The viewer's camera: a position and three axes, moved by keys and turned by
 // the mouse. Ground mode keeps walking level; Free mode moves along its axes.
 
-#include "platform/Math.h"
+#include "base/Math.h"
 
 #include <cstdint>
 

@@ -6,12 +6,12 @@
 #include "app/MenuCommands.h"
 #include "app/Overlay.h"
 #include "app/RootMarkers.h"
-#include "formats/EngineModel.h"
-#include "formats/FormatConverter.h"
+#include "render/EngineModel.h"
+#include "convert/FormatConverter.h"
 #include "app/Screenshot.h"
-#include "platform/Settings.h"
+#include "host/Settings.h"
 #include "render/SkeletonLines.h"
-#include "import/SmdModel.h"
+#include "render/SmdModel.h"
 #include "render/EngineModelDrawing.h"
 
 #include <cmath>
@@ -50,7 +50,7 @@ struct Files {
         test::writeText(dir.file("walka.smd"), walk(0, 0, 0));
         test::writeText(dir.file("walkb.smd"), walk(3, 5, 7));
         test::writeText(dir.file("long.smd"), walk(0, 0, 0, 64));
-        FormatConverter converter(nullptr);
+        FormatConverter converter;
         EXPECT_TRUE(converter.convertReference(dir.file("hero.smd")));
         EXPECT_TRUE(converter.convertAnimation(dir.file("walka.smd")));
         EXPECT_TRUE(converter.convertAnimation(dir.file("walkb.smd")));
@@ -408,6 +408,50 @@ TEST(View, TheFirstModelIsFramedAndTheCameraOrbitsZoomsAndResets)
     EXPECT_FLOAT_EQ(app.graphics.camera.position.z, -300.0f);
     EXPECT_FLOAT_EQ(app.graphics.camera.position.x, 0.0f);
     EXPECT_FLOAT_EQ(app.graphics.camera.look.z, 1.0f);
+}
+
+// A first-person weapon's idle: the model held 200 units aside, 150 deep and
+// 100 up from where it was modelled, on every key.
+TEST(View, TheFirstAnimationOntoAModelFramedOnOpeningFramesAgainUnlessTheCameraMoved)
+{
+    Files files;
+    test::writeText(files.dir.file("away.smd"), walk(200, 150, 100));
+    FormatConverter converter;
+    ASSERT_TRUE(converter.convertAnimation(files.dir.file("away.smd")));
+    {
+        Running r;
+        Application& app = r.app;
+        r.command(command::kOpenKovr1Ref, files.characterRef);
+        const Vector3 bind = app.graphics.camera.position;
+        r.command(command::kOpenKovr1Ani, files.dir.file("away.mAni"));
+        EXPECT_GT(distance(app.graphics.camera.position, bind), 100.0f);
+        r.frames(3);
+        Bounds drawn;
+        addEngineModelBounds(*app.scene->primary, app.scene->primaryWorld, drawn);
+        EXPECT_TRUE(inView(app, drawn));
+        // The next animation keeps the view; Home frames over the one that plays.
+        const Vector3 framed = app.graphics.camera.position;
+        r.command(command::kOpenKovr1Ani, files.walkA);
+        EXPECT_NEAR(distance(app.graphics.camera.position, framed), 0.0f, 1e-3f);
+        r.key(VK_HOME);
+        EXPECT_LT(distance(app.graphics.camera.position, bind), 1.0f);
+    }
+    {
+        Running r;
+        Application& app = r.app;
+        r.command(command::kOpenSmdRef, files.dir.file("hero.smd"));
+        r.frames(2);
+        r.command(command::kOpenSmdAni, files.dir.file("away.smd"));
+        EXPECT_TRUE(inView(app, app.shownBounds()));
+        // Moved since: the camera stays where it was put.
+        r.command(command::kClean);
+        r.command(command::kOpenSmdRef, files.dir.file("hero.smd"));
+        r.key('S');
+        const Vector3 moved = app.graphics.camera.position;
+        r.command(command::kOpenSmdAni, files.dir.file("away.smd"));
+        EXPECT_NEAR(distance(app.graphics.camera.position, moved), 0.0f, 1e-3f);
+        EXPECT_FALSE(inView(app, app.shownBounds()));
+    }
 }
 
 TEST(View, AHeldKeyMovesByTheClockAfterATapsStep)

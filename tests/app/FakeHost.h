@@ -2,9 +2,9 @@
 // A host for the application's tests: an in-memory device, a message queue
 // the test fills, answers for the Open dialog and recorded message boxes.
 
-#include "platform/Host.h"
-#include "platform/MemoryDevice.h"
-#include "platform/Shell.h"
+#include "host/Host.h"
+#include "gpu/MemoryDevice.h"
+#include "system/Shell.h"
 
 #include <deque>
 #include <map>

@@ -7,8 +7,8 @@
 
 #include "app/Application.h"
 #include "app/MenuCommands.h"
-#include "formats/FormatConverter.h"
-#include "platform/HeadlessHost.h"
+#include "convert/FormatConverter.h"
+#include "host/HeadlessHost.h"
 
 #include <cstdlib>
 #include <functional>
@@ -71,7 +71,7 @@ TEST(ViewerPictures, ARealCharacterIsFramedDrawnGreyWithoutItsTexturesAndShowsIt
     test::TempDir dir;
     const std::string smd = dir.file("barney.smd");
     std::filesystem::copy_file(test::corpusDir() / "hlu_barney_hd_reference.smd", smd);
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     ASSERT_TRUE(converter.convertReference(smd)) << converter.diagnostic.text();
 
     Viewer v;

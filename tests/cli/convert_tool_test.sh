@@ -462,7 +462,7 @@ interrupt() { # interrupt SIGNAL NAMED
             break
         fi
         kill -CONT "$pid"
-        sleep 0.005
+        sleep 0.002
     done
     { wait "$pid"; } 2>/dev/null
     rc=$?
@@ -477,7 +477,8 @@ elif ! env --default-signal=INT true 2>/dev/null; then
     echo "SKIP: $current: env cannot reset signals to their default"
 else
     mkdir signals
-    "${runner[@]}" "$sample" large-ani signals/walk.smd --frames 4000 --bones 60 >/dev/null &&
+    # Large enough that writing its output lasts several polls of the loop above.
+    "${runner[@]}" "$sample" large-ani signals/walk.smd --frames 16000 --bones 60 >/dev/null &&
         "${runner[@]}" "$tool" ani signals/walk.smd >/dev/null && cp signals/walk.mAni signals-before.mAni || fail "cannot make the large animation"
     if [ $windows = 1 ]; then
         interrupt KILL
@@ -554,6 +555,67 @@ run gltf notex.smd
 expect_rc 0
 expect_in err.txt 'texture "skin.bmp"'
 expect_file notex.glb
+
+current="glTF: textures that do not decode, or declare too large a picture, are left out with a line"
+# A 1 x 1 PNG, whole; then cut in its pixels, cut to 30 bytes, declaring
+# 16000 x 16000, and a JPEG header with garbage after it.
+png() { printf '\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0%b\0\0%b\x08\x06\0\0\0\x1f\x15\xc4\x89\0\0\0\x0aIDATx\x9cc\0\x01\0\0\x05\0\x01\x0d\x0a\x2d\xb4\0\0\0\0IEND\xaeB`\x82' "$1" "$1"; }
+mkdir textures
+png '\0\x01' >textures/whole.png
+head -c 50 textures/whole.png >textures/cut.png
+head -c 30 textures/whole.png >textures/short.png
+png '\x3e\x80' >textures/bomb.png
+{ printf '\xff\xd8\xff\xe0'; head -c 300 /dev/zero | tr '\0' 'x'; } >textures/garbage.jpg
+for texture in cut.png short.png bomb.png garbage.jpg; do
+    sed "s/skin\.bmp/$texture/" gltf/hero.smd >textures/hero.smd
+    run gltf textures/hero.smd -o textures/hero.glb
+    expect_rc 0
+    expect_in err.txt "texture \"$texture\""
+    expect_in err.txt "its material is left untextured"
+    expect_not_in textures/hero.glb '"images"'
+done
+expect_in err.txt "garbage.jpg): not an image that can be read"
+run gltf textures/hero.smd -o textures/hero.glb
+sed "s/skin\.bmp/bomb.png/" gltf/hero.smd >textures/hero.smd
+run gltf textures/hero.smd -o textures/hero.glb
+expect_in err.txt "16000 x 16000 pixels: 977 MiB decoded, more than the 256 MiB a texture may take"
+# A DDS texture of one BC1 block goes in as PNG.
+{ printf 'DDS \x7c\0\0\0\x07\x10\0\0\x04\0\0\0\x04\0\0\0'; head -c 56 /dev/zero; printf '\x20\0\0\0\x04\0\0\0DXT1'
+  head -c 20 /dev/zero; printf '\0\x10\0\0'; head -c 16 /dev/zero; printf '\x00\xf8\x00\xf8\0\0\0\0'; } >textures/skin.dds
+sed "s/skin\.bmp/SKIN.DDS/" gltf/hero.smd >textures/hero.smd
+run gltf textures/hero.smd -o textures/hero.glb
+expect_rc 0
+expect_empty err.txt
+expect_in textures/hero.glb '"mimeType":"image/png"'
+
+current="glTF: a texture from outside the model's folder is embedded, said once, and named by its file name"
+mkdir -p shared outside
+png '\0\x01' >shared/skin.png
+sed 's/skin\.bmp/..\\shared\\skin.png/' gltf/hero.smd >outside/hero.smd
+run gltf outside/hero.smd
+expect_rc 0
+expect_in err.txt "outside/hero.smd: texture ../shared/skin.png is outside the model's folder"
+[ "$(grep -c "outside the model's folder" err.txt)" -eq 1 ] && ok || fail "said $(grep -c "outside the model's folder" err.txt) times"
+expect_in outside/hero.glb '"images":[{"bufferView":'
+grep -ao '"images":\[[^]]*\]' outside/hero.glb | grep -aqF '"name":"skin.png"' && ok || fail "the image is not named skin.png"
+
+current="glTF: -o NAME.gltf writes the text form, NAME.gltf and NAME.bin"
+run gltf gltf/hero.smd gltf/walk.smd -o gltf/text.gltf
+expect_rc 0
+expect_in out.txt "wrote gltf/text.bin"
+expect_in out.txt "wrote gltf/text.gltf"
+[ "$(head -c 1 gltf/text.gltf)" = "{" ] && ok || fail "text.gltf is not JSON"
+expect_in gltf/text.gltf '"uri": "text.bin"'
+expect_in gltf/text.gltf "\"byteLength\": $(wc -c <gltf/text.bin | tr -d ' ')"
+expect_not_in gltf/text.gltf 'data:'
+expect_no_temp gltf
+# The .bin is an output too: never a source of the run.
+cp gltf/walk.smd gltf/walkbin.bin
+run gltf gltf/hero.smd gltf/walkbin.bin -o gltf/walkbin.gltf
+expect_rc 1
+expect_in err.txt "the output gltf/walkbin.bin would overwrite"
+expect_no_file gltf/walkbin.gltf
+cmp -s gltf/walk.smd gltf/walkbin.bin && ok || fail "walkbin.bin was overwritten"
 
 current="glTF of several references at once"
 run -j 2 gltf many/m1.smd many/m2.smd gltf/hero.smd gltf/hero.mRef

@@ -2,7 +2,7 @@
 // the exact bytes formatted, whatever their length or encoding.
 
 #include "import/ConsoleLog.h"
-#include "platform/Console.h"
+#include "system/Console.h"
 
 #include "TestSupport.h"
 

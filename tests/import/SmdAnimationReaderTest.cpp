@@ -2,7 +2,7 @@
 
 #include "import/AnimationKeys.h"
 #include "import/LineCursor.h"
-#include "import/SmdModel.h"
+#include "import/SmdRecords.h"
 
 #include <cmath>
 #include <cstring>
@@ -30,12 +30,12 @@ std::string block(int frame, int count, float x)
 // The viewer's frame tables; a converter reading the same text into keys
 // (in one pass where it can) must give the same outcome and the same numbers
 // (of a first animation read without a reference, which would refit it).
-SmdReadResult read(SmdModel& model, const std::string& text)
+SmdReadResult read(SmdModelRecords& model, const std::string& text)
 {
     const bool first = model.animationCount == 0 && !model.hasMesh;
     const SmdReadResult r = model.readAnimation(text, "walk.smd");
     if (!first) return r;
-    SmdModel keysModel(nullptr);
+    SmdModelRecords keysModel;
     AnimationKeys keys;
     LineCursor lines(text);
     EXPECT_EQ(keysModel.readAnimationKeys(lines, "walk.smd", keys), r);
@@ -57,7 +57,7 @@ SmdReadResult read(SmdModel& model, const std::string& text)
 TEST(SmdAnimationReader, ReadsEveryFrameAsAFullTableAndLogsCounts)
 {
     Capture capture;
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     std::string text = nodes(52) + "skeleton\n";
     for (int f = 0; f < 30; ++f) text += block(f, 52, static_cast<float>(f));
     text += "end\n";
@@ -80,11 +80,11 @@ TEST(SmdAnimationReader, TrianglesDecideTheKindAfterTheCountsAreLogged)
     const std::string base = nodes(1) + "skeleton\n" + block(0, 1, 0) + "end\ntriangles\n";
     const std::string tri = "m\n0 0 0 0 0 0 1 0 0 1 0 1\n0 0 0 0 0 0 1 0 0 1 0 1\n0 0 0 0 0 0 1 0 0 1 0 1\n";
     {
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         EXPECT_EQ(read(model, base + tri + "end\n"), kSmdRead);
     }
     Capture capture;
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     EXPECT_FALSE(model.loadAnimationFromMemory(base + tri + tri + "end\n", "ref.smd"));
     EXPECT_EQ(capture.console.text, "[Node] 1\n[Time] 1\n");
     ASSERT_EQ(capture.shell.boxes.size(), 1u);
@@ -94,7 +94,7 @@ TEST(SmdAnimationReader, TrianglesDecideTheKindAfterTheCountsAreLogged)
 
 TEST(SmdAnimationReader, AnimationsAccumulateAndEarlierSlotsStay)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     ASSERT_EQ(read(model, nodes(2) + "skeleton\n" + block(0, 2, 1) + block(1, 2, 2) + "end\n"), kSmdRead);
     ASSERT_EQ(read(model, nodes(3) + "skeleton\n" + block(0, 3, 5) + "end\n"), kSmdRead);
     EXPECT_EQ(model.animationCount, 2);
@@ -106,24 +106,24 @@ TEST(SmdAnimationReader, AnimationsAccumulateAndEarlierSlotsStay)
 TEST(SmdAnimationReader, FrameNumbersAreUsedAsGivenOrByOrderWhenIncreasing)
 {
     {
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         ASSERT_EQ(read(model, nodes(1) + "skeleton\n" + block(1, 1, 10) + block(0, 1, 20) + "end\n"), kSmdRead);
         EXPECT_FLOAT_EQ(model.animations[0].frame(0)[0].position[0], 20.0f);
         EXPECT_FLOAT_EQ(model.animations[0].frame(1)[0].position[0], 10.0f);
     }
     {
         // Exporters that start counting at 5.
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         ASSERT_EQ(read(model, nodes(1) + "skeleton\n" + block(5, 1, 1) + block(6, 1, 2) + block(9, 1, 3) + "end\n"), kSmdRead);
         EXPECT_FLOAT_EQ(model.animations[0].frame(2)[0].position[0], 3.0f);
     }
     {
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         EXPECT_EQ(read(model, nodes(1) + "skeleton\n" + block(3, 1, 1) + block(3, 1, 2) + "end\n"), kSmdMalformed);
         EXPECT_EQ(model.animationCount, 0);
     }
     {
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         EXPECT_EQ(read(model, nodes(1) + "skeleton\ntime\n0 0 0 0 0 0 0\nend\n"), kSmdMalformed);
         EXPECT_EQ(model.diagnostic.line, 6);
     }
@@ -131,7 +131,7 @@ TEST(SmdAnimationReader, FrameNumbersAreUsedAsGivenOrByOrderWhenIncreasing)
 
 TEST(SmdAnimationReader, BonesLeftOutOfABlockKeepThePreviousBlocksPose)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     // The first block lists no bone at all (zero pose); the third lists only bone 1.
     const std::string text = nodes(2) + "skeleton\ntime 0\ntime 1\n0 1 2 3 0 0 0\n1 4 5 6 0 0 0\ntime 2\n1 7 8 9 0 0 0\nend\n";
     ASSERT_EQ(read(model, text), kSmdRead);
@@ -144,7 +144,7 @@ TEST(SmdAnimationReader, BonesLeftOutOfABlockKeepThePreviousBlocksPose)
 
 TEST(SmdAnimationReader, NodeNumbersAreNamesTheNodesTakeTheirPlacesInListedOrder)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     const std::string text = "version 1\nnodes\n7 \"root\" -1\n3 \"arm\" 7\nend\nskeleton\ntime 0\n3 0 0 10 0 0 0\n7 0 0 5 0 0 0\n"
                              "time 1\n7 0 0 6 0 0 0\nend\n";
     ASSERT_EQ(read(model, text), kSmdRead) << model.diagnostic.text();
@@ -162,7 +162,7 @@ TEST(SmdAnimationReader, NodeNumbersAreNamesTheNodesTakeTheirPlacesInListedOrder
 
 TEST(SmdAnimationReader, ChildBeforeParentComposesParentsFirstAndAxisIsApplied)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     const std::string text = "version 1\nnodes\n0 \"child\" 1\n1 \"root\" -1\nend\nskeleton\ntime 0\n0 0 0 10 0 0 0\n1 3 0 0 0 0 0\nend\n";
     ASSERT_EQ(read(model, text), kSmdRead);
     const Matrix& w = model.animations[0].frame(0)[0].worldMatrix;
@@ -185,7 +185,7 @@ TEST(SmdAnimationReader, RefusesWhatTheTablesCannotHold)
         {"version 1\nnodes\n0 \"a\" 1\n1 \"b\" 0\nend\nskeleton\ntime 0\nend\n", "loop"},
     };
     for (const Case& c : cases) {
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         EXPECT_EQ(read(model, c.text), kSmdMalformed) << c.text;
         EXPECT_NE(model.diagnostic.what.find(c.phrase), std::string::npos) << model.diagnostic.what;
         EXPECT_EQ(model.animationCount, 0);
@@ -224,13 +224,13 @@ TEST(SmdAnimationReader, AnimationsOfAnotherNodeListAreMatchedByName)
          "[Match] 2 of 3 nodes by name; unmatched: \"hand\"; ignored: \"prop\"\n", false},
         {"another skeleton", animation({"0 \"tail\" -1", "1 \"arm\" 0"}, {"0 0 0 0 0 0 0", "1 0 0 0 0 0 0"}), kSmdNodesDiffer, "", false},
     };
-    SmdModel expected(nullptr);
+    SmdModelRecords expected;
     ASSERT_EQ(expected.readReference(reference, "bat.smd"), kSmdRead);
     ASSERT_EQ(read(expected, original), kSmdRead);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         Capture capture;
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         ASSERT_EQ(model.readReference(reference, "bat.smd"), kSmdRead);
         const std::string log = capture.console.text;
         ASSERT_EQ(read(model, row.text), row.result) << model.diagnostic.text();
@@ -259,7 +259,7 @@ TEST(SmdAnimationReader, AnimationsOfAnotherNodeListAreMatchedByName)
 TEST(SmdAnimationReader, AThirtyThirdAnimationIsRefused)
 {
     Capture capture;
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     const std::string text = nodes(1) + "skeleton\n" + block(0, 1, 0) + "end\n";
     for (int i = 0; i < kModelSlots; ++i) ASSERT_EQ(read(model, text), kSmdRead);
     EXPECT_FALSE(model.loadAnimationFromMemory(text, "walk.smd"));

@@ -1,11 +1,9 @@
 #include "TestSupport.h"
 
 #include "import/LineCursor.h"
-#include "import/SmdModel.h"
+#include "import/SmdRecords.h"
 #include "import/TriangleSink.h"
-#include "platform/MemoryDevice.h"
 
-#include <stb/stb_image_write.h>
 
 #include <cmath>
 #include <cstring>
@@ -33,7 +31,7 @@ std::string triangle(const std::string& material, const std::string& links = " 1
     return material + "\n0 0 0 0 0 0 1 0 0" + links + "\n0 1 0 0 0 0 1 1 0" + links + "\n0 0 1 0 0 0 1 0 1" + links + "\n";
 }
 
-SmdReadResult read(SmdModel& model, const std::string& text) { return model.readReference(text, "/models/test.smd"); }
+SmdReadResult read(SmdModelRecords& model, const std::string& text) { return model.readReference(text, "/models/test.smd"); }
 
 bool near(float a, float b) { return std::fabs(a - b) < 1e-4f; }
 
@@ -54,7 +52,7 @@ TEST(SmdReferenceHeader, AcceptsVersionOneInAnyCaseAfterCommentsAndRefusesTheRes
         {"", kSmdNotSmd},
     };
     for (const Case& c : cases) {
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         EXPECT_EQ(read(model, c.header + body), c.expected) << c.header;
         EXPECT_EQ(model.meshCount, c.expected == kSmdRead ? 1 : 0) << c.header;
     }
@@ -63,7 +61,7 @@ TEST(SmdReferenceHeader, AcceptsVersionOneInAnyCaseAfterCommentsAndRefusesTheRes
 TEST(SmdReferenceHeader, RefusalShowsTheSystemMessageWithTheLine)
 {
     Capture capture;
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     EXPECT_FALSE(model.loadReferenceFromMemory("version 2\nnodes\nend\n", "hero.smd"));
     ASSERT_EQ(capture.shell.boxes.size(), 1u);
     EXPECT_EQ(capture.shell.boxes[0].caption, "Error");
@@ -74,7 +72,7 @@ TEST(SmdReferenceHeader, RefusalShowsTheSystemMessageWithTheLine)
 TEST(SmdReferenceReader, TwoFramesAreNotAReferenceAndLeaveTheModelUntouched)
 {
     Capture capture;
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     const std::string text = "version 1\nnodes\n0 \"root\" -1\nend\nskeleton\ntime 0\n0 0 0 0 0 0 0\ntime 1\n0 0 0 0 0 0 0\nend\n";
     EXPECT_FALSE(model.loadReferenceFromMemory(text, "walk.smd"));
     ASSERT_EQ(capture.shell.boxes.size(), 1u);
@@ -87,7 +85,7 @@ TEST(SmdReferenceReader, TwoFramesAreNotAReferenceAndLeaveTheModelUntouched)
 
 TEST(SmdReferenceReader, SkeletonWithoutTimeLineKeepsItsFirstBone)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     const std::string text =
         "version 1\nnodes\n0 \"root\" -1\n1 \"child\" 0\nend\nskeleton\n0 0 0 5 0 0 0\n1 0 0 10 0 0 0\nend\ntriangles\nend\n";
     ASSERT_EQ(read(model, text), kSmdRead);
@@ -98,7 +96,7 @@ TEST(SmdReferenceReader, SkeletonWithoutTimeLineKeepsItsFirstBone)
 
 TEST(SmdReferenceReader, MaterialRunsNameTexturesAndTrianglesTakeTheLastEqualEntry)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     const std::string text = std::string(kTwoBones) + "triangles\n" + triangle("A.png") + triangle("A.png") + triangle("B.png") + triangle("A.png") +
                              triangle("a.png") + "END\n";
     ASSERT_EQ(read(model, text), kSmdRead);
@@ -118,7 +116,7 @@ TEST(SmdReferenceReader, MaterialRunsNameTexturesAndTrianglesTakeTheLastEqualEnt
 
 TEST(SmdReferenceReader, LinksAreStoredPaddedAndBindPositionsBlendInverseBones)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     std::string text =
         "version 1\nnodes\n"
         "0 \"b0\" -1\n1 \"b1\" -1\n2 \"b2\" -1\n3 \"b3\" -1\n4 \"b4\" -1\n5 \"b5\" -1\nend\n"
@@ -154,7 +152,7 @@ TEST(SmdReferenceReader, LinksAreStoredPaddedAndBindPositionsBlendInverseBones)
 
 TEST(SmdReferenceReader, AxisChangeTurnsWorldMatricesIntoYUp)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     const std::string text = std::string(kTwoBones) + "triangles\n" + triangle("m.png", " 1 1 1.0") + "end\n";
     ASSERT_EQ(read(model, text), kSmdRead);
     const SmdNode& child = model.meshes[0].nodes[1];
@@ -169,7 +167,7 @@ TEST(SmdReferenceReader, AxisChangeTurnsWorldMatricesIntoYUp)
 
 TEST(SmdReferenceReader, ChildListedBeforeItsParentStillGetsTheParentsMatrix)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     const std::string text =
         "version 1\nnodes\n0 \"child\" 1\n1 \"root\" -1\nend\nskeleton\ntime 0\n0 10 0 0 0 0 0\n1 0 0 7 0 0 0\nend\ntriangles\nend\n";
     ASSERT_EQ(read(model, text), kSmdRead);
@@ -180,7 +178,7 @@ TEST(SmdReferenceReader, ChildListedBeforeItsParentStillGetsTheParentsMatrix)
 
 TEST(SmdReferenceReader, VertexWithoutLinksFollowsItsParentBone)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     const std::string text = std::string(kTwoBones) + "triangles\nm.png\n1 0 0 10 0 0 1 0 0\n1 1 0 10 0 0 1 1 0 0\n1 0 1 10 0 0 1 0 1\nend\n";
     ASSERT_EQ(read(model, text), kSmdRead);
     const SmdMesh& mesh = model.meshes[0];
@@ -216,7 +214,7 @@ TEST(SmdReferenceReader, RefusesNumbersOutsideTheTablesWithTheirLine)
         {"version 1\nnodes\n0 \"a\" 1\n1 \"b\" 0\nend\nskeleton\ntime 0\nend\n", 0, "loop"},
     };
     for (const Case& c : cases) {
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         EXPECT_EQ(read(model, c.text), kSmdMalformed) << c.text;
         EXPECT_EQ(model.diagnostic.line, c.line) << c.text;
         EXPECT_NE(model.diagnostic.what.find(c.phrase), std::string::npos) << model.diagnostic.what;
@@ -234,7 +232,7 @@ TEST(SmdReferenceReader, NodeNumbersAreNamesTheNodesTakeTheirPlacesInListedOrder
                        "skeleton\ntime 0\n30 0 0 10 0 0 0\n10 0 0 5 0 0 0\nend\ntriangles\nm\n";
     for (int k = 0; k < 3; ++k) file += "30 0 0 " + std::to_string(k) + " 0 0 1 0 0 2 20 0.25 2000000000 0.75\n";
     file += "end\n";
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     ASSERT_EQ(read(model, file), kSmdRead) << model.diagnostic.text();
     const SmdMesh& mesh = model.meshes[0];
     ASSERT_EQ(mesh.nodeCount, 4);
@@ -256,7 +254,7 @@ TEST(SmdReferenceReader, NodeNumbersAreNamesTheNodesTakeTheirPlacesInListedOrder
 TEST(SmdReferenceReader, AThirtyThirdReferenceIsRefusedWithoutTouchingTheSlots)
 {
     Capture capture;
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     const std::string text = std::string(kTwoBones) + "triangles\n" + triangle("m.png") + "end\n";
     for (int i = 0; i < kModelSlots; ++i) ASSERT_TRUE(model.loadReferenceFromMemory(text, "a.smd"));
     EXPECT_FALSE(model.loadReferenceFromMemory(text, "a.smd"));
@@ -269,41 +267,11 @@ TEST(SmdReferenceReader, FileThatCannotBeOpenedFailsWithoutABox)
 {
     Capture capture;
     test::TempDir dir;
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     EXPECT_FALSE(model.loadReference(dir.file("missing.smd")));
     EXPECT_FALSE(model.loadReference(dir.path().string()));
     EXPECT_TRUE(capture.shell.boxes.empty());
     EXPECT_NE(model.diagnostic.what.find("directory"), std::string::npos);
-}
-
-TEST(SmdReferenceReader, WithADeviceMakesTexturesAndAVertexBufferAndMissingTexturesAreGrey)
-{
-    Capture capture;
-    test::TempDir dir;
-    const unsigned char pixels[4 * 4] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
-    ASSERT_TRUE(stbi_write_png(dir.file("first.png").c_str(), 2, 2, 4, pixels, 8));
-    ASSERT_TRUE(stbi_write_png(dir.file("third.png").c_str(), 2, 2, 4, pixels, 8));
-    const std::string text = std::string(kTwoBones) + "triangles\n" + triangle("first.png") + triangle("second.png") + triangle("third.png") + "end\n";
-    test::writeText(dir.file("model.smd"), text);
-    MemoryDevice device;
-    {
-        SmdModel model(&device);
-        ASSERT_TRUE(model.loadReference(dir.file("model.smd")));
-        const SmdMesh& mesh = model.meshes[0];
-        ASSERT_EQ(mesh.textures.size(), 3u);
-        ASSERT_NE(mesh.textures[0], nullptr);
-        EXPECT_EQ(mesh.textures[0]->width, 2);
-        // The missing one stands in light grey; the one after it still loads.
-        ASSERT_NE(mesh.textures[1], nullptr);
-        EXPECT_EQ(mesh.textures[1]->rgba, (std::vector<std::uint8_t>{200, 200, 200, 255}));
-        ASSERT_NE(mesh.textures[2], nullptr);
-        EXPECT_EQ(mesh.textures[2]->width, 2);
-        ASSERT_NE(mesh.vertexBuffer, nullptr);
-        EXPECT_EQ(mesh.vertexBuffer->length(), 3u * 96u);
-        EXPECT_EQ(capture.console.text, "[Texture] " + dir.file("first.png") + "\n[Texture] not found: " + dir.file("second.png") +
-                                            "\n[Texture] " + dir.file("third.png") + "\n");
-    }
-    EXPECT_EQ(device.liveObjects(), 0);
 }
 
 // A reference of many triangles: 0 to 4 links a corner, runs of materials,
@@ -422,7 +390,7 @@ private:
 
 ReadOutcome readWith(const std::string& text, const std::string& path, int threads, bool fromFile, bool intoSink = false)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     model.readerThreads = threads;
     model.minimumShare = 16;
     GatheringSink sink;

@@ -6,11 +6,11 @@
 
 #include "TestSupport.h"
 
-#include "formats/EngineModel.h"
-#include "formats/FormatConverter.h"
+#include "mref/EngineRecords.h"
+#include "convert/FormatConverter.h"
 #include "import/AnimationKeys.h"
 #include "import/LineCursor.h"
-#include "import/SmdModel.h"
+#include "import/SmdRecords.h"
 
 #include <algorithm>
 #include <cmath>
@@ -243,13 +243,13 @@ TEST(MalformedSmdReference, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.name);
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         expectRefusal(model.readReference(c.text, "bad.smd"), model.diagnostic, c, "bad.smd");
         // The converter, welding as it reads, refuses alike.
         Capture capture;
-        FormatConverter converter(nullptr);
-        converter.smdModel = std::make_unique<SmdModel>(nullptr);
-        EXPECT_FALSE(converter.loadWeldedFromMemory(c.text, "bad.smd"));
+        FormatConverter converter;
+        converter.smdModel = std::make_unique<SmdModelRecords>();
+        EXPECT_NE(converter.readWeldedFromMemory(c.text, "bad.smd"), kSmdRead);
         EXPECT_EQ(converter.diagnostic.text(), model.diagnostic.text());
         EXPECT_EQ(model.meshCount, 0);
         EXPECT_FALSE(model.hasMesh);
@@ -262,7 +262,7 @@ TEST(MalformedSmdReference, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
 
 TEST(MalformedSmdReference, SectionsEndedByTheEndOfTheFileLoad)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     // A triangles section that is there but empty is a model without a mesh.
     ASSERT_EQ(model.readReference("version 1\nnodes\n0 \"root\" -1\nend\ntriangles\n", "a.smd"), kSmdRead) << model.diagnostic.text();
     EXPECT_EQ(model.meshes[0].nodeCount, 1);
@@ -283,7 +283,7 @@ TEST(MalformedSmdReference, NanAndInfinityInEveryNumberFieldLoadAsGivenAndConver
     Capture capture;
     TempDir dir;
     writeText(dir.file("odd.smd"), text);
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     ASSERT_TRUE(converter.convertReference(dir.file("odd.smd"))) << converter.diagnostic.text();
     const SmdMesh& mesh = converter.smdModel->meshes[0];
     EXPECT_TRUE(std::isnan(mesh.nodes[1].position[0]));
@@ -302,7 +302,7 @@ TEST(MalformedSmdReference, NanAndInfinityInEveryNumberFieldLoadAsGivenAndConver
     const std::string written = readText(dir.file("odd.mRef"));
     EXPECT_NE(written.find("nan"), std::string::npos);
     EXPECT_NE(written.find("-inf"), std::string::npos);
-    EngineModel engine(nullptr);
+    EngineModelRecords engine;
     ASSERT_EQ(engine.readReference(written, dir.file("odd.mRef")), kEngineRead) << engine.diagnostic.text();
     EXPECT_EQ(engine.vertexCount, 3);
     EXPECT_EQ(engine.meshes[0].nodes[1].position[1], INFINITY);
@@ -318,7 +318,7 @@ TEST(MalformedSmdReference, LongNamesOddBytesAndMegabyteLinesAreKeptWhole)
     text = replaceLine(text, 4, "1 \"" + oddName + "\" 0");
     text = replaceLine(text, 12, hugeMaterial);
     text = "// " + std::string((1 << 20) - 3, '/') + "\n" + text;  // a comment of the longest line before the header
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     ASSERT_EQ(model.readReference(text, "models/long.smd"), kSmdRead) << model.diagnostic.text();
     EXPECT_EQ(model.meshes[0].nodes[0].name, longName);
     EXPECT_EQ(model.meshes[0].nodes[1].name, oddName);
@@ -332,7 +332,7 @@ TEST(MalformedSmdReference, FuzzFindingsStayRefused)
     // The first input the reference fuzzer crashed on: a node that is its
     // own parent ("-0"), then stray bytes where the skeleton would be.
     const std::string selfParent("version 1\nnodes\n0 \"blender_imp\x99""icit\" -0\n1 \"Bone\" -1\nend\nske.000000 0.000000 0.p00\x00""\x07""0 1\nno-1.000000 -1.000000   0 0 0\n1  2.000000 0.000000 0.000000  1.5707\xc6""\xc9""\xc8""\xcf""796 -0.000000 0.000000\nend\n", 185);
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     EXPECT_EQ(model.readReference(selfParent, "found.smd"), kSmdMalformed);
     EXPECT_EQ(model.diagnostic.text(), "found.smd:6: the line holds a zero byte: this is binary data, not the text of a model file");
     // Without its zero byte the input still reaches the loop check.
@@ -345,7 +345,7 @@ TEST(MalformedSmdReference, FuzzFindingsStayRefused)
 
 TEST(MalformedSmdReference, A33rdMeshIsRefusedAndTheFirst32Stay)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     for (int i = 0; i < kModelSlots; ++i) ASSERT_EQ(model.readReference(kSmdReference, "m.smd"), kSmdRead);
     EXPECT_EQ(model.readReference(kSmdReference, "m33.smd"), kSmdNoFreeSlot);
     EXPECT_EQ(model.diagnostic.file, "m33.smd");
@@ -396,10 +396,10 @@ TEST(MalformedSmdAnimation, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.name);
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         expectRefusal(model.readAnimation(c.text, "bad.smd"), model.diagnostic, c, "bad.smd");
         // The converter's read into keys refuses alike.
-        SmdModel keysModel(nullptr);
+        SmdModelRecords keysModel;
         AnimationKeys keys;
         LineCursor lines(c.text);
         expectRefusal(keysModel.readAnimationKeys(lines, "bad.smd", keys), keysModel.diagnostic, c, "bad.smd");
@@ -414,7 +414,7 @@ TEST(MalformedSmdAnimation, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
 
 TEST(MalformedSmdAnimation, OddButReadableFilesLoadAsStated)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     // The skeleton ended by the end of the file.
     ASSERT_EQ(model.readAnimation(firstLines(kSmdAnimation, 11), "a.smd"), kSmdRead) << model.diagnostic.text();
     EXPECT_EQ(model.animations[0].frameCount, 2);
@@ -436,7 +436,7 @@ TEST(MalformedSmdAnimation, OddButReadableFilesLoadAsStated)
 
 TEST(MalformedSmdAnimation, A33rdAnimationIsRefusedAndTheFirst32Stay)
 {
-    SmdModel model(nullptr);
+    SmdModelRecords model;
     for (int i = 0; i < kModelSlots; ++i) ASSERT_EQ(model.readAnimation(kSmdAnimation, "a.smd"), kSmdRead);
     EXPECT_EQ(model.readAnimation(kSmdAnimation, "a33.smd"), kSmdNoFreeSlot);
     EXPECT_EQ(model.diagnostic.file, "a33.smd");
@@ -504,7 +504,7 @@ TEST(MalformedMRef, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.name);
-        EngineModel model(nullptr);
+        EngineModelRecords model;
         expectRefusal(model.readReference(c.text, "bad.mRef"), model.diagnostic, c, "bad.mRef");
         EXPECT_EQ(model.meshCount, 0);
         EXPECT_FALSE(model.hasMesh);
@@ -517,7 +517,7 @@ TEST(MalformedMRef, EveryBadFileIsRefusedAtItsLineAndTheModelStillLoads)
 TEST(MalformedMRef, OddButReadableFilesLoadAsStated)
 {
     // Indices ended by the end of the file.
-    EngineModel cut(nullptr);
+    EngineModelRecords cut;
     ASSERT_EQ(cut.readReference(firstLines(kMRef, 22), "cut.mRef"), kEngineRead) << cut.diagnostic.text();
     EXPECT_EQ(cut.meshes[0].triangles.size(), 1u);
 
@@ -525,7 +525,7 @@ TEST(MalformedMRef, OddButReadableFilesLoadAsStated)
     std::string odd = replaceLine(kMRef, 14, "  1 nan inf -inf nan inf -inf");
     odd = replaceLine(odd, 17, "0 nan inf -inf nan inf -inf nan inf 1 0 nan");
     odd = replaceLine(odd, 18, "1 inf nan 0 0 0 1 -inf 0 2 0 inf 1 -inf");
-    EngineModel model(nullptr);
+    EngineModelRecords model;
     ASSERT_EQ(model.readReference(odd, "odd.mRef"), kEngineRead) << model.diagnostic.text();
     const EngineMesh& mesh = model.meshes[0];
     EXPECT_EQ(mesh.nodes[1].position[1], INFINITY);
@@ -539,7 +539,7 @@ TEST(MalformedMRef, OddButReadableFilesLoadAsStated)
     std::string names = replaceLine(kMRef, 8, "0 \"" + longName + "\" -1");
     names = replaceLine(names, 9, "1 \"" + oddName + "\" 0");
     names = replaceLine(names, 3, hugeTexture);
-    EngineModel named(nullptr);
+    EngineModelRecords named;
     named.modelDirectory = "models/";
     ASSERT_EQ(named.readReference(names, "models/named.mRef"), kEngineRead) << named.diagnostic.text();
     EXPECT_EQ(named.meshes[0].nodes[0].name, longName);
@@ -550,7 +550,7 @@ TEST(MalformedMRef, OddButReadableFilesLoadAsStated)
 
 TEST(MalformedMRef, A33rdMeshIsRefused)
 {
-    EngineModel model(nullptr);
+    EngineModelRecords model;
     for (int i = 0; i < kModelSlots; ++i) ASSERT_EQ(model.readReference(kMRef, "m.mRef"), kEngineRead);
     EXPECT_EQ(model.readReference(kMRef, "m33.mRef"), kEngineNoFreeSlot);
     EXPECT_NE(model.diagnostic.what.find("already holds 32 meshes"), std::string::npos) << model.diagnostic.text();
@@ -560,7 +560,7 @@ TEST(MalformedMRef, A33rdMeshIsRefused)
 // ---------------------------------------------------------------------------
 // mAni, read onto a model of two nodes that already plays kMAni
 
-void expectFirstAnimationKept(const EngineModel& model)
+void expectFirstAnimationKept(const EngineModelRecords& model)
 {
     EXPECT_EQ(model.animationCount, 1);
     const EngineAnimation& a = model.animations[0];
@@ -608,7 +608,7 @@ TEST(MalformedMAni, EveryBadFileIsRefusedAtItsLineAndTheEarlierAnimationStays)
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.name);
-        EngineModel model(nullptr);
+        EngineModelRecords model;
         model.nodeCount = 2;
         ASSERT_EQ(model.readAnimation(base, "good.mAni"), kEngineRead) << model.diagnostic.text();
         expectRefusal(model.readAnimation(c.text, "bad.mAni"), model.diagnostic, c, "bad.mAni");
@@ -618,7 +618,7 @@ TEST(MalformedMAni, EveryBadFileIsRefusedAtItsLineAndTheEarlierAnimationStays)
 
 TEST(MalformedMAni, OddButReadableFilesLoadAsStated)
 {
-    EngineModel model(nullptr);
+    EngineModelRecords model;
     model.nodeCount = 2;
     // The skeleton ended by the end of the file.
     ASSERT_EQ(model.readAnimation(firstLines(kMAni, 15), "cut.mAni"), kEngineRead) << model.diagnostic.text();
@@ -641,7 +641,7 @@ TEST(MalformedMAni, OddButReadableFilesLoadAsStated)
 
 TEST(MalformedMAni, AModelWithoutNodesTakesNoAnimation)
 {
-    EngineModel model(nullptr);
+    EngineModelRecords model;
     const EngineReadResult r = model.readAnimation(replaceLine(kMAni, 3, "node 0"), "zero.mAni");
     EXPECT_EQ(r, kEngineMalformed);
     EXPECT_EQ(model.diagnostic.line, 3);
@@ -652,7 +652,7 @@ TEST(MalformedMAni, AModelWithoutNodesTakesNoAnimation)
 TEST(MalformedMAni, AnAnimationOfAnotherSkeletonShowsItsBoxAndKeepsTheAnimation)
 {
     Capture capture;
-    EngineModel model(nullptr);
+    EngineModelRecords model;
     ASSERT_TRUE(model.loadReferenceFromMemory(kMRef, "hero.mRef")) << model.diagnostic.text();
     ASSERT_TRUE(model.loadAnimationFromMemory(kMAni, "walk.mAni")) << model.diagnostic.text();
     const std::string foreign = replaceLine(replaceLine(kMAni, 6, "0 \"tail\" -1"), 7, "1 \"wing\" 0");
@@ -680,7 +680,7 @@ TEST(MalformedLineEnds, LoneReturnsWindowsLineEndsAndAByteOrderMarkReadAsThePlai
     };
     for (const auto& [name, text] : variants(kSmdReference)) {
         SCOPED_TRACE("SMD reference, " + name);
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         ASSERT_EQ(model.readReference(text, "a.smd"), kSmdRead) << model.diagnostic.text();
         EXPECT_EQ(model.meshes[0].nodes[1].name, "arm");
         EXPECT_EQ(model.meshes[0].triangleCount, 1);
@@ -688,21 +688,21 @@ TEST(MalformedLineEnds, LoneReturnsWindowsLineEndsAndAByteOrderMarkReadAsThePlai
     }
     for (const auto& [name, text] : variants(kSmdAnimation)) {
         SCOPED_TRACE("SMD animation, " + name);
-        SmdModel model(nullptr);
+        SmdModelRecords model;
         ASSERT_EQ(model.readAnimation(text, "a.smd"), kSmdRead) << model.diagnostic.text();
         EXPECT_EQ(model.animations[0].frameCount, 2);
         EXPECT_EQ(model.animations[0].frame(1)[1].rotation[2], 0.5f);
     }
     for (const auto& [name, text] : variants(kMRef)) {
         SCOPED_TRACE("mRef, " + name);
-        EngineModel model(nullptr);
+        EngineModelRecords model;
         ASSERT_EQ(model.readReference(text, "a.mRef"), kEngineRead) << model.diagnostic.text();
         EXPECT_EQ(model.textureName, "skin.bmp");
         EXPECT_EQ(model.meshes[0].triangles.size(), 1u);
     }
     for (const auto& [name, text] : variants(kMAni)) {
         SCOPED_TRACE("mAni, " + name);
-        EngineModel model(nullptr);
+        EngineModelRecords model;
         model.nodeCount = 2;
         ASSERT_EQ(model.readAnimation(text, "a.mAni"), kEngineRead) << model.diagnostic.text();
         EXPECT_EQ(model.animations[0].frame(1)[0].position[2], 1.0f);
@@ -720,10 +720,10 @@ struct PathLoad {
 std::vector<PathLoad> pathLoads()
 {
     return {
-        {"SMD reference", [](const std::string& p, Diagnostic& d) { SmdModel m(nullptr); const bool ok = m.loadReference(p); d = m.diagnostic; return ok; }},
-        {"SMD animation", [](const std::string& p, Diagnostic& d) { SmdModel m(nullptr); const bool ok = m.loadAnimation(p); d = m.diagnostic; return ok; }},
-        {"mRef", [](const std::string& p, Diagnostic& d) { EngineModel m(nullptr); const bool ok = m.loadReference(p); d = m.diagnostic; return ok; }},
-        {"mAni", [](const std::string& p, Diagnostic& d) { EngineModel m(nullptr); const bool ok = m.loadAnimation(p); d = m.diagnostic; return ok; }},
+        {"SMD reference", [](const std::string& p, Diagnostic& d) { SmdModelRecords m; const bool ok = m.loadReference(p); d = m.diagnostic; return ok; }},
+        {"SMD animation", [](const std::string& p, Diagnostic& d) { SmdModelRecords m; const bool ok = m.loadAnimation(p); d = m.diagnostic; return ok; }},
+        {"mRef", [](const std::string& p, Diagnostic& d) { EngineModelRecords m; const bool ok = m.loadReference(p); d = m.diagnostic; return ok; }},
+        {"mAni", [](const std::string& p, Diagnostic& d) { EngineModelRecords m; const bool ok = m.loadAnimation(p); d = m.diagnostic; return ok; }},
     };
 }
 
@@ -779,7 +779,7 @@ TEST(MalformedConversion, ARefusedSourceLeavesTheEarlierOutputAndNoOtherFile)
     writeText(dir.file("hero.smd"), kSmdReference);
     writeText(dir.file("walk.smd"), kSmdAnimation);
     {
-        FormatConverter converter(nullptr);
+        FormatConverter converter;
         ASSERT_TRUE(converter.convertReference(dir.file("hero.smd"))) << converter.diagnostic.text();
         ASSERT_TRUE(converter.convertAnimation(dir.file("walk.smd"))) << converter.diagnostic.text();
     }
@@ -789,7 +789,7 @@ TEST(MalformedConversion, ARefusedSourceLeavesTheEarlierOutputAndNoOtherFile)
 
     writeText(dir.file("hero.smd"), replaceLine(kSmdReference, 14, "1 1 0 0 0 0 1 1 0 2 0 0.5 9 0.5"));
     writeText(dir.file("walk.smd"), replaceLine(kSmdAnimation, 10, "time 0"));
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     EXPECT_FALSE(converter.convertReference(dir.file("hero.smd")));
     EXPECT_EQ(converter.diagnostic.text(), dir.file("hero.smd") + ":14: link bone 9 is not a node number");
     EXPECT_FALSE(converter.convertAnimation(dir.file("walk.smd")));
@@ -808,7 +808,7 @@ TEST(MalformedConversion, AnOutputThatCannotBeReplacedFailsClearlyAndLeavesNoTem
     writeText(dir.file("hero.smd"), kSmdReference);
     // A folder where the output would go: no user, root included, can rename a file over it.
     std::filesystem::create_directory(dir.file("hero.mRef"));
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     EXPECT_FALSE(converter.convertReference(dir.file("hero.smd")));
     EXPECT_EQ(converter.diagnostic.file, dir.file("hero.mRef"));
     EXPECT_EQ(converter.diagnostic.what.rfind("cannot replace the file: ", 0), 0u) << converter.diagnostic.text();
@@ -823,7 +823,7 @@ TEST(MalformedConversion, AnUnwritableFolderFailsClearly)
     writeText(dir.file("hero.smd"), kSmdReference);
     const std::string folder = utf8FromPath(dir.path());
     if (!test::denyWriting(folder)) GTEST_SKIP() << "this user writes into read-only folders (root, or on Windows); case skipped";
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     EXPECT_FALSE(converter.convertReference(dir.file("hero.smd")));
     EXPECT_EQ(converter.diagnostic.file, dir.file("hero.mRef"));
     EXPECT_EQ(converter.diagnostic.what, "cannot create a file in that folder: Permission denied");
@@ -837,7 +837,7 @@ TEST(MalformedConversion, TheSourceIsNeverTheOutput)
     TempDir dir;
     writeText(dir.file("x.mRef"), kSmdReference);
     writeText(dir.file("y.mAni"), kSmdAnimation);
-    FormatConverter converter(nullptr);
+    FormatConverter converter;
     EXPECT_FALSE(converter.convertReference(dir.file("x.mRef")));
     EXPECT_NE(converter.diagnostic.what.find("would overwrite the source file"), std::string::npos) << converter.diagnostic.text();
     EXPECT_FALSE(converter.convertAnimation(dir.file("y.mAni")));

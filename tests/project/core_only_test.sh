@@ -39,21 +39,21 @@ check "and stays off in the cache" grep -q '^VESKAR_BUILD_VIEWER:BOOL=OFF$' "$bu
 
 "$cmake" --build "$build" --target help >"$work/targets.txt" 2>&1
 has() { grep -qE "(^|[ .:])$1(:| |$)" "$work/targets.txt"; }
-for target in veskar-convert veskar-sample veskar_formats platform_math_test formats_corpus_test malformed_input_test; do
+for target in veskar-convert veskar-sample veskar_convert base_math_test convert_corpus_test malformed_input_test; do
     check "$target is there" has "$target"
 done
-for target in veskar veskar_platform_gl veskar_render veskar_app render_tests; do
+for target in veskar veskar_gpu_gl veskar_host veskar_render veskar_app render_tests; do
     check "$target is not" eval '! has "$target"'
 done
 
 # One small core test, built and run: the core's compile and link lines need
 # nothing that was hidden.
-if "$cmake" --build "$build" --target platform_math_test >"$work/build.log" 2>&1; then
-    pass "platform_math_test builds"
-    (cd "$source" && "$build/tests/platform/platform_math_test" >"$work/test.log" 2>&1)
+if "$cmake" --build "$build" --target base_math_test >"$work/build.log" 2>&1; then
+    pass "base_math_test builds"
+    (cd "$source" && "$build/tests/base/base_math_test" >"$work/test.log" 2>&1)
     check "and passes" [ $? -eq 0 ]
 else
-    fail "platform_math_test builds"
+    fail "base_math_test builds"
     tail -30 "$work/build.log" | sed 's/^/    /'
 fi
 

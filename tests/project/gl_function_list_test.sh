@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # The Windows GL loader fetches exactly the OpenGL functions the device and
 # the off-screen context call: every function named in
-# src/platform/win32/GlFunctionList.h is called, and every one called is
+# src/gpu/gl/win32/GlFunctionList.h is called, and every one called is
 # named there. Runs on Linux, where a call added to the device would
 # otherwise break only the Windows build.
 # Usage: gl_function_list_test.sh SRC_DIR
 set -u
 
 src=${1:?usage: gl_function_list_test.sh SRC_DIR}
-list=$src/platform/win32/GlFunctionList.h
+list=$src/gpu/gl/win32/GlFunctionList.h
 # The sources that call OpenGL: those including the entry points' header, and
 # the Windows half itself.
-mapfile -t sources < <(grep -rlE '#include "platform/(win32/)?GlFunctions.h"' "$src/platform" --include='*.cpp')
+mapfile -t sources < <(grep -rlE '#include "gpu/gl/(win32/)?GlFunctions.h"' "$src/gpu" "$src/host" --include='*.cpp')
 
 listed=$(sed -nE 's/^VESKAR_GL\([^,]+, *([A-Za-z0-9_]+),.*/\1/p' "$list" | sort -u)
 # Functions of the sources' own whose names start with gl (glMode, ...) are no GL calls.

@@ -5,10 +5,12 @@
 
 #include "render/CameraMoves.h"
 #include "render/GraphicsContext.h"
+#include "render/ModelBounds.h"
 #include "render/ViewCamera.h"
 
 #include <cmath>
 #include <utility>
+#include <vector>
 
 namespace veskar {
 namespace {
@@ -185,6 +187,16 @@ TEST(CameraMoves, OrbitStopsShortOfThePolesAndTheWheelStaysBetweenItsLimits)
     const Vector3 before = c.position;
     frameCamera(c, Bounds{}, kFieldOfView, 4.0f / 3.0f);
     EXPECT_TRUE(vectorNear(v(c.position), before.x, before.y, before.z));
+}
+
+TEST(Framing, LargeModelsSampleTheirAnimationsKeysEvenlyFirstAndLastAmongThem)
+{
+    using Keys = std::vector<std::int32_t>;
+    EXPECT_EQ(sampledKeys(4, 1000), (Keys{0, 1, 2, 3}));
+    EXPECT_EQ(sampledKeys(1000, std::size_t{1} << 20), (Keys{0, 333, 666, 999}));
+    EXPECT_EQ(sampledKeys(100, std::size_t{1} << 30), (Keys{0, 99}));
+    EXPECT_EQ(sampledKeys(1, std::size_t{1} << 30), (Keys{0}));
+    EXPECT_TRUE(sampledKeys(0, 10).empty());
 }
 
 } // namespace

@@ -69,7 +69,7 @@ TEST_F(EngineDrawTest, FrameZeroIsHeldUntilBlendReachesOneThenKeysFollowAndWrap)
     EXPECT_EQ(model.currentAnimation, 0);
 
     // The skinned buffer follows the palette drawn.
-    EXPECT_TRUE(vectorNear(vertexAt<SkinVertex>(model.meshes[0].bindBuffer, 0)->position, 1 + 10, 2, 3));
+    EXPECT_TRUE(vectorNear(vertexAt<SkinVertex>(model.meshObjects[0].bindBuffer, 0)->position, 1 + 10, 2, 3));
 }
 
 TEST_F(EngineDrawTest, StepsKeepTimeExactlyWhateverTheirSize)
@@ -170,7 +170,7 @@ TEST_F(EngineDrawTest, AnAnimationWithoutFramesDrawsNothingAndClosesTheEffect)
 
 TEST_F(EngineDrawTest, TheDispatchTableDecidesWhatIsDrawn)
 {
-    EngineMesh& mesh = model.meshes[0];
+    EngineMeshObjects& objects = model.meshObjects[0];
     const Matrix hand = translation(0, 50, 0);
     struct Row {
         bool hasMesh, hasAnimation;
@@ -179,10 +179,10 @@ TEST_F(EngineDrawTest, TheDispatchTableDecidesWhatIsDrawn)
     };
     const Row rows[] = {
         {false, true, DrawMode::Still, nullptr},        {false, false, DrawMode::Play, nullptr},
-        {false, false, DrawMode::Attached, nullptr},    {true, true, DrawMode::Still, mesh.bindBuffer},
-        {true, true, DrawMode::Play, mesh.bindBuffer},  {true, true, DrawMode::Attached, nullptr},
-        {true, false, DrawMode::Still, mesh.restBuffer}, {true, false, DrawMode::Play, nullptr},
-        {true, false, DrawMode::Attached, mesh.bindBuffer}, {true, false, static_cast<DrawMode>(-1), nullptr},
+        {false, false, DrawMode::Attached, nullptr},    {true, true, DrawMode::Still, objects.bindBuffer},
+        {true, true, DrawMode::Play, objects.bindBuffer},  {true, true, DrawMode::Attached, nullptr},
+        {true, false, DrawMode::Still, objects.restBuffer}, {true, false, DrawMode::Play, nullptr},
+        {true, false, DrawMode::Attached, objects.bindBuffer}, {true, false, static_cast<DrawMode>(-1), nullptr},
         {true, true, static_cast<DrawMode>(-1), nullptr},
     };
     animate(3);
@@ -190,7 +190,7 @@ TEST_F(EngineDrawTest, TheDispatchTableDecidesWhatIsDrawn)
         model.hasMesh = row.hasMesh;
         model.hasAnimation = row.hasAnimation;
         device.draws.clear();
-        const std::uint64_t uploads = device.uploadsOf(*mesh.bindBuffer);
+        const std::uint64_t uploads = device.uploadsOf(*objects.bindBuffer);
         const int applications = device.effectApplications;
         EXPECT_TRUE(drawEngineModel(model, row.mode, kFillSolid, 0.5f, &hand));
         SCOPED_TRACE(testing::Message() << "mesh " << row.hasMesh << ", animation " << row.hasAnimation << ", mode "
@@ -199,22 +199,22 @@ TEST_F(EngineDrawTest, TheDispatchTableDecidesWhatIsDrawn)
         EXPECT_FALSE(model.effect->inBegin);
         if (!row.stream) {
             EXPECT_TRUE(device.draws.empty());
-            EXPECT_EQ(device.uploadsOf(*mesh.bindBuffer), uploads);
+            EXPECT_EQ(device.uploadsOf(*objects.bindBuffer), uploads);
             continue;
         }
         ASSERT_EQ(device.draws.size(), 1u);
         const RecordedDraw& d = device.draws[0];
         EXPECT_EQ(d.stream, row.stream);
         EXPECT_TRUE(d.indexed);
-        EXPECT_EQ(d.indices, mesh.indexBuffer);
+        EXPECT_EQ(d.indices, objects.indexBuffer);
         EXPECT_EQ(d.primitiveCount, 1u);
         EXPECT_EQ(d.fvf, 0x280312u);
         EXPECT_EQ(d.effect, model.effect);
         // Skinned and attached draws rewrite the bind buffer; the rest draw does not.
-        EXPECT_EQ(device.uploadsOf(*mesh.bindBuffer), uploads + (row.stream == mesh.bindBuffer ? 1u : 0u));
+        EXPECT_EQ(device.uploadsOf(*objects.bindBuffer), uploads + (row.stream == objects.bindBuffer ? 1u : 0u));
     }
     // Attached: placed by the hand matrix.
-    EXPECT_TRUE(vectorNear(vertexAt<SkinVertex>(mesh.bindBuffer, 1)->position, 4, 55, 6));
+    EXPECT_TRUE(vectorNear(vertexAt<SkinVertex>(objects.bindBuffer, 1)->position, 4, 55, 6));
 
     // Attached without a matrix, and a model without an effect, draw nothing.
     model.hasMesh = true;
@@ -261,7 +261,7 @@ TEST_F(EngineDrawTest, TheEffectGetsTheDeviceMatricesAndTheFixedVectors)
         EXPECT_EQ(values[2], v.z) << v.name;
         EXPECT_EQ(values[3], v.w) << v.name;
     }
-    EXPECT_EQ(e.parameter("DiffuseMap")->texture, model.meshes[0].texture);
+    EXPECT_EQ(e.parameter("DiffuseMap")->texture, model.meshObjects[0].texture);
     // The engine model leaves the world transform alone.
     Matrix after;
     device.getTransform(TransformType::World, &after);
@@ -321,14 +321,14 @@ TEST_F(EngineDrawTest, AWeaponBoundToAHandFollowsThatHandAsItAnimates)
     const Matrix& hand = carrier.meshes[0].bonePalette[1];
     EXPECT_TRUE(matrixNear(handKey0, hand));
     drawEngineModel(weapon, DrawMode::Attached, kFillSolid, 0.5f, &hand);
-    EXPECT_TRUE(vectorNear(vertexAt<SkinVertex>(weapon.meshes[0].bindBuffer, 0)->position, -3, 2, 8));
+    EXPECT_TRUE(vectorNear(vertexAt<SkinVertex>(weapon.meshObjects[0].bindBuffer, 0)->position, -3, 2, 8));
     const Vector3 tipNow = transformPoint(tipInHand, handKey0);
-    EXPECT_TRUE(vectorNear(vertexAt<SkinVertex>(weapon.meshes[0].bindBuffer, 1)->position, tipNow.x, tipNow.y, tipNow.z));
+    EXPECT_TRUE(vectorNear(vertexAt<SkinVertex>(weapon.meshObjects[0].bindBuffer, 1)->position, tipNow.x, tipNow.y, tipNow.z));
 
     for (int i = 0; i < 2; ++i) drawEngineModel(carrier, DrawMode::Play, kFillSolid, 0.5f, nullptr);   // on to key 1
     EXPECT_TRUE(matrixNear(handKey1, hand));
     drawEngineModel(weapon, DrawMode::Attached, kFillSolid, 0.5f, &hand);
-    EXPECT_TRUE(vectorNear(vertexAt<SkinVertex>(weapon.meshes[0].bindBuffer, 0)->position, 20, 0, 0));
+    EXPECT_TRUE(vectorNear(vertexAt<SkinVertex>(weapon.meshObjects[0].bindBuffer, 0)->position, 20, 0, 0));
 }
 
 } // namespace

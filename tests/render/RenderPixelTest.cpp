@@ -7,9 +7,8 @@
 #include "RenderTestSupport.h"
 
 #include "TestSupport.h"
-#include "formats/FormatConverter.h"
-#include "platform/GlDevice.h"
-#include "platform/HeadlessContext.h"
+#include "convert/FormatConverter.h"
+#include "HeadlessGlTest.h"
 #include "render/EngineModelDrawing.h"
 #include "render/GraphicsContext.h"
 #include "render/SmdModelDrawing.h"
@@ -100,23 +99,12 @@ bool green(Pixel p) { return p.g > 150 && p.r < 80 && p.b < 80; }
 bool blue(Pixel p) { return p.b > 150 && p.r < 80 && p.g < 80; }
 bool lit(Pixel p) { return p.r + p.g + p.b > 30; }
 
-class RenderPixelTest : public ::testing::Test {
+class RenderPixelTest : public test::HeadlessGlTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        context_ = std::make_unique<HeadlessContext>();
-        if (!context_->create(kSize, kSize, skipReason_)) context_.reset();
-    }
-    static void TearDownTestSuite() { context_.reset(); }
-
     void SetUp() override
     {
-        if (!context_) GTEST_SKIP() << "no headless GL: " << skipReason_;
-        ASSERT_TRUE(context_->makeCurrent());
-        device_ = std::make_unique<GlDevice>();
-        std::string error;
-        ASSERT_TRUE(device_->initialise(error)) << error;
-        device_->setRenderTarget(context_->framebuffer(), kSize, kSize);
+        HeadlessGlTest::SetUp();
+        if (!ready()) return;
         ASSERT_EQ(graphics_.create(device_.get(), kSize, kSize, 12), kOk) << graphics_.failure;
         graphics_.setTextColour(0.0f, 1.0f, 1.0f, 1.0f);
 
@@ -125,7 +113,7 @@ protected:
         writeTexture(dir_.file("green.png"), 0x00FF00, 0x00FF00);
         test::writeText(dir_.file("hero.smd"), squareSmd("checker.png", "checker.png"));
         test::writeText(dir_.file("walk.smd"), kWalk);
-        FormatConverter converter(nullptr);
+        FormatConverter converter;
         ASSERT_TRUE(converter.convertReference(dir_.file("hero.smd"))) << converter.diagnostic.text();
         ASSERT_TRUE(converter.convertAnimation(dir_.file("walk.smd"))) << converter.diagnostic.text();
     }
@@ -146,11 +134,8 @@ protected:
         return {context_->readPixels()};
     }
 
-    inline static std::unique_ptr<HeadlessContext> context_;
-    inline static std::string skipReason_;
     Capture capture_;
     TempDir dir_;
-    std::unique_ptr<GlDevice> device_;
     GraphicsContext graphics_;
 };
 
@@ -159,7 +144,7 @@ TEST_F(RenderPixelTest, AConvertedModelShowsItsTextureThroughTheEffect)
     EngineModel model(device_.get());
     ASSERT_NE(model.effect, nullptr) << (capture_.shell.boxes.empty() ? "" : capture_.shell.boxes[0].text);
     ASSERT_TRUE(model.loadReference(dir_.file("hero.mRef"))) << model.diagnostic.text();
-    ASSERT_NE(model.meshes[0].texture, nullptr);
+    ASSERT_NE(model.meshObjects[0].texture, nullptr);
 
     const Frame solid = render([&] { drawEngineModel(model, DrawMode::Still, kFillSolid, 0.5f, nullptr); });
     EXPECT_GT(solid.count(red), 100);

@@ -4,11 +4,11 @@
 // few triangles. Tests run from the source folder, so the models compile
 // Shaders/Phong.fx as the program does.
 
-#include "formats/EngineModel.h"
-#include "import/SmdModel.h"
-#include "platform/Device.h"
-#include "platform/Effect.h"
-#include "platform/MemoryDevice.h"
+#include "render/EngineModel.h"
+#include "render/SmdModel.h"
+#include "gpu/Device.h"
+#include "gpu/Effect.h"
+#include "gpu/MemoryDevice.h"
 
 #include <gtest/gtest.h>
 
@@ -91,10 +91,8 @@ inline void buildEngineMesh(EngineModel& model, const std::vector<Matrix>& bindP
         mesh.triangles[static_cast<std::size_t>(t)] = {std::min(3 * t, last), std::min(3 * t + 1, last), std::min(3 * t + 2, last)};
     }
     const std::uint8_t white[4] = {255, 255, 255, 255};
-    ASSERT_EQ(model.device->createTexture(1, 1, white, &mesh.texture), kOk);
-    ASSERT_TRUE(mesh.createRestBuffer(model.device));
-    ASSERT_TRUE(mesh.createBindBuffer(model.device));
-    ASSERT_TRUE(mesh.createIndexBuffer(model.device));
+    ASSERT_EQ(model.device->createTexture(1, 1, white, &model.meshObjects[0].texture), kOk);
+    ASSERT_TRUE(model.createBuffers(0));
     model.meshCount = 1;
     model.hasMesh = true;
     model.nodeCount = mesh.nodeCount;

@@ -40,11 +40,12 @@ protected:
             }
         }
         const std::uint8_t red[4] = {255, 0, 0, 255}, green[4] = {0, 255, 0, 255};
-        mesh.textures.assign(2, nullptr);
-        ASSERT_EQ(device.createTexture(1, 1, red, &mesh.textures[0]), kOk);
-        ASSERT_EQ(device.createTexture(1, 1, green, &mesh.textures[1]), kOk);
+        SmdMeshObjects& objects = model.meshObjects[0];
+        objects.textures.assign(2, nullptr);
+        ASSERT_EQ(device.createTexture(1, 1, red, &objects.textures[0]), kOk);
+        ASSERT_EQ(device.createTexture(1, 1, green, &objects.textures[1]), kOk);
         mesh.textureCount = 2;
-        ASSERT_TRUE(mesh.createVertexBuffer(&device));
+        ASSERT_EQ(device.createVertexBuffer(static_cast<std::uint32_t>(mesh.triangleCount) * 96u, 0, 0, Pool::Default, &objects.vertexBuffer), kOk);
         model.meshCount = 1;
         model.hasMesh = true;
     }
@@ -81,8 +82,8 @@ TEST_F(SmdDrawTest, FrameZeroIsHeldTwoFramesAKeyAndTheLastKeyBlendsBackToTheFirs
     for (float x : expected) EXPECT_FLOAT_EQ(play(0, 4), x);
     EXPECT_EQ(model.currentAnimation, 0);
     // Corners are skinned from the pose just blended.
-    EXPECT_TRUE(vectorNear(vertexAt<SmdVertex>(model.meshes[0].vertexBuffer, 0)->position, 1 + 5, 2, 3));
-    EXPECT_TRUE(vectorNear(vertexAt<SmdVertex>(model.meshes[0].vertexBuffer, 6)->position, 1, 2 + 5, 3));
+    EXPECT_TRUE(vectorNear(vertexAt<SmdVertex>(model.meshObjects[0].vertexBuffer, 0)->position, 1 + 5, 2, 3));
+    EXPECT_TRUE(vectorNear(vertexAt<SmdVertex>(model.meshObjects[0].vertexBuffer, 6)->position, 1, 2 + 5, 3));
 }
 
 TEST_F(SmdDrawTest, PlaybackLoopsWithinTheGivenRange)
@@ -144,11 +145,11 @@ TEST_F(SmdDrawTest, EachTriangleIsItsOwnDrawWithItsOwnTexture)
         EXPECT_EQ(d.primitiveCount, 1u);
         EXPECT_EQ(d.fvf, 0x112u);
         EXPECT_EQ(d.fillMode, kFillWireframe);
-        EXPECT_EQ(d.stream, model.meshes[0].vertexBuffer);
+        EXPECT_EQ(d.stream, model.meshObjects[0].vertexBuffer);
     }
     // The pass began with one commit and every triangle committed its texture.
     EXPECT_EQ(device.effectApplications - commits, 1 + 3);
-    EXPECT_EQ(model.effect->parameter("DiffuseMap")->texture, model.meshes[0].textures[0]);
+    EXPECT_EQ(model.effect->parameter("DiffuseMap")->texture, model.meshObjects[0].textures[0]);
     // Blending is left on after an SMD draw.
     EXPECT_EQ(device.renderState(RenderState::AlphaBlendEnable), 1u);
     EXPECT_EQ(device.renderState(RenderState::AlphaTestEnable), 1u);
@@ -156,7 +157,7 @@ TEST_F(SmdDrawTest, EachTriangleIsItsOwnDrawWithItsOwnTexture)
 
     // Untextured: stage 0 is emptied before every triangle, nothing committed.
     device.draws.clear();
-    device.setTexture(0, model.meshes[0].textures[1]);
+    device.setTexture(0, model.meshObjects[0].textures[1]);
     const int before = device.effectApplications;
     EXPECT_TRUE(drawSmdModel(model, kFillSolid, 0, 0, 0.5f, -1, false));
     ASSERT_EQ(device.draws.size(), 3u);
@@ -184,8 +185,8 @@ TEST_F(SmdDrawTest, AnAnimationWithFewerNodesPosesOnlyTheNodesItHas)
     for (int i = 0; i < 2; ++i) play(0, 3);   // 0, 10
     EXPECT_FLOAT_EQ(model.meshes[0].nodes[0].worldMatrix.m[3][0], 10.0f);
     EXPECT_TRUE(matrixNear(translation(0, 100, 0), model.meshes[0].nodes[1].worldMatrix, 0));
-    EXPECT_TRUE(vectorNear(vertexAt<SmdVertex>(model.meshes[0].vertexBuffer, 6)->position, 1, 102, 3));
-    EXPECT_TRUE(vectorNear(vertexAt<SmdVertex>(model.meshes[0].vertexBuffer, 0)->position, 11, 2, 3));
+    EXPECT_TRUE(vectorNear(vertexAt<SmdVertex>(model.meshObjects[0].vertexBuffer, 6)->position, 1, 102, 3));
+    EXPECT_TRUE(vectorNear(vertexAt<SmdVertex>(model.meshObjects[0].vertexBuffer, 0)->position, 11, 2, 3));
 }
 
 TEST_F(SmdDrawTest, KeysLeftPastTheRangeAreBroughtBackBeforeTheyIndexFrames)

@@ -27,9 +27,14 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-win32.XXXXXX")
 xvfb_pid=
 wm_pid=
 viewer_pid=
+copies=()
 cleanup() {
     for pid in $viewer_pid $wm_pid $xvfb_pid; do
         kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    for copy in "${copies[@]}"; do
+        WINEPREFIX=$copy wineserver -k 2>/dev/null
+        rm -rf "$copy" "$copy.lock"
     done
     if [[ -n ${VESKAR_GUI_KEEP:-} ]]; then echo "kept $work"; else rm -rf "$work"; fi
 }
@@ -44,7 +49,8 @@ wait_until() { # wait_until SECONDS COMMAND...: polls every 0.2 s
     done
 }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+# Room for the window at 150 %.
+Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 if ! wait_until 20 grep -q '[0-9]' "$work/display"; then
     echo "Xvfb did not start:"
@@ -115,6 +121,40 @@ else
     sed 's/^/    /' "$work/windows-headless.log"
 fi
 
+# copy_prefix: a copy of the runner's prefix in $copy (hard links; the
+# registry copied, as Wine rewrites it), run with "${copy_runner[@]}"; false
+# when the runner is not wine_run.sh with a prefix of its own.
+prefix=${runner[2]:-}
+copy_prefix() {
+    [[ ${runner[1]:-} == */wine_run.sh && -f $prefix/.veskar-ready ]] || return 1
+    copy=$(mktemp -d "$prefix.copy.XXXXXX") && rmdir "$copy" || return 1
+    copies+=("$copy")
+    cp -al "$prefix" "$copy" 2>/dev/null || return 1
+    for file in "$prefix"/*.reg "$prefix"/.update-timestamp; do cp --remove-destination "$file" "$copy/"; done
+    copy_runner=(bash "${runner[1]}" "$copy")
+}
+
+echo "# a prefix whose fonts folder is empty, as a fresh one is"
+# Wine's own folder may still have Tahoma (fonts-wine); without it there is
+# no font at all.
+if copy_prefix; then
+    rm -f "$copy/drive_c/windows/Fonts/"*
+    "${copy_runner[@]}" "$windows_bin/veskar.exe" --headless --frames 5 --screenshot "$work/bare.png" "${scene[@]}" >"$work/bare.log" 2>&1
+    status=$?
+    check "the viewer runs and writes its picture (exit status $status)" [ $status -eq 0 -a -s "$work/bare.png" ]
+    lines=$(count "$work/bare.png" 600x140+0+12 "$cyan")
+    if compgen -G '/usr/share/wine/fonts/*.ttf' >/dev/null; then
+        check "its overlay is drawn in a font of Wine's own folder ($lines cyan pixels)" [ "$lines" -ge 2000 ]
+        check "and nothing is said about fonts" [ "$(grep -c 'font' "$work/bare.log")" -eq 0 ]
+    else
+        check "without any font it draws no overlay ($lines cyan pixels)" [ "$lines" -eq 0 ]
+        check "and says so once" [ "$(grep -c '^veskar: no font for the overlay text' "$work/bare.log")" -eq 1 ]
+    fi
+    check "the character is drawn" [ "$(count "$work/bare.png" 100x140+350+155 "!($background)")" -ge 2000 ]
+else
+    echo "SKIP: the runner is not wine_run.sh with a prefix of its own, or the prefix cannot be linked"
+fi
+
 echo "# the command line"
 "${runner[@]}" "$windows_bin/veskar.exe" --bogus >"$work/bogus.out" 2>"$work/bogus.err"
 status=$?
@@ -126,8 +166,9 @@ check "--help exits with 0 and says what the Linux viewer says" eval '[ $status 
 
 echo "# the window"
 main_window=
-start_viewer() { # start_viewer ARGS...: starts it and waits for its window
-    "${runner[@]}" "$windows_bin/veskar.exe" "$@" >"$work/window.log" 2>&1 &
+launch=("${runner[@]}")
+start_viewer() { # start_viewer ARGS...: starts it through "${launch[@]}" and waits for its window
+    "${launch[@]}" "$windows_bin/veskar.exe" "$@" >"$work/window.log" 2>&1 &
     viewer_pid=$!
     find_main() { main_window=$(xdotool search --onlyvisible --name '^\[Tavimor\] Veskar$' 2>/dev/null | head -n 1); [[ -n $main_window ]]; }
     wait_until 60 find_main
@@ -139,6 +180,13 @@ keys() {
 }
 # The client area is the one teal rectangle of the window.
 client_box() { convert "$work/$1.png" -fill black +opaque 'rgb(0,64,64)' -fill white -opaque 'rgb(0,64,64)' -trim -format '%wx%h' info: 2>/dev/null; }
+client_geometry() { convert "$work/$1.png" -fill black +opaque 'rgb(0,64,64)' -fill white -opaque 'rgb(0,64,64)' -trim -format '%@' info: 2>/dev/null; }
+# ink_extent NAME: one past the rightmost and the lowest cyan pixel of the
+# overlay's corner of the client area.
+ink_extent() {
+    convert "$work/$1.png" -crop "$(client_geometry "$1")" +repage -crop 1000x400+0+0 +repage -depth 8 txt:- 2>/dev/null |
+        awk -F'[,: ()]+' 'NR > 1 {x = $1; y = $2; r = $3; g = $4; b = $5; if (r <= 60 && g >= 150 && b >= 150 && g - b < 30) {if (x + 1 > mx) mx = x + 1; if (y + 1 > my) my = y + 1}} END {print mx + 0, my + 0}'
+}
 middle=160x300+320+150
 
 if start_viewer --open-kovr1-mref "$data/hero.mRef"; then
@@ -146,6 +194,7 @@ if start_viewer --open-kovr1-mref "$data/hero.mRef"; then
     sleep 2
     shot solid
     check "its client area is 800x600 ($(client_box solid))" [ "$(client_box solid)" = 800x600 ]
+    read -r ink_right ink_bottom < <(ink_extent solid)
     solid=$(count "$work/solid.png" $middle "!($background)")
     check "the character named on the command line (Hangul, a space) is drawn ($solid pixels)" [ "$solid" -ge 3000 ]
 
@@ -192,6 +241,30 @@ if start_viewer --open-kovr1-mref "$data/hero.mRef"; then
 else
     fail "a window titled \"[Tavimor] Veskar\" appears"
     sed 's/^/    /' "$work/window.log"
+fi
+
+echo "# at 150 % (144 DPI): the window and its overlay keep their physical size"
+if copy_prefix && "${copy_runner[@]}" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1 &&
+    WINEPREFIX=$copy wineserver -k 2>/dev/null; then
+    launch=("${copy_runner[@]}")
+    if start_viewer --open-kovr1-mref "$data/hero.mRef"; then
+        sleep 2
+        shot scaled
+        check "the client area is 1200x900 ($(client_box scaled))" [ "$(client_box scaled)" = 1200x900 ]
+        read -r right bottom < <(ink_extent scaled)
+        check "the overlay is half as large again: it reaches $right x $bottom against $ink_right x $ink_bottom" \
+            eval 'near "$right" $((ink_right * 3 / 2)) 6 && near "$bottom" $((ink_bottom * 3 / 2)) 6'
+        keys Escape
+        exited() { ! kill -0 "$viewer_pid" 2>/dev/null; }
+        wait_until 20 exited && wait "$viewer_pid"
+        check "Esc ends it with status 0" [ $? -eq 0 ]
+        viewer_pid=
+    else
+        fail "a window appears at 150 %"
+        sed 's/^/    /' "$work/window.log"
+    fi
+else
+    echo "SKIP: the runner is not wine_run.sh with a prefix of its own, or the prefix cannot be linked"
 fi
 
 echo "$passed passed, $failed failed"

@@ -40,8 +40,11 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     if wineserver "$persist" </dev/null >/dev/null 2>&1 9>&-; then
         # Wine's own services start with the first program and live as long
         # as the server; started from a test, they would hold its output open
-        # and the test would not end until the server does.
-        DISPLAY= wine wineboot </dev/null >/dev/null 2>&1 9>&-
+        # and the test would not end until the server does. They keep the
+        # caller's display: the desktop they make without one has no display
+        # driver, and until it goes every window fails ("the off-screen
+        # window could not be created").
+        wine wineboot </dev/null >/dev/null 2>&1 9>&-
     fi
 } 9>"$WINEPREFIX.lock"
 

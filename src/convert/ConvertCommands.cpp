@@ -1,0 +1,122 @@
+// The two convert commands: SMD reference -> mRef, SMD animation -> mAni,
+// written beside the source.
+
+#include "convert/FormatConverter.h"
+#include "import/ConsoleLog.h"
+#include "import/TriangleSink.h"
+#include "base/PrintableName.h"
+
+#include <new>
+#include <set>
+#include <vector>
+
+namespace veskar {
+
+namespace {
+
+// A reference is welded block by block as it is read: the converter keeps
+// the welded vertices, never the triangle table.
+class WeldingSink final : public TriangleSink {
+public:
+    explicit WeldingSink(CornerWelder& welder) : welder_(welder) {}
+    std::string expect(std::int32_t triangleCount, std::size_t lanes) override
+    {
+        try {
+            prepared_.resize(lanes);
+        } catch (const std::bad_alloc&) {
+            return kNoMemory;
+        }
+        return welder_.expect(triangleCount) ? std::string() : kNoMemory;
+    }
+    void prepare(std::size_t lane, std::span<const SmdTriangle> triangles, std::span<const BoneLink> links,
+                 std::span<const std::int64_t> repeats) override
+    {
+        prepared_[lane].ok = prepared_[lane].corners.prepare(triangles, links, repeats);
+    }
+    std::string take(std::size_t lane) override
+    {
+        return prepared_[lane].ok && welder_.add(prepared_[lane].corners) ? std::string() : kNoMemory;
+    }
+
+private:
+    static constexpr const char* kNoMemory = "not enough memory to weld the vertices";
+    struct Lane {
+        PreparedCorners corners;
+        bool ok = false;
+    };
+    CornerWelder& welder_;
+    std::vector<Lane> prepared_;
+};
+
+} // namespace
+
+SmdReadResult FormatConverter::readWelded(const std::function<SmdReadResult(SmdModelRecords&)>& read)
+{
+    smdModel->buildPoseMatrices = false;
+    welder.clear();
+    WeldingSink sink(welder);
+    smdModel->triangleSink = &sink;
+    const SmdReadResult r = read(*smdModel);
+    smdModel->triangleSink = nullptr;
+    if (r != kSmdRead) {
+        diagnostic = smdModel->diagnostic;
+        sourceRefused = r != kSmdCannotOpen;
+        refusalMessage = smdRefusalMessage(r, true);
+        return r;
+    }
+    finishWelding();
+    return r;
+}
+
+SmdReadResult FormatConverter::readWelded(const std::string& path)
+{
+    return readWelded([&path](SmdModelRecords& model) { return model.readReferenceFile(path); });
+}
+
+SmdReadResult FormatConverter::readWeldedFromMemory(std::string_view text, const std::string& displayName)
+{
+    return readWelded([&](SmdModelRecords& model) {
+        model.modelDirectory = directoryOf(displayName);
+        return model.readReference(text, displayName);
+    });
+}
+
+bool FormatConverter::convertReference(const std::string& path)
+{
+    diagnostic.clear();
+    sourceRefused = false;
+    refusalMessage = nullptr;
+    materialWarning.clear();
+    if (!nameOutput(path, "mRef")) return false;
+    consoleLog().print("[Ref] %s\n", printableName(outputName).c_str());
+    smdModel = std::make_unique<SmdModelRecords>();
+    if (readWelded(path) != kSmdRead) return false;
+    nodeCount = smdModel->meshes[0].nodeCount;
+    textureName = smdModel->materialNames.empty() ? std::string() : smdModel->materialNames[0];
+    // The table lists a name once per run of triangles; count each once.
+    const std::set<std::string> materials(smdModel->materialNames.begin(), smdModel->materialNames.end());
+    if (materials.size() > 1)
+        materialWarning = "warning: " + printableName(path) + " has " + std::to_string(materials.size()) +
+                          " materials, but an mRef names one texture: " + printableName(outputName) + " keeps " + printableName(textureName);
+    return writeReference();
+}
+
+bool FormatConverter::convertAnimation(const std::string& path)
+{
+    diagnostic.clear();
+    sourceRefused = false;
+    refusalMessage = nullptr;
+    if (!nameOutput(path, "mAni")) return false;
+    consoleLog().print("[Ani] %s\n", printableName(outputName).c_str());
+    smdModel = std::make_unique<SmdModelRecords>();
+    smdModel->buildPoseMatrices = false;
+    if (const SmdReadResult r = smdModel->readAnimationKeysFile(path, animationKeys); r != kSmdRead) {
+        diagnostic = smdModel->diagnostic;
+        sourceRefused = r != kSmdCannotOpen;
+        refusalMessage = smdRefusalMessage(r, false);
+        return false;
+    }
+    return writeAnimation();
+}
+
+} // namespace veskar

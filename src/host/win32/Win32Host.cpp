@@ -1,0 +1,465 @@
+// Veskar's headers come before <windows.h>: they name the message and key
+// constants Windows defines as macros, with the same values.
+#include "host/win32/Win32Host.h"
+
+#include "gpu/gl/GlDevice.h"
+#include "host/WindowHost.h"
+#include "host/win32/RegistrySettings.h"
+#include "gpu/gl/win32/WglContext.h"
+#include "system/win32/WideText.h"
+#include "host/win32/Win32Shell.h"
+
+#include <windows.h>
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <vector>
+
+namespace veskar {
+
+namespace {
+
+// The window class has the window's title for its name, as the program always had.
+constexpr wchar_t kClassName[] = L"[Tavimor] Veskar";
+constexpr int kIconResource = 101;
+// A style without a sizing border; the client area keeps the size asked for.
+constexpr DWORD kWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+// Long paths need more than MAX_PATH; the dialog fails cleanly past this.
+constexpr std::size_t kPathCapacity = 32768;
+// WM_DPICHANGED, which older headers leave out.
+constexpr UINT kDpiChanged = 0x02E0;
+constexpr UINT kDefaultDpi = 96;
+
+// The window's DPI: GetDpiForWindow where Windows has it (10, version 1607
+// on), the screen's otherwise.
+UINT dpiOf(HWND window)
+{
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    UINT dpi = window && getDpiForWindow ? getDpiForWindow(window) : 0;
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        dpi = screen ? static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX)) : 0;
+        if (screen) ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi : kDefaultDpi;
+}
+
+} // namespace
+
+struct Win32Host::Impl {
+    explicit Impl(Win32Host& owner) : host(owner) {}
+
+    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    bool buildMenu(const std::vector<MenuItem>& table, std::string& error);
+    bool createDevice(std::string& error);
+    void releaseDevice();
+    void dropped(HDROP drop);
+    void exposed();
+
+    Win32Host& host;
+    HWND window = nullptr;
+    HMENU menu = nullptr;  // owned by the window once it has it
+    // Every item of the table in table order, so that an item taken out for
+    // an empty caption goes back at its place: Win32 menus cannot hide one.
+    struct Slot {
+        HMENU parent;
+        std::uint32_t command;  // 0 for separators and submenus, always present
+        bool present;
+    };
+    std::vector<Slot> slots;
+    void setCaption(std::uint32_t command, const std::string& caption);
+    WglContext context;
+    std::unique_ptr<GlDevice> device;
+    Win32Shell shell;
+    int requestedWidth = 0;
+    int requestedHeight = 0;
+    bool acceptFiles = false;
+    bool inExpose = false;
+};
+
+LRESULT CALLBACK Win32Host::Impl::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        static_cast<Impl*>(create->lpCreateParams)->window = window;
+    }
+    auto* impl = reinterpret_cast<Impl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!impl) return DefWindowProcW(window, message, wParam, lParam);
+    return impl->handle(message, wParam, lParam);
+}
+
+LRESULT Win32Host::Impl::handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const auto pass = [&] { host.post({message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam), {}}); };
+    switch (message) {
+    case WM_CLOSE:
+        // Closing is the application's decision.
+        pass();
+        return 0;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+        pass();
+        return 0;
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+        // Alt with a menu's letter, F10 and Alt+F4 still work as Windows has them.
+        pass();
+        break;
+    case WM_COMMAND:
+        // Menus and accelerators; controls (lParam set) there are none.
+        if (lParam == 0) pass();
+        return 0;
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED && LOWORD(lParam) > 0 && HIWORD(lParam) > 0) {
+            if (device) device->setRenderTarget(0, LOWORD(lParam), HIWORD(lParam));
+            pass();
+        }
+        return 0;
+    case WM_ACTIVATE:
+        pass();
+        break;  // the default gives the window the keyboard focus
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MOUSEWHEEL:
+        pass();
+        return 0;
+    case WM_DROPFILES:
+        dropped(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case kDpiChanged: {
+        // Onto a monitor of another DPI: the size Windows suggests keeps the
+        // picture's physical size; WM_SIZE tells the application.
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        // The frame covers the whole client area; erasing it first only flickers.
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(window, &paint);
+        EndPaint(window, &paint);
+        exposed();
+        return 0;
+    }
+    case WM_DESTROY:
+        releaseDevice();
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Win32Host::Impl::dropped(HDROP drop)
+{
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        if (length == 0 || DragQueryFileW(drop, i, path.data(), length + 1) != length) continue;
+        path.resize(length);
+        if (acceptFiles) host.post({WM_DROPFILES, 0, 0, narrow(path)});
+    }
+    DragFinish(drop);
+}
+
+void Win32Host::Impl::exposed()
+{
+    // WM_PAINT also comes while a menu, the Open dialog or a message box
+    // holds the loop; the picture is drawn there and then.
+    if (!device || !host.exposeHandler_ || inExpose || !IsWindowVisible(window)) return;
+    inExpose = true;
+    context.makeCurrent();
+    host.exposeHandler_();
+    inExpose = false;
+}
+
+bool Win32Host::Impl::buildMenu(const std::vector<MenuItem>& table, std::string& error)
+{
+    if (table.empty()) return true;
+    menu = CreateMenu();
+    if (!menu) {
+        error = "the menu bar could not be created";
+        return false;
+    }
+    std::vector<HMENU> open;  // open[d]: the submenu holding depth d + 1
+    for (const MenuItem& item : table) {
+        if (item.depth < 0 || static_cast<std::size_t>(item.depth) > open.size()) {
+            error = "menu table: \"" + item.caption + "\" is nested deeper than the submenu before it";
+            return false;
+        }
+        open.resize(static_cast<std::size_t>(item.depth));
+        HMENU parent = open.empty() ? menu : open.back();
+        const std::wstring caption = widen(item.caption);
+        slots.push_back({parent, item.command, item.command == 0 || !item.caption.empty()});
+        if (item.command != 0 && item.caption.empty()) {
+            continue;  // shown once it gets a caption
+        } else if (item.command == 0 && item.caption.empty()) {
+            AppendMenuW(parent, MF_SEPARATOR, 0, nullptr);
+        } else if (item.command == 0) {
+            HMENU submenu = CreatePopupMenu();
+            if (!submenu || !AppendMenuW(parent, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(submenu), caption.c_str())) {
+                if (submenu) DestroyMenu(submenu);
+                error = "menu table: \"" + item.caption + "\" could not be added";
+                return false;
+            }
+            open.push_back(submenu);
+        } else if (!AppendMenuW(parent, MF_STRING, item.command, caption.c_str())) {
+            error = "menu table: \"" + item.caption + "\" could not be added";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Win32Host::Impl::createDevice(std::string& error)
+{
+    if (!context.create(window, error)) return false;
+    auto made = std::make_unique<GlDevice>();
+    if (!made->initialise(error)) return false;
+    device = std::move(made);
+    RECT client{};
+    GetClientRect(window, &client);
+    device->setRenderTarget(0, client.right > 0 ? client.right : requestedWidth, client.bottom > 0 ? client.bottom : requestedHeight);
+    return true;
+}
+
+void Win32Host::Impl::releaseDevice()
+{
+    if (device) {
+        context.makeCurrent();
+        if (host.surfaceLostHandler_) host.surfaceLostHandler_();
+        device.reset();
+    }
+    context.release();
+}
+
+Win32Host::Win32Host() : impl_(std::make_unique<Impl>(*this)) {}
+
+Win32Host::~Win32Host() { destroy(); }
+
+bool Win32Host::create(const HostOptions& options, std::string& error)
+{
+    destroy();
+    Impl& d = *impl_;
+    if (options.clientWidth <= 0 || options.clientHeight <= 0) {
+        error = "the client area must have a positive size";
+        return false;
+    }
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    // An OpenGL window keeps its own device context.
+    windowClass.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
+    windowClass.lpfnWndProc = Impl::windowProcedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = kClassName;
+    if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        error = "the window class could not be registered (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    d.requestedWidth = options.clientWidth;
+    d.requestedHeight = options.clientHeight;
+    d.acceptFiles = options.acceptFiles;
+    if (!d.buildMenu(options.menu, error)) {
+        destroy();
+        return false;
+    }
+    const std::wstring title = widen(options.title);
+    // The window starts at the client size and is fitted to it before it shows.
+    d.window = CreateWindowExW(0, kClassName, title.c_str(), kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, options.clientWidth,
+                               options.clientHeight, nullptr, d.menu, instance, &d);
+    if (!d.window) {
+        error = "the window could not be created (error " + std::to_string(GetLastError()) + ")";
+        destroy();
+        return false;
+    }
+    d.menu = nullptr;  // the window's now
+    DragAcceptFiles(d.window, options.acceptFiles ? TRUE : FALSE);
+    if (!d.createDevice(error)) {
+        destroy();
+        return false;
+    }
+    return true;
+}
+
+void Win32Host::show()
+{
+    Impl& d = *impl_;
+    if (!d.window) return;
+    // SW_SHOWDEFAULT is the show command the program was started with.
+    ShowWindow(d.window, SW_SHOWDEFAULT);
+    SetForegroundWindow(d.window);
+    UpdateWindow(d.window);
+    d.context.makeCurrent();
+}
+
+Device* Win32Host::device() { return impl_->device.get(); }
+
+bool Win32Host::peekMessage(WindowMessage& message)
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            postQuit(static_cast<int>(msg.wParam));
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    impl_->context.makeCurrent();
+    return queue_.take(message);
+}
+
+void Win32Host::waitMessage()
+{
+    if (queue_.empty()) WaitMessage();
+}
+
+void Win32Host::present()
+{
+    Impl& d = *impl_;
+    if (!d.device || !IsWindowVisible(d.window)) return;
+    d.context.swapBuffers();
+}
+
+bool Win32Host::isActive() const { return impl_->window && GetActiveWindow() == impl_->window; }
+
+bool Win32Host::openFileDialog(const FileFilter& filter, std::string& path)
+{
+    Impl& d = *impl_;
+    if (!d.window) return false;
+    // Description, NUL, patterns, NUL, NUL.
+    std::wstring filters = widen(filter.description);
+    filters.push_back(L'\0');
+    filters += widen(filter.pattern);
+    filters.push_back(L'\0');
+    filters.push_back(L'\0');
+    std::vector<wchar_t> file(kPathCapacity, L'\0');
+    OPENFILENAMEW request{};
+    request.lStructSize = sizeof request;
+    request.hwndOwner = d.window;
+    request.lpstrFilter = filters.c_str();
+    request.lpstrFile = file.data();
+    request.nMaxFile = static_cast<DWORD>(file.size());
+    request.Flags = OFN_NOCHANGEDIR;
+    const bool chosen = GetOpenFileNameW(&request) != FALSE;
+    d.context.makeCurrent();
+    if (chosen) path = narrow(file.data());
+    return chosen;
+}
+
+float Win32Host::contentScale() const { return static_cast<float>(dpiOf(impl_->window)) / static_cast<float>(kDefaultDpi); }
+
+void Win32Host::fitClient(int width, int height)
+{
+    Impl& d = *impl_;
+    if (!d.window || width <= 0 || height <= 0) return;
+    const UINT dpi = dpiOf(d.window);
+    width = MulDiv(width, static_cast<int>(dpi), kDefaultDpi);
+    height = MulDiv(height, static_cast<int>(dpi), kDefaultDpi);
+    d.requestedWidth = width;
+    d.requestedHeight = height;
+    RECT rect{0, 0, width, height};
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(d.window, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(d.window, GWL_EXSTYLE));
+    AdjustWindowRectEx(&rect, style, GetMenu(d.window) != nullptr, exStyle);
+    SetWindowPos(d.window, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    // A menu bar that wraps onto a second line takes from the client area;
+    // one more round sizes the window for what it really has.
+    RECT client{};
+    GetClientRect(d.window, &client);
+    if (client.bottom != height || client.right != width) {
+        RECT outer{};
+        GetWindowRect(d.window, &outer);
+        SetWindowPos(d.window, nullptr, 0, 0, outer.right - outer.left + width - client.right, outer.bottom - outer.top + height - client.bottom,
+                     SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    }
+}
+
+int Win32Host::clientWidth() const
+{
+    RECT client{};
+    return impl_->window && GetClientRect(impl_->window, &client) && client.right > 0 ? client.right : impl_->requestedWidth;
+}
+
+int Win32Host::clientHeight() const
+{
+    RECT client{};
+    return impl_->window && GetClientRect(impl_->window, &client) && client.bottom > 0 ? client.bottom : impl_->requestedHeight;
+}
+
+Shell& Win32Host::messageShell() { return impl_->shell; }
+
+void Win32Host::destroy()
+{
+    Impl& d = *impl_;
+    d.releaseDevice();
+    if (d.window) {
+        // The window procedure stops hearing about it first.
+        SetWindowLongPtrW(d.window, GWLP_USERDATA, 0);
+        DestroyWindow(d.window);
+        d.window = nullptr;
+    }
+    if (d.menu) DestroyMenu(d.menu);
+    d.menu = nullptr;
+    queue_.clear();
+}
+
+} // namespace veskar
+
+namespace veskar {
+
+void Win32Host::Impl::setCaption(std::uint32_t command, const std::string& caption)
+{
+    UINT position = 0;
+    for (Slot& slot : slots) {
+        if (slot.command != command) continue;
+        // The item's place among the items its submenu now shows.
+        for (const Slot& before : slots) {
+            if (&before == &slot) break;
+            if (before.parent == slot.parent && before.present) ++position;
+        }
+        const std::wstring text = widen(caption);
+        if (caption.empty()) {
+            if (slot.present) RemoveMenu(slot.parent, command, MF_BYCOMMAND);
+            slot.present = false;
+        } else if (slot.present) {
+            ModifyMenuW(slot.parent, command, MF_BYCOMMAND | MF_STRING, command, text.c_str());
+        } else {
+            slot.present = InsertMenuW(slot.parent, position, MF_BYPOSITION | MF_STRING, command, text.c_str()) != 0;
+        }
+        return;
+    }
+}
+
+void Win32Host::setMenuCaption(std::uint32_t command, const std::string& caption) { impl_->setCaption(command, caption); }
+
+void Win32Host::setMenuCheck(std::uint32_t command, bool checked)
+{
+    // The bar belongs to the window once it is made, so ask the window for it.
+    HMENU bar = impl_->window ? GetMenu(impl_->window) : impl_->menu;
+    if (bar) CheckMenuItem(bar, command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+std::unique_ptr<Host> makeWindowHost() { return std::make_unique<Win32Host>(); }
+
+std::unique_ptr<Settings> makeWindowSettings() { return std::make_unique<RegistrySettings>(); }
+
+} // namespace veskar

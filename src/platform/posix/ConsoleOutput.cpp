@@ -1,9 +1,0 @@
-// The Linux half of standard output: the bytes go as they are.
-
-#include "platform/ConsoleOutput.h"
-
-namespace veskar {
-
-bool writeConsoleOutput(std::string_view text, int& error) { return writeStandardOutputBytes(text, error); }
-
-} // namespace veskar

@@ -1,6 +1,0 @@
-// The Linux half of the entry point: arguments are already the file system's
-// bytes, UTF-8 in practice, and the streams need nothing.
-
-#include "platform/ProgramEntry.h"
-
-int main(int argc, char** argv) { return veskar::programMain(argc, argv); }
