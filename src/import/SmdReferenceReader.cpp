@@ -11,6 +11,7 @@
 #include "system/LargePages.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <limits>
@@ -42,6 +43,42 @@ private:
     SmdReadResult readTriangles();
     SmdReadResult readInShares(const TriangleSection& section, const std::vector<const TriangleMark*>& starts);
     SmdReadResult readIntoSink(const TriangleSection* section);
+
+    // Reading into a sink: blocks between marks, lanes that read runs of
+    // them, and the turns in which they are handed over.
+    struct SinkBlock {
+        std::uint64_t offset;
+        long line;
+        std::int32_t first;
+        std::int32_t end;  // one past its last triangle
+    };
+    struct SinkRead {
+        SmdReadResult result = kSmdRead;
+        std::string why;  // a refusal of the block as a whole
+        long whyLine = 0;
+        std::int32_t next = 0;
+        Diagnostic diagnostic;
+    };
+    struct SinkLane {
+        LineCursor own;
+        LineCursor* cursor = &own;
+        std::vector<SmdTriangle> table;
+        std::vector<std::int64_t> repeats;  // three a table entry
+        std::vector<BoneLink> pool;
+        std::unique_ptr<VertexLineMemo> memo;  // kept from block to block
+        std::array<SinkRead, TriangleSink::kBlocksAhead> run;
+    };
+    struct SinkTurns {
+        std::mutex mutex;
+        std::condition_variable turnTaken;
+        std::size_t turn = 0;              // the block handed over next
+        std::atomic<bool> stopped{false};  // a block was refused: the rest are not read
+        SmdReadResult outcome = kSmdRead;
+        const SinkLane* lastLane = nullptr;
+    };
+    std::vector<SinkBlock> sinkBlocks(const TriangleSection* section) const;
+    void readSinkBlock(SinkLane& lane, const SinkBlock& block, bool last, SinkRead& read);
+    bool handOver(SinkTurns& turns, SinkLane& lane, std::size_t laneNumber, std::size_t k, bool last);
 
     SmdMesh& mesh_;
     MaterialIndex materialIndex_;
@@ -268,20 +305,11 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
     return kSmdRead;
 }
 
-SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
+std::vector<ReferenceReader::SinkBlock> ReferenceReader::sinkBlocks(const TriangleSection* section) const
 {
     // Blocks start at the marks the counting pass left; a section it did not
-    // see as this pass does is one block. Lanes (threads) take the blocks in
-    // turn and read them at once, but hand them over strictly in file order,
-    // so the sink sees what reading in order gives, and the first refusal in
-    // file order is the one given.
-    struct Block {
-        std::uint64_t offset;
-        long line;
-        std::int32_t first;
-        std::int32_t end;   // one past its last triangle
-    };
-    std::vector<Block> blocks;
+    // see as this pass does is one block.
+    std::vector<SinkBlock> blocks;
     const bool counted = section && section->first == trianglesRead_;
     const std::int32_t sectionEnd = counted ? section->first + section->count : std::max(trianglesRead_, mesh_.triangleCount);
     blocks.push_back({cursor_.offset(), cursor_.lineNumber(), trianglesRead_, sectionEnd});
@@ -292,97 +320,86 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
             blocks.push_back({mark.offset, mark.line, mark.triangle, sectionEnd});
         }
     }
+    return blocks;
+}
 
-    struct Lane {
-        LineCursor own;
-        LineCursor* cursor = &own;
-        std::vector<SmdTriangle> table;
-        std::vector<std::int64_t> repeats;  // three a table entry
-        std::vector<BoneLink> pool;
-        Diagnostic diagnostic;
-        std::unique_ptr<VertexLineMemo> memo;  // kept from block to block
-    };
-    const std::size_t laneCount = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(1, model_.readerThreads)), 1, blocks.size());
-    std::vector<Lane> lanes(laneCount);
-    TriangleSink& sink = *model_.triangleSink;
+// One block into the lane's table; what it gave goes to read for the block's
+// turn.
+void ReferenceReader::readSinkBlock(SinkLane& lane, const SinkBlock& block, bool last, SinkRead& read)
+{
+    read = SinkRead{};
+    read.next = block.first;
+    try {
+        lane.table.resize(static_cast<std::size_t>(std::max(0, block.end - block.first)));
+        lane.repeats.resize(lane.table.size() * 3);
+        lane.pool.clear();
+    } catch (const std::bad_alloc&) {
+        read.why = "not enough memory for " + std::to_string(block.end - block.first) + " triangles";
+        return;
+    }
+    if (!lane.memo) {
+        try {
+            lane.memo = std::make_unique<VertexLineMemo>();
+        } catch (const std::bad_alloc&) {
+            // Without one every line is read from its fields.
+        }
+    }
+    lane.cursor->seek(block.offset, block.line);
+    TriangleShare share(lane.table, block.first, lane.pool, *lane.cursor, file_, read.diagnostic, materialIndex_, counts_.nodes, block.first);
+    if (!last) share.stopAt = block.end;
+    share.memo = lane.memo.get();
+    share.repeats = lane.repeats.data();
+    read.result = share.run();
+    read.next = share.next;
+    if (!lane.cursor->failure().empty()) {
+        // A line too long, a zero byte, a failed read: at its line.
+        read.why = lane.cursor->failure();
+        read.whyLine = lane.cursor->lineNumber();
+    } else if (read.result == kSmdRead && !last && read.next != block.end) {
+        // A block that stopped short of the next one's first triangle saw a
+        // section other than the one counted.
+        read.why = "the triangles section changed while it was read";
+        read.whyLine = lane.cursor->lineNumber();
+    }
+}
+
+SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
+{
+    // Lanes (threads) take runs of consecutive blocks in turn, read and
+    // prepare a run at once, and hand its blocks over strictly in file order,
+    // so the sink sees what reading in order gives, and the first refusal in
+    // file order is the one given. A run keeps the lines a mesh repeats a few
+    // thousand lines on in one lane's memo.
+    const std::vector<SinkBlock> blocks = sinkBlocks(section);
+    constexpr std::size_t kRun = TriangleSink::kBlocksAhead;
+    const std::size_t runs = (blocks.size() + kRun - 1) / kRun;
+    const std::size_t laneCount = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(1, model_.readerThreads)), 1, runs);
+    std::vector<SinkLane> lanes(laneCount);
     // The first lane reads with this cursor: one buffer fewer to fill.
     lanes[0].cursor = &cursor_;
     for (std::size_t l = 1; l < lanes.size(); ++l)
         if (!lanes[l].own.startAt(cursor_, blocks.front().offset, blocks.front().line))
             return refuse("cannot read the file again: " + cursor_.failure(), 0);
 
-    std::mutex mutex;
-    std::condition_variable turnTaken;
-    std::size_t turn = 0;                 // the block handed over next
-    std::atomic<bool> stopped{false};     // a block was refused: the rest are not read
-    std::atomic<std::size_t> nextBlock{0};
-    SmdReadResult outcome = kSmdRead;
-    const Lane* lastLane = nullptr;
+    SinkTurns turns;
+    std::atomic<std::size_t> nextRun{0};
     const auto runLane = [&](std::size_t laneNumber) {
-        Lane& lane = lanes[laneNumber];
-        for (std::size_t k = nextBlock++; k < blocks.size() && !stopped; k = nextBlock++) {
-            const Block& block = blocks[k];
-            const bool last = k + 1 == blocks.size();
-            SmdReadResult r = kSmdRead;
-            std::string why;
-            long whyLine = 0;
-            std::int32_t next = block.first;
-            try {
-                lane.table.resize(static_cast<std::size_t>(std::max(0, block.end - block.first)));
-                lane.repeats.resize(lane.table.size() * 3);
-                lane.pool.clear();
-            } catch (const std::bad_alloc&) {
-                why = "not enough memory for " + std::to_string(block.end - block.first) + " triangles";
-            }
-            if (why.empty()) {
-                lane.cursor->seek(block.offset, block.line);
-                TriangleShare share(lane.table, block.first, lane.pool, *lane.cursor, file_, lane.diagnostic, materialIndex_, counts_.nodes,
-                                    block.first);
-                if (!last) share.stopAt = block.end;
-                if (!lane.memo) {
-                    try {
-                        lane.memo = std::make_unique<VertexLineMemo>();
-                    } catch (const std::bad_alloc&) {
-                    }
+        SinkLane& lane = lanes[laneNumber];
+        for (std::size_t run = nextRun++; run < runs && !turns.stopped; run = nextRun++) {
+            const std::size_t first = run * kRun, end = std::min(blocks.size(), first + kRun);
+            std::size_t read = 0;
+            for (std::size_t k = first; k < end && !turns.stopped; ++k, ++read) {
+                SinkRead& result = lane.run[k - first];
+                readSinkBlock(lane, blocks[k], k + 1 == blocks.size(), result);
+                if (!result.why.empty() || result.result != kSmdRead) {
+                    ++read;
+                    break;  // handed over in its turn as the refusal it is
                 }
-                share.memo = lane.memo.get();
-                share.repeats = lane.repeats.data();
-                r = share.run();
-                next = share.next;
-                if (!lane.cursor->failure().empty()) {
-                    // A line too long, a zero byte, a failed read: at its line.
-                    why = lane.cursor->failure();
-                    whyLine = lane.cursor->lineNumber();
-                } else if (r == kSmdRead && !last && next != block.end) {
-                    // A block that stopped short of the next one's first triangle saw
-                    // a section other than the one counted.
-                    why = "the triangles section changed while it was read";
-                    whyLine = lane.cursor->lineNumber();
-                }
+                model_.triangleSink->prepare(laneNumber, std::span<const SmdTriangle>(lane.table.data(), static_cast<std::size_t>(result.next - blocks[k].first)),
+                                             lane.pool, std::span<const std::int64_t>(lane.repeats.data(), static_cast<std::size_t>(result.next - blocks[k].first) * 3));
             }
-            if (why.empty() && r == kSmdRead)
-                sink.prepare(laneNumber, std::span<const SmdTriangle>(lane.table.data(), static_cast<std::size_t>(next - block.first)), lane.pool,
-                             std::span<const std::int64_t>(lane.repeats.data(), static_cast<std::size_t>(next - block.first) * 3));
-            std::unique_lock<std::mutex> lock(mutex);
-            turnTaken.wait(lock, [&] { return turn == k || stopped; });
-            if (stopped) break;
-            lock.unlock();
-            if (why.empty() && r == kSmdRead) why = sink.take(laneNumber);
-            lock.lock();
-            trianglesRead_ = next;
-            if (r != kSmdRead) {
-                diagnostic_ = lane.diagnostic;
-                outcome = r;
-            } else if (!why.empty()) {
-                // Set as it is: this reader's own cursor (the first lane's)
-                // may have failed further on, in a block read ahead.
-                diagnostic_ = {file_, whyLine, why};
-                outcome = kSmdMalformed;
-            }
-            if (outcome != kSmdRead) stopped = true;
-            if (last) lastLane = &lane;
-            ++turn;
-            turnTaken.notify_all();
+            for (std::size_t k = first; k < first + read; ++k)
+                if (!handOver(turns, lane, laneNumber, k, k + 1 == blocks.size())) return;
         }
     };
     std::vector<std::thread> workers;
@@ -390,17 +407,45 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
         try {
             workers.emplace_back(runLane, l);
         } catch (const std::system_error&) {
-            break;  // no thread to be had: the blocks are read by the lanes there are
+            break;  // no thread to be had: the runs are read by the lanes there are
         }
     }
     runLane(0);
     for (std::thread& worker : workers) worker.join();
-    if (outcome != kSmdRead) return outcome;
+    if (turns.outcome != kSmdRead) return turns.outcome;
     // This cursor goes on after the section, where the last block stopped.
-    if (!lastLane) return refuse("cannot read the file again: " + cursor_.failure(), 0);
-    if (lastLane->cursor != &cursor_ && !cursor_.seek(lastLane->cursor->offset(), lastLane->cursor->lineNumber()))
+    if (!turns.lastLane) return refuse("cannot read the file again: " + cursor_.failure(), 0);
+    if (turns.lastLane->cursor != &cursor_ && !cursor_.seek(turns.lastLane->cursor->offset(), turns.lastLane->cursor->lineNumber()))
         return refuse("cannot read the file again: " + cursor_.failure(), 0);
     return kSmdRead;
+}
+
+// Block k of the lane's run, in its turn: to the sink, or the refusal it is.
+// False when the reading stopped before it.
+bool ReferenceReader::handOver(SinkTurns& turns, SinkLane& lane, std::size_t laneNumber, std::size_t k, bool last)
+{
+    SinkRead& read = lane.run[k % TriangleSink::kBlocksAhead];
+    std::unique_lock<std::mutex> lock(turns.mutex);
+    turns.turnTaken.wait(lock, [&] { return turns.turn == k || turns.stopped; });
+    if (turns.stopped) return false;
+    lock.unlock();
+    if (read.why.empty() && read.result == kSmdRead) read.why = model_.triangleSink->take(laneNumber);
+    lock.lock();
+    trianglesRead_ = read.next;
+    if (read.result != kSmdRead) {
+        diagnostic_ = read.diagnostic;
+        turns.outcome = read.result;
+    } else if (!read.why.empty()) {
+        // Set as it is: this reader's own cursor (the first lane's) may have
+        // failed further on, in a block read ahead.
+        diagnostic_ = {file_, read.whyLine, read.why};
+        turns.outcome = kSmdMalformed;
+    }
+    if (turns.outcome != kSmdRead) turns.stopped = true;
+    if (last) turns.lastLane = &lane;
+    ++turns.turn;
+    turns.turnTaken.notify_all();
+    return !turns.stopped;
 }
 
 } // namespace

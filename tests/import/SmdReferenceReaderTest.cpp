@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <random>
 
 namespace veskar {
@@ -345,20 +346,24 @@ public:
     void prepare(std::size_t lane, std::span<const SmdTriangle> block, std::span<const BoneLink> pool,
                  std::span<const std::int64_t> repeats) override
     {
-        blocks_[lane].triangles.assign(block.begin(), block.end());
-        blocks_[lane].links.assign(pool.begin(), pool.end());
-        blocks_[lane].repeats.assign(repeats.begin(), repeats.end());
+        EXPECT_LT(blocks_[lane].size(), kBlocksAhead);
+        Block& kept = blocks_[lane].emplace_back();
+        kept.triangles.assign(block.begin(), block.end());
+        kept.links.assign(pool.begin(), pool.end());
+        kept.repeats.assign(repeats.begin(), repeats.end());
     }
     std::string take(std::size_t lane) override
     {
+        const Block taken = std::move(blocks_[lane].front());
+        blocks_[lane].pop_front();
         const auto base = static_cast<std::uint32_t>(links.size());
         const std::size_t first = triangles.size();
-        links.insert(links.end(), blocks_[lane].links.begin(), blocks_[lane].links.end());
-        for (SmdTriangle t : blocks_[lane].triangles) {
+        links.insert(links.end(), taken.links.begin(), taken.links.end());
+        for (SmdTriangle t : taken.triangles) {
             for (std::uint32_t& start : t.linkStart) start += base;
             triangles.push_back(t);
         }
-        const std::vector<std::int64_t>& repeats = blocks_[lane].repeats;
+        const std::vector<std::int64_t>& repeats = taken.repeats;
         for (std::size_t c = 0; c < repeats.size(); ++c) {
             if (repeats[c] < 0) continue;
             const std::size_t number = first * 3 + c;
@@ -385,7 +390,7 @@ private:
         std::vector<BoneLink> links;
         std::vector<std::int64_t> repeats;
     };
-    std::vector<Block> blocks_;
+    std::vector<std::deque<Block>> blocks_;  // prepared, not yet taken, oldest first
 };
 
 ReadOutcome readWith(const std::string& text, const std::string& path, int threads, bool fromFile, bool intoSink = false)
