@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds the seed folders of the fuzz targets:
-#   OUT/smd_reference  OUT/smd_animation  OUT/mref  OUT/mani  OUT/dds
+#   OUT/smd_reference  OUT/smd_animation  OUT/mref  OUT/mani  OUT/gltf  OUT/dds
 # from the SMD corpus beside the project (../shared/corpus from the repository
-# root, skipped when absent), from small hand-made files, and from the mRef and
-# mAni files the project's own converter writes from both; the DDS seeds are
-# small files of each form the image decoding test reads.
+# root, skipped when absent), from small hand-made files, from the mRef, mAni
+# and .glb files the project's own converter writes from both, and from the
+# glTF test files of assimp-testmodels that hold all they need in one file;
+# the DDS seeds are small files of each form the image decoding test reads.
 #
 # usage: fuzz/make_seeds.sh [OUT] [VESKAR_CONVERT]
 #   OUT             default build/fuzz/seeds
@@ -20,7 +21,7 @@ corpus="${VESKAR_CORPUS_DIR:-$root/../shared/corpus}"
 max_bytes="${MAX_SEED_BYTES:-200000}"
 
 rm -rf "$out"
-mkdir -p "$out/smd_reference" "$out/smd_animation" "$out/mref" "$out/mani" "$out/dds"
+mkdir -p "$out/smd_reference" "$out/smd_animation" "$out/mref" "$out/mani" "$out/gltf" "$out/dds"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/ref" "$work/ani"
@@ -128,11 +129,27 @@ if [ -x "$convert" ]; then
     "$convert" ani "$work"/ani/* >/dev/null 2>&1 || true
     for f in "$work"/ref/*.mRef; do [ -f "$f" ] && small "$f" && cp "$f" "$out/mref/"; done
     for f in "$work"/ani/*.mAni; do [ -f "$f" ] && small "$f" && cp "$f" "$out/mani/"; done
+    # Each reference exported with the hand-made walk, as far as they fit.
+    for f in "$work"/ref/*.smd "$work"/ref/*.SMD; do
+        [ -f "$f" ] || continue
+        glb="$out/gltf/$(basename "${f%.*}").glb"
+        "$convert" gltf "$f" "$work/ani/walk.smd" -o "$glb" >/dev/null 2>&1 || true
+        [ -f "$glb" ] && ! small "$glb" && rm -f "$glb"
+    done
 else
     echo "make_seeds: no converter at $convert; no converted seeds" >&2
 fi
 
+others=/usr/share/assimp/models/glTF2
+if [ -d "$others" ]; then
+    cp "$others/simple_skin/simple_skin.gltf" "$out/gltf/"
+    cp "$others/BoxTextured-glTF-Embedded/BoxTextured.gltf" "$out/gltf/BoxTexturedEmbedded.gltf"
+    cp "$others/BoxTextured-glTF-Binary/BoxTextured.glb" "$others/BoxWithInfinites-glTF-Binary/BoxWithInfinites.glb" "$out/gltf/"
+else
+    echo "make_seeds: no assimp-testmodels at $others; glTF seeds from our own exports only" >&2
+fi
+
 chmod -R u+w "$out"
-for d in smd_reference smd_animation mref mani dds; do
+for d in smd_reference smd_animation mref mani gltf dds; do
     echo "make_seeds: $d: $(ls "$out/$d" | wc -l) files"
 done

@@ -14,9 +14,9 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${FUZZ_BUILD:-$root/build/fuzz}"
 jobs="${FUZZ_JOBS:-$(nproc)}"
 max_len="${FUZZ_MAX_LEN:-200000}"
-targets=(smd_reference_fuzzer smd_animation_fuzzer mref_fuzzer mani_fuzzer dds_fuzzer)
-seed_of() { case "$1" in smd_reference_fuzzer) echo smd_reference ;; smd_animation_fuzzer) echo smd_animation ;; mref_fuzzer) echo mref ;; mani_fuzzer) echo mani ;; dds_fuzzer) echo dds ;; esac; }
-dict_of() { case "$1" in dds_fuzzer) echo dds.dict ;; *) echo smd.dict ;; esac; }
+targets=(smd_reference_fuzzer smd_animation_fuzzer mref_fuzzer mani_fuzzer gltf_fuzzer dds_fuzzer)
+seed_of() { case "$1" in smd_reference_fuzzer) echo smd_reference ;; smd_animation_fuzzer) echo smd_animation ;; mref_fuzzer) echo mref ;; mani_fuzzer) echo mani ;; gltf_fuzzer) echo gltf ;; dds_fuzzer) echo dds ;; esac; }
+dict_of() { case "$1" in gltf_fuzzer) echo gltf.dict ;; dds_fuzzer) echo dds.dict ;; *) echo smd.dict ;; esac; }
 
 generator=()
 command -v ninja >/dev/null 2>&1 && generator=(-G Ninja)

@@ -15,6 +15,8 @@ packages=(
   time
   libtinygltf-dev nlohmann-json3-dev
   chromium assimp-utils
+  # glTF test files written by others (simple_skin, BoxTextured, broken files).
+  assimp-testmodels
   # The Windows build: the cross compiler, googletest's sources to build with
   # it, and Wine to run the result (tests and the release package's sample);
   # Wine's own fonts (Tahoma), which a prefix without fonts falls back on.

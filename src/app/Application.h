@@ -133,6 +133,8 @@ private:
     // True when the command started an animation on its slot.
     bool runFileCommand(std::uint32_t id);
     void frameAgainForAnimation(std::uint32_t id);
+    // A glTF character with its animations, in place of the SMD model.
+    void openGltf(const std::string& path);
     void rememberFile(std::uint32_t id, const std::string& path);
     void openRecent(std::size_t index);
     void showRecentFiles();

@@ -97,7 +97,7 @@ constexpr std::uint32_t kSmdSlot = 1, kPrimarySlot = 2, kSecondarySlot = 4;
 std::uint32_t slotOf(std::uint32_t id)
 {
     using namespace command;
-    if (id == kOpenSmdRef || id == kOpenSmdAni) return kSmdSlot;
+    if (id == kOpenSmdRef || id == kOpenSmdAni || id == kOpenGltf) return kSmdSlot;
     if (id == kOpenKovr1Ref || id == kOpenKovr1Ani) return kPrimarySlot;
     if (id == kOpenKovr2Ref || id == kOpenKovr2Ani) return kSecondarySlot;
     return 0;
@@ -241,11 +241,12 @@ bool Application::runFileCommand(std::uint32_t id)
     std::string path;
     const FileFilter& filter = id == kOpenKovr1Ref || id == kOpenKovr2Ref || id == kOpenWeaponRef ? mRefFilter()
                                : id == kOpenKovr1Ani || id == kOpenKovr2Ani                        ? mAniFilter()
+                               : id == kOpenGltf                                                   ? gltfFilter()
                                                                                                    : smdFilter();
     if (!chooseFile(filter, path)) return false;
     rememberFile(id, path);
     // A model opened into a slot is not the one framed there.
-    if (id == kOpenSmdRef || id == kOpenKovr1Ref || id == kOpenKovr2Ref) awaitingAnimation_ &= ~slotOf(id);
+    if (id == kOpenSmdRef || id == kOpenGltf || id == kOpenKovr1Ref || id == kOpenKovr2Ref) awaitingAnimation_ &= ~slotOf(id);
     switch (id) {
     case kOpenSmdRef:
         if (smdModel) smdModel->destroy();
@@ -271,6 +272,7 @@ bool Application::runFileCommand(std::uint32_t id)
             commandFailed(smdModel->diagnostic);
         }
         return false;
+    case kOpenGltf: openGltf(path); return false;
     case kOpenKovr1Ref:
     case kOpenKovr2Ref:
         if (!scene) return false;
@@ -346,7 +348,7 @@ std::string extensionOf(const std::string& path)
 } // namespace
 
 // A dropped SMD file opens as the SMD reference, or as its animation when an
-// SMD model is shown; an mRef goes to the first free character slot (the
+// SMD model is shown; a glTF file as the SMD model with its animations; an mRef goes to the first free character slot (the
 // secondary is replaced when both are taken); an mAni goes onto the character
 // loaded last.
 void Application::onDrop(const std::string& path)
@@ -356,6 +358,8 @@ void Application::onDrop(const std::string& path)
     std::uint32_t id = 0;
     if (equalsIgnoringCase(extension, "smd")) {
         id = smdModel && smdModel->hasMesh ? kOpenSmdAni : kOpenSmdRef;
+    } else if (equalsIgnoringCase(extension, "glb") || equalsIgnoringCase(extension, "gltf")) {
+        id = kOpenGltf;
     } else if (equalsIgnoringCase(extension, "mref")) {
         id = scene && !scene->primary ? kOpenKovr1Ref : kOpenKovr2Ref;
     } else if (equalsIgnoringCase(extension, "mani")) {
@@ -363,7 +367,7 @@ void Application::onDrop(const std::string& path)
         id = lastCharacter_ == scene->primary ? kOpenKovr1Ani : lastCharacter_ == scene->secondary ? kOpenKovr2Ani : 0;
     }
     if (id == 0) {
-        showMessageBox(("Veskar opens SMD, mRef and mAni files; " + path + " is none of them.").c_str(), "Error");
+        showMessageBox(("Veskar opens SMD, mRef, mAni and glTF files; " + path + " is none of them.").c_str(), "Error");
         return;
     }
     answerNextDialog(path);

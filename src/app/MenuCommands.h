@@ -24,6 +24,7 @@ constexpr std::uint32_t kConvertAni = 40010;
 constexpr std::uint32_t kOpenKovr2Ref = 40012;
 constexpr std::uint32_t kOpenKovr2Ani = 40013;
 constexpr std::uint32_t kOpenWeaponRef = 40015;
+constexpr std::uint32_t kOpenGltf = 40016;
 // View.
 constexpr std::uint32_t kFrameModel = 40020;
 constexpr std::uint32_t kResetCamera = 40021;
@@ -44,5 +45,6 @@ std::string commandLabel(std::uint32_t id);
 const FileFilter& smdFilter();
 const FileFilter& mRefFilter();
 const FileFilter& mAniFilter();
+const FileFilter& gltfFilter();
 
 } // namespace veskar

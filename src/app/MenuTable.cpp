@@ -31,6 +31,7 @@ std::vector<MenuItem> mainMenu()
         {2, "m&Ani", kOpenKovr2Ani},
         {1, "&Weapon_Kovr", 0},
         {2, "m&Ref", kOpenWeaponRef},
+        {1, "&glTF", kOpenGltf},
         {0, "&Convert", 0},
         {1, "&Ref", kConvertRef},
         {1, "&Ani", kConvertAni},
@@ -54,6 +55,7 @@ std::string commandLabel(std::uint32_t id)
     case kOpenKovr2Ref: return "Open > Kovr2 > mRef";
     case kOpenKovr2Ani: return "Open > Kovr2 > mAni";
     case kOpenWeaponRef: return "Open > Weapon_Kovr > mRef";
+    case kOpenGltf: return "Open > glTF";
     case kConvertRef: return "Convert > Ref";
     case kConvertAni: return "Convert > Ani";
     default: return {};
@@ -75,6 +77,12 @@ const FileFilter& mRefFilter()
 const FileFilter& mAniFilter()
 {
     static const FileFilter filter{"3DS MAX SMD Files(*.mAni)", "*.mAni"};
+    return filter;
+}
+
+const FileFilter& gltfFilter()
+{
+    static const FileFilter filter{"glTF 2.0 Files(*.glb;*.gltf)", "*.glb;*.gltf"};
     return filter;
 }
 

@@ -1,19 +1,28 @@
 #include "cli/ConvertTool.h"
 
+#include "cli/CheckCommand.h"
 #include "cli/GltfCommand.h"
+#include "cli/SmdCommand.h"
 #include "cli/OrderedJobs.h"
 #include "mref/EngineRecords.h"
 #include "convert/FormatConverter.h"
 #include "convert/ModelFileKind.h"
 #include "convert/OutputCollisions.h"
+#include "import/AnimationKeys.h"
+#include "gltf/GltfConvert.h"
+#include "gltf/GltfImport.h"
 #include "import/ConsoleLog.h"
 #include "import/SmdSections.h"
+#include "import/TriangleSink.h"
 #include "system/Console.h"
 #include "base/PrintableName.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <new>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 #include <thread>
 
@@ -24,15 +33,30 @@ namespace {
 const char* const kUsage =
     "usage: veskar-convert ref FILE...    convert SMD reference files to mRef (written beside each source)\n"
     "       veskar-convert ani FILE...    convert SMD animation files to mAni (written beside each source)\n"
-    "       veskar-convert info FILE...   tell what SMD, mRef or mAni files hold\n"
+    "       veskar-convert info FILE...   tell what SMD, mRef, mAni or glTF files hold (counts; no model is built)\n"
+    "                                     ref, ani and info also take glTF 2.0 (.glb, .gltf): ref writes one\n"
+    "                                     mRef of its skinned mesh, ani NAME_ANIMATION.mAni for each of its\n"
+    "                                     animations. --scale S: lengths divided by S (default 1); --fps N:\n"
+    "                                     animations sampled at N keys a second (default 30)\n"
     "       veskar-convert gltf REFERENCE [ANIMATION...] [-o OUT.glb] [--fps N] [--scale S]\n"
     "                                     a character to binary glTF 2.0 (.glb): the reference (SMD or mRef)\n"
     "                                     with its skin and textures, one animation per ANIMATION (SMD or\n"
     "                                     mAni, matched to the joints by name); several references and no\n"
     "                                     animation give one .glb beside each. -o NAME.gltf: the text form,\n"
     "                                     NAME.gltf with its buffer in NAME.bin. --fps N: key k plays at k / N\n"
-    "                                     seconds (default 30); --scale S: lengths times S (default 1;\n"
-    "                                     0.0254 for inches to metres)\n"
+    "                                     seconds (0.001 to 1000, default 30); --scale S: lengths times S\n"
+    "                                     (at most 1000000, default 1; 0.0254 for inches to metres)\n"
+    "       veskar-convert smd FILE... [-o OUT.smd] [--force] [--fps N] [--scale S]\n"
+    "                                     back to SMD for editing: an mRef to an SMD reference, an mAni\n"
+    "                                     to an SMD animation, a glTF to a reference and one animation\n"
+    "                                     each (OUT_ANIMATION.smd); beside each source, or OUT.smd for\n"
+    "                                     one file. Converting them again gives the same bytes. An\n"
+    "                                     existing SMD is replaced only with --force\n"
+    "       veskar-convert check [--target goldsrc|source|mref] FILE...\n"
+    "                                     what the target's model compiler or engine will refuse or\n"
+    "                                     silently change in SMD, mRef, mAni or glTF files, one line each as\n"
+    "                                     FILE:LINE: what (default target: mref, this system's engine);\n"
+    "                                     exit status 1 when anything is over a limit\n"
     "Options: -j N   convert up to N files at once (default: the number of cores)\n"
     "       veskar-convert --help\n"
     "\n"
@@ -51,6 +75,14 @@ std::string failureText(const Diagnostic& diagnostic, const std::string& file, c
 {
     return (diagnostic.empty() ? printableName(file) + ": failed" : refusalLines(diagnostic, message)) + "\n";
 }
+
+// Triangles read and let go.
+class DiscardingSink final : public TriangleSink {
+public:
+    std::string expect(std::int32_t, std::size_t) override { return {}; }
+    void prepare(std::size_t, std::span<const SmdTriangle>, std::span<const BoneLink>, std::span<const std::int64_t>) override {}
+    std::string take(std::size_t) override { return {}; }
+};
 
 // Files are looked into through their lines, never held whole: a file of
 // one endless line is refused as the readers refuse it.
@@ -73,24 +105,30 @@ bool infoOne(const std::string& path, Diagnostic& diagnostic, const char*& messa
         diagnostic = {path, 1, "not an SMD, mRef or mAni file (the first line is not \"version 1\")"};
         return false;
     case ModelFileKind::SmdReference: {
-        FormatConverter converter;
-        converter.smdModel = std::make_unique<SmdModelRecords>();
-        SmdModelRecords& model = *converter.smdModel;
+        // Every line is read and checked as for a conversion, but the
+        // triangles go to a sink that keeps none: info holds no model, and
+        // leaves welding (and its count) to ref.
+        SmdModelRecords model;
+        model.buildPoseMatrices = false;
+        DiscardingSink sink;
+        model.triangleSink = &sink;
         if (const SmdReadResult r = model.readReferenceFile(path); r != kSmdRead) {
             diagnostic = model.diagnostic;
             message = smdRefusalMessage(r, true);
             return false;
         }
-        converter.weldVertices();
         std::printf("%s: SMD reference\n  nodes %d, frames %d, triangles %d, materials %d\n", name.c_str(), model.nodeCount, model.frameCount,
                     model.triangleCount, model.materialCount);
         for (const std::string& material : model.materialNames) std::printf("    material %s\n", printableName(material).c_str());
-        std::printf("  vertices %d before welding, %d after\n", model.triangleCount * 3, converter.weldedCount);
+        std::printf("  vertices %d before welding\n", model.triangleCount * 3);
         return true;
     }
     case ModelFileKind::SmdAnimation: {
+        // Into keys, as ani reads it: six numbers a key, not the viewer's frame tables.
         SmdModelRecords model;
-        if (const SmdReadResult r = model.readAnimationFile(path); r != kSmdRead) {
+        model.buildPoseMatrices = false;
+        AnimationKeys keys;
+        if (const SmdReadResult r = model.readAnimationKeysFile(path, keys); r != kSmdRead) {
             diagnostic = model.diagnostic;
             message = smdRefusalMessage(r, false);
             return false;
@@ -160,14 +198,22 @@ FileOutcome convertOne(const std::string& command, const std::string& path, cons
     }
     RecordingConsole console;
     ThreadConsole threadConsole(&console);
-    FormatConverter converter;
-    outcome.ok = command == "ref" ? converter.convertReference(path) : converter.convertAnimation(path);
-    outcome.console = std::move(console.text);
-    if (outcome.ok) {
-        outcome.console += "wrote " + printableName(converter.outputPath) + "\n";
-        if (!converter.materialWarning.empty()) outcome.errors = converter.materialWarning + "\n";
-    } else {
-        outcome.errors = failureText(converter.diagnostic, path, converter.refusalMessage);
+    // Whatever a file needs beyond the memory there is refuses that file,
+    // not the run: the next one is taken.
+    try {
+        FormatConverter converter;
+        outcome.ok = command == "ref" ? converter.convertReference(path) : converter.convertAnimation(path);
+        outcome.console = std::move(console.text);
+        if (outcome.ok) {
+            outcome.console += "wrote " + printableName(converter.outputPath) + "\n";
+            if (!converter.materialWarning.empty()) outcome.errors = converter.materialWarning + "\n";
+        } else {
+            outcome.errors = failureText(converter.diagnostic, path, converter.refusalMessage);
+        }
+    } catch (const std::bad_alloc&) {
+        outcome.ok = false;
+        outcome.console = std::move(console.text);
+        outcome.errors = Diagnostic{path, 0, "not enough memory to convert the file"}.text() + "\n";
     }
     return outcome;
 }
@@ -179,19 +225,53 @@ void printOutcome(const FileOutcome& outcome)
     std::fflush(stderr);
 }
 
+FileOutcome convertGltfOne(const std::string& command, const std::string& path, const GltfPlan& plan, const std::vector<std::string>& collisions,
+                           const GltfConvertOptions& options)
+{
+    FileOutcome outcome;
+    RecordingConsole console;
+    {
+        ThreadConsole threadConsole(&console);
+        outcome.ok = convertGltf(command, path, options, plan, collisions, outcome.errors);
+    }
+    outcome.console = std::move(console.text);
+    return outcome;
+}
+
 // Converts the files on up to `jobs` threads and prints each file's lines, in
 // the order the files were given, as soon as that file and those before it
 // are done. Returns the number of failures.
-int convertAll(const std::string& command, const std::vector<std::string>& files, unsigned jobs)
+int convertAll(const std::string& command, const std::vector<std::string>& files, unsigned jobs, const GltfConvertOptions& gltfOptions)
 {
     // Every output is weighed against every source and every other output
-    // before the first file is converted.
+    // before the first file is converted. A glTF source may write several
+    // (an mAni an animation), and its .bin and image files are sources too.
     std::vector<PlannedOutput> plans;
-    for (const std::string& f : files) plans.push_back({f, outputPathFor(f, command == "ref" ? "mRef" : "mAni")});
-    const std::vector<std::string> refusals = findOutputCollisions(plans);
+    std::vector<std::string> otherSources;
+    std::vector<std::optional<GltfPlan>> gltf(files.size());
+    std::vector<std::size_t> firstPlan;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string& f = files[i];
+        firstPlan.push_back(plans.size());
+        if (!isGltfFile(f)) {
+            plans.push_back({f, outputPathFor(f, command == "ref" ? "mRef" : "mAni")});
+            continue;
+        }
+        gltf[i] = planGltfConversion(f, command == "ani");
+        for (const std::string& output : gltf[i]->outputs) plans.push_back({f, output});
+        otherSources.insert(otherSources.end(), gltf[i]->sources.begin(), gltf[i]->sources.end());
+    }
+    firstPlan.push_back(plans.size());
+    const std::vector<std::string> refusals = findOutputCollisions(plans, otherSources);
+    const auto convert = [&](std::size_t i) {
+        const auto first = refusals.begin() + static_cast<std::ptrdiff_t>(firstPlan[i]);
+        const auto end = refusals.begin() + static_cast<std::ptrdiff_t>(firstPlan[i + 1]);
+        if (gltf[i]) return convertGltfOne(command, files[i], *gltf[i], std::vector<std::string>(first, end), gltfOptions);
+        return convertOne(command, files[i], *first);
+    };
     int failures = 0;
     runInOrder(
-        files.size(), jobs, [&](std::size_t i) { return convertOne(command, files[i], refusals[i]); },
+        files.size(), jobs, convert,
         [&](std::size_t, const FileOutcome& o) {
             printOutcome(o);
             failures += o.ok ? 0 : 1;
@@ -202,6 +282,30 @@ int convertAll(const std::string& command, const std::vector<std::string>& files
 } // namespace
 
 namespace {
+
+// --scale S and --fps N, for glTF sources, out of the file list; false after
+// a usage message.
+bool takeGltfOptions(const std::vector<std::string>& rest, std::vector<std::string>& files, GltfConvertOptions& options)
+{
+    for (std::size_t i = 1; i < rest.size(); ++i) {
+        const std::string& a = rest[i];
+        if (a != "--scale" && a != "--fps") {
+            files.push_back(a);
+            continue;
+        }
+        const std::string value = i + 1 < rest.size() ? rest[++i] : std::string();
+        char* end = nullptr;
+        const double number = std::strtod(value.c_str(), &end);
+        const double limit = a == "--fps" ? 1000.0 : 1e6;
+        if (value.empty() || *end || !std::isfinite(number) || number <= 0 || number > limit || !(static_cast<float>(number) > 0)) {
+            std::fprintf(stderr, "veskar-convert: %s needs a number above 0 and at most %g\n", a.c_str(), limit);
+            return false;
+        }
+        if (a == "--fps") options.fps = number;
+        else options.scale = static_cast<float>(number);
+    }
+    return true;
+}
 
 int runCommand(const std::vector<std::string>& args)
 {
@@ -226,26 +330,45 @@ int runCommand(const std::vector<std::string>& args)
         rest.push_back(args[i]);
     }
     if (!rest.empty() && rest[0] == "gltf") return runGltfCommand({rest.begin() + 1, rest.end()}, jobs);
+    if (!rest.empty() && rest[0] == "smd") return runSmdCommand({rest.begin() + 1, rest.end()}, jobs);
+    if (!rest.empty() && rest[0] == "check") return runCheckCommand({rest.begin() + 1, rest.end()}, jobs);
     if (rest.size() < 2 || (rest[0] != "ref" && rest[0] != "ani" && rest[0] != "info")) {
         std::fputs(kUsage, stderr);
         return 2;
     }
     const std::string& command = rest[0];
-    const std::vector<std::string> files(rest.begin() + 1, rest.end());
-    if (command != "info") return convertAll(command, files, jobs) ? 1 : 0;
+    std::vector<std::string> files;
+    GltfConvertOptions gltfOptions;
+    if (!takeGltfOptions(rest, files, gltfOptions)) return 2;
+    if (files.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (command != "info") return convertAll(command, files, jobs, gltfOptions) ? 1 : 0;
 
     ThreadConsole quiet(nullptr);
     int failures = 0;
     for (const std::string& path : files) {
         Diagnostic diagnostic;
         const char* message = nullptr;
-        const bool ok = infoOne(path, diagnostic, message);
-        writeStandardOutput({});
-        if (!ok) {
-            ++failures;
-            std::fputs(failureText(diagnostic, path, message).c_str(), stderr);
-            std::fflush(stderr);
+        std::string text, errors;
+        bool ok = false;
+        try {
+            if (isGltfFile(path)) {
+                ok = describeGltf(path, gltfOptions, text, errors);
+                std::fputs(text.c_str(), stdout);
+            } else {
+                ok = infoOne(path, diagnostic, message);
+                if (!ok) errors = failureText(diagnostic, path, message);
+            }
+        } catch (const std::bad_alloc&) {
+            ok = false;
+            errors = failureText({path, 0, "not enough memory to read the file"}, path, nullptr);
         }
+        writeStandardOutput({});
+        failures += ok ? 0 : 1;
+        std::fputs(errors.c_str(), stderr);
+        std::fflush(stderr);
     }
     return failures ? 1 : 0;
 }

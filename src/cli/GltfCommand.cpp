@@ -3,6 +3,7 @@
 #include "cli/OrderedJobs.h"
 #include "gltf/GltfExport.h"
 #include "gltf/GltfTextForm.h"
+#include "gltf/GltfTextureFiles.h"
 #include "convert/ModelFileKind.h"
 #include "convert/OutputCollisions.h"
 #include "import/ConsoleLog.h"
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 namespace veskar {
 
@@ -24,6 +26,8 @@ struct GltfArguments {
     std::string output;
     GltfExportOptions options;
 };
+
+constexpr double kLeastFps = 0.001;
 
 bool parsePositive(const std::string& text, double limit, double& value)
 {
@@ -48,7 +52,10 @@ bool parseArguments(const std::vector<std::string>& args, GltfArguments& out)
             out.output = args[++i];
             if (out.output.empty()) return usage("-o needs a file name");
         } else if (a == "--fps") {
-            if (!parsePositive(args[++i], 1000.0, out.options.fps)) return usage("--fps needs a number above 0 and at most 1000");
+            // Key k plays at k / fps seconds: from a thousandth of a key a
+            // second, the last key of any file is still a finite float.
+            if (!parsePositive(args[++i], 1000.0, out.options.fps) || out.options.fps < kLeastFps)
+                return usage("--fps needs a number from 0.001 to 1000");
         } else if (a == "--scale") {
             double scale = 0;
             if (!parsePositive(args[++i], 1e6, scale) || !std::isfinite(static_cast<float>(scale)) || static_cast<float>(scale) <= 0.0f)
@@ -65,13 +72,20 @@ bool parseArguments(const std::vector<std::string>& args, GltfArguments& out)
 }
 
 // Several references and no animation make one job each; otherwise the
-// first file is the reference and the others its animations.
+// first file is the reference and the others its animations. A file after
+// the first that is no whole reference (one cut short, one with nodes and no
+// frames, one that cannot be read) is an animation that will be refused as
+// itself, not a second reference.
 bool onlyReferences(const std::vector<std::string>& files)
 {
     for (std::size_t i = 1; i < files.size(); ++i) {
         LineCursor cursor;
         std::string reason;
-        if (cursor.openFile(files[i], reason) && isAnimationKind(guessModelFileKind(cursor))) return false;
+        try {
+            if (!cursor.openFile(files[i], reason) || !isWholeReference(cursor)) return false;
+        } catch (const std::bad_alloc&) {
+            return false;  // read again as an animation, and refused as one when memory is still short
+        }
     }
     return files.size() > 1;
 }
@@ -87,7 +101,14 @@ JobResult runJob(const GltfExportJob& job)
     RecordingConsole console;
     {
         ThreadConsole threadConsole(&console);
-        result.outcome = exportGltf(job);
+        // The export refuses each file that runs out of memory itself; what
+        // is left (its own tables) refuses the reference, not the run.
+        try {
+            result.outcome = exportGltf(job);
+        } catch (const std::bad_alloc&) {
+            result.outcome = {};
+            result.outcome.refusals.push_back(Diagnostic{job.reference, 0, "not enough memory to export the file"}.text());
+        }
     }
     result.console = std::move(console.text);
     if (result.outcome.written) {
@@ -127,12 +148,16 @@ int runGltfCommand(const std::vector<std::string>& args, unsigned jobs)
     }
 
     // Before anything is written, every output is weighed against every file
-    // the run reads and every other output: two references of one name
-    // (hero.smd, hero.mRef) would write one file twice, and the first keeps it.
-    // A .gltf output writes its .bin too: two outputs of the same job.
+    // the run reads (references, animations, the textures the references
+    // name) and every other output: two references of one name (hero.smd,
+    // hero.mRef) would write one file twice, and the first keeps it. A .gltf
+    // output writes its .bin too: two outputs of the same job.
     std::vector<PlannedOutput> plans;
     std::vector<std::size_t> jobOfPlan;
-    std::vector<std::string> animations;
+    std::vector<std::string> otherSources;
+    // A reference whose materials cannot be read for want of memory would be
+    // read for want of it again: it is refused, and its output never planned.
+    std::vector<bool> noMemory(exports.size(), false);
     for (std::size_t i = 0; i < exports.size(); ++i) {
         const GltfExportJob& e = exports[i];
         const std::string output = e.output.empty() ? defaultGltfOutput(e.reference) : e.output;
@@ -142,12 +167,20 @@ int runGltfCommand(const std::vector<std::string>& args, unsigned jobs)
             plans.push_back({e.reference, gltfBufferPath(output)});
             jobOfPlan.push_back(i);
         }
-        animations.insert(animations.end(), e.animations.begin(), e.animations.end());
+        otherSources.insert(otherSources.end(), e.animations.begin(), e.animations.end());
+        try {
+            const std::vector<std::string> textures = gltfTextureFiles(e.reference);
+            otherSources.insert(otherSources.end(), textures.begin(), textures.end());
+        } catch (const std::bad_alloc&) {
+            noMemory[i] = true;
+        }
     }
-    const std::vector<std::string> planCollisions = findOutputCollisions(plans, animations);
+    const std::vector<std::string> planCollisions = findOutputCollisions(plans, otherSources);
     std::vector<std::string> collisions(exports.size());
     for (std::size_t p = 0; p < plans.size(); ++p)
         if (collisions[jobOfPlan[p]].empty()) collisions[jobOfPlan[p]] = planCollisions[p];
+    for (std::size_t i = 0; i < exports.size(); ++i)
+        if (noMemory[i]) collisions[i] = "not enough memory to read the file";
 
     int failures = 0;
     runInOrder(

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -15,7 +16,7 @@
 namespace veskar {
 
 // work(i) runs on up to `jobs` threads; report(i, result) runs on the calling
-// thread in the order of i.
+// thread in the order of i. work must not throw: it runs on threads of its own.
 template <typename Work, typename Report>
 void runInOrder(std::size_t count, unsigned jobs, Work work, Report report)
 {
@@ -30,14 +31,22 @@ void runInOrder(std::size_t count, unsigned jobs, Work work, Report report)
     std::atomic<std::size_t> next{0};
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < std::min<std::size_t>(jobs, count); ++t) {
-        workers.emplace_back([&] {
-            for (std::size_t i = next++; i < count; i = next++) {
-                Result r = work(i);
-                std::lock_guard<std::mutex> lock(mutex);
-                results[i].emplace(std::move(r));
-                finished.notify_all();
-            }
-        });
+        try {
+            workers.emplace_back([&] {
+                for (std::size_t i = next++; i < count; i = next++) {
+                    Result r = work(i);
+                    std::lock_guard<std::mutex> lock(mutex);
+                    results[i].emplace(std::move(r));
+                    finished.notify_all();
+                }
+            });
+        } catch (const std::exception&) {
+            break;  // no thread (or no memory for one) to be had: the ones there are take every file
+        }
+    }
+    if (workers.empty()) {
+        for (std::size_t i = 0; i < count; ++i) report(i, work(i));
+        return;
     }
     for (std::size_t i = 0; i < count; ++i) {
         std::unique_lock<std::mutex> lock(mutex);

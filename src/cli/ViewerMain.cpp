@@ -35,6 +35,7 @@ const char* const kUsage =
     "  --open-kovr2-mref FILE   Open > Kovr2 > mRef   (secondary character)\n"
     "  --open-kovr2-mani FILE   Open > Kovr2 > mAni\n"
     "  --open-weapon-mref FILE  Open > Weapon_Kovr > mRef (carried in the primary's left hand)\n"
+    "  --open-gltf FILE         Open > glTF           (a .glb or .gltf character with its animations)\n"
     "  --convert-ref FILE       Convert > Ref\n"
     "  --convert-ani FILE       Convert > Ani\n"
     "\n"
@@ -70,7 +71,7 @@ int parse(int argc, char** argv, Options& options)
         {"--open-kovr1-mref", command::kOpenKovr1Ref},  {"--open-kovr1-mani", command::kOpenKovr1Ani},
         {"--open-kovr2-mref", command::kOpenKovr2Ref},  {"--open-kovr2-mani", command::kOpenKovr2Ani},
         {"--open-weapon-mref", command::kOpenWeaponRef}, {"--convert-ref", command::kConvertRef},
-        {"--convert-ani", command::kConvertAni},
+        {"--convert-ani", command::kConvertAni},        {"--open-gltf", command::kOpenGltf},
     };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];

@@ -59,6 +59,15 @@ private:
 
 } // namespace
 
+std::string materialWarningText(const std::string& source, const std::string& outputName, const std::vector<std::string>& materialNames)
+{
+    // The table lists a name once per run of triangles; count each once.
+    const std::set<std::string> materials(materialNames.begin(), materialNames.end());
+    if (materials.size() <= 1) return {};
+    return "warning: " + printableName(source) + " has " + std::to_string(materials.size()) + " materials, but an mRef names one texture: " +
+           printableName(outputName) + " keeps " + printableName(materialNames[0]);
+}
+
 SmdReadResult FormatConverter::readWelded(const std::function<SmdReadResult(SmdModelRecords&)>& read)
 {
     smdModel->buildPoseMatrices = false;
@@ -102,11 +111,7 @@ bool FormatConverter::convertReference(const std::string& path)
     if (readWelded(path) != kSmdRead) return false;
     nodeCount = smdModel->meshes[0].nodeCount;
     textureName = smdModel->materialNames.empty() ? std::string() : smdModel->materialNames[0];
-    // The table lists a name once per run of triangles; count each once.
-    const std::set<std::string> materials(smdModel->materialNames.begin(), smdModel->materialNames.end());
-    if (materials.size() > 1)
-        materialWarning = "warning: " + printableName(path) + " has " + std::to_string(materials.size()) +
-                          " materials, but an mRef names one texture: " + printableName(outputName) + " keeps " + printableName(textureName);
+    materialWarning = materialWarningText(path, outputName, smdModel->materialNames);
     return writeReference();
 }
 

@@ -84,6 +84,13 @@ private:
     bool writeOutput(const char* what, bool valid, const std::function<void(TextWriter&)>& write);
 };
 
+// The mRef line of the welder's vertex j, its '\n' included.
+void putWeldedVertex(TextWriter& out, const CornerWelder& welder, std::size_t j);
+
+// The warning for a reference of several materials (an mRef names one
+// texture, the first material's); empty for one of at most one.
+std::string materialWarningText(const std::string& source, const std::string& outputName, const std::vector<std::string>& materialNames);
+
 // The file a conversion of source writes: beside it, with its extension
 // replaced by extension, or given one when it has none.
 std::string outputPathFor(const std::string& source, const char* extension);

@@ -13,6 +13,17 @@ constexpr std::size_t kTrianglesAChunk = kChunkText / 20;
 
 } // namespace
 
+void putWeldedVertex(TextWriter& out, const CornerWelder& welder, std::size_t j)
+{
+    const WeldedVertex& v = welder.vertices[j];
+    const float* r = v.values;
+    const float values[8] = {r[0], r[1], r[2], r[3], r[4], r[5], r[6], 1.0f - r[7]};
+    putVertexStart(out, v.parentBone, values, v.linkCount);
+    const BoneLink* links = welder.links.data() + v.linkStart;
+    for (std::int32_t k = 0; k < v.linkCount; ++k) out.put(' ').putInt(links[k].bone).put(' ').putFloat(links[k].weight);
+    out.put('\n');
+}
+
 bool FormatConverter::writeReference()
 {
     return writeOutput("welded tables", validateReference(), [this](TextWriter& out) {
@@ -29,15 +40,7 @@ bool FormatConverter::writeReference()
         out.put("end\n");
         out.put("vertices\n");
         putChunked(out, welder.vertices.size(), kVerticesAChunk, [this](TextWriter& to, std::size_t begin, std::size_t end) {
-            for (std::size_t j = begin; j < end; ++j) {
-                const WeldedVertex& v = welder.vertices[j];
-                const float* r = v.values;
-                const float values[8] = {r[0], r[1], r[2], r[3], r[4], r[5], r[6], 1.0f - r[7]};
-                putVertexStart(to, v.parentBone, values, v.linkCount);
-                const BoneLink* links = welder.links.data() + v.linkStart;
-                for (std::int32_t k = 0; k < v.linkCount; ++k) to.put(' ').putInt(links[k].bone).put(' ').putFloat(links[k].weight);
-                to.put('\n');
-            }
+            for (std::size_t j = begin; j < end; ++j) putWeldedVertex(to, welder, j);
         });
         out.put("end\nindices\n");
         putChunked(out, triangles.size(), kTrianglesAChunk, [this](TextWriter& to, std::size_t begin, std::size_t end) {

@@ -16,7 +16,14 @@ ModelFileKind guessModelFileKind(std::string_view text)
     return guessModelFileKind(cursor);
 }
 
-ModelFileKind guessModelFileKind(LineCursor& cursor)
+namespace {
+
+struct Guess {
+    ModelFileKind kind = ModelFileKind::Unknown;
+    bool triangleSection = false;
+};
+
+Guess guess(LineCursor& cursor)
 {
     std::string_view line;
     while (cursor.next(line)) {
@@ -24,11 +31,11 @@ ModelFileKind guessModelFileKind(LineCursor& cursor)
         if (w.empty() || w.substr(0, 2) == "//") continue;
         break;
     }
-    if (cursor.lineNumber() == 0 || !equalsIgnoringCase(firstWord(line), "version")) return ModelFileKind::Unknown;
+    if (cursor.lineNumber() == 0 || !equalsIgnoringCase(firstWord(line), "version")) return {};
     if (cursor.next(line)) {
         const std::string_view second = firstWord(line);
-        if (equalsIgnoringCase(second, "ref")) return ModelFileKind::MRef;
-        if (equalsIgnoringCase(second, "ani")) return ModelFileKind::MAni;
+        if (equalsIgnoringCase(second, "ref")) return {ModelFileKind::MRef, true};
+        if (equalsIgnoringCase(second, "ani")) return {ModelFileKind::MAni, false};
     }
     cursor.rewind();
     std::string token;
@@ -37,7 +44,18 @@ ModelFileKind guessModelFileKind(LineCursor& cursor)
     SmdCounts counts;
     std::vector<std::string> names;
     countSmdSections(cursor, counts, names);
-    return counts.frameCount >= 1 && counts.triangleCount <= 1 ? ModelFileKind::SmdAnimation : ModelFileKind::SmdReference;
+    if (counts.frameCount >= 1 && counts.triangleCount <= 1) return {ModelFileKind::SmdAnimation, !counts.triangleSections.empty()};
+    return {ModelFileKind::SmdReference, !counts.triangleSections.empty()};
+}
+
+} // namespace
+
+ModelFileKind guessModelFileKind(LineCursor& cursor) { return guess(cursor).kind; }
+
+bool isWholeReference(LineCursor& cursor)
+{
+    const Guess g = guess(cursor);
+    return isReferenceKind(g.kind) && g.triangleSection;
 }
 
 } // namespace veskar

@@ -18,6 +18,13 @@ enum class ModelFileKind { Unknown, SmdReference, SmdAnimation, MRef, MAni };
 ModelFileKind guessModelFileKind(LineCursor& cursor);
 ModelFileKind guessModelFileKind(std::string_view text);
 
+// A reference beyond doubt: an mRef, or an SMD reference with a triangles
+// section. A file cut short, or one with nodes and no frames, is a reference
+// only by default, and a command that takes files by kind refuses it as what
+// it was given for rather than as a reference of its own.
+bool isWholeReference(LineCursor& cursor);
+
+inline bool isReferenceKind(ModelFileKind k) { return k == ModelFileKind::SmdReference || k == ModelFileKind::MRef; }
 inline bool isAnimationKind(ModelFileKind k) { return k == ModelFileKind::SmdAnimation || k == ModelFileKind::MAni; }
 
 } // namespace veskar

@@ -1,16 +1,12 @@
-// The one place that knows the glTF library: it only lays out a GltfScene's
+// The export's use of the glTF library: it only lays out a GltfScene's
 // arrays in one binary buffer and describes them. Images are written as the
 // bytes they already are, so the library's own image code stays out.
 
 #include "gltf/GlbWriter.h"
 
+// The library's code is compiled here, once.
 #define TINYGLTF_IMPLEMENTATION
-#define TINYGLTF_NO_STB_IMAGE
-#define TINYGLTF_NO_STB_IMAGE_WRITE
-#define TINYGLTF_NO_EXTERNAL_IMAGE
-#define TINYGLTF_NO_INCLUDE_STB_IMAGE
-#define TINYGLTF_NO_INCLUDE_STB_IMAGE_WRITE
-#include <tiny_gltf.h>
+#include "gltf/TinyGltf.h"
 
 #include <cstring>
 #include <limits>

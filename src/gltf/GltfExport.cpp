@@ -6,8 +6,10 @@
 #include "gltf/GltfSceneBuilder.h"
 #include "gltf/GltfTextForm.h"
 #include "gltf/GltfTextures.h"
+#include "gltf/ScaledLengths.h"
 #include "convert/ModelFileKind.h"
 #include "import/ConsoleLog.h"
+#include "import/ReaderFrame.h"
 #include "import/TextScan.h"
 #include "base/Utf8Path.h"
 
@@ -15,6 +17,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <new>
 #include <system_error>
 
 namespace veskar {
@@ -218,6 +221,27 @@ void noteMatch(const std::string& reference, const std::string& animation, std::
                                 someNames(match.unmatchedModelNodes, [&](std::int32_t n) { return joints[static_cast<std::size_t>(n)].name; }));
 }
 
+// One animation into the scene, or its refusal; nothing is added when it is refused.
+void addAnimation(const std::string& reference, const std::string& path, std::span<const SkeletonNode> joints, const GltfExportOptions& options,
+                  GltfScene& scene, GltfExportOutcome& outcome)
+{
+    SkeletonAnimation keys;
+    Refusal refusal;
+    if (!loadAnimation(path, keys, refusal)) {
+        refuse(outcome, refusal, path);
+        return;
+    }
+    if (const Diagnostic beyond = refuseScaledBeyondRange(path, largestLength(keys), options.scale); !beyond.empty()) {
+        refuse(outcome, {beyond}, path);
+        return;
+    }
+    NodeNameMatch match;
+    std::string reason;
+    const bool added = buildGltfAnimation(joints, stemOf(path), keys, options.fps, options.scale, scene, match, reason);
+    noteMatch(reference, path, joints, keys, match, outcome);
+    if (!added) refuse(outcome, {{path, 0, reason}}, path);
+}
+
 } // namespace
 
 std::string defaultGltfOutput(const std::string& reference)
@@ -248,8 +272,19 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
 
     LoadedReference model;
     Refusal refusal;
-    if (!loadReference(reference, model, refusal)) {
+    bool loaded = false;
+    try {
+        loaded = loadReference(reference, model, refusal);
+    } catch (const std::bad_alloc&) {
+        refusal = {{reference, 0, kNoMemoryToReadText}};
+    }
+    if (!loaded) {
         refuse(outcome, refusal, reference);
+        return outcome;
+    }
+    const float scale = job.options.scale;
+    if (const Diagnostic beyond = refuseScaledBeyondRange(reference, largestLength(model.nodes, model.vertices), scale); !beyond.empty()) {
+        refuse(outcome, {beyond}, reference);
         return outcome;
     }
     if (model.nodes.size() > std::numeric_limits<std::uint16_t>::max()) {
@@ -260,30 +295,29 @@ GltfExportOutcome exportGltf(const GltfExportJob& job)
     GltfScene scene;
     scene.name = stemOf(reference);
     std::string reason;
-    if (!buildGltfSkeleton(model.nodes, job.options.scale, scene, reason)) {
-        refuse(outcome, {{reference, 0, reason}}, reference);
+    // Only a number that is not finite fails the skeleton or the mesh: the
+    // line that holds it is named when one does.
+    if (!buildGltfSkeleton(model.nodes, scale, scene, reason)) {
+        refuse(outcome, {{reference, firstLineBeyondScale(reference, scale), reason}}, reference);
         return outcome;
     }
     attachGltfTextures(reference, directoryOf(reference), model.materialNames, scene, outcome.notes);
     GltfMeshReport meshReport;
     const GltfMeshSource source{model.vertices, model.triangles, model.triangleMaterials};
-    if (!buildGltfPrimitives(source, job.options.scale, scene, meshReport, reason)) {
-        refuse(outcome, {{reference, 0, reason}}, reference);
+    if (!buildGltfPrimitives(source, scale, scene, meshReport, reason)) {
+        refuse(outcome, {{reference, firstLineBeyondScale(reference, scale), reason}}, reference);
         return outcome;
     }
     noteMesh(reference, meshReport, outcome);
 
     for (const std::string& path : job.animations) {
-        SkeletonAnimation keys;
-        Refusal animationRefusal;
-        if (!loadAnimation(path, keys, animationRefusal)) {
-            refuse(outcome, animationRefusal, path);
-            continue;
+        // An animation that needs more memory than there is is left out as
+        // any refused one is.
+        try {
+            addAnimation(reference, path, model.nodes, job.options, scene, outcome);
+        } catch (const std::bad_alloc&) {
+            refuse(outcome, {{path, 0, kNoMemoryToReadText}}, path);
         }
-        NodeNameMatch match;
-        const bool added = buildGltfAnimation(model.nodes, stemOf(path), keys, job.options.fps, job.options.scale, scene, match, reason);
-        noteMatch(reference, path, model.nodes, keys, match, outcome);
-        if (!added) refuse(outcome, {{path, 0, reason}}, path);
     }
 
     std::string bytes;

@@ -162,6 +162,10 @@ bool buildGltfSkeleton(std::span<const SkeletonNode> nodes, float scale, GltfSce
         joint.parent = node.parent;
         if (joint.parent < 0) ++roots;
         gltfPoint(node.position, scale, joint.translation);
+        if (!finite(joint.translation)) {
+            reason = "the bind pose of node " + std::to_string(i) + " (\"" + node.name + "\") times the scale is not finite";
+            return false;
+        }
         double q[4];
         gltfRotation(node.rotation[0], node.rotation[1], node.rotation[2], q);
         for (int c = 0; c < 4; ++c) joint.rotation[c] = static_cast<float>(q[c]);
@@ -192,6 +196,11 @@ bool buildGltfSkeleton(std::span<const SkeletonNode> nodes, float scale, GltfSce
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         const Matrix4 inverse = inverseRigid(world[i]);
         for (int e = 0; e < 16; ++e) scene.inverseBindMatrices[16 * i + static_cast<std::size_t>(e)] = static_cast<float>(inverse[static_cast<std::size_t>(e)]);
+        // Each translation may be finite and their sum along a chain not.
+        if (!finite(std::span<const float>(&scene.inverseBindMatrices[16 * i], 16))) {
+            reason = "node " + std::to_string(i) + " (\"" + nodes[i].name + "\"), its parents' translations added, lies beyond a float's range";
+            return false;
+        }
         // glTF checks the last row to be exactly 0 0 0 1.
         for (int e : {3, 7, 11}) scene.inverseBindMatrices[16 * i + static_cast<std::size_t>(e)] = 0.0f;
         scene.inverseBindMatrices[16 * i + 15] = 1.0f;
@@ -209,11 +218,11 @@ bool buildGltfPrimitives(const GltfMeshSource& source, float scale, GltfScene& s
     for (std::size_t i = 0; i < vertexCount; ++i) {
         const EngineVertex& v = source.vertices[i];
         const SkinVertex& r = v.restVertex;
-        if (!finite(r.position) || !finite(r.normal) || !std::isfinite(r.u) || !std::isfinite(r.v)) {
-            reason = "welded vertex " + std::to_string(i) + " holds a position, normal or texture coordinate that is not finite";
+        gltfPoint(r.position, scale, &positions[3 * i]);
+        if (!finite(std::span<const float>(&positions[3 * i], 3)) || !finite(r.normal) || !std::isfinite(r.u) || !std::isfinite(r.v)) {
+            reason = "welded vertex " + std::to_string(i) + " holds a position (times the scale), normal or texture coordinate that is not finite";
             return false;
         }
-        gltfPoint(r.position, scale, &positions[3 * i]);
         float n[3];
         gltfPoint(r.normal, 1.0f, n);
         double d[3] = {n[0], n[1], n[2]};
@@ -341,6 +350,10 @@ bool buildGltfAnimation(std::span<const SkeletonNode> joints, const std::string&
             }
             const std::size_t at = static_cast<std::size_t>(k);
             gltfPoint(key.position, scale, &channel.translations[3 * at]);
+            if (!finite(std::span<const float>(&channel.translations[3 * at], 3))) {
+                reason = "frame " + std::to_string(k) + " of node \"" + key.name + "\" times the scale is not finite";
+                return false;
+            }
             double q[4];
             gltfRotation(key.rotation[0], key.rotation[1], key.rotation[2], q);
             // q and -q are the same turn; keeping neighbours on one side makes

@@ -1,8 +1,9 @@
 #include "gltf/GltfTextures.h"
 
+#include "gltf/GltfTextureFiles.h"
+
 #include "base/EmbeddedImage.h"
 #include "base/Utf8Path.h"
-#include "system/TexturePath.h"
 
 #include <algorithm>
 #include <map>
@@ -50,7 +51,7 @@ void attachGltfTextures(const std::string& reference, const std::string& folder,
             scene.materials.push_back(std::move(material));
             continue;
         }
-        const std::string path = resolveTexturePath(folder + name);
+        const std::string path = gltfTexturePath(folder, name);
         auto found = known.find(path);
         if (found == known.end()) {
             Known image{-1, false};

@@ -15,13 +15,21 @@ constexpr std::size_t kNearAlways = 1024;
 
 } // namespace
 
-void NodeNumbers::build(std::span<const std::int32_t> numbers, std::int32_t lineCount)
+void NodeNumbers::build(std::span<const std::int32_t> numbers)
 {
     near_.clear();
     far_.clear();
-    keepsFileNumbers_ = std::all_of(numbers.begin(), numbers.end(), [lineCount](std::int32_t n) { return n >= 0 && n < lineCount; });
+    keepsFileNumbers_ = true;
+    std::vector<bool> listed(numbers.size(), false);
+    for (const std::int32_t n : numbers) {
+        if (n < 0 || static_cast<std::size_t>(n) >= numbers.size() || listed[static_cast<std::size_t>(n)]) {
+            keepsFileNumbers_ = false;
+            break;
+        }
+        listed[static_cast<std::size_t>(n)] = true;
+    }
     if (keepsFileNumbers_) {
-        count_ = lineCount;
+        count_ = static_cast<std::int32_t>(numbers.size());
         return;
     }
     const std::size_t nearLimit = numbers.size() * kNearPerNode + kNearAlways;

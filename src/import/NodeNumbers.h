@@ -5,11 +5,12 @@
 // readers look every number up in it (node and parent, bone line, a vertex's
 // parent bone, links), so a file is read the same whichever way it numbers.
 //
-// A file whose numbers all lie below its count of node lines keeps them as
-// places, as such files were always read: a number it leaves out is an
-// unnamed root at rest. Any other file has its nodes placed 0, 1, 2 ... in
-// the order the nodes section first lists their numbers. A number declared
-// again is the same node. A number never declared has no place.
+// A file that numbers its nodes 0 ... n-1, each once, keeps its numbers as
+// places, as such files were always read. Any other file (a gap, a repeat, a
+// number at or beyond its count) has its nodes placed 0, 1, 2 ... in the order
+// the nodes section first lists their numbers: a number it skips never
+// becomes a node of its own. A number declared again is the same node. A
+// number never declared has no place.
 
 #include <cstdint>
 #include <span>
@@ -23,9 +24,9 @@ class NodeNumbers {
 public:
     static constexpr std::int32_t kUndeclared = -1;
 
-    // numbers: those of the node lines, in file order (lines without one left
-    // out); lineCount: the lines of the nodes section, blank ones included.
-    void build(std::span<const std::int32_t> numbers, std::int32_t lineCount);
+    // numbers: those of the node lines, in file order (blank lines and lines
+    // without a number left out).
+    void build(std::span<const std::int32_t> numbers);
 
     // How many nodes the file describes.
     std::int32_t count() const { return count_; }

@@ -46,7 +46,7 @@ BoneScan scanBoneLineIn(std::string_view line, const Places& places, BoneLine& b
     const std::int32_t place = places.place(bone.number);
     if (place == NodeNumbers::kUndeclared) return BoneScan::Outside;
     bone.number = place;
-    return BoneScan::Ok;
+    return allFinite(bone.values, 6) ? BoneScan::Ok : BoneScan::NotFinite;
 }
 
 template <typename Places>
@@ -71,6 +71,7 @@ std::string checkLinkPairIn(FieldScanner& scan, const Places& places, std::int32
         return "the link count is " + std::to_string(linkCount) + " but " + std::to_string(k) + " bone and weight pairs follow";
     const std::int32_t place = places.place(link.bone);
     if (place == NodeNumbers::kUndeclared) return "link bone " + std::to_string(link.bone) + " is not a node number";
+    if (!std::isfinite(link.weight)) return kNotFiniteText;
     link.bone = place;
     return {};
 }

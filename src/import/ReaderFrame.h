@@ -11,7 +11,9 @@
 #include "import/Skeleton.h"
 #include "import/TextScan.h"
 
+#include <cmath>
 #include <cstdint>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -62,14 +64,28 @@ void storeVertexValues(const float (&f)[8], Vertex& v)
     v.v = 1.0f - f[7];
 }
 
+// A number that is no finite float (nan, inf, or beyond float's range like
+// 1e39) is refused at its line by every reader: a position or an angle that
+// is not finite leaves a model that draws nothing, and a weight that is not
+// finite skins nothing.
+constexpr const char* kNotFiniteText = "not a finite number";
+inline bool allFinite(const float* values, int count)
+{
+    for (int i = 0; i < count; ++i)
+        if (!std::isfinite(values[i])) return false;
+    return true;
+}
+
 // Why a line cannot be used, or empty when it can. Node numbers and parents
 // must lie below nodeCount (a parent may also be -1).
 std::string checkNodeLine(std::string_view line, std::int32_t nodeCount, NodeLine& node);
-enum class BoneScan { Ok, Short, Outside };
+enum class BoneScan { Ok, Short, Outside, NotFinite };
 BoneScan scanBoneLine(std::string_view line, std::int32_t nodeCount, BoneLine& bone);
 // A bone line in the plain shape (a node number and six plain decimals)
 // straight from its fields, as scanBoneLine reads it; false for any other
-// line, or one to refuse. The line needs kScanSlack readable bytes after it.
+// line, or one to refuse. A plain decimal is short enough to be always
+// finite: nan, inf and 1e39 are never plain and go the general way, which
+// refuses them. The line needs kScanSlack readable bytes after it.
 bool readPlainBoneLine(std::string_view line, std::int32_t nodeCount, BoneLine& bone);
 bool readPlainBoneLine(std::string_view line, const NodeNumbers& numbers, BoneLine& bone);
 // The k-th of linkCount bone and weight pairs of a vertex line.
@@ -85,8 +101,17 @@ std::string checkLinkPair(FieldScanner& scan, const NodeNumbers& numbers, std::i
 std::string nodeOutsideText(std::int32_t number, std::int32_t nodeCount);
 std::string nodeOutsideText(std::int32_t number, const NodeNumbers& numbers);
 
+// A file whose reading needs more memory than there is is refused with this,
+// as any other bad file: the next file is taken.
+constexpr const char* kNoMemoryToReadText = "not enough memory to read the file";
+
 template <typename Result, Result kReadCode, Result kMalformedCode>
 class ReaderFrame {
+public:
+    // The refusal of a read that ran out of memory (an allocation failed
+    // somewhere below run()).
+    Result refuseForMemory() { return refuseAs(kMalformedCode, 0, kNoMemoryToReadText); }
+
 protected:
     ReaderFrame(LineCursor& cursor, const std::string& file, Diagnostic& diagnostic)
         : cursor_(cursor), file_(file), diagnostic_(diagnostic)
@@ -129,6 +154,7 @@ protected:
         case BoneScan::Ok: break;
         case BoneScan::Short: return refuse("a bone line needs a node number and six numbers");
         case BoneScan::Outside: return refuse(nodeOutsideText(bone.number, nodes));
+        case BoneScan::NotFinite: return refuse(kNotFiniteText);
         }
         return kRead;
     }
@@ -182,12 +208,18 @@ protected:
     ReadSummary& summary_;
 };
 
-// Every reader is made over what it reads and run once.
+// Every reader is made over what it reads and run once. An allocation that
+// fails on the file's behalf (a table, a name, a pool that grows) refuses
+// the file.
 template <typename Reader, typename... Args>
 auto runReader(Args&&... args)
 {
     Reader reader(std::forward<Args>(args)...);
-    return reader.run();
+    try {
+        return reader.run();
+    } catch (const std::bad_alloc&) {
+        return reader.refuseForMemory();
+    }
 }
 
 // Opens a model file to be read line by line; false, with why in

@@ -63,7 +63,8 @@ private:
     SmdReadResult readSkeleton();
     bool allocate();
     SmdReadResult finish();
-    void storeBlock(std::int32_t frame);
+    void setKey(std::int32_t frame, std::size_t node, const float* values);
+    void fillLeftOutBones();
 
     // One of the two is where the frames go.
     SmdAnimation* animation_ = nullptr;
@@ -72,7 +73,7 @@ private:
     std::vector<std::int32_t> frameOfBlock_;
     std::vector<std::int32_t> parents_;
     std::vector<std::string> names_;
-    std::vector<Pose> pose_;   // the pose being built; bones a block leaves out keep the previous one
+    std::vector<bool> given_;   // frame x node: a bone line of the frame's block set it
     std::size_t blocksRead_ = 0;
 };
 
@@ -119,7 +120,10 @@ SmdReadResult AnimationReader::count()
     if (model_.animationCount >= kModelSlots) return refuseFullModel(kSmdNoFreeSlot, kModelSlots, "animations");
     if (counts.frameLineWithoutNumber) return refuse("a \"time\" line needs a frame number", counts.frameLineWithoutNumber);
     if (model_.nodeCount <= 0) return refuse("the file has no nodes", 0);
-    if (model_.frameCount <= 0) return refuse("the skeleton has no \"time\" line", 0);
+    // Where the frames should have been: the skeleton, or the end of a file
+    // cut short before one.
+    if (model_.frameCount <= 0 && counts.skeletonLine) return refuse("the skeleton has no \"time\" line", counts.skeletonLine);
+    if (model_.frameCount <= 0) return refuse("the file ends without a skeleton section", cursor_.lineNumber());
     const std::size_t tableNodes = static_cast<std::size_t>(model_.nodeCount) * static_cast<std::size_t>(model_.frameCount);
     if (tableNodes > cursor_.size() * kTableNodesPerByteAllowed)
         return refuse(std::to_string(model_.frameCount) + " frames of " + std::to_string(model_.nodeCount) +
@@ -141,7 +145,6 @@ SmdReadResult AnimationReader::run()
 
     parents_.assign(static_cast<std::size_t>(model_.nodeCount), -1);
     names_.assign(static_cast<std::size_t>(model_.nodeCount), std::string());
-    pose_.assign(static_cast<std::size_t>(model_.nodeCount), Pose{});
 
     if (!cursor_.rewind()) return refuse("cannot read the file again: " + cursor_.failure(), 0);
     std::string token;
@@ -218,7 +221,7 @@ bool AnimationReader::readNodesOnce(OnePass& pass)
         if (scan.readInt(number) == ScanStatus::Ok) numbers.push_back(number);
         lines.emplace_back(line);
     }
-    pass.counts.nodes.build(numbers, static_cast<std::int32_t>(lines.size()));
+    pass.counts.nodes.build(numbers);
     const auto nodes = static_cast<std::size_t>(std::max(0, pass.counts.nodes.count()));
     if (nodes == 0) return false;
     pass.parents.assign(nodes, -1);
@@ -281,8 +284,7 @@ bool AnimationReader::readBlocksOnce(OnePass& pass)
     return true;
 }
 
-// The counting pass's checks on what the one pass found, then the keys in
-// frame order.
+// The counting pass's checks on what the one pass found, then the keys.
 bool AnimationReader::keepOnePass(OnePass& pass)
 {
     const auto frames = static_cast<std::int32_t>(pass.counts.frameNumbers.size());
@@ -295,18 +297,13 @@ bool AnimationReader::keepOnePass(OnePass& pass)
     std::int32_t bad = 0;
     if (!composeWorldMatrices(skeleton, bad)) return false;
 
+    // A bone a block leaves out holds the previous frame's pose, which the
+    // pose carried from block to block is only when the blocks stand in
+    // frame order; files listing frames in another order are read again.
+    for (std::size_t b = 0; b < frameOfBlock_.size(); ++b)
+        if (frameOfBlock_[b] != static_cast<std::int32_t>(b)) return false;
     keys_->clear();
-    const std::size_t perFrame = static_cast<std::size_t>(nodes) * AnimationKeys::kValuesPerKey;
-    bool inOrder = true;
-    for (std::size_t b = 0; b < frameOfBlock_.size(); ++b) inOrder &= frameOfBlock_[b] == static_cast<std::int32_t>(b);
-    if (inOrder) {
-        keys_->values = std::move(pass.blocks);
-    } else {
-        keys_->values.resize(pass.blocks.size());
-        for (std::size_t b = 0; b < frameOfBlock_.size(); ++b)
-            std::copy_n(pass.blocks.begin() + static_cast<std::ptrdiff_t>(b * perFrame), perFrame,
-                        keys_->values.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(frameOfBlock_[b]) * perFrame));
-    }
+    keys_->values = std::move(pass.blocks);
     keys_->frameCount = frames;
     keys_->nodeCount = nodes;
     keys_->names = std::move(pass.names);
@@ -320,6 +317,11 @@ bool AnimationReader::keepOnePass(OnePass& pass)
 
 bool AnimationReader::allocate()
 {
+    try {
+        given_.assign(static_cast<std::size_t>(model_.frameCount) * static_cast<std::size_t>(model_.nodeCount), false);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     if (animation_) return animation_->allocate(model_.frameCount, model_.nodeCount);
     keys_->clear();
     try {
@@ -337,6 +339,7 @@ bool AnimationReader::allocate()
 
 SmdReadResult AnimationReader::finish()
 {
+    fillLeftOutBones();
     if (keys_) {
         // The parents are checked for a loop as the tables' first frame is.
         std::vector<SkeletonNode> skeleton(parents_.size());
@@ -375,22 +378,41 @@ SmdReadResult AnimationReader::readNodes()
     return kSmdRead;
 }
 
-void AnimationReader::storeBlock(std::int32_t frame)
+void AnimationReader::setKey(std::int32_t frame, std::size_t node, const float* values)
 {
     if (keys_) {
-        float* out = keys_->values.data() + static_cast<std::size_t>(frame) * pose_.size() * AnimationKeys::kValuesPerKey;
-        for (const Pose& p : pose_) out = std::copy(p.values, p.values + AnimationKeys::kValuesPerKey, out);
+        const std::size_t at = (static_cast<std::size_t>(frame) * static_cast<std::size_t>(keys_->nodeCount) + node) * AnimationKeys::kValuesPerKey;
+        std::copy(values, values + AnimationKeys::kValuesPerKey, keys_->values.data() + at);
         return;
     }
-    auto nodes = animation_->frame(frame);
-    for (std::size_t n = 0; n < nodes.size(); ++n) {
-        const float* v = pose_[n].values;
-        if (model_.buildPoseMatrices) {
-            nodes[n].setPose(v[0], v[1], v[2], v[3], v[4], v[5]);
-        } else {
-            std::copy(v, v + 3, nodes[n].position);
-            std::copy(v + 3, v + 6, nodes[n].rotation);
+    SkeletonNode& key = animation_->frame(frame)[node];
+    std::copy(values, values + 3, key.position);
+    std::copy(values + 3, values + 6, key.rotation);
+}
+
+// A bone a frame's block leaves out holds its pose of the frame before (the
+// first frame's: zero), taken in frame order, not in the order the blocks
+// stand in the file: an exporter's file means the same animation whichever
+// order it lists its frames in.
+void AnimationReader::fillLeftOutBones()
+{
+    const auto nodes = static_cast<std::size_t>(model_.nodeCount);
+    for (std::int32_t f = 0; f < model_.frameCount; ++f) {
+        const std::size_t row = static_cast<std::size_t>(f) * nodes;
+        for (std::size_t n = 0; n < nodes && f > 0; ++n) {
+            if (given_[row + n]) continue;
+            if (keys_) {
+                const auto before = keys_->key(f - 1, static_cast<std::int32_t>(n));
+                setKey(f, n, before.data());
+            } else {
+                const SkeletonNode& before = animation_->frame(f - 1)[n];
+                const float values[6] = {before.position[0], before.position[1], before.position[2],
+                                         before.rotation[0], before.rotation[1], before.rotation[2]};
+                setKey(f, n, values);
+            }
         }
+        if (animation_ && model_.buildPoseMatrices)
+            for (SkeletonNode& key : animation_->frame(f)) key.setPose(key.position[0], key.position[1], key.position[2], key.rotation[0], key.rotation[1], key.rotation[2]);
     }
 }
 
@@ -403,10 +425,6 @@ SmdReadResult AnimationReader::readSkeleton()
     while (cursor_.next(line)) {
         const bool end = firstWordIs(line, "end");
         const bool time = !end && firstWordIs(line, "time");
-        if ((end || time) && inBlock) {
-            storeBlock(frame);
-            inBlock = false;
-        }
         if (end) return kSmdRead;
         if (time) {
             if (blocksRead_ >= frameOfBlock_.size()) return refuse("a \"time\" line outside the skeleton the counting pass saw");
@@ -417,9 +435,10 @@ SmdReadResult AnimationReader::readSkeleton()
         if (!inBlock || firstWord(line).empty()) continue;
         BoneLine bone;
         if (const SmdReadResult r = readBoneLine(line, counts_.nodes, bone); r != kSmdRead) return r;
-        std::copy(bone.values, bone.values + 6, pose_[static_cast<std::size_t>(bone.number)].values);
+        const auto node = static_cast<std::size_t>(bone.number);
+        setKey(frame, node, bone.values);
+        given_[static_cast<std::size_t>(frame) * static_cast<std::size_t>(model_.nodeCount) + node] = true;
     }
-    if (inBlock) storeBlock(frame);
     return kSmdRead;
 }
 

@@ -73,11 +73,14 @@ private:
         std::condition_variable turnTaken;
         std::size_t turn = 0;              // the block handed over next
         std::atomic<bool> stopped{false};  // a block was refused: the rest are not read
+        std::atomic<std::size_t> nextRun{0};
         SmdReadResult outcome = kSmdRead;
+        bool memoryShort = false;  // a lane's allocation failed: the file is refused for it
         const SinkLane* lastLane = nullptr;
     };
     std::vector<SinkBlock> sinkBlocks(const TriangleSection* section) const;
     void readSinkBlock(SinkLane& lane, const SinkBlock& block, bool last, SinkRead& read);
+    void readRuns(SinkTurns& turns, SinkLane& lane, std::size_t laneNumber, const std::vector<SinkBlock>& blocks);
     bool handOver(SinkTurns& turns, SinkLane& lane, std::size_t laneNumber, std::size_t k, bool last);
 
     SmdMesh& mesh_;
@@ -257,14 +260,14 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
     for (; started < shares.size(); ++started) {
         TriangleShare* share = shares[started].get();
         try {
-            workers.emplace_back([share] { share->run(); });
-        } catch (const std::system_error&) {
+            workers.emplace_back([share] { share->runGuarded(); });
+        } catch (const std::exception&) {
             break;  // no thread to be had: the rest are read here, in order
         }
     }
-    first.run();
+    first.runGuarded();
     for (std::thread& worker : workers) worker.join();
-    for (std::size_t k = started; k < shares.size(); ++k) shares[k]->run();
+    for (std::size_t k = started; k < shares.size(); ++k) shares[k]->runGuarded();
 
     for (const LineCursor& cursor : cursors)
         if (!cursor.failure().empty()) return refuse(cursor.failure(), cursor.lineNumber());
@@ -274,6 +277,7 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
     const auto stoppedEarly = [this](const TriangleShare& share, const Diagnostic* diagnostic, const LineCursor& cursor, bool last) {
         if (share.result == kSmdRead && (last || share.next == share.stopAt)) return kSmdRead;
         trianglesRead_ = share.next;
+        if (share.noMemory) return refuseForMemory();
         if (share.result != kSmdRead) {
             if (diagnostic) diagnostic_ = *diagnostic;
             return share.result;
@@ -382,42 +386,65 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
             return refuse("cannot read the file again: " + cursor_.failure(), 0);
 
     SinkTurns turns;
-    std::atomic<std::size_t> nextRun{0};
+    // A lane never ends in an exception (a thread would end the program, and
+    // the first lane runs here, with the others still to be joined): a
+    // failed allocation stops every lane.
     const auto runLane = [&](std::size_t laneNumber) {
-        SinkLane& lane = lanes[laneNumber];
-        for (std::size_t run = nextRun++; run < runs && !turns.stopped; run = nextRun++) {
-            const std::size_t first = run * kRun, end = std::min(blocks.size(), first + kRun);
-            std::size_t read = 0;
-            for (std::size_t k = first; k < end && !turns.stopped; ++k, ++read) {
-                SinkRead& result = lane.run[k - first];
-                readSinkBlock(lane, blocks[k], k + 1 == blocks.size(), result);
-                if (!result.why.empty() || result.result != kSmdRead) {
-                    ++read;
-                    break;  // handed over in its turn as the refusal it is
-                }
-                model_.triangleSink->prepare(laneNumber, std::span<const SmdTriangle>(lane.table.data(), static_cast<std::size_t>(result.next - blocks[k].first)),
-                                             lane.pool, std::span<const std::int64_t>(lane.repeats.data(), static_cast<std::size_t>(result.next - blocks[k].first) * 3));
+        try {
+            readRuns(turns, lanes[laneNumber], laneNumber, blocks);
+        } catch (const std::bad_alloc&) {
+            {
+                std::lock_guard<std::mutex> lock(turns.mutex);
+                turns.memoryShort = true;
+                turns.stopped = true;
             }
-            for (std::size_t k = first; k < first + read; ++k)
-                if (!handOver(turns, lane, laneNumber, k, k + 1 == blocks.size())) return;
+            turns.turnTaken.notify_all();
         }
     };
     std::vector<std::thread> workers;
     for (std::size_t l = 1; l < lanes.size(); ++l) {
         try {
             workers.emplace_back(runLane, l);
-        } catch (const std::system_error&) {
+        } catch (const std::exception&) {
             break;  // no thread to be had: the runs are read by the lanes there are
         }
     }
     runLane(0);
     for (std::thread& worker : workers) worker.join();
+    if (turns.memoryShort) return refuseForMemory();
     if (turns.outcome != kSmdRead) return turns.outcome;
     // This cursor goes on after the section, where the last block stopped.
     if (!turns.lastLane) return refuse("cannot read the file again: " + cursor_.failure(), 0);
     if (turns.lastLane->cursor != &cursor_ && !cursor_.seek(turns.lastLane->cursor->offset(), turns.lastLane->cursor->lineNumber()))
         return refuse("cannot read the file again: " + cursor_.failure(), 0);
     return kSmdRead;
+}
+
+// Lanes take the next run of blocks not taken until none is left or the
+// reading stopped; a run's blocks are read and prepared before the first of
+// them is handed over.
+void ReferenceReader::readRuns(SinkTurns& turns, SinkLane& lane, std::size_t laneNumber, const std::vector<SinkBlock>& blocks)
+{
+    constexpr std::size_t kRun = TriangleSink::kBlocksAhead;
+    const std::size_t runs = (blocks.size() + kRun - 1) / kRun;
+    TriangleSink& sink = *model_.triangleSink;
+    for (std::size_t run = turns.nextRun++; run < runs && !turns.stopped; run = turns.nextRun++) {
+        const std::size_t first = run * kRun, end = std::min(blocks.size(), first + kRun);
+        std::size_t read = 0;
+        for (std::size_t k = first; k < end && !turns.stopped; ++k, ++read) {
+            SinkRead& result = lane.run[k - first];
+            readSinkBlock(lane, blocks[k], k + 1 == blocks.size(), result);
+            if (!result.why.empty() || result.result != kSmdRead) {
+                ++read;
+                break;  // handed over in its turn as the refusal it is
+            }
+            const auto count = static_cast<std::size_t>(result.next - blocks[k].first);
+            sink.prepare(laneNumber, std::span<const SmdTriangle>(lane.table.data(), count), lane.pool,
+                         std::span<const std::int64_t>(lane.repeats.data(), count * 3));
+        }
+        for (std::size_t k = first; k < first + read; ++k)
+            if (!handOver(turns, lane, laneNumber, k, k + 1 == blocks.size())) return;
+    }
 }
 
 // Block k of the lane's run, in its turn: to the sink, or the refusal it is.

@@ -31,13 +31,13 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
         const std::string_view word = firstWord(line);
         if (equalsIgnoringCase(word, "nodes")) {
             while (cursor.next(line) && !firstWordIs(line, "end")) {
-                ++counts.nodeLines;
                 // A line without a number is refused by the reading pass.
                 FieldScanner scan(line);
                 std::int32_t number = 0;
                 if (scan.readInt(number) == ScanStatus::Ok) counts.nodeNumbers.push_back(number);
             }
         } else if (equalsIgnoringCase(word, "skeleton")) {
+            if (!counts.skeletonLine) counts.skeletonLine = cursor.lineNumber();
             while (cursor.next(line)) {
                 if (firstWordIs(line, "end")) break;
                 if (!firstWordIs(line, "time")) continue;
@@ -91,7 +91,7 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
             counts.triangleSections.push_back(std::move(section));
         }
     }
-    counts.nodes.build(counts.nodeNumbers, counts.nodeLines);
+    counts.nodes.build(counts.nodeNumbers);
     return true;
 }
 

@@ -30,9 +30,9 @@ struct TriangleSection {
 };
 
 struct SmdCounts {
-    std::int32_t nodeLines = 0;                // lines of the nodes section, blank ones included
-    std::vector<std::int32_t> nodeNumbers;     // the numbers its lines begin with, in file order
-    NodeNumbers nodes;                         // made from the two when the pass ends
+    std::vector<std::int32_t> nodeNumbers;     // the numbers the nodes section's lines begin with, in file order
+    NodeNumbers nodes;                         // made from them when the pass ends
+    long skeletonLine = 0;                     // the line of the first "skeleton", 0 if none
     std::int32_t frameCount = 0;
     std::int32_t materialCount = 0;
     std::int32_t triangleCount = 0;

@@ -72,6 +72,7 @@ SmdReadResult TriangleShare::readVertex(std::string_view line, SmdTriangle& tria
     bool ok = s == ScanStatus::Ok;
     for (int i = 0; ok && i < 8; ++i) ok = scan.readFloat(f[i]) == ScanStatus::Ok;
     if (!ok) return refuse("a vertex line needs a parent bone, a position, a normal and u v");
+    if (!allFinite(f, 8)) return refuse(kNotFiniteText);
     const std::int32_t parentPlace = nodes_.place(parent);
     if (parentPlace == NodeNumbers::kUndeclared) return refuse("parent bone " + std::to_string(parent) + " is not a node number");
 
@@ -106,6 +107,16 @@ std::int32_t TriangleShare::materialOf(std::string_view name)
         lastMaterial_.assign(name);
     }
     return lastMaterialIndex_;
+}
+
+SmdReadResult TriangleShare::runGuarded()
+{
+    try {
+        return run();
+    } catch (const std::bad_alloc&) {
+        noMemory = true;
+        return result = kSmdMalformed;
+    }
 }
 
 SmdReadResult TriangleShare::run()

@@ -33,6 +33,11 @@ public:
 
     // Until the section's "end" or triangle stopAt.
     SmdReadResult run();
+    // run() on a thread of its own: an allocation that fails (the link pool
+    // growing) ends the share with noMemory set instead of ending the
+    // program; the reader refuses the file for it.
+    SmdReadResult runGuarded();
+    bool noMemory = false;
 
     std::int32_t next;   // the next triangle's number
     std::int32_t stopAt = std::numeric_limits<std::int32_t>::max();

@@ -14,8 +14,9 @@ constexpr std::size_t kChunkText = std::size_t{1} << 17;
 #include <array>
 #include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <mutex>
-#include <system_error>
+#include <new>
 #include <thread>
 
 namespace veskar {
@@ -36,48 +37,72 @@ void putChunked(TextWriter& out, std::size_t count, std::size_t chunk, Format fo
     std::mutex mutex;
     std::condition_variable changed;
     bool helperRuns = chunks >= 2;
+    // A failed allocation on either thread ends both; the calling thread then
+    // throws it on, to the file's own refusal, with the helper joined.
+    bool stop = false;
+    bool helperFailed = false;
     std::thread helper;
     if (helperRuns) {
         try {
             // The helper takes the odd chunks.
             helper = std::thread([&] {
-                for (std::size_t k = 1, n = 0; k < chunks; k += 2, ++n) {
-                    Slot& slot = slots[n % 2];
-                    {
-                        std::unique_lock<std::mutex> lock(mutex);
-                        changed.wait(lock, [&] { return !slot.ready; });
+                try {
+                    for (std::size_t k = 1, n = 0; k < chunks; k += 2, ++n) {
+                        Slot& slot = slots[n % 2];
+                        {
+                            std::unique_lock<std::mutex> lock(mutex);
+                            changed.wait(lock, [&] { return !slot.ready || stop; });
+                            if (stop) return;
+                        }
+                        slot.text.clear();
+                        formatChunk(slot.text, k);
+                        {
+                            std::lock_guard<std::mutex> lock(mutex);
+                            slot.ready = true;
+                        }
+                        changed.notify_all();
                     }
-                    slot.text.clear();
-                    formatChunk(slot.text, k);
+                } catch (const std::bad_alloc&) {
                     {
                         std::lock_guard<std::mutex> lock(mutex);
-                        slot.ready = true;
+                        helperFailed = true;
                     }
                     changed.notify_all();
                 }
             });
-        } catch (const std::system_error&) {
+        } catch (const std::exception&) {
             helperRuns = false;   // no thread to be had: all chunks here
         }
     }
-    for (std::size_t k = 0, n = 0; k < chunks; ++k) {
-        if (!helperRuns || k % 2 == 0) {
-            formatChunk(out, k);
-        } else {
-            Slot& slot = slots[n % 2];
-            {
-                std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [&] { return slot.ready; });
+    try {
+        for (std::size_t k = 0, n = 0; k < chunks; ++k) {
+            if (!helperRuns || k % 2 == 0) {
+                formatChunk(out, k);
+            } else {
+                Slot& slot = slots[n % 2];
+                {
+                    std::unique_lock<std::mutex> lock(mutex);
+                    changed.wait(lock, [&] { return slot.ready || helperFailed; });
+                    if (!slot.ready) throw std::bad_alloc();
+                }
+                out.putBlock(slot.text.text());
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    slot.ready = false;
+                    ++n;
+                }
+                changed.notify_all();
             }
-            out.putBlock(slot.text.text());
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                slot.ready = false;
-                ++n;
-            }
-            changed.notify_all();
+            out.spill();
         }
-        out.spill();
+    } catch (...) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        if (helper.joinable()) helper.join();
+        throw;
     }
     if (helper.joinable()) helper.join();
 }

@@ -141,6 +141,7 @@ EngineReadResult MAniReader::readFrames()
                 return refuse("frame " + std::to_string(frame) + " has " + std::to_string(k) + " bone lines; the node line says " +
                               std::to_string(nodeCount_));
             if (scan == BoneScan::Outside) return refuse(nodeOutsideText(bone.number, nodeCount_));
+            if (scan == BoneScan::NotFinite) return refuse(kNotFiniteText);
             const float* v = bone.values;
             nodes[static_cast<std::size_t>(bone.number)].setPose(v[0], v[1], v[2], v[3], v[4], v[5]);
         }

@@ -76,9 +76,10 @@ EngineReadResult MRefReader::checkSectionCount(std::int32_t lines, std::int32_t 
 EngineReadResult MRefReader::run()
 {
     if (const EngineReadResult r = readHeader(); r != kEngineRead) return r;
-    mesh_.allocateNodes(model_.nodeCount);
-    mesh_.allocateVertices(model_.vertexCount);
-    mesh_.allocateTriangles(model_.triangleCount);
+    // A table that cannot be had leaves the lines nowhere to go.
+    if ((model_.nodeCount > 0 && !mesh_.allocateNodes(model_.nodeCount)) || (model_.vertexCount > 0 && !mesh_.allocateVertices(model_.vertexCount)) ||
+        (model_.triangleCount > 0 && !mesh_.allocateTriangles(model_.triangleCount)))
+        return refuseForMemory();
 
     std::string_view line;
     while (cursor_.next(line)) {
@@ -135,6 +136,7 @@ EngineReadResult MRefReader::readVertex(std::string_view line, EngineVertex& ver
     bool ok = scan.readInt(parent) == ScanStatus::Ok;
     for (int i = 0; ok && i < 8; ++i) ok = scan.readFloat(f[i]) == ScanStatus::Ok;
     if (!ok) return refuse("a vertex line needs a parent bone, a position, a normal, u, v and a link count");
+    if (!allFinite(f, 8)) return refuse(kNotFiniteText);
     const ScanStatus s = scan.readInt(linkCount);
     if (s != ScanStatus::Ok || linkCount < 0 || linkCount > kMaxLinks) return refuse("the link count must be 0 to 16");
     if (parent < 0 || parent >= model_.nodeCount) return refuse("parent bone " + std::to_string(parent) + " is not a node number");

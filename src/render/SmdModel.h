@@ -53,9 +53,8 @@ public:
 
     std::array<SmdMeshObjects, kModelSlots> meshObjects;
 
-private:
-    // The textures and vertex buffer of the slot just read, and a console line
-    // for each texture file.
+    // The textures and vertex buffer of a slot just read, and a console line
+    // for each texture file; for records filled by another reader (glTF).
     void upload(std::size_t slot);
 };
 

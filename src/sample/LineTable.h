@@ -23,8 +23,10 @@ public:
     void endLine()
     {
         text_.put('\n');
-        ends_.push_back(text_.size());
+        closeLine();
     }
+    // Closes a line written with its '\n' already.
+    void closeLine() { ends_.push_back(text_.size()); }
     std::string_view operator[](std::size_t i) const
     {
         const std::size_t start = i == 0 ? 0 : ends_[i - 1];

@@ -4,11 +4,13 @@
 #include "sample/SampleCharacter.h"
 
 #include "sample/LineTable.h"
+#include "mref/SmdWriter.h"
 #include "mref/TextWriter.h"
 #include "base/Utf8Path.h"
 
 #include <stb/stb_image_write.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
@@ -27,15 +29,15 @@ std::string formatSmd(const SmdDocument& doc)
 {
     TextWriter out;
     out.reserve(doc.triangles.size() * 300 + doc.frames.size() * doc.nodes.size() * 64 + 4096);
-    out.put("version 1\nnodes\n");
+    putSmdStart(out);
     for (size_t i = 0; i < doc.nodes.size(); ++i) putNodeLine(out, static_cast<int>(i), doc.nodes[i].name, doc.nodes[i].parent);
-    out.put("end\nskeleton\n");
+    putSmdSkeletonStart(out);
     for (size_t f = 0; f < doc.frames.size(); ++f) {
-        out.put("time ").putInt(static_cast<int>(f)).put('\n');
+        putSmdTime(out, static_cast<int>(f));
         for (size_t i = 0; i < doc.frames[f].size(); ++i) {
             const SampleKey& k = doc.frames[f][i];
             const float key[6] = {tidy(k.x), tidy(k.y), tidy(k.z), tidy(k.rx), tidy(k.ry), tidy(k.rz)};
-            putBoneLine(out, static_cast<int>(i), 0, key);
+            putSmdBone(out, static_cast<int>(i), key);
         }
     }
     out.put("end\n");
@@ -47,10 +49,11 @@ std::string formatSmd(const SmdDocument& doc)
     for (const SampleVertex& v : doc.vertices) {
         const float values[8] = {tidy(v.position.x), tidy(v.position.y), tidy(v.position.z), tidy(v.normal.x),
                                  tidy(v.normal.y),   tidy(v.normal.z),   tidy(v.u),          tidy(v.v)};
-        TextWriter& line = lines.writer();
-        putVertexStart(line, v.linkCount > 0 ? v.links[0].bone : 0, values, v.linkCount);
-        for (int k = 0; k < v.linkCount; ++k) line.put(' ').putInt(v.links[k].bone).put(' ').putFloat(tidy(v.links[k].weight));
-        lines.endLine();
+        BoneLink links[kMaxSampleLinks];
+        const int linkCount = std::clamp(v.linkCount, 0, kMaxSampleLinks);
+        for (int k = 0; k < linkCount; ++k) links[k] = {v.links[k].bone, tidy(v.links[k].weight)};
+        putSmdVertex(lines.writer(), linkCount > 0 ? v.links[0].bone : 0, values, std::span<const BoneLink>(links, static_cast<size_t>(linkCount)));
+        lines.closeLine();
     }
     out.put("triangles\n");
     for (const SampleTriangle& t : doc.triangles) {

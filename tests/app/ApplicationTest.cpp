@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include "app/Application.h"
+#include "gltf/GltfExport.h"
 #include "app/FrameTimer.h"
 #include "app/MenuCommands.h"
 #include "app/Overlay.h"
@@ -97,11 +98,13 @@ TEST(Application, StartsWithTheWindowMenuAndOverlayAndClearsToTheBackground)
     EXPECT_EQ(r.host.options.title, "[Tavimor] Veskar");
     EXPECT_EQ(r.host.options.clientWidth, 800);
     EXPECT_EQ(r.host.options.clientHeight, 600);
-    ASSERT_EQ(r.host.options.menu.size(), 31u);
+    ASSERT_EQ(r.host.options.menu.size(), 32u);
     EXPECT_EQ(r.host.options.menu[11].caption, "E&xit");
     EXPECT_EQ(r.host.options.menu[11].command, 40002u);
-    EXPECT_EQ(r.host.options.menu[27].caption, "&View");
-    EXPECT_EQ(r.host.options.menu[28].caption, "&Frame model\tHome");
+    EXPECT_EQ(r.host.options.menu[24].caption, "&glTF");
+    EXPECT_EQ(r.host.options.menu[24].command, command::kOpenGltf);
+    EXPECT_EQ(r.host.options.menu[28].caption, "&View");
+    EXPECT_EQ(r.host.options.menu[29].caption, "&Frame model\tHome");
     EXPECT_EQ(r.host.captions[command::kRecentFirst], "(no files yet)");
     EXPECT_EQ(r.host.captions[command::kRecentFirst + 1], "");
     EXPECT_FALSE(r.host.checks[command::kInPlace]);
@@ -238,6 +241,19 @@ TEST(Application, SmdCommandsAndConversionFromTheMenu)
     std::filesystem::remove(files.dir.file("hero.mRef"));
     r.command(command::kConvertRef, files.dir.file("hero.smd"));
     EXPECT_TRUE(std::filesystem::exists(files.dir.file("hero.mRef")));
+    r.app.renderFrame();
+    // A glTF character takes the SMD model's place with its animation
+    // playing, from the menu or dropped; a broken one shows its box.
+    ASSERT_TRUE(exportGltf({files.dir.file("hero.smd"), {files.dir.file("walka.smd")}, files.dir.file("hero.glb"), {}}).written);
+    r.command(command::kOpenGltf, files.dir.file("hero.glb"));
+    EXPECT_EQ(r.host.filtersAsked.back(), "*.glb;*.gltf");
+    ASSERT_TRUE(r.app.smdModel && r.app.smdModel->hasMesh);
+    EXPECT_EQ(r.app.smdModel->animationCount, 1);
+    EXPECT_EQ(r.app.smdMode, 1);
+    r.command(command::kOpenGltf, files.dir.file("notes.smd"));
+    EXPECT_NE(r.host.shell.boxes.back().text.find("the JSON does not parse"), std::string::npos) << r.host.shell.boxes.back().text;
+    r.app.onDrop(files.dir.file("hero.glb"));
+    EXPECT_EQ(r.app.smdModel->animationCount, 1);
     r.app.renderFrame();
 }
 

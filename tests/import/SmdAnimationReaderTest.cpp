@@ -140,6 +140,12 @@ TEST(SmdAnimationReader, BonesLeftOutOfABlockKeepThePreviousBlocksPose)
     EXPECT_FLOAT_EQ(a.frame(0)[1].position[2], 0.0f);
     EXPECT_FLOAT_EQ(a.frame(2)[0].position[1], 2.0f);
     EXPECT_FLOAT_EQ(a.frame(2)[1].position[0], 7.0f);
+    // The previous frame by number, not the block before in the file.
+    SmdModelRecords shuffled;
+    ASSERT_EQ(read(shuffled, nodes(2) + "skeleton\ntime 0\n0 1 0 0 0 0 0\n1 2 0 0 0 0 0\ntime 2\n1 7 0 0 0 0 0\ntime 1\n0 5 0 0 0 0 0\nend\n"),
+              kSmdRead);
+    EXPECT_FLOAT_EQ(shuffled.animations[0].frame(2)[0].position[0], 5.0f);
+    EXPECT_FLOAT_EQ(shuffled.animations[0].frame(1)[1].position[0], 2.0f);
 }
 
 TEST(SmdAnimationReader, NodeNumbersAreNamesTheNodesTakeTheirPlacesInListedOrder)
@@ -180,6 +186,8 @@ TEST(SmdAnimationReader, RefusesWhatTheTablesCannotHold)
     } cases[] = {
         {nodes(2) + "skeleton\ntime 0\n2 0 0 0 0 0 0\nend\n", "node number 2"},
         {nodes(2) + "skeleton\ntime 0\n0 0 0\nend\n", "bone line"},
+        {nodes(2) + "skeleton\ntime 0\n0 0 0 0 0 0 0\ntime 1\n1 0 nan 0 0 0 0\nend\n", "not a finite number"},
+        {nodes(2) + "skeleton\ntime 0\n0 0 0 0 0 1e39 0\nend\n", "not a finite number"},
         {"version 1\nnodes\nend\nskeleton\ntime 0\nend\n", "no nodes"},
         {nodes(2) + "skeleton\nend\n", "no \"time\""},
         {"version 1\nnodes\n0 \"a\" 1\n1 \"b\" 0\nend\nskeleton\ntime 0\nend\n", "loop"},

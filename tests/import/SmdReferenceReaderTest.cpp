@@ -252,6 +252,29 @@ TEST(SmdReferenceReader, NodeNumbersAreNamesTheNodesTakeTheirPlacesInListedOrder
     EXPECT_EQ(mesh.links(0, 0)[1].bone, 3);
 }
 
+// Numbers kept only when they are 0 ... n-1 each once; otherwise renumbered in
+// listed order, and a number the file skips never becomes a node.
+TEST(SmdReferenceReader, OnlyNodesTheFileDeclaresAreMade)
+{
+    struct Case {
+        const char* nodeLines;
+        std::vector<std::string> names;   // by place
+    } cases[] = {
+        {"2 \"a\" -1\n0 \"b\" -1\n1 \"c\" -1\n", {"b", "c", "a"}},
+        // Below the line count, but 0 skipped and 1 repeated: two nodes, not a nameless third.
+        {"1 \"a\" -1\n2 \"b\" 1\n1 \"A\" -1\n", {"A", "b"}},
+        {"0 \"a\" -1\n2 \"b\" 0\n1 \"c\" 0\n1 \"d\" 0\n", {"a", "b", "d"}},
+        {"0 \"a\" -1\n\n\n1 \"b\" 0\n", {"a", "b"}},
+    };
+    for (const Case& c : cases) {
+        SmdModelRecords model;
+        ASSERT_EQ(read(model, std::string("version 1\nnodes\n") + c.nodeLines + "end\ntriangles\nend\n"), kSmdRead) << model.diagnostic.text();
+        const SmdMesh& mesh = model.meshes[0];
+        ASSERT_EQ(mesh.nodeCount, static_cast<std::int32_t>(c.names.size())) << c.nodeLines;
+        for (std::size_t i = 0; i < c.names.size(); ++i) EXPECT_EQ(mesh.nodes[i].name, c.names[i]) << c.nodeLines;
+    }
+}
+
 TEST(SmdReferenceReader, AThirtyThirdReferenceIsRefusedWithoutTouchingTheSlots)
 {
     Capture capture;
@@ -306,7 +329,7 @@ std::string largeReference(int triangles, std::mt19937& rng)
             std::string corner = std::to_string(rng() % 6);
             for (int f = 0; f < 8; ++f) {
                 std::snprintf(field, sizeof field, " %d.%u", static_cast<int>(rng() % 2000) - 1000, static_cast<unsigned>(rng() % 1000));
-                corner += rng() % 97 == 0 ? " nan" : field;  // equal to nothing, never welded
+                corner += field;
             }
             const int links = static_cast<int>(rng() % 5);
             if (links > 0) {
@@ -468,7 +491,8 @@ TEST(SmdReferenceReader, SharedReadingGivesWhatReadingInOrderGives)
         if (text[i] == '\n' && i + 1 < text.size()) lineStarts.push_back(i + 1);
     for (double where : {0.1, 0.3, 0.5, 0.62, 0.9, 0.99}) {
         std::size_t at = lineStarts[static_cast<std::size_t>(where * static_cast<double>(lineStarts.size()))];
-        for (const char* damage : {"9 1 2 3\n", "0 1 2 3 4 5 6 7 8 17\n", "end\n", "0 1 2 3 4 5 6 7 8 2 1 0.5\n"}) {
+        for (const char* damage : {"9 1 2 3\n", "0 1 2 3 4 5 6 7 8 17\n", "end\n", "0 1 2 3 4 5 6 7 8 2 1 0.5\n", "0 1 nan 3 4 5 6 7 8\n",
+                                   "0 1 2 3 4 5 6 7 1e39 1 0 1\n", "0 1 2 3 4 5 6 7 8 1 0 inf\n"}) {
             std::string broken(text, 0, at);
             broken += damage;
             broken.append(text, at, std::string::npos);
