@@ -4,6 +4,7 @@
 #include "mref/TextWriter.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <numbers>
 #include <string_view>
@@ -18,6 +19,7 @@ constexpr int kMicro = 1'000'000; // weights are written in millionths
 constexpr int kMaxLinks = 4;
 constexpr int kMaxBands = 6;
 const char* const kMaterials[] = {"large_stone.png", "large_metal.png", "large_cloth.png"};
+const char* const kOutsideMaterials[] = {"body/Skin_D.tga", "body/Cloth_D.tga", "body/Metal_D.tga", "body/Leather_D.tga"};
 
 // splitmix64: small, fast, and the same on every platform, unlike rand().
 std::uint64_t mix(std::uint64_t x)
@@ -99,6 +101,77 @@ Links linksAt(double z, int count, int bones)
     return links;
 }
 
+// The shortest decimal that reads back as the float, never with an exponent.
+void putShortest(TextWriter& out, double value)
+{
+    char text[64];
+    const auto r = std::to_chars(text, text + sizeof text, static_cast<float>(value), std::chars_format::fixed);
+    out.put(std::string_view(text, static_cast<std::size_t>(r.ptr - text)));
+}
+
+// One vertex line in the layout asked for.
+void putLargeVertex(TextWriter& line, bool outside, const double (&values)[8], const Links& links)
+{
+    if (!outside) {
+        putVertexStart(line, links.bones[0], values, links.count);
+        for (int k = 0; k < links.count; ++k)
+            line.put(' ').putInt(links.bones[k]).put(' ').putInt(links.micro[k] / kMicro).put('.').putInt(links.micro[k] % kMicro, 6, '0');
+        return;
+    }
+    // By bone number (at most four: an insertion sort).
+    int order[kMaxLinks] = {0, 1, 2, 3};
+    for (int k = 1; k < links.count; ++k)
+        for (int j = k; j > 0 && links.bones[order[j]] < links.bones[order[j - 1]]; --j) std::swap(order[j], order[j - 1]);
+    line.putInt(links.bones[order[0]]);
+    for (int i = 0; i < 8; ++i) {
+        line.put(i == 0 || i == 3 || i == 6 ? "  " : " ");
+        putShortest(line, values[i]);
+    }
+    if (links.count == 1) return;  // on its parent alone
+    line.put("  ").putInt(links.count);
+    for (int k = 0; k < links.count; ++k) {
+        line.put(' ').putInt(links.bones[order[k]]).put(' ');
+        putShortest(line, static_cast<double>(links.micro[order[k]]) / kMicro);
+    }
+}
+
+// The tube's grid, band by band, as triangles of its vertex lines.
+struct TubeGrid {
+    int cols, bands, materials;
+    const std::vector<int>& bandStart;         // the first row of each band, and the row count last
+    const std::vector<std::size_t>& bandBase;  // each band's first vertex line
+};
+
+// Two triangles a quad, row by row; a band's material, or in the outside
+// layout one of four by the quad's quarter of the way round.
+void putTubeTriangles(TextWriter& out, const TubeGrid& grid, const LineTable& table, long long triangles, bool outside)
+{
+    const int cols = grid.cols, bands = grid.bands, materials = grid.materials;
+    const std::vector<int>& bandStart = grid.bandStart;
+    const std::vector<std::size_t>& bandBase = grid.bandBase;
+    long long emitted = 0;
+    for (int b = 0; b < bands && emitted < triangles; ++b) {
+        std::string material = kMaterials[b % materials];
+        material += '\n';
+        std::string regions[4];
+        for (int q = 0; q < 4; ++q) regions[q] = std::string(kOutsideMaterials[(q + b) % 4]) + '\n';
+        for (int r = bandStart[b]; r < bandStart[b + 1] && emitted < triangles; ++r) {
+            const size_t row = bandBase[b] + static_cast<size_t>(r - bandStart[b]) * (cols + 1);
+            const size_t next = row + cols + 1;
+            for (int c = 0; c < cols && emitted < triangles; ++c) {
+                // Counter-clockwise seen from outside: around, then up.
+                const size_t quad[4] = {row + c, row + c + 1, next + c + 1, next + c};
+                const size_t corners[2][3] = {{quad[0], quad[1], quad[2]}, {quad[0], quad[2], quad[3]}};
+                for (int t = 0; t < 2 && emitted < triangles; ++t, ++emitted) {
+                    out.put(outside ? regions[c * 4 / cols] : material);
+                    for (size_t id : corners[t]) out.put(table[id]);
+                }
+                out.spill();
+            }
+        }
+    }
+}
+
 } // namespace
 
 bool writeLargeReference(const std::string& path, const LargeReferenceOptions& options, std::string& error)
@@ -161,10 +234,7 @@ bool writeLargeReference(const std::string& path, const LargeReferenceOptions& o
                 const Links links = linksAt(z, options.links > 0 ? options.links : region + 1, bones);
                 const double values[8] = {x, y, z, nRadial * std::cos(angle), nRadial * std::sin(angle), nUp, static_cast<double>(c) / cols,
                                           static_cast<double>(ln) / rows};
-                TextWriter& line = table.writer();
-                putVertexStart(line, links.bones[0], values, links.count);
-                for (int k = 0; k < links.count; ++k)
-                    line.put(' ').putInt(links.bones[k]).put(' ').putInt(links.micro[k] / kMicro).put('.').putInt(links.micro[k] % kMicro, 6, '0');
+                putLargeVertex(table.writer(), options.outside, values, links);
                 table.endLine();
             }
         }
@@ -173,25 +243,7 @@ bool writeLargeReference(const std::string& path, const LargeReferenceOptions& o
     return writeSmd(path, error, [&](TextWriter& out) {
         writeNodesAndBindPose(out, bones, true);
         out.put("triangles\n");
-        long long emitted = 0;
-        for (int b = 0; b < bands && emitted < triangles; ++b) {
-            std::string material = kMaterials[b % materials];
-            material += '\n';
-            for (int r = bandStart[b]; r < bandStart[b + 1] && emitted < triangles; ++r) {
-                const size_t row = bandBase[b] + static_cast<size_t>(r - bandStart[b]) * (cols + 1);
-                const size_t next = row + cols + 1;
-                for (int c = 0; c < cols && emitted < triangles; ++c) {
-                    // Counter-clockwise seen from outside: around, then up.
-                    const size_t quad[4] = {row + c, row + c + 1, next + c + 1, next + c};
-                    const size_t corners[2][3] = {{quad[0], quad[1], quad[2]}, {quad[0], quad[2], quad[3]}};
-                    for (int t = 0; t < 2 && emitted < triangles; ++t, ++emitted) {
-                        out.put(material);
-                        for (size_t id : corners[t]) out.put(table[id]);
-                    }
-                    out.spill();
-                }
-            }
-        }
+        putTubeTriangles(out, {cols, bands, materials, bandStart, bandBase}, table, triangles, options.outside);
         out.put("end\n");
     });
 }
