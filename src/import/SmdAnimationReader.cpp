@@ -274,10 +274,13 @@ bool AnimationReader::readBlocksOnce(OnePass& pass)
             inBlock = true;
             continue;
         }
-        if (!inBlock || firstWord(line).empty()) continue;
+        if (!inBlock) continue;
+        // A blank line is never plain: it is looked for only after the plain read.
         BoneLine bone;
-        if (!(cursor_.slackAfter(line) && readPlainBoneLine(line, pass.counts.nodes, bone)) && scanBoneLine(line, pass.counts.nodes, bone) != BoneScan::Ok)
-            return false;
+        if (!(cursor_.slackAfter(line) && readPlainBoneLine(line, pass.counts.nodes, bone))) {
+            if (firstWord(line).empty()) continue;
+            if (scanBoneLine(line, pass.counts.nodes, bone) != BoneScan::Ok) return false;
+        }
         std::copy(bone.values, bone.values + 6, pass.pose[static_cast<std::size_t>(bone.number)].values);
     }
     if (inBlock) keep();

@@ -132,8 +132,8 @@ TEST(SmdAnimationReader, FrameNumbersAreUsedAsGivenOrByOrderWhenIncreasing)
 TEST(SmdAnimationReader, BonesLeftOutOfABlockKeepThePreviousBlocksPose)
 {
     SmdModelRecords model;
-    // The first block lists no bone at all (zero pose); the third lists only bone 1.
-    const std::string text = nodes(2) + "skeleton\ntime 0\ntime 1\n0 1 2 3 0 0 0\n1 4 5 6 0 0 0\ntime 2\n1 7 8 9 0 0 0\nend\n";
+    // The first block lists no bone at all (zero pose); the third lists only bone 1. Blank lines are no bones.
+    const std::string text = nodes(2) + "skeleton\ntime 0\ntime 1\n0 1 2 3 0 0 0\n\n \t \n1 4 5 6 0 0 0\ntime 2\n1 7 8 9 0 0 0\nend\n";
     ASSERT_EQ(read(model, text), kSmdRead);
     const SmdAnimation& a = model.animations[0];
     EXPECT_FLOAT_EQ(a.frame(0)[0].position[0], 0.0f);
