@@ -113,13 +113,6 @@ FileOutcome convertOne(const std::string& command, const std::string& path, cons
     return outcome;
 }
 
-void printOutcome(const FileOutcome& outcome)
-{
-    writeStandardOutput(outcome.console);
-    std::fputs(outcome.errors.c_str(), stderr);
-    std::fflush(stderr);
-}
-
 FileOutcome convertGltfOne(const std::string& command, const std::string& path, const GltfPlan& plan, const std::vector<std::string>& collisions,
                            const GltfConvertOptions& options)
 {
@@ -168,7 +161,7 @@ int convertAll(const std::string& command, const std::vector<std::string>& files
     runInOrder(
         files.size(), jobs, convert,
         [&](std::size_t, const FileOutcome& o) {
-            printOutcome(o);
+            printFileLines(o.console, o.errors);
             failures += o.ok ? 0 : 1;
         });
     return failures;
@@ -260,10 +253,8 @@ int runCommand(const std::vector<std::string>& args)
             ok = false;
             errors = failureText({path, 0, "not enough memory to read the file"}, path, nullptr);
         }
-        writeStandardOutput({});
+        printFileLines({}, errors);
         failures += ok ? 0 : 1;
-        std::fputs(errors.c_str(), stderr);
-        std::fflush(stderr);
     }
     return failures ? 1 : 0;
 }

@@ -101,7 +101,7 @@ Links linksAt(double z, int count, int bones)
 
 // A closed tube made of stacked frustums, cut into bands of rows; each band
 // has its own slope and material.
-struct Tube {
+struct BandedTube {
     int cols = 0, rows = 0, bands = 0, materials = 0;
     std::vector<int> bandStart;         // first row of each band, then rows
     std::vector<double> borderRadius;   // at each band border
@@ -111,9 +111,9 @@ struct Tube {
     double rowHeight = 0;
 };
 
-Tube layTube(long long triangles, std::uint64_t seed)
+BandedTube layTube(long long triangles, std::uint64_t seed)
 {
-    Tube tube;
+    BandedTube tube;
     // Quads come out about square: the circumference is roughly 0.63 of the height.
     const long long quads = (triangles + 1) / 2;
     tube.cols = std::max(3, static_cast<int>(std::lround(std::sqrt(static_cast<double>(quads) * 0.63))));
@@ -141,7 +141,7 @@ Tube layTube(long long triangles, std::uint64_t seed)
 }
 
 // Vertex lines, formatted once per grid point of each band.
-void formatTubeVertices(const Tube& tube, const LargeReferenceOptions& options, LineTable& table)
+void formatTubeVertices(const BandedTube& tube, const LargeReferenceOptions& options, LineTable& table)
 {
     const std::uint64_t seed = options.seed;
     const int cols = tube.cols;
@@ -175,7 +175,7 @@ void formatTubeVertices(const Tube& tube, const LargeReferenceOptions& options, 
 }
 
 // The first `triangles` triangles of the tube, band by band.
-void putTubeTriangles(TextWriter& out, const Tube& tube, const LineTable& table, long long triangles)
+void putTubeTriangles(TextWriter& out, const BandedTube& tube, const LineTable& table, long long triangles)
 {
     const int cols = tube.cols;
     long long emitted = 0;
@@ -211,7 +211,7 @@ bool writeLargeReference(const std::string& path, const LargeReferenceOptions& o
         error = "--bones must lie between 1 and " + std::to_string(kMaxLargeBones);
         return false;
     }
-    const Tube tube = layTube(options.triangles, options.seed);
+    const BandedTube tube = layTube(options.triangles, options.seed);
     LineTable table;
     formatTubeVertices(tube, options, table);
     return writeSmd(path, error, [&](TextWriter& out) {
