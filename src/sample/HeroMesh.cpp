@@ -31,7 +31,8 @@ constexpr UvRect kGoldHigh{0.78f, 0.55f, 0.97f, 0.95f};
 // chest emblem are painted.
 const Vector3 kFrontAtQuarter{-1.0f, 0.0f, 0.0f};
 
-// Every part of the body but the neck is a tube closed flat at both ends.
+// Every part of the body but the neck, and the sword's handle, is a tube
+// closed flat at both ends.
 Tube cappedTube(Vector3 origin, Vector3 axis, Vector3 sideHint, int segments, UvRect uv, UvRect capUv)
 {
     Tube t;
@@ -213,15 +214,7 @@ SmdDocument buildWeapon()
 
     mesh.box(makeBox(vec3Add(grip, vec3Scale(axis, -7.5f)), vec3Scale(axis, 1.5f), vec3Scale(across, 1.8f), vec3Scale(up, 1.8f), skin, kGoldLow));
 
-    Tube handle;
-    handle.origin = grip;
-    handle.axis = axis;
-    handle.sideHint = across;
-    handle.segments = 8;
-    handle.uv = kLeather;
-    handle.startCap = Cap::Flat;
-    handle.endCap = Cap::Flat;
-    handle.capUv = kLeather;
+    Tube handle = cappedTube(grip, axis, across, 8, kLeather, kLeather);
     handle.rings = {{-6, 1.5f, 1.5f, skin}, {0, 1.6f, 1.6f, skin}, {5.5f, 1.5f, 1.5f, skin}};
     mesh.tube(handle);
 
