@@ -6,6 +6,7 @@
 //   veskar_reader_floor FILE.smd [RUNS]
 
 #include "convert/CornerWelder.h"
+#include "convert/FormatConverter.h"
 #include "mref/TextWriter.h"
 #include "system/InputFile.h"
 #include "import/SmdRecords.h"
@@ -140,14 +141,7 @@ int main(int argc, char** argv)
     const double weldPrepare = prepares[prepares.size() / 2], weld = adds[adds.size() / 2];
     const double format = medianMs(runs, [&] {
         TextWriter out;
-        for (const WeldedVertex& v : welder.vertices) {
-            const float* r = v.values;
-            const float values[8] = {r[0], r[1], r[2], r[3], r[4], r[5], r[6], 1.0f - r[7]};
-            putVertexStart(out, v.parentBone, values, v.linkCount);
-            const BoneLink* links = welder.links.data() + v.linkStart;
-            for (std::int32_t k = 0; k < v.linkCount; ++k) out.put(' ').putInt(links[k].bone).put(' ').putFloat(links[k].weight);
-            out.put('\n');
-        }
+        for (std::size_t j = 0; j < welder.vertices.size(); ++j) putWeldedVertex(out, welder, j);
         for (const TriangleIndices& t : welder.triangles) out.putInt(t.a).put(' ').putInt(t.b).put(' ').putInt(t.c).put('\n');
         sink = out.size();
     });

@@ -52,21 +52,39 @@ std::vector<EngineVertex> makeVertices(std::size_t count, int links, std::mt1993
     return vertices;
 }
 
+// A run's arguments (links a vertex, vertex count) made into a palette and
+// vertices, the same for every run of those arguments.
+struct SkinInput {
+    explicit SkinInput(benchmark::State& state)
+        : links(static_cast<int>(state.range(0))), count(static_cast<std::size_t>(state.range(1)))
+    {
+        std::mt19937 rng(42);
+        palette = makePalette(rng);
+        vertices = makeVertices(count, links, rng);
+    }
+    int links;
+    std::size_t count;
+    std::vector<Matrix> palette;
+    std::vector<EngineVertex> vertices;
+};
+
+// Vertex links and vertices skinned a second, each pass skinning them all.
+void countRates(benchmark::State& state, const SkinInput& in)
+{
+    const double linksPerPass = static_cast<double>(in.count) * in.links;
+    state.counters["vertex_links/s"] = benchmark::Counter(linksPerPass, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["vertices/s"] = benchmark::Counter(static_cast<double>(in.count), benchmark::Counter::kIsIterationInvariantRate);
+}
+
 void skinJob(benchmark::State& state)
 {
-    const auto links = static_cast<int>(state.range(0));
-    const auto count = static_cast<std::size_t>(state.range(1));
-    std::mt19937 rng(42);
-    const std::vector<Matrix> palette = makePalette(rng);
-    const std::vector<EngineVertex> vertices = makeVertices(count, links, rng);
-    std::vector<SkinVertex> out(count);
+    const SkinInput in(state);
+    std::vector<SkinVertex> out(in.count);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(skinVertices(vertices, palette, out));
+        benchmark::DoNotOptimize(skinVertices(in.vertices, in.palette, out));
         benchmark::ClobberMemory();
     }
-    const double linksPerPass = static_cast<double>(count) * links;
-    state.counters["vertex_links/s"] = benchmark::Counter(linksPerPass, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["vertices/s"] = benchmark::Counter(static_cast<double>(count), benchmark::Counter::kIsIterationInvariantRate);
+    countRates(state, in);
 }
 // 100,000 vertices (26 MB of records) stream from memory; 1,000 (a character)
 // stay in the core's cache.
@@ -75,22 +93,16 @@ BENCHMARK(skinJob)->ArgNames({"links", "vertices"})->ArgsProduct({{1, 2, 4}, {10
 // What a frame runs: the packed stream the mesh keeps.
 void skinStreamJob(benchmark::State& state)
 {
-    const auto links = static_cast<int>(state.range(0));
-    const auto count = static_cast<std::size_t>(state.range(1));
-    std::mt19937 rng(42);
-    const std::vector<Matrix> palette = makePalette(rng);
-    const std::vector<EngineVertex> vertices = makeVertices(count, links, rng);
+    const SkinInput in(state);
     std::vector<SkinSource> sources;
     std::vector<BoneLink> linkPool;
-    buildSkinStream(vertices, sources, linkPool);
-    std::vector<SkinVertex> out(count);
+    buildSkinStream(in.vertices, sources, linkPool);
+    std::vector<SkinVertex> out(in.count);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(skinStream(sources, linkPool, palette, out));
+        benchmark::DoNotOptimize(skinStream(sources, linkPool, in.palette, out));
         benchmark::ClobberMemory();
     }
-    const double linksPerPass = static_cast<double>(count) * links;
-    state.counters["vertex_links/s"] = benchmark::Counter(linksPerPass, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["vertices/s"] = benchmark::Counter(static_cast<double>(count), benchmark::Counter::kIsIterationInvariantRate);
+    countRates(state, in);
 }
 BENCHMARK(skinStreamJob)->ArgNames({"links", "vertices"})->ArgsProduct({{1, 2, 4}, {100000, 1000}})->Unit(benchmark::kMicrosecond);
 

@@ -12,7 +12,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev libxcb1-dev
   xvfb xdotool openbox imagemagick x11-utils xauth
   clang libclang-rt-14-dev libfuzzer-14-dev
-  time
+  time python3
   libtinygltf-dev nlohmann-json3-dev
   chromium assimp-utils
   # glTF test files written by others (simple_skin, BoxTextured, broken files).

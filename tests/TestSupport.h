@@ -113,6 +113,18 @@ private:
     Shell* previous_ = nullptr;
 };
 
+// Runs a test step from another folder and goes back afterwards.
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
+    ~WorkingDirectory() { fs::current_path(previous_); }
+    WorkingDirectory(const WorkingDirectory&) = delete;
+    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+
+private:
+    fs::path previous_;
+};
+
 inline fs::path corpusDir() { return fs::path(VESKAR_CORPUS_DIR); }
 
 // Skips the calling test with a message when the corpus folder is absent.

@@ -6,38 +6,25 @@ namespace veskar {
 
 Matrix matrixIdentity() { return Matrix{}; }
 
-Matrix matrixRotationX(float angle)
+namespace {
+
+// A turn in the plane of axes a and b, from a towards b, for row vectors.
+Matrix planeRotation(int a, int b, float angle)
 {
     const float c = std::cos(angle), s = std::sin(angle);
     Matrix r;
-    r.m[1][1] = c;
-    r.m[1][2] = s;
-    r.m[2][1] = -s;
-    r.m[2][2] = c;
+    r.m[a][a] = c;
+    r.m[a][b] = s;
+    r.m[b][a] = -s;
+    r.m[b][b] = c;
     return r;
 }
 
-Matrix matrixRotationY(float angle)
-{
-    const float c = std::cos(angle), s = std::sin(angle);
-    Matrix r;
-    r.m[0][0] = c;
-    r.m[0][2] = -s;
-    r.m[2][0] = s;
-    r.m[2][2] = c;
-    return r;
-}
+} // namespace
 
-Matrix matrixRotationZ(float angle)
-{
-    const float c = std::cos(angle), s = std::sin(angle);
-    Matrix r;
-    r.m[0][0] = c;
-    r.m[0][1] = s;
-    r.m[1][0] = -s;
-    r.m[1][1] = c;
-    return r;
-}
+Matrix matrixRotationX(float angle) { return planeRotation(1, 2, angle); }
+Matrix matrixRotationY(float angle) { return planeRotation(2, 0, angle); }
+Matrix matrixRotationZ(float angle) { return planeRotation(0, 1, angle); }
 
 Matrix matrixRotationAxis(const Vector3& axis, float angle)
 {

@@ -74,9 +74,7 @@ int runCheckCommand(const std::vector<std::string>& args, unsigned jobs)
     runInOrder(
         parsed.files.size(), jobs, [&](std::size_t i) { return checkOne(parsed.files[i], parsed.target); },
         [&](std::size_t, const Outcome& o) {
-            writeStandardOutput(o.lines);
-            std::fputs(o.errors.c_str(), stderr);
-            std::fflush(stderr);
+            printFileLines(o.lines, o.errors);
             failures += o.clean ? 0 : 1;
         });
     return failures ? 1 : 0;

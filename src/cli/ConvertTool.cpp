@@ -2,18 +2,14 @@
 
 #include "cli/CheckCommand.h"
 #include "cli/GltfCommand.h"
+#include "cli/InfoCommand.h"
 #include "cli/SmdCommand.h"
 #include "cli/OrderedJobs.h"
-#include "mref/EngineRecords.h"
 #include "convert/FormatConverter.h"
-#include "convert/ModelFileKind.h"
 #include "convert/OutputCollisions.h"
-#include "import/AnimationKeys.h"
 #include "gltf/GltfConvert.h"
 #include "gltf/GltfImport.h"
 #include "import/ConsoleLog.h"
-#include "import/SmdSections.h"
-#include "import/TriangleSink.h"
 #include "system/Console.h"
 #include "base/PrintableName.h"
 
@@ -76,107 +72,6 @@ std::string failureText(const Diagnostic& diagnostic, const std::string& file, c
     return (diagnostic.empty() ? printableName(file) + ": failed" : refusalLines(diagnostic, message)) + "\n";
 }
 
-// Triangles read and let go.
-class DiscardingSink final : public TriangleSink {
-public:
-    std::string expect(std::int32_t, std::size_t) override { return {}; }
-    void prepare(std::size_t, std::span<const SmdTriangle>, std::span<const BoneLink>) override {}
-    std::string take(std::size_t) override { return {}; }
-};
-
-// Files are looked into through their lines, never held whole: a file of
-// one endless line is refused as the readers refuse it.
-bool infoOne(const std::string& path, Diagnostic& diagnostic, const char*& message)
-{
-    LineCursor cursor;
-    std::string reason;
-    if (!cursor.openFile(path, reason)) {
-        diagnostic = {path, 0, "cannot open: " + reason};
-        return false;
-    }
-    const ModelFileKind kind = guessModelFileKind(cursor);
-    if (!cursor.failure().empty()) {
-        diagnostic = {path, cursor.lineNumber(), cursor.failure()};
-        return false;
-    }
-    const std::string name = printableName(path);
-    switch (kind) {
-    case ModelFileKind::Unknown:
-        diagnostic = {path, 1, "not an SMD, mRef or mAni file (the first line is not \"version 1\")"};
-        return false;
-    case ModelFileKind::SmdReference: {
-        // Every line is read and checked as for a conversion, but the
-        // triangles go to a sink that keeps none: info holds no model, and
-        // leaves welding (and its count) to ref.
-        SmdModelRecords model;
-        model.buildPoseMatrices = false;
-        DiscardingSink sink;
-        model.triangleSink = &sink;
-        if (const SmdReadResult r = model.readReferenceFile(path); r != kSmdRead) {
-            diagnostic = model.diagnostic;
-            message = smdRefusalMessage(r, true);
-            return false;
-        }
-        std::printf("%s: SMD reference\n  nodes %d, frames %d, triangles %d, materials %d\n", name.c_str(), model.nodeCount, model.frameCount,
-                    model.triangleCount, model.materialCount);
-        for (const std::string& material : model.materialNames) std::printf("    material %s\n", printableName(material).c_str());
-        std::printf("  vertices %d before welding\n", model.triangleCount * 3);
-        return true;
-    }
-    case ModelFileKind::SmdAnimation: {
-        // Into keys, as ani reads it: six numbers a key, not the viewer's frame tables.
-        SmdModelRecords model;
-        model.buildPoseMatrices = false;
-        AnimationKeys keys;
-        if (const SmdReadResult r = model.readAnimationKeysFile(path, keys); r != kSmdRead) {
-            diagnostic = model.diagnostic;
-            message = smdRefusalMessage(r, false);
-            return false;
-        }
-        std::printf("%s: SMD animation\n  nodes %d, frames %d\n", name.c_str(), model.nodeCount, model.frameCount);
-        return true;
-    }
-    case ModelFileKind::MRef: {
-        EngineModelRecords model;
-        if (const EngineReadResult r = model.readReferenceFile(path); r != kEngineRead) {
-            diagnostic = model.diagnostic;
-            message = engineRefusalMessage(r, true);
-            return false;
-        }
-        const EngineMesh& mesh = model.meshes[0];
-        std::printf("%s: mRef\n  nodes %d, vertices %d, triangles %d, texture %s\n", name.c_str(), model.nodeCount, model.vertexCount,
-                    model.triangleCount, printableName(model.textureName).c_str());
-        std::printf("  root bone %s, hand bone %s\n",
-                    mesh.rootBone >= 0 ? printableName(mesh.nodes[static_cast<std::size_t>(mesh.rootBone)].name).c_str() : "(none)",
-                    mesh.handBone >= 0 ? printableName(mesh.nodes[static_cast<std::size_t>(mesh.handBone)].name).c_str() : "(none)");
-        return true;
-    }
-    case ModelFileKind::MAni: {
-        // An mAni is read onto a model with its node count; take it from the file.
-        std::string_view line;
-        cursor.rewind();
-        cursor.next(line);
-        cursor.next(line);
-        cursor.next(line);
-        FieldScanner scan(line);
-        std::string_view word;
-        std::int32_t nodes = 0;
-        scan.readWord(word);
-        scan.readInt(nodes);
-        EngineModelRecords model;
-        model.nodeCount = nodes;
-        if (const EngineReadResult r = model.readAnimationFile(path); r != kEngineRead) {
-            diagnostic = model.diagnostic;
-            message = engineRefusalMessage(r, false);
-            return false;
-        }
-        std::printf("%s: mAni\n  nodes %d, frames %d\n", name.c_str(), model.animations[0].nodeCount, model.animations[0].frameCount);
-        return true;
-    }
-    }
-    return false;
-}
-
 } // namespace
 
 namespace {
@@ -216,13 +111,6 @@ FileOutcome convertOne(const std::string& command, const std::string& path, cons
         outcome.errors = Diagnostic{path, 0, "not enough memory to convert the file"}.text() + "\n";
     }
     return outcome;
-}
-
-void printOutcome(const FileOutcome& outcome)
-{
-    writeStandardOutput(outcome.console);
-    std::fputs(outcome.errors.c_str(), stderr);
-    std::fflush(stderr);
 }
 
 FileOutcome convertGltfOne(const std::string& command, const std::string& path, const GltfPlan& plan, const std::vector<std::string>& collisions,
@@ -273,7 +161,7 @@ int convertAll(const std::string& command, const std::vector<std::string>& files
     runInOrder(
         files.size(), jobs, convert,
         [&](std::size_t, const FileOutcome& o) {
-            printOutcome(o);
+            printFileLines(o.console, o.errors);
             failures += o.ok ? 0 : 1;
         });
     return failures;
@@ -358,17 +246,15 @@ int runCommand(const std::vector<std::string>& args)
                 ok = describeGltf(path, gltfOptions, text, errors);
                 std::fputs(text.c_str(), stdout);
             } else {
-                ok = infoOne(path, diagnostic, message);
+                ok = describeModelFile(path, diagnostic, message);
                 if (!ok) errors = failureText(diagnostic, path, message);
             }
         } catch (const std::bad_alloc&) {
             ok = false;
             errors = failureText({path, 0, "not enough memory to read the file"}, path, nullptr);
         }
-        writeStandardOutput({});
+        printFileLines({}, errors);
         failures += ok ? 0 : 1;
-        std::fputs(errors.c_str(), stderr);
-        std::fflush(stderr);
     }
     return failures ? 1 : 0;
 }

@@ -3,17 +3,30 @@
 // the files were given, each file's lines together, as soon as that file and
 // those before it are done.
 
+#include "system/Console.h"
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdio>
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
 namespace veskar {
+
+// One file's lines as its job kept them: progress on standard output, then
+// refusals and warnings on standard error, flushed before the next file's.
+inline void printFileLines(const std::string& out, const std::string& errors)
+{
+    writeStandardOutput(out);
+    std::fputs(errors.c_str(), stderr);
+    std::fflush(stderr);
+}
 
 // work(i) runs on up to `jobs` threads; report(i, result) runs on the calling
 // thread in the order of i. work must not throw: it runs on threads of its own.

@@ -19,6 +19,7 @@ constexpr int kExitUsage = 2;
 const char kSynopsis[] =
     "usage: veskar-sample character DIR\n"
     "       veskar-sample large-ref FILE [--triangles N] [--bones B] [--seed S] [--links L]\n"
+    "       veskar-sample outside-ref FILE [--triangles N] [--bones B] [--seed S] [--links L]\n"
     "       veskar-sample large-ani FILE [--bones B] [--frames F]\n"
     "       veskar-sample --help\n";
 
@@ -30,6 +31,10 @@ const char kDetails[] =
     "large-ref  writes a reference SMD of N triangles (default 200000) on a\n"
     "           chain of B bones (default 50); S (default 1) picks the variant;\n"
     "           L (1 to 4) gives every corner L links instead of 1 to 4 by region.\n"
+    "outside-ref  writes the same mesh as large-ref laid out as another\n"
+    "           exporter writes it: shortest decimals, groups set apart by two\n"
+    "           blanks, links by bone number and none for a corner on one\n"
+    "           bone, four materials by region.\n"
     "large-ani  writes an animation SMD of F frames (default 2000) for B bones\n"
     "           (default 50), the same chain as large-ref.\n"
     "\n"
@@ -112,13 +117,14 @@ int runCharacter(int argc, char** argv)
     return 0;
 }
 
-int runLargeReference(int argc, char** argv)
+int runLargeReference(int argc, char** argv, bool outside)
 {
-    if (argc < 3 || argv[2][0] == '-') return usageError("large-ref needs a file name");
+    if (argc < 3 || argv[2][0] == '-') return usageError(std::string(argv[1]) + " needs a file name");
     OptionValues values;
     std::string error;
     if (!parseOptions(argc, argv, 3, {"--triangles", "--bones", "--seed", "--links"}, values, error)) return usageError(error);
     veskar::sample::LargeReferenceOptions options;
+    options.outside = outside;
     if (values.links < 0 || values.links > 4) return usageError("--links must lie between 1 and 4");
     options.links = static_cast<int>(values.links);
     if (values.seen[0]) options.triangles = values.triangles;
@@ -174,7 +180,7 @@ int veskar::programMain(int argc, char** argv)
         return 0;
     }
     if (command == "character") return runCharacter(argc, argv);
-    if (command == "large-ref") return runLargeReference(argc, argv);
+    if (command == "large-ref" || command == "outside-ref") return runLargeReference(argc, argv, command == "outside-ref");
     if (command == "large-ani") return runLargeAnimation(argc, argv);
     return usageError("unknown command " + std::string(command));
 }

@@ -153,9 +153,7 @@ int runSmdCommand(const std::vector<std::string>& args, unsigned jobs)
     runInOrder(
         plans.size(), jobs, [&](std::size_t i) { return exportOne(plans[i], parsed.gltf); },
         [&](std::size_t, const Outcome& o) {
-            writeStandardOutput(o.console);
-            std::fputs(o.errors.c_str(), stderr);
-            std::fflush(stderr);
+            printFileLines(o.console, o.errors);
             failures += o.ok ? 0 : 1;
         });
     return failures ? 1 : 0;

@@ -23,25 +23,35 @@ public:
     {
         try {
             prepared_.resize(lanes);
+            for (Lane& lane : prepared_) lane.blocks.resize(kBlocksAhead);
         } catch (const std::bad_alloc&) {
             return kNoMemory;
         }
         return welder_.expect(triangleCount) ? std::string() : kNoMemory;
     }
-    void prepare(std::size_t lane, std::span<const SmdTriangle> triangles, std::span<const BoneLink> links) override
+    void prepare(std::size_t lane, std::span<const SmdTriangle> triangles, std::span<const BoneLink> links,
+                 std::span<const std::int64_t> repeats) override
     {
-        prepared_[lane].ok = prepared_[lane].corners.prepare(triangles, links);
+        Lane& l = prepared_[lane];
+        Block& block = l.blocks[l.prepared++ % kBlocksAhead];
+        block.ok = block.corners.prepare(triangles, links, repeats);
     }
     std::string take(std::size_t lane) override
     {
-        return prepared_[lane].ok && welder_.add(prepared_[lane].corners) ? std::string() : kNoMemory;
+        Lane& l = prepared_[lane];
+        const Block& block = l.blocks[l.taken++ % kBlocksAhead];
+        return block.ok && welder_.add(block.corners) ? std::string() : kNoMemory;
     }
 
 private:
     static constexpr const char* kNoMemory = "not enough memory to weld the vertices";
-    struct Lane {
+    struct Block {
         PreparedCorners corners;
         bool ok = false;
+    };
+    struct Lane {
+        std::vector<Block> blocks;  // a ring of kBlocksAhead
+        std::size_t prepared = 0, taken = 0;
     };
     CornerWelder& welder_;
     std::vector<Lane> prepared_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace veskar {
@@ -23,21 +24,24 @@ std::uint64_t mix(std::uint64_t h, std::uint64_t v)
     return h ^ (h >> 32);
 }
 
-// The corner as a welded vertex, its kept links at keptLinks; false when a
-// NaN sits where equality looks (such a vertex equals nothing).
-bool packCorner(const SmdTriangle& triangle, int k, std::span<const BoneLink> pool, WeldedVertex& vertex, BoneLink (&keptLinks)[kMaxLinks],
+// The corner as a welded vertex, its kept links appended to links (room for
+// them reserved); false when a NaN sits where equality looks (such a vertex
+// equals nothing). The eight values are hashed in four independent products,
+// not one chain: the hash only has to be equal for equal corners.
+bool packCorner(const SmdTriangle& triangle, int k, std::span<const BoneLink> pool, WeldedVertex& vertex, std::vector<BoneLink>& links,
                 std::uint64_t& hash)
 {
     const SmdVertex& v = triangle.vertices[k];
-    const float values[8] = {v.position[0], v.position[1], v.position[2], v.normal[0], v.normal[1], v.normal[2], v.u, v.v};
-    bool hashable = true;
-    std::uint64_t h = 0xCBF29CE484222325ull;
-    for (int i = 0; i < 8; i += 2) {
-        vertex.values[i] = values[i];
-        vertex.values[i + 1] = values[i + 1];
-        hashable &= !std::isnan(values[i]) && !std::isnan(values[i + 1]);
-        h = mix(h, floatBits(values[i]) | (floatBits(values[i + 1]) << 32));
-    }
+    static_assert(sizeof(SmdVertex) == sizeof vertex.values, "position, normal, u, v in the order equality looks at them");
+    std::memcpy(vertex.values, &v, sizeof vertex.values);
+    const float* f = vertex.values;
+    bool nan = false;
+    for (int i = 0; i < 8; ++i) nan |= f[i] != f[i];
+    std::uint64_t h = (floatBits(f[0]) | floatBits(f[1]) << 32) * 0x9E3779B97F4A7C15ull;
+    h ^= (floatBits(f[2]) | floatBits(f[3]) << 32) * 0xC2B2AE3D27D4EB4Full;
+    h ^= (floatBits(f[4]) | floatBits(f[5]) << 32) * 0x165667B19E3779F9ull;
+    h ^= (floatBits(f[6]) | floatBits(f[7]) << 32) * 0xD6E8FEB86659FD93ull;
+    h ^= h >> 32;
     vertex.parentBone = triangle.vertexBone[k];
     const auto count = static_cast<std::size_t>(std::clamp(triangle.linkCount[k], 0, kMaxLinks));
     const std::size_t start = triangle.linkStart[k];
@@ -45,15 +49,16 @@ bool packCorner(const SmdTriangle& triangle, int k, std::span<const BoneLink> po
     for (std::size_t j = 0; j < count && start + j < pool.size(); ++j) {
         const BoneLink& link = pool[start + j];
         if (link.weight == 0.0f) continue;
-        hashable &= !std::isnan(link.weight);
-        keptLinks[kept++] = link;
+        nan |= link.weight != link.weight;
+        links.push_back(link);
+        ++kept;
         h = mix(h, (static_cast<std::uint64_t>(static_cast<std::uint32_t>(link.bone)) << 32) | floatBits(link.weight));
     }
     vertex.linkCount = kept;
     h = mix(h, static_cast<std::uint64_t>(kept));
     hash = h * 0xFF51AFD7ED558CCDull;
     hash ^= hash >> 33;
-    return hashable;
+    return !nan;
 }
 
 bool sameCorner(const WeldedVertex& a, const BoneLink* aLinks, const WeldedVertex& b, const BoneLink* bLinks)
@@ -135,7 +140,7 @@ bool CornerWelder::grow()
     return true;
 }
 
-bool PreparedCorners::prepare(std::span<const SmdTriangle> block, std::span<const BoneLink> pool)
+bool PreparedCorners::prepare(std::span<const SmdTriangle> block, std::span<const BoneLink> pool, std::span<const std::int64_t> repeats)
 {
     try {
         const std::size_t count = block.size() * 3;
@@ -143,13 +148,16 @@ bool PreparedCorners::prepare(std::span<const SmdTriangle> block, std::span<cons
         hashes.resize(count);
         hashable.resize(count);
         links.clear();
+        links.reserve(count * kMaxLinks < pool.size() ? count * kMaxLinks : pool.size());
+        const bool withRepeats = repeats.size() == count;
+        if (withRepeats) this->repeats.assign(repeats.begin(), repeats.end());
+        else this->repeats.assign(count, -1);
         std::size_t c = 0;
         for (const SmdTriangle& triangle : block) {
             for (int k = 0; k < 3; ++k, ++c) {
-                BoneLink kept[kMaxLinks];
-                hashable[c] = packCorner(triangle, k, pool, corners[c], kept, hashes[c]) ? 1 : 0;
+                if (withRepeats && repeats[c] >= 0) continue;
                 corners[c].linkStart = static_cast<std::uint32_t>(links.size());
-                links.insert(links.end(), kept, kept + corners[c].linkCount);
+                hashable[c] = packCorner(triangle, k, pool, corners[c], links, hashes[c]) ? 1 : 0;
             }
         }
     } catch (const std::bad_alloc&) {
@@ -173,6 +181,16 @@ bool CornerWelder::add(const PreparedCorners& block)
     try {
         std::int32_t numbers[3];
         for (std::size_t c = 0; c < count; ++c) {
+            if (const std::int64_t earlier = block.repeats[c]; earlier >= 0) {
+                // The same as an earlier corner: its vertex, from its triangle
+                // (this one's, when that is not done yet).
+                const auto t = static_cast<std::size_t>(earlier / 3);
+                const auto k = static_cast<int>(earlier % 3);
+                if (t < triangles.size()) numbers[c % 3] = k == 0 ? triangles[t].a : k == 1 ? triangles[t].b : triangles[t].c;
+                else numbers[c % 3] = numbers[k];
+                if (c % 3 == 2) triangles.push_back({numbers[0], numbers[1], numbers[2]});
+                continue;
+            }
             std::size_t mask = table_.size() - 1;
             if (c + kAhead < count) __builtin_prefetch(&table_[block.hashes[c + kAhead] & mask]);
             const WeldedVertex& corner = block.corners[c];

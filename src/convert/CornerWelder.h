@@ -31,10 +31,14 @@ struct PreparedCorners {
     std::vector<std::uint64_t> hashes;
     std::vector<std::uint8_t> hashable;  // 0: a NaN where equality looks; equals nothing
     std::vector<BoneLink> links;         // the kept links
+    // A corner known to be the same as an earlier one (by file order, three
+    // a triangle) is not packed: it takes that corner's vertex. -1: none.
+    std::vector<std::int64_t> repeats;
 
-    // The triangles' corners (their linkStart pointing into pool); false
+    // The triangles' corners (their linkStart pointing into pool); repeats,
+    // empty or three a triangle, as TriangleSink::prepare has them. False
     // without the memory.
-    bool prepare(std::span<const SmdTriangle> block, std::span<const BoneLink> pool);
+    bool prepare(std::span<const SmdTriangle> block, std::span<const BoneLink> pool, std::span<const std::int64_t> repeats = {});
 };
 
 class CornerWelder {

@@ -67,22 +67,6 @@ std::string checkReference(const SmdReferenceSource& s)
     return {};
 }
 
-// The mAni's node count is on its third line; it is read onto a model of that many.
-std::int32_t mAniNodeCount(const std::string& path)
-{
-    LineCursor cursor;
-    std::string reason;
-    if (!cursor.openFile(path, reason)) return 0;
-    std::string_view line;
-    for (int i = 0; i < 3; ++i)
-        if (!cursor.next(line)) return 0;
-    FieldScanner scan(line);
-    std::string_view word;
-    std::int32_t nodes = 0;
-    scan.readWord(word);
-    return scan.readInt(nodes) == ScanStatus::Ok ? nodes : 0;
-}
-
 bool exportReference(const std::string& source, const std::string& output, Diagnostic& diagnostic, const char*& message)
 {
     EngineModelRecords model;

@@ -183,15 +183,10 @@ void addAnimations(const GltfScene& scene, GlbLayout& layout, tinygltf::Model& m
     }
 }
 
-} // namespace
-
-bool writeGlb(const GltfScene& scene, const std::string& generator, std::string& bytes, std::string& reason)
+// The joints as nodes in the skeleton's order; with several roots, one more
+// node above them all, its index left in rootNode (-1 without it).
+bool addJointNodes(const GltfScene& scene, tinygltf::Model& model, tinygltf::Scene& root, int& rootNode, std::string& reason)
 {
-    tinygltf::Model model;
-    model.asset.version = "2.0";
-    model.asset.generator = utf8(generator);
-    GlbLayout layout(model);
-
     const int jointCount = static_cast<int>(scene.joints.size());
     for (const GltfJoint& j : scene.joints) {
         tinygltf::Node node;
@@ -200,9 +195,7 @@ bool writeGlb(const GltfScene& scene, const std::string& generator, std::string&
         node.rotation = {j.rotation[0], j.rotation[1], j.rotation[2], j.rotation[3]};
         model.nodes.push_back(std::move(node));
     }
-    tinygltf::Scene root;
-    root.name = utf8(scene.name);
-    int rootNode = -1;
+    rootNode = -1;
     if (scene.commonRoot) {
         tinygltf::Node node;
         node.name = root.name;
@@ -220,39 +213,42 @@ bool writeGlb(const GltfScene& scene, const std::string& generator, std::string&
         else if (rootNode >= 0) model.nodes[static_cast<std::size_t>(rootNode)].children.push_back(i);
         else root.nodes.push_back(i);
     }
+    return true;
+}
 
-    if (!scene.primitives.empty()) {
-        addMaterials(scene, layout, model);
-        tinygltf::Mesh mesh;
-        mesh.name = root.name;
-        addPrimitives(scene, layout, mesh);
-        model.meshes.push_back(std::move(mesh));
-        // A skinned mesh's node sits at the root with no transform of its own:
-        // glTF places skinned vertices by the joints alone.
-        tinygltf::Node node;
-        node.name = root.name;
-        node.mesh = 0;
-        if (jointCount > 0) {
-            tinygltf::Skin skin;
-            skin.name = root.name;
-            for (int i = 0; i < jointCount; ++i) skin.joints.push_back(i);
-            skin.inverseBindMatrices = layout.addAccessor(scene.inverseBindMatrices, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, kNoTarget);
-            if (rootNode >= 0) skin.skeleton = rootNode;
-            else {
-                for (int i = 0; i < jointCount; ++i)
-                    if (scene.joints[static_cast<std::size_t>(i)].parent < 0) skin.skeleton = i;
-            }
-            model.skins.push_back(std::move(skin));
-            node.skin = 0;
+void addSkinnedMesh(const GltfScene& scene, GlbLayout& layout, tinygltf::Model& model, tinygltf::Scene& root, int rootNode)
+{
+    const int jointCount = static_cast<int>(scene.joints.size());
+    addMaterials(scene, layout, model);
+    tinygltf::Mesh mesh;
+    mesh.name = root.name;
+    addPrimitives(scene, layout, mesh);
+    model.meshes.push_back(std::move(mesh));
+    // A skinned mesh's node sits at the root with no transform of its own:
+    // glTF places skinned vertices by the joints alone.
+    tinygltf::Node node;
+    node.name = root.name;
+    node.mesh = 0;
+    if (jointCount > 0) {
+        tinygltf::Skin skin;
+        skin.name = root.name;
+        for (int i = 0; i < jointCount; ++i) skin.joints.push_back(i);
+        skin.inverseBindMatrices = layout.addAccessor(scene.inverseBindMatrices, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, kNoTarget);
+        if (rootNode >= 0) skin.skeleton = rootNode;
+        else {
+            for (int i = 0; i < jointCount; ++i)
+                if (scene.joints[static_cast<std::size_t>(i)].parent < 0) skin.skeleton = i;
         }
-        model.nodes.push_back(std::move(node));
-        root.nodes.push_back(static_cast<int>(model.nodes.size() - 1));
+        model.skins.push_back(std::move(skin));
+        node.skin = 0;
     }
-    addAnimations(scene, layout, model);
+    model.nodes.push_back(std::move(node));
+    root.nodes.push_back(static_cast<int>(model.nodes.size() - 1));
+}
 
-    model.scenes.push_back(std::move(root));
-    model.defaultScene = 0;
-    std::vector<unsigned char>& data = layout.bytes();
+// The laid-out bytes become the one buffer and the library writes the .glb.
+bool serialiseGlb(tinygltf::Model& model, std::vector<unsigned char>& data, std::string& bytes, std::string& reason)
+{
     while (data.size() % 4) data.push_back(0);
     // A .glb counts its length in 32 bits; leave room for the JSON chunk.
     if (data.size() > (std::numeric_limits<std::uint32_t>::max() >> 1)) {
@@ -278,6 +274,27 @@ bool writeGlb(const GltfScene& scene, const std::string& generator, std::string&
     }
     bytes = std::move(stream).str();
     return true;
+}
+
+} // namespace
+
+bool writeGlb(const GltfScene& scene, const std::string& generator, std::string& bytes, std::string& reason)
+{
+    tinygltf::Model model;
+    model.asset.version = "2.0";
+    model.asset.generator = utf8(generator);
+    GlbLayout layout(model);
+
+    tinygltf::Scene root;
+    root.name = utf8(scene.name);
+    int rootNode = -1;
+    if (!addJointNodes(scene, model, root, rootNode, reason)) return false;
+    if (!scene.primitives.empty()) addSkinnedMesh(scene, layout, model, root, rootNode);
+    addAnimations(scene, layout, model);
+
+    model.scenes.push_back(std::move(root));
+    model.defaultScene = 0;
+    return serialiseGlb(model, layout.bytes(), bytes, reason);
 }
 
 } // namespace veskar

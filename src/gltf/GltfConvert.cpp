@@ -59,12 +59,10 @@ void nameOutput(FormatConverter& converter, const std::string& output)
 bool convertReference(const std::string& path, const GltfConvertOptions& options, const std::string& output, std::string& errors)
 {
     FormatConverter converter;
-    converter.smdModel = std::make_unique<SmdModelRecords>();
-    SmdModelRecords& model = *converter.smdModel;
-    model.buildPoseMatrices = false;
     nameOutput(converter, output);
     consoleLog().print("[Ref] %s\n", printableName(converter.outputName).c_str());
-    const GltfRead read = readGltf(path, readOptions(options, false), model);
+    const GltfRead read = readGltfForConverter(path, options, false, converter);
+    SmdModelRecords& model = *converter.smdModel;
     addLines(errors, read.notes);
     if (!read.ok) {
         errors += read.diagnostic.text() + "\n";
@@ -124,6 +122,13 @@ bool convertAnimations(const std::string& path, const GltfConvertOptions& option
 
 } // namespace
 
+GltfRead readGltfForConverter(const std::string& path, const GltfConvertOptions& options, bool animations, FormatConverter& converter)
+{
+    converter.smdModel = std::make_unique<SmdModelRecords>();
+    converter.smdModel->buildPoseMatrices = false;
+    return readGltf(path, readOptions(options, animations), *converter.smdModel);
+}
+
 GltfPlan planGltfConversion(const std::string& path, bool animations)
 {
     GltfPlan plan;
@@ -170,10 +175,8 @@ bool convertGltf(const std::string& command, const std::string& path, const Gltf
 bool describeGltf(const std::string& path, const GltfConvertOptions& options, std::string& text, std::string& errors)
 {
     FormatConverter converter;
-    converter.smdModel = std::make_unique<SmdModelRecords>();
+    const GltfRead read = readGltfForConverter(path, options, true, converter);
     SmdModelRecords& model = *converter.smdModel;
-    model.buildPoseMatrices = false;
-    const GltfRead read = readGltf(path, readOptions(options, true), model);
     addLines(errors, read.notes);
     if (!read.ok) {
         errors += read.diagnostic.text() + "\n";

@@ -5,6 +5,7 @@
 // through the atomic writer; the collision check is the caller's, made
 // beforehand from the plan.
 
+#include "gltf/GltfImport.h"
 #include "import/Diagnostic.h"
 
 #include <string>
@@ -12,10 +13,16 @@
 
 namespace veskar {
 
+class FormatConverter;
+
 struct GltfConvertOptions {
     float scale = 1.0f;   // lengths are divided by it
     double fps = 30.0;    // keys a second of an animation
 };
+
+// Reads a glTF source into fresh SMD records of the converter's own (without
+// the pose matrices only drawing needs), its animations when asked.
+GltfRead readGltfForConverter(const std::string& path, const GltfConvertOptions& options, bool animations, FormatConverter& converter);
 
 // What converting a glTF source writes and what it reads besides itself,
 // known from its JSON alone, so that every output can be weighed against

@@ -145,22 +145,6 @@ bool loadReference(const std::string& path, LoadedReference& out, Refusal& refus
     return true;
 }
 
-// The third line of an mAni holds its node count; it is read onto a model of that many.
-std::int32_t mAniNodeCount(const std::string& path)
-{
-    LineCursor cursor;
-    std::string reason;
-    if (!cursor.openFile(path, reason)) return 0;
-    std::string_view line;
-    for (int i = 0; i < 3; ++i)
-        if (!cursor.next(line)) return 0;
-    FieldScanner scan(line);
-    std::string_view word;
-    std::int32_t nodes = 0;
-    scan.readWord(word);
-    return scan.readInt(nodes) == ScanStatus::Ok ? nodes : 0;
-}
-
 bool loadAnimation(const std::string& path, SkeletonAnimation& out, Refusal& refusal)
 {
     ModelFileKind kind = ModelFileKind::Unknown;

@@ -50,13 +50,8 @@ LimitCheck checkGltfLimits(const std::string& path, EngineTarget target, const G
 {
     LimitCheck check;
     FormatConverter converter;
-    converter.smdModel = std::make_unique<SmdModelRecords>();
+    const GltfRead gltf = readGltfForConverter(path, options, true, converter);
     SmdModelRecords& model = *converter.smdModel;
-    model.buildPoseMatrices = false;
-    GltfReadOptions read;
-    read.scale = options.scale;
-    read.fps = options.fps;
-    const GltfRead gltf = readGltf(path, read, model);
     if (!gltf.ok) {
         check.refusal = gltf.diagnostic;
         return check;

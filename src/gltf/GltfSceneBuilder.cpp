@@ -65,14 +65,12 @@ Matrix4 inverseRigid(const Matrix4& m)
     return inv;
 }
 
-bool finite(std::span<const float> values)
+} // namespace
+
+bool allFinite(std::span<const float> values)
 {
     return std::all_of(values.begin(), values.end(), [](float f) { return std::isfinite(f); });
 }
-
-void normalise(double v[3], double length) { v[0] /= length, v[1] /= length, v[2] /= length; }
-
-} // namespace
 
 void gltfPoint(const float p[3], float scale, float out[3])
 {
@@ -153,7 +151,7 @@ bool buildGltfSkeleton(std::span<const SkeletonNode> nodes, float scale, GltfSce
     std::int32_t roots = 0;
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         const SkeletonNode& node = nodes[i];
-        if (!finite(node.position) || !finite(node.rotation)) {
+        if (!allFinite(node.position) || !allFinite(node.rotation)) {
             reason = "the bind pose of node " + std::to_string(i) + " (\"" + node.name + "\") holds a number that is not finite";
             return false;
         }
@@ -162,7 +160,7 @@ bool buildGltfSkeleton(std::span<const SkeletonNode> nodes, float scale, GltfSce
         joint.parent = node.parent;
         if (joint.parent < 0) ++roots;
         gltfPoint(node.position, scale, joint.translation);
-        if (!finite(joint.translation)) {
+        if (!allFinite(joint.translation)) {
             reason = "the bind pose of node " + std::to_string(i) + " (\"" + node.name + "\") times the scale is not finite";
             return false;
         }
@@ -197,122 +195,13 @@ bool buildGltfSkeleton(std::span<const SkeletonNode> nodes, float scale, GltfSce
         const Matrix4 inverse = inverseRigid(world[i]);
         for (int e = 0; e < 16; ++e) scene.inverseBindMatrices[16 * i + static_cast<std::size_t>(e)] = static_cast<float>(inverse[static_cast<std::size_t>(e)]);
         // Each translation may be finite and their sum along a chain not.
-        if (!finite(std::span<const float>(&scene.inverseBindMatrices[16 * i], 16))) {
+        if (!allFinite(std::span<const float>(&scene.inverseBindMatrices[16 * i], 16))) {
             reason = "node " + std::to_string(i) + " (\"" + nodes[i].name + "\"), its parents' translations added, lies beyond a float's range";
             return false;
         }
         // glTF checks the last row to be exactly 0 0 0 1.
         for (int e : {3, 7, 11}) scene.inverseBindMatrices[16 * i + static_cast<std::size_t>(e)] = 0.0f;
         scene.inverseBindMatrices[16 * i + 15] = 1.0f;
-    }
-    return true;
-}
-
-bool buildGltfPrimitives(const GltfMeshSource& source, float scale, GltfScene& scene, GltfMeshReport& report, std::string& reason)
-{
-    const std::size_t vertexCount = source.vertices.size();
-    // Every welded vertex once, in glTF's terms.
-    std::vector<float> positions(3 * vertexCount), normals(3 * vertexCount);
-    std::vector<GltfInfluences> influences(vertexCount);
-    std::vector<bool> normalMissing(vertexCount, false);
-    for (std::size_t i = 0; i < vertexCount; ++i) {
-        const EngineVertex& v = source.vertices[i];
-        const SkinVertex& r = v.restVertex;
-        gltfPoint(r.position, scale, &positions[3 * i]);
-        if (!finite(std::span<const float>(&positions[3 * i], 3)) || !finite(r.normal) || !std::isfinite(r.u) || !std::isfinite(r.v)) {
-            reason = "welded vertex " + std::to_string(i) + " holds a position (times the scale), normal or texture coordinate that is not finite";
-            return false;
-        }
-        float n[3];
-        gltfPoint(r.normal, 1.0f, n);
-        double d[3] = {n[0], n[1], n[2]};
-        const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-        if (length > 1e-12) {
-            normalise(d, length);
-            for (int c = 0; c < 3; ++c) normals[3 * i + static_cast<std::size_t>(c)] = static_cast<float>(d[c]);
-        } else {
-            normalMissing[i] = true;
-        }
-        influences[i] = gltfInfluences(v);
-        report.verticesLostLinks += influences[i].lostLinks;
-        report.verticesRenormalised += influences[i].renormalised;
-        report.verticesGivenParent += influences[i].givenParent;
-        report.droppedLinks += influences[i].droppedLinks;
-    }
-    // A vertex without a normal takes the first triangle's it belongs to.
-    for (const TriangleIndices& t : source.triangles) {
-        const std::size_t corner[3] = {static_cast<std::size_t>(t.a), static_cast<std::size_t>(t.b), static_cast<std::size_t>(t.c)};
-        if (!normalMissing[corner[0]] && !normalMissing[corner[1]] && !normalMissing[corner[2]]) continue;
-        const float* p0 = &positions[3 * corner[0]];
-        const float* p1 = &positions[3 * corner[1]];
-        const float* p2 = &positions[3 * corner[2]];
-        const double e1[3] = {double(p1[0]) - p0[0], double(p1[1]) - p0[1], double(p1[2]) - p0[2]};
-        const double e2[3] = {double(p2[0]) - p0[0], double(p2[1]) - p0[1], double(p2[2]) - p0[2]};
-        double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
-        const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-        if (!(length > 0)) continue;
-        normalise(n, length);
-        for (std::size_t c : corner) {
-            if (!normalMissing[c]) continue;
-            for (int k = 0; k < 3; ++k) normals[3 * c + static_cast<std::size_t>(k)] = static_cast<float>(n[k]);
-            normalMissing[c] = false;
-            ++report.normalsReplaced;
-        }
-    }
-    // Left over (every triangle of the vertex is degenerate): straight up.
-    for (std::size_t i = 0; i < vertexCount; ++i) {
-        if (!normalMissing[i]) continue;
-        normals[3 * i] = 0.0f;
-        normals[3 * i + 1] = 1.0f;
-        normals[3 * i + 2] = 0.0f;
-        ++report.normalsReplaced;
-    }
-
-    std::vector<std::int64_t> local(vertexCount, -1);
-    std::vector<std::size_t> used;
-    for (std::size_t m = 0; m < scene.materials.size(); ++m) {
-        GltfPrimitive primitive;
-        primitive.material = static_cast<std::int32_t>(m);
-        for (std::size_t t = 0; t < source.triangles.size(); ++t) {
-            const std::int32_t material = source.triangleMaterials.empty() ? 0 : source.triangleMaterials[t];
-            if (material != static_cast<std::int32_t>(m)) continue;
-            const TriangleIndices& tri = source.triangles[t];
-            for (const std::int32_t corner : {tri.a, tri.b, tri.c}) {
-                const std::size_t w = static_cast<std::size_t>(corner);
-                if (local[w] < 0) {
-                    local[w] = static_cast<std::int64_t>(used.size());
-                    used.push_back(w);
-                }
-                primitive.indices.push_back(static_cast<std::uint32_t>(local[w]));
-            }
-        }
-        if (primitive.indices.empty()) continue;
-        const std::size_t n = used.size();
-        primitive.positions.resize(3 * n);
-        primitive.normals.resize(3 * n);
-        primitive.texcoords.resize(2 * n);
-        primitive.joints.resize(kGltfInfluences * n);
-        primitive.weights.resize(kGltfInfluences * n);
-        for (std::size_t k = 0; k < n; ++k) {
-            const std::size_t w = used[k];
-            std::copy_n(&positions[3 * w], 3, &primitive.positions[3 * k]);
-            std::copy_n(&normals[3 * w], 3, &primitive.normals[3 * k]);
-            // restVertex.v is 1 minus the file's v: 0 at the image's top row, as glTF has it.
-            primitive.texcoords[2 * k] = source.vertices[w].restVertex.u;
-            primitive.texcoords[2 * k + 1] = source.vertices[w].restVertex.v;
-            std::copy_n(influences[w].joints, kGltfInfluences, &primitive.joints[kGltfInfluences * k]);
-            std::copy_n(influences[w].weights, kGltfInfluences, &primitive.weights[kGltfInfluences * k]);
-            local[w] = -1;
-        }
-        for (int c = 0; c < 3; ++c) {
-            primitive.minimum[c] = primitive.maximum[c] = primitive.positions[static_cast<std::size_t>(c)];
-            for (std::size_t k = 1; k < n; ++k) {
-                primitive.minimum[c] = std::min(primitive.minimum[c], primitive.positions[3 * k + static_cast<std::size_t>(c)]);
-                primitive.maximum[c] = std::max(primitive.maximum[c], primitive.positions[3 * k + static_cast<std::size_t>(c)]);
-            }
-        }
-        used.clear();
-        scene.primitives.push_back(std::move(primitive));
     }
     return true;
 }
@@ -344,13 +233,13 @@ bool buildGltfAnimation(std::span<const SkeletonNode> joints, const std::string&
         double previous[4] = {0, 0, 0, 1};
         for (std::int32_t k = 0; k < animation.frameCount; ++k) {
             const SkeletonNode& key = animation.frame(k)[static_cast<std::size_t>(a)];
-            if (!finite(key.position) || !finite(key.rotation)) {
+            if (!allFinite(key.position) || !allFinite(key.rotation)) {
                 reason = "frame " + std::to_string(k) + " of node \"" + key.name + "\" holds a number that is not finite";
                 return false;
             }
             const std::size_t at = static_cast<std::size_t>(k);
             gltfPoint(key.position, scale, &channel.translations[3 * at]);
-            if (!finite(std::span<const float>(&channel.translations[3 * at], 3))) {
+            if (!allFinite(std::span<const float>(&channel.translations[3 * at], 3))) {
                 reason = "frame " + std::to_string(k) + " of node \"" + key.name + "\" times the scale is not finite";
                 return false;
             }

@@ -20,6 +20,9 @@ namespace veskar {
 // (x, y, z) of the exporter's Z-up space as glTF's (x, z, -y), times scale.
 void gltfPoint(const float p[3], float scale, float out[3]);
 
+// Every value a finite number, as glTF's readers need every float to be.
+bool allFinite(std::span<const float> values);
+
 // The rotation of a skeleton line, RotationX(rx) x RotationY(ry) x
 // RotationZ(rz) acting on row vectors as the viewer's matrices do, as a unit
 // quaternion (x, y, z, w) in glTF's axes.

@@ -89,14 +89,8 @@ bool exportGltfSmd(const std::string& path, const GltfConvertOptions& options, c
         return false;
     }
     FormatConverter converter;
-    converter.smdModel = std::make_unique<SmdModelRecords>();
+    const GltfRead gltf = readGltfForConverter(path, options, plan.outputs.size() > 1, converter);
     SmdModelRecords& model = *converter.smdModel;
-    model.buildPoseMatrices = false;
-    GltfReadOptions read;
-    read.scale = options.scale;
-    read.fps = options.fps;
-    read.readAnimations = plan.outputs.size() > 1;
-    const GltfRead gltf = readGltf(path, read, model);
     for (const std::string& note : gltf.notes) errors += note + "\n";
     if (!gltf.ok) {
         errors += gltf.diagnostic.text() + "\n";

@@ -61,6 +61,7 @@ public:
     std::uint32_t lastTextColour = 0;
 
 protected:
+    // The backend hooks of Device, as gl/GlDevice.h implements them for OpenGL.
     Result drawArrays(PrimitiveType type, std::uint32_t startVertex, std::uint32_t vertexCount, std::uint32_t primitiveCount) override;
     Result drawElements(PrimitiveType type, std::int32_t baseVertex, std::uint32_t startIndex, std::uint32_t indexCount,
                         std::uint32_t primitiveCount) override;

@@ -29,46 +29,98 @@ std::size_t countLineEnds(const char* p, std::size_t n, bool& afterReturn)
 
 LineCursor::LineCursor(std::string_view text) : data_(text.data()), filled_(text.size()), size_(text.size()) {}
 
-bool LineCursor::openFile(const std::string& path, std::string& reason, std::size_t piece)
+LineCursor::~LineCursor() { releaseWindow(); }
+
+bool LineCursor::openFile(const std::string& path, std::string& reason, std::size_t piece, Access access)
 {
+    forgetList();
+    releaseWindow();
     file_ = nullptr;
     if (!ownFile_.open(path, reason)) return false;
     file_ = &ownFile_;
     size_ = ownFile_.size();
     // No piece larger than the file; a line longer than the piece grows it.
-    capacity_ = static_cast<std::size_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(piece ? piece : 1, size_ ? size_ : 1)));
-    piece_ = std::make_unique<char[]>(capacity_);
-    data_ = piece_.get();
+    const auto size = static_cast<std::size_t>(std::max<std::uint64_t>(1, std::min<std::uint64_t>(piece ? piece : 1, size_ ? size_ : 1)));
+    mapping_ = access == Access::Mapped;
+    windowBytes_ = size;
+    piece_.reset();
+    capacity_ = 0;
+    if (!mapping_) allocatePiece(size);
     filled_ = position_ = 0;
     consumed_ = 0;
     lineNumber_ = 0;
     failure_.clear();
     endOfInput_ = false;
-    forgetNewline();
+    searched_ = 0;
     return true;
 }
 
-void LineCursor::forgetNewline()
+// A piece keeps kScanSlack bytes after its room, so the vectorised scans may
+// read past any line in it.
+void LineCursor::allocatePiece(std::size_t capacity)
 {
-    newlineScan_ = position_;
-    newlineFound_ = false;
+    piece_ = std::make_unique<char[]>(capacity + kScanSlack);
+    capacity_ = capacity;
+    data_ = piece_.get();
+}
+
+void LineCursor::releaseWindow()
+{
+    InputFile::unmapWindow(window_, windowLength_);
+    window_ = nullptr;
+    windowLength_ = 0;
+}
+
+// Maps the next window from the start of the unfinished line on. Where no
+// window can be had, the file is read in pieces from there.
+bool LineCursor::fillWindow()
+{
+    const std::uint64_t lineStart = consumed_ - (filled_ - position_);
+    if (lineStart >= size_) {
+        endOfInput_ = true;
+        return false;
+    }
+    // A line as long as the window gets a larger one, up to the longest line.
+    if (filled_ - position_ >= windowBytes_ && windowBytes_ < kMaxLineBytes + 2) windowBytes_ = std::min(windowBytes_ * 2, kMaxLineBytes + 2);
+    const std::uint64_t start = lineStart - lineStart % InputFile::kWindowAlignment;
+    const auto skip = static_cast<std::size_t>(lineStart - start);
+    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(skip + windowBytes_, size_ - start));
+    const char* view = file_->mapWindow(start, length);
+    if (!view) {
+        mapping_ = false;
+        const std::size_t keep = filled_ - position_;
+        allocatePiece(std::max(windowBytes_, keep));
+        if (keep > 0) std::memcpy(piece_.get(), data_ + position_, keep);
+        releaseWindow();
+        filled_ = keep;
+        position_ = 0;
+        return fill();
+    }
+    releaseWindow();
+    window_ = view;
+    windowStart_ = start;
+    windowLength_ = length;
+    data_ = view + skip;
+    filled_ = length - skip;
+    position_ = 0;
+    consumed_ = start + length;
+    if (consumed_ >= size_) endOfInput_ = true;
+    return true;
 }
 
 // Keeps the unfinished line at the front of the piece and reads after it.
 bool LineCursor::fill()
 {
+    if (mapping_) return fillWindow();
     const std::size_t keep = filled_ - position_;
     if (position_ > 0 && keep > 0) std::memmove(piece_.get(), piece_.get() + position_, keep);
-    newlineScan_ -= position_;
     filled_ = keep;
     position_ = 0;
     // Room for the longest line and the two bytes that may end it, no more.
     if (filled_ == capacity_ && capacity_ < kMaxLineBytes + 2) {
-        const std::size_t bigger = std::min(capacity_ * 2, kMaxLineBytes + 2);
-        auto grown = std::make_unique<char[]>(bigger);
-        std::memcpy(grown.get(), piece_.get(), filled_);
-        piece_ = std::move(grown);
-        capacity_ = bigger;
+        std::unique_ptr<char[]> old = std::move(piece_);
+        allocatePiece(std::min(capacity_ * 2, kMaxLineBytes + 2));
+        std::memcpy(piece_.get(), old.get(), filled_);
     }
     data_ = piece_.get();
     // Only the bytes the file had when it was opened: a file that grows while
@@ -97,7 +149,9 @@ bool LineCursor::fill()
 bool LineCursor::fail(std::size_t window)
 {
     ++lineNumber_;
-    if (std::memchr(data_ + position_, '\0', window))
+    if (file_ && file_->cutShort())
+        failure_ = "the file became shorter while it was read";
+    else if (std::memchr(data_ + position_, '\0', window))
         failure_ = "the line holds a zero byte: this is binary data, not the text of a model file";
     else
         failure_ = "the line is longer than " + std::to_string(kMaxLineBytes) + " bytes; no model file has such lines";
@@ -105,51 +159,59 @@ bool LineCursor::fail(std::size_t window)
     return false;
 }
 
-bool LineCursor::next(std::string_view& line)
+// Lists the ends of the lines ahead when the next one is plain (not the
+// first of a file, which may start with a byte-order mark, nor one already
+// searched in part), then takes the first; otherwise one line the careful way.
+bool LineCursor::nextUnlisted(std::string_view& line)
+{
+    if (failure_.empty() && searched_ == 0 && position_ < filled_ && (lineNumber_ != 0 || offset() != 0)) {
+        constexpr std::size_t kLookAhead = std::size_t{1} << 24;  // offsets fit 32 bits
+        const std::size_t span = std::min(filled_ - position_, kLookAhead);
+        listBase_ = position_;
+        listed_ = 0;
+        listedCount_ = findEnds_(data_ + position_, data_ + position_ + span, lineEnds_, kListedLines, kMaxLineBytes);
+        if (listedCount_ > 0) return next(line);
+    }
+    return nextOne(line);
+}
+
+bool LineCursor::nextOne(std::string_view& line)
 {
     if (!failure_.empty()) return false;
     for (;;) {
         const std::size_t available = filled_ - position_;
         // The longest line and the byte that ends it.
         const std::size_t window = std::min(available, kMaxLineBytes + 1);
-        const std::size_t limit = position_ + window;
-        if (!newlineFound_ && newlineScan_ < limit) {
-            const void* found = std::memchr(data_ + newlineScan_, '\n', limit - newlineScan_);
-            newlineFound_ = found != nullptr;
-            newlineScan_ = found ? static_cast<std::size_t>(static_cast<const char*>(found) - data_) : limit;
-        }
-        const std::size_t searched = newlineFound_ ? newlineScan_ : limit;
-        const void* ret = std::memchr(data_ + position_, '\r', searched - position_);
-        std::size_t end = 0, after = 0;
-        if (ret) {
-            end = static_cast<std::size_t>(static_cast<const char*>(ret) - data_);
-            if (end + 1 < filled_) after = end + 1 + (data_[end + 1] == '\n' ? 1 : 0);
+        const char* const start = data_ + position_;
+        // One search finds the line's end and a zero byte before it.
+        searched_ = static_cast<std::size_t>(findBreak_(start + searched_, start + window) - start);
+        std::size_t end = position_ + searched_, after = 0;
+        if (searched_ < window) {
+            if (data_[end] == '\0') return fail(window);
+            if (data_[end] == '\n') after = end + 1;
+            else if (end + 1 < filled_) after = end + 1 + (data_[end + 1] == '\n' ? 1 : 0);
             else if (endOfInput_) after = end + 1;
-            else after = 0;  // a '\n' may follow in the next piece
-        } else if (newlineFound_) {
-            end = newlineScan_;
-            after = end + 1;
+            // else a '\n' may follow in the next piece
         } else if (window > kMaxLineBytes) {
             return fail(window);
         } else if (endOfInput_) {
             if (available == 0) return false;
-            end = after = filled_;
+            after = filled_;
         }
         if (after == 0) {
             if (!fill() && !failure_.empty()) return false;
             continue;
         }
-        const char* start = data_ + position_;
         std::size_t length = end - position_;
-        if (offset() == 0 && length >= 3 && std::memcmp(start, kByteOrderMark, 3) == 0) {
-            start += 3;
+        const char* first = start;
+        if (lineNumber_ == 0 && offset() == 0 && length >= 3 && std::memcmp(first, kByteOrderMark, 3) == 0) {
+            first += 3;
             length -= 3;
         }
-        if (length > 0 && std::memchr(start, '\0', length)) return fail(end - position_);
         ++lineNumber_;
         position_ = after;
-        if (newlineScan_ < position_) forgetNewline();
-        line = std::string_view(start, length);
+        searched_ = 0;
+        line = std::string_view(first, length);
         return true;
     }
 }
@@ -187,21 +249,33 @@ bool LineCursor::rewind() { return seek(0, 0) && failure_.empty(); }
 bool LineCursor::seek(std::uint64_t offset, long lineNumber)
 {
     if (offset > size_) return false;
+    forgetList();
     lineNumber_ = lineNumber;
+    searched_ = 0;
     if (!file_) {
         position_ = static_cast<std::size_t>(offset);
-        forgetNewline();
+        return true;
+    }
+    endOfInput_ = !failure_.empty();
+    if (window_ && offset >= windowStart_ && offset < windowStart_ + windowLength_) {
+        // Within the window mapped now: no new one.
+        const auto skip = static_cast<std::size_t>(offset - windowStart_);
+        data_ = window_ + skip;
+        filled_ = windowLength_ - skip;
+        position_ = 0;
+        consumed_ = windowStart_ + windowLength_;
+        if (consumed_ >= size_) endOfInput_ = true;
         return true;
     }
     filled_ = position_ = 0;
     consumed_ = offset;
-    endOfInput_ = !failure_.empty();
-    forgetNewline();
     return true;
 }
 
 bool LineCursor::startAt(const LineCursor& other, std::uint64_t offset, long lineNumber)
 {
+    forgetList();
+    releaseWindow();
     ownFile_.close();
     file_ = other.file_;
     size_ = other.size_;
@@ -211,9 +285,9 @@ bool LineCursor::startAt(const LineCursor& other, std::uint64_t offset, long lin
         filled_ = other.filled_;
         endOfInput_ = true;
     } else {
-        capacity_ = other.capacity_;
-        piece_ = std::make_unique<char[]>(capacity_);
-        data_ = piece_.get();
+        mapping_ = other.mapping_;
+        windowBytes_ = other.windowBytes_;
+        if (!mapping_) allocatePiece(other.capacity_);
     }
     return seek(offset, lineNumber);
 }

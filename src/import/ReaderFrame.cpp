@@ -1,6 +1,7 @@
 #include "import/ReaderFrame.h"
 
 #include "import/ConsoleLog.h"
+#include "import/LineScan.h"
 #include "import/SmdRecords.h"
 #include "system/Shell.h"
 
@@ -49,6 +50,19 @@ BoneScan scanBoneLineIn(std::string_view line, const Places& places, BoneLine& b
 }
 
 template <typename Places>
+bool readPlainBoneLineIn(std::string_view line, const Places& places, BoneLine& bone)
+{
+    static constexpr std::uint8_t kValueFields[6] = {1, 2, 3, 4, 5, 6};
+    LineFields fields;
+    std::int32_t number = 0;
+    if (!splitFields(line, fields) || fields.count < 7 || !readSmallInt(line.data(), fields, 0, number) ||
+        !readDecimals(line.data(), fields, kValueFields, 6, bone.values))
+        return false;
+    bone.number = places.place(number);
+    return bone.number != NodeNumbers::kUndeclared;
+}
+
+template <typename Places>
 std::string checkLinkPairIn(FieldScanner& scan, const Places& places, std::int32_t k, std::int32_t linkCount, BoneLink& link)
 {
     const ScanStatus b = scan.readInt(link.bone);
@@ -84,6 +98,13 @@ BoneScan scanBoneLine(std::string_view line, std::int32_t nodeCount, BoneLine& b
 {
     return scanBoneLineIn(line, CountedPlaces{nodeCount}, bone);
 }
+
+bool readPlainBoneLine(std::string_view line, std::int32_t nodeCount, BoneLine& bone)
+{
+    return readPlainBoneLineIn(line, CountedPlaces{nodeCount}, bone);
+}
+
+bool readPlainBoneLine(std::string_view line, const NodeNumbers& numbers, BoneLine& bone) { return readPlainBoneLineIn(line, numbers, bone); }
 
 std::string checkLinkPair(FieldScanner& scan, std::int32_t nodeCount, std::int32_t k, std::int32_t linkCount, BoneLink& link)
 {

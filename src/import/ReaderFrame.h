@@ -81,6 +81,13 @@ inline bool allFinite(const float* values, int count)
 std::string checkNodeLine(std::string_view line, std::int32_t nodeCount, NodeLine& node);
 enum class BoneScan { Ok, Short, Outside, NotFinite };
 BoneScan scanBoneLine(std::string_view line, std::int32_t nodeCount, BoneLine& bone);
+// A bone line in the plain shape (a node number and six plain decimals)
+// straight from its fields, as scanBoneLine reads it; false for any other
+// line, or one to refuse. A plain decimal is short enough to be always
+// finite: nan, inf and 1e39 are never plain and go the general way, which
+// refuses them. The line needs kScanSlack readable bytes after it.
+bool readPlainBoneLine(std::string_view line, std::int32_t nodeCount, BoneLine& bone);
+bool readPlainBoneLine(std::string_view line, const NodeNumbers& numbers, BoneLine& bone);
 // The k-th of linkCount bone and weight pairs of a vertex line.
 std::string checkLinkPair(FieldScanner& scan, std::int32_t nodeCount, std::int32_t k, std::int32_t linkCount, BoneLink& link);
 
@@ -142,6 +149,7 @@ protected:
     template <typename Nodes>
     Result readBoneLine(std::string_view line, const Nodes& nodes, BoneLine& bone)
     {
+        if (cursor_.slackAfter(line) && readPlainBoneLine(line, nodes, bone)) return kRead;
         switch (scanBoneLine(line, nodes, bone)) {
         case BoneScan::Ok: break;
         case BoneScan::Short: return refuse("a bone line needs a node number and six numbers");

@@ -1,6 +1,9 @@
 // Reads an SMD animation file into an animation slot: a counting pass for
 // nodes and frames, then one full node table per frame; or, for a converter,
-// the same lines with the same refusals into six numbers a node a frame.
+// the same lines with the same refusals into six numbers a node a frame. A
+// converter's file in the usual order (header, nodes, skeleton) is read in
+// one pass, the counts taken as the lines come; anything else, and anything
+// to refuse, is read again the two-pass way, which says what is wrong.
 
 #include "import/AnimationKeys.h"
 #include "import/SmdReaders.h"
@@ -9,6 +12,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <string>
 
 namespace veskar {
@@ -21,6 +25,10 @@ namespace {
 // lines and a few "time" lines ask for thousands of times its own size.
 // Real animations hold far fewer table nodes than bytes.
 constexpr std::size_t kTableNodesPerByteAllowed = 1;
+
+struct Pose {
+    float values[6] = {0, 0, 0, 0, 0, 0};
+};
 
 class AnimationReader : public SmdModelReader {
 public:
@@ -36,6 +44,19 @@ public:
     SmdReadResult run();
 
 private:
+    // The one pass: its own state until it succeeds.
+    struct OnePass {
+        SmdCounts counts;
+        std::vector<std::int32_t> parents;
+        std::vector<std::string> names;
+        std::vector<Pose> pose;
+        std::vector<float> blocks;  // six values a node a block, in file order
+    };
+    std::optional<SmdReadResult> readKeysInOnePass();
+    bool readNodesOnce(OnePass& pass);
+    bool readBlocksOnce(OnePass& pass);
+    bool keepOnePass(OnePass& pass);
+
     SmdReadResult count();
     bool numberFrames();
     SmdReadResult readNodes();
@@ -114,6 +135,11 @@ SmdReadResult AnimationReader::count()
 
 SmdReadResult AnimationReader::run()
 {
+    if (keys_) {
+        if (const std::optional<SmdReadResult> r = readKeysInOnePass()) return *r;
+        counts_ = SmdCounts{};
+        if (!cursor_.rewind()) return refuse("cannot read the file again: " + cursor_.failure(), 0);
+    }
     if (const SmdReadResult r = count(); r != kSmdRead) return r;
     if (!allocate()) return refuse("not enough memory for the frame tables", 0);
 
@@ -140,6 +166,156 @@ SmdReadResult AnimationReader::run()
     }
     if (const SmdReadResult r = checkCursor(); r != kSmdRead) return r;
     return finish();
+}
+
+// Nothing when the two passes have to read the file (the file is then read
+// again from its start); a refusal when its lines ended early, as the
+// counting pass would have found at the same line.
+std::optional<SmdReadResult> AnimationReader::readKeysInOnePass()
+{
+    std::string token;
+    std::int32_t headerValue = 0;
+    const bool header = readSmdHeader(cursor_, token, headerValue);
+    OnePass pass;
+    bool nodesRead = false, skeletonRead = false;
+    bool usual = header && model_.animationCount < kModelSlots;
+    std::string_view line;
+    try {
+        while (usual && cursor_.next(line)) {
+            const std::string_view word = firstWord(line);
+            if (equalsIgnoringCase(word, "nodes")) {
+                usual = !nodesRead && !skeletonRead && readNodesOnce(pass);
+                nodesRead = true;
+            } else if (equalsIgnoringCase(word, "skeleton")) {
+                usual = nodesRead && readBlocksOnce(pass);
+                skeletonRead = true;
+            } else if (equalsIgnoringCase(word, "triangles")) {
+                usual = false;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        usual = false;  // the two passes say how much was asked for
+    }
+    if (!cursor_.failure().empty()) {
+        model_.nodeCount = model_.frameCount = model_.materialCount = model_.triangleCount = 0;
+        model_.token = token;
+        model_.headerValue = headerValue;
+        return header ? checkCursor() : refuseAs(kSmdNotSmd, cursor_.lineNumber(), "the first line is not \"version 1\"");
+    }
+    if (!usual || !skeletonRead || !keepOnePass(pass)) return std::nullopt;
+    model_.token = token;
+    model_.headerValue = headerValue;
+    return kSmdRead;
+}
+
+// The nodes section: its lines counted as the counting pass counts them, then
+// read as the reading pass reads them.
+bool AnimationReader::readNodesOnce(OnePass& pass)
+{
+    std::vector<std::string> lines;
+    std::vector<std::int32_t> numbers;
+    std::string_view line;
+    while (cursor_.next(line) && !firstWordIs(line, "end")) {
+        FieldScanner scan(line);
+        std::int32_t number = 0;
+        if (scan.readInt(number) == ScanStatus::Ok) numbers.push_back(number);
+        lines.emplace_back(line);
+    }
+    pass.counts.nodes.build(numbers);
+    const auto nodes = static_cast<std::size_t>(std::max(0, pass.counts.nodes.count()));
+    if (nodes == 0) return false;
+    pass.parents.assign(nodes, -1);
+    pass.names.assign(nodes, std::string());
+    pass.pose.assign(nodes, Pose{});
+    for (const std::string& text : lines) {
+        if (firstWord(text).empty()) continue;
+        NodeLine node;
+        if (!checkNodeLine(text, pass.counts.nodes, node).empty()) return false;
+        pass.parents[static_cast<std::size_t>(node.number)] = node.parent;
+        pass.names[static_cast<std::size_t>(node.number)].assign(node.name);
+    }
+    return true;
+}
+
+// A skeleton section's blocks, each the pose after it in file order.
+bool AnimationReader::readBlocksOnce(OnePass& pass)
+{
+    const std::size_t nodes = pass.pose.size();
+    const auto keep = [&] {
+        for (const Pose& p : pass.pose) pass.blocks.insert(pass.blocks.end(), p.values, p.values + AnimationKeys::kValuesPerKey);
+    };
+    std::string_view line;
+    bool inBlock = false;
+    std::uint64_t firstBlockAt = 0;
+    while (cursor_.next(line)) {
+        const bool end = firstWordIs(line, "end");
+        const bool time = !end && firstWordIs(line, "time");
+        if ((end || time) && inBlock) {
+            keep();
+            inBlock = false;
+        }
+        if (end) return true;
+        if (time) {
+            FieldScanner scan(line);
+            std::string_view skip;
+            scan.readWord(skip);
+            std::int32_t number = 0;
+            if (scan.readInt(number) != ScanStatus::Ok) return false;
+            std::vector<std::int32_t>& frames = pass.counts.frameNumbers;
+            frames.push_back(number);
+            if (frames.size() * nodes > cursor_.size() * kTableNodesPerByteAllowed) return false;
+            // Room for as many blocks as the rest of the file holds, by the first.
+            if (frames.size() == 1) firstBlockAt = cursor_.offset();
+            if (frames.size() == 2 && cursor_.offset() > firstBlockAt) {
+                const std::uint64_t blocks = std::min(cursor_.size() / (cursor_.offset() - firstBlockAt) + 2, cursor_.size() / nodes + 1);
+                pass.blocks.reserve(static_cast<std::size_t>(blocks) * nodes * AnimationKeys::kValuesPerKey);
+                preferLargePages(pass.blocks);
+            }
+            inBlock = true;
+            continue;
+        }
+        if (!inBlock) continue;
+        // A blank line is never plain: it is looked for only after the plain read.
+        BoneLine bone;
+        if (!(cursor_.slackAfter(line) && readPlainBoneLine(line, pass.counts.nodes, bone))) {
+            if (firstWord(line).empty()) continue;
+            if (scanBoneLine(line, pass.counts.nodes, bone) != BoneScan::Ok) return false;
+        }
+        std::copy(bone.values, bone.values + 6, pass.pose[static_cast<std::size_t>(bone.number)].values);
+    }
+    if (inBlock) keep();
+    return true;
+}
+
+// The counting pass's checks on what the one pass found, then the keys.
+bool AnimationReader::keepOnePass(OnePass& pass)
+{
+    const auto frames = static_cast<std::int32_t>(pass.counts.frameNumbers.size());
+    const auto nodes = static_cast<std::int32_t>(pass.pose.size());
+    if (frames <= 0) return false;
+    counts_.frameNumbers = pass.counts.frameNumbers;
+    if (!numberFrames()) return false;
+    std::vector<SkeletonNode> skeleton(pass.parents.size());
+    for (std::size_t n = 0; n < skeleton.size(); ++n) skeleton[n].parent = pass.parents[n];
+    std::int32_t bad = 0;
+    if (!composeWorldMatrices(skeleton, bad)) return false;
+
+    // A bone a block leaves out holds the previous frame's pose, which the
+    // pose carried from block to block is only when the blocks stand in
+    // frame order; files listing frames in another order are read again.
+    for (std::size_t b = 0; b < frameOfBlock_.size(); ++b)
+        if (frameOfBlock_[b] != static_cast<std::int32_t>(b)) return false;
+    keys_->clear();
+    keys_->values = std::move(pass.blocks);
+    keys_->frameCount = frames;
+    keys_->nodeCount = nodes;
+    keys_->names = std::move(pass.names);
+    keys_->parents = std::move(pass.parents);
+    model_.nodeCount = nodes;
+    model_.frameCount = frames;
+    model_.materialCount = model_.triangleCount = 0;
+    summary_.counted = true;
+    return true;
 }
 
 bool AnimationReader::allocate()
@@ -250,9 +426,8 @@ SmdReadResult AnimationReader::readSkeleton()
     bool inBlock = false;
     std::int32_t frame = 0;
     while (cursor_.next(line)) {
-        const std::string_view word = firstWord(line);
-        const bool end = equalsIgnoringCase(word, "end");
-        const bool time = equalsIgnoringCase(word, "time");
+        const bool end = firstWordIs(line, "end");
+        const bool time = !end && firstWordIs(line, "time");
         if (end) return kSmdRead;
         if (time) {
             if (blocksRead_ >= frameOfBlock_.size()) return refuse("a \"time\" line outside the skeleton the counting pass saw");
@@ -260,7 +435,7 @@ SmdReadResult AnimationReader::readSkeleton()
             inBlock = true;
             continue;
         }
-        if (!inBlock || word.empty()) continue;
+        if (!inBlock || firstWord(line).empty()) continue;
         BoneLine bone;
         if (const SmdReadResult r = readBoneLine(line, counts_.nodes, bone); r != kSmdRead) return r;
         const auto node = static_cast<std::size_t>(bone.number);

@@ -11,6 +11,7 @@
 #include "system/LargePages.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <limits>
@@ -24,35 +25,6 @@
 namespace veskar {
 
 namespace {
-
-// A block of a triangles section handed to a sink, from a mark the counting
-// pass left.
-struct SinkBlock {
-    std::uint64_t offset;
-    long line;
-    std::int32_t first;
-    std::int32_t end;   // one past its last triangle
-};
-
-// A lane (a thread) reading blocks for a sink: its cursor, its block's table
-// and link pool.
-struct SinkLane {
-    LineCursor own;
-    LineCursor* cursor = &own;
-    std::vector<SmdTriangle> table;
-    std::vector<BoneLink> pool;
-    Diagnostic diagnostic;
-};
-
-// How a block's read went: the share's result (its refusal in the lane's
-// diagnostic), or why the block is refused beyond that, and the next
-// triangle.
-struct SinkBlockRead {
-    SmdReadResult result = kSmdRead;
-    std::string why;
-    long whyLine = 0;
-    std::int32_t next = 0;
-};
 
 class ReferenceReader : public SmdModelReader {
 public:
@@ -71,7 +43,45 @@ private:
     SmdReadResult readTriangles();
     SmdReadResult readInShares(const TriangleSection& section, const std::vector<const TriangleMark*>& starts);
     SmdReadResult readIntoSink(const TriangleSection* section);
-    SinkBlockRead readBlock(SinkLane& lane, const SinkBlock& block, bool last);
+
+    // Reading into a sink: blocks between marks, lanes that read runs of
+    // them, and the turns in which they are handed over.
+    struct SinkBlock {
+        std::uint64_t offset;
+        long line;
+        std::int32_t first;
+        std::int32_t end;  // one past its last triangle
+    };
+    struct SinkRead {
+        SmdReadResult result = kSmdRead;
+        std::string why;  // a refusal of the block as a whole
+        long whyLine = 0;
+        std::int32_t next = 0;
+        Diagnostic diagnostic;
+    };
+    struct SinkLane {
+        LineCursor own;
+        LineCursor* cursor = &own;
+        std::vector<SmdTriangle> table;
+        std::vector<std::int64_t> repeats;  // three a table entry
+        std::vector<BoneLink> pool;
+        std::unique_ptr<VertexLineMemo> memo;  // kept from block to block
+        std::array<SinkRead, TriangleSink::kBlocksAhead> run;
+    };
+    struct SinkTurns {
+        std::mutex mutex;
+        std::condition_variable turnTaken;
+        std::size_t turn = 0;              // the block handed over next
+        std::atomic<bool> stopped{false};  // a block was refused: the rest are not read
+        std::atomic<std::size_t> nextRun{0};
+        SmdReadResult outcome = kSmdRead;
+        bool memoryShort = false;  // a lane's allocation failed: the file is refused for it
+        const SinkLane* lastLane = nullptr;
+    };
+    std::vector<SinkBlock> sinkBlocks(const TriangleSection* section) const;
+    void readSinkBlock(SinkLane& lane, const SinkBlock& block, bool last, SinkRead& read);
+    void readRuns(SinkTurns& turns, SinkLane& lane, std::size_t laneNumber, const std::vector<SinkBlock>& blocks);
+    bool handOver(SinkTurns& turns, SinkLane& lane, std::size_t laneNumber, std::size_t k, bool last);
 
     SmdMesh& mesh_;
     MaterialIndex materialIndex_;
@@ -86,7 +96,9 @@ SmdReadResult ReferenceReader::count()
     model_.materialNames.clear();
     if (!readSmdHeader(cursor_, model_.token, model_.headerValue))
         return refuseAs(kSmdNotSmd, cursor_.lineNumber(), "the first line is not \"version 1\"");
-    if (model_.triangleSink) counts_.markSpacing = std::max(1, model_.minimumShare / 8);
+    // Blocks for a sink are small: a block's table, its corners and its links
+    // then stay in the cache from the reading to the hand-over.
+    if (model_.triangleSink) counts_.markSpacing = std::max(1, model_.minimumShare / 32);
     else if (model_.readerThreads > 1 && model_.minimumShare > 0) counts_.markSpacing = std::max(1, model_.minimumShare / 8);
     countSmdSections(cursor_, counts_, model_.materialNames);
     if (const SmdReadResult r = checkCursor(); r != kSmdRead) return r;
@@ -297,13 +309,10 @@ SmdReadResult ReferenceReader::readInShares(const TriangleSection& section, cons
     return kSmdRead;
 }
 
-SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
+std::vector<ReferenceReader::SinkBlock> ReferenceReader::sinkBlocks(const TriangleSection* section) const
 {
     // Blocks start at the marks the counting pass left; a section it did not
-    // see as this pass does is one block. Lanes (threads) take the blocks in
-    // turn and read them at once, but hand them over strictly in file order,
-    // so the sink sees what reading in order gives, and the first refusal in
-    // file order is the one given.
+    // see as this pass does is one block.
     std::vector<SinkBlock> blocks;
     const bool counted = section && section->first == trianglesRead_;
     const std::int32_t sectionEnd = counted ? section->first + section->count : std::max(trianglesRead_, mesh_.triangleCount);
@@ -315,105 +324,35 @@ SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
             blocks.push_back({mark.offset, mark.line, mark.triangle, sectionEnd});
         }
     }
-
-    const std::size_t laneCount = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(1, model_.readerThreads)), 1, blocks.size());
-    std::vector<SinkLane> lanes(laneCount);
-    TriangleSink& sink = *model_.triangleSink;
-    // The first lane reads with this cursor: one buffer fewer to fill.
-    lanes[0].cursor = &cursor_;
-    for (std::size_t l = 1; l < lanes.size(); ++l)
-        if (!lanes[l].own.startAt(cursor_, blocks.front().offset, blocks.front().line))
-            return refuse("cannot read the file again: " + cursor_.failure(), 0);
-
-    std::mutex mutex;
-    std::condition_variable turnTaken;
-    std::size_t turn = 0;                 // the block handed over next
-    std::atomic<bool> stopped{false};     // a block was refused: the rest are not read
-    std::atomic<std::size_t> nextBlock{0};
-    SmdReadResult outcome = kSmdRead;
-    const SinkLane* lastLane = nullptr;
-    bool memoryShort = false;   // a lane's allocation failed: the file is refused for it
-    const auto readBlocks = [&](std::size_t laneNumber) {
-        SinkLane& lane = lanes[laneNumber];
-        for (std::size_t k = nextBlock++; k < blocks.size() && !stopped; k = nextBlock++) {
-            const SinkBlock& block = blocks[k];
-            const bool last = k + 1 == blocks.size();
-            SinkBlockRead read = readBlock(lane, block, last);
-            const SmdReadResult r = read.result;
-            std::string& why = read.why;
-            const std::int32_t next = read.next;
-            if (why.empty() && r == kSmdRead)
-                sink.prepare(laneNumber, std::span<const SmdTriangle>(lane.table.data(), static_cast<std::size_t>(next - block.first)), lane.pool);
-            std::unique_lock<std::mutex> lock(mutex);
-            turnTaken.wait(lock, [&] { return turn == k || stopped; });
-            if (stopped) break;
-            lock.unlock();
-            if (why.empty() && r == kSmdRead) why = sink.take(laneNumber);
-            lock.lock();
-            trianglesRead_ = next;
-            if (r != kSmdRead) {
-                diagnostic_ = lane.diagnostic;
-                outcome = r;
-            } else if (!why.empty()) {
-                // Set as it is: this reader's own cursor (the first lane's)
-                // may have failed further on, in a block read ahead.
-                diagnostic_ = {file_, read.whyLine, why};
-                outcome = kSmdMalformed;
-            }
-            if (outcome != kSmdRead) stopped = true;
-            if (last) lastLane = &lane;
-            ++turn;
-            turnTaken.notify_all();
-        }
-    };
-    // A lane never ends in an exception (a thread would end the program, and
-    // the first lane runs here, with the others still to be joined): a
-    // failed allocation stops every lane.
-    const auto runLane = [&](std::size_t laneNumber) {
-        try {
-            readBlocks(laneNumber);
-        } catch (const std::bad_alloc&) {
-            {
-                std::lock_guard<std::mutex> lock(mutex);
-                memoryShort = true;
-                stopped = true;
-            }
-            turnTaken.notify_all();
-        }
-    };
-    std::vector<std::thread> workers;
-    for (std::size_t l = 1; l < lanes.size(); ++l) {
-        try {
-            workers.emplace_back(runLane, l);
-        } catch (const std::exception&) {
-            break;  // no thread to be had: the blocks are read by the lanes there are
-        }
-    }
-    runLane(0);
-    for (std::thread& worker : workers) worker.join();
-    if (memoryShort) return refuseForMemory();
-    if (outcome != kSmdRead) return outcome;
-    // This cursor goes on after the section, where the last block stopped.
-    if (!lastLane) return refuse("cannot read the file again: " + cursor_.failure(), 0);
-    if (lastLane->cursor != &cursor_ && !cursor_.seek(lastLane->cursor->offset(), lastLane->cursor->lineNumber()))
-        return refuse("cannot read the file again: " + cursor_.failure(), 0);
-    return kSmdRead;
+    return blocks;
 }
 
-SinkBlockRead ReferenceReader::readBlock(SinkLane& lane, const SinkBlock& block, bool last)
+// One block into the lane's table; what it gave goes to read for the block's
+// turn.
+void ReferenceReader::readSinkBlock(SinkLane& lane, const SinkBlock& block, bool last, SinkRead& read)
 {
-    SinkBlockRead read;
+    read = SinkRead{};
     read.next = block.first;
     try {
         lane.table.resize(static_cast<std::size_t>(std::max(0, block.end - block.first)));
+        lane.repeats.resize(lane.table.size() * 3);
         lane.pool.clear();
     } catch (const std::bad_alloc&) {
         read.why = "not enough memory for " + std::to_string(block.end - block.first) + " triangles";
-        return read;
+        return;
+    }
+    if (!lane.memo) {
+        try {
+            lane.memo = std::make_unique<VertexLineMemo>();
+        } catch (const std::bad_alloc&) {
+            // Without one every line is read from its fields.
+        }
     }
     lane.cursor->seek(block.offset, block.line);
-    TriangleShare share(lane.table, block.first, lane.pool, *lane.cursor, file_, lane.diagnostic, materialIndex_, counts_.nodes, block.first);
+    TriangleShare share(lane.table, block.first, lane.pool, *lane.cursor, file_, read.diagnostic, materialIndex_, counts_.nodes, block.first);
     if (!last) share.stopAt = block.end;
+    share.memo = lane.memo.get();
+    share.repeats = lane.repeats.data();
     read.result = share.run();
     read.next = share.next;
     if (!lane.cursor->failure().empty()) {
@@ -426,7 +365,114 @@ SinkBlockRead ReferenceReader::readBlock(SinkLane& lane, const SinkBlock& block,
         read.why = "the triangles section changed while it was read";
         read.whyLine = lane.cursor->lineNumber();
     }
-    return read;
+}
+
+SmdReadResult ReferenceReader::readIntoSink(const TriangleSection* section)
+{
+    // Lanes (threads) take runs of consecutive blocks in turn, read and
+    // prepare a run at once, and hand its blocks over strictly in file order,
+    // so the sink sees what reading in order gives, and the first refusal in
+    // file order is the one given. A run keeps the lines a mesh repeats a few
+    // thousand lines on in one lane's memo.
+    const std::vector<SinkBlock> blocks = sinkBlocks(section);
+    constexpr std::size_t kRun = TriangleSink::kBlocksAhead;
+    const std::size_t runs = (blocks.size() + kRun - 1) / kRun;
+    const std::size_t laneCount = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(1, model_.readerThreads)), 1, runs);
+    std::vector<SinkLane> lanes(laneCount);
+    // The first lane reads with this cursor: one buffer fewer to fill.
+    lanes[0].cursor = &cursor_;
+    for (std::size_t l = 1; l < lanes.size(); ++l)
+        if (!lanes[l].own.startAt(cursor_, blocks.front().offset, blocks.front().line))
+            return refuse("cannot read the file again: " + cursor_.failure(), 0);
+
+    SinkTurns turns;
+    // A lane never ends in an exception (a thread would end the program, and
+    // the first lane runs here, with the others still to be joined): a
+    // failed allocation stops every lane.
+    const auto runLane = [&](std::size_t laneNumber) {
+        try {
+            readRuns(turns, lanes[laneNumber], laneNumber, blocks);
+        } catch (const std::bad_alloc&) {
+            {
+                std::lock_guard<std::mutex> lock(turns.mutex);
+                turns.memoryShort = true;
+                turns.stopped = true;
+            }
+            turns.turnTaken.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t l = 1; l < lanes.size(); ++l) {
+        try {
+            workers.emplace_back(runLane, l);
+        } catch (const std::exception&) {
+            break;  // no thread to be had: the runs are read by the lanes there are
+        }
+    }
+    runLane(0);
+    for (std::thread& worker : workers) worker.join();
+    if (turns.memoryShort) return refuseForMemory();
+    if (turns.outcome != kSmdRead) return turns.outcome;
+    // This cursor goes on after the section, where the last block stopped.
+    if (!turns.lastLane) return refuse("cannot read the file again: " + cursor_.failure(), 0);
+    if (turns.lastLane->cursor != &cursor_ && !cursor_.seek(turns.lastLane->cursor->offset(), turns.lastLane->cursor->lineNumber()))
+        return refuse("cannot read the file again: " + cursor_.failure(), 0);
+    return kSmdRead;
+}
+
+// Lanes take the next run of blocks not taken until none is left or the
+// reading stopped; a run's blocks are read and prepared before the first of
+// them is handed over.
+void ReferenceReader::readRuns(SinkTurns& turns, SinkLane& lane, std::size_t laneNumber, const std::vector<SinkBlock>& blocks)
+{
+    constexpr std::size_t kRun = TriangleSink::kBlocksAhead;
+    const std::size_t runs = (blocks.size() + kRun - 1) / kRun;
+    TriangleSink& sink = *model_.triangleSink;
+    for (std::size_t run = turns.nextRun++; run < runs && !turns.stopped; run = turns.nextRun++) {
+        const std::size_t first = run * kRun, end = std::min(blocks.size(), first + kRun);
+        std::size_t read = 0;
+        for (std::size_t k = first; k < end && !turns.stopped; ++k, ++read) {
+            SinkRead& result = lane.run[k - first];
+            readSinkBlock(lane, blocks[k], k + 1 == blocks.size(), result);
+            if (!result.why.empty() || result.result != kSmdRead) {
+                ++read;
+                break;  // handed over in its turn as the refusal it is
+            }
+            const auto count = static_cast<std::size_t>(result.next - blocks[k].first);
+            sink.prepare(laneNumber, std::span<const SmdTriangle>(lane.table.data(), count), lane.pool,
+                         std::span<const std::int64_t>(lane.repeats.data(), count * 3));
+        }
+        for (std::size_t k = first; k < first + read; ++k)
+            if (!handOver(turns, lane, laneNumber, k, k + 1 == blocks.size())) return;
+    }
+}
+
+// Block k of the lane's run, in its turn: to the sink, or the refusal it is.
+// False when the reading stopped before it.
+bool ReferenceReader::handOver(SinkTurns& turns, SinkLane& lane, std::size_t laneNumber, std::size_t k, bool last)
+{
+    SinkRead& read = lane.run[k % TriangleSink::kBlocksAhead];
+    std::unique_lock<std::mutex> lock(turns.mutex);
+    turns.turnTaken.wait(lock, [&] { return turns.turn == k || turns.stopped; });
+    if (turns.stopped) return false;
+    lock.unlock();
+    if (read.why.empty() && read.result == kSmdRead) read.why = model_.triangleSink->take(laneNumber);
+    lock.lock();
+    trianglesRead_ = read.next;
+    if (read.result != kSmdRead) {
+        diagnostic_ = read.diagnostic;
+        turns.outcome = read.result;
+    } else if (!read.why.empty()) {
+        // Set as it is: this reader's own cursor (the first lane's) may have
+        // failed further on, in a block read ahead.
+        diagnostic_ = {file_, read.whyLine, read.why};
+        turns.outcome = kSmdMalformed;
+    }
+    if (turns.outcome != kSmdRead) turns.stopped = true;
+    if (last) turns.lastLane = &lane;
+    ++turns.turn;
+    turns.turnTaken.notify_all();
+    return !turns.stopped;
 }
 
 } // namespace

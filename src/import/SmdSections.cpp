@@ -30,7 +30,7 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
     while (cursor.next(line)) {
         const std::string_view word = firstWord(line);
         if (equalsIgnoringCase(word, "nodes")) {
-            while (cursor.next(line) && !equalsIgnoringCase(firstWord(line), "end")) {
+            while (cursor.next(line) && !firstWordIs(line, "end")) {
                 // A line without a number is refused by the reading pass.
                 FieldScanner scan(line);
                 std::int32_t number = 0;
@@ -39,9 +39,8 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
         } else if (equalsIgnoringCase(word, "skeleton")) {
             if (!counts.skeletonLine) counts.skeletonLine = cursor.lineNumber();
             while (cursor.next(line)) {
-                const std::string_view w = firstWord(line);
-                if (equalsIgnoringCase(w, "end")) break;
-                if (!equalsIgnoringCase(w, "time")) continue;
+                if (firstWordIs(line, "end")) break;
+                if (!firstWordIs(line, "time")) continue;
                 ++counts.frameCount;
                 FieldScanner scan(line);
                 std::string_view skip;
@@ -74,7 +73,7 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
                 int read = 0;
                 bool sectionEnded = false;
                 while (read < 3 && cursor.next(line)) {
-                    if (equalsIgnoringCase(firstWord(line), "end")) {
+                    if (firstWordIs(line, "end")) {
                         sectionEnded = true;
                         break;
                     }

@@ -5,9 +5,11 @@
 // link pool, and reads the rest.
 
 #include "import/SmdReaders.h"
+#include "import/VertexLines.h"
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <unordered_map>
@@ -40,15 +42,29 @@ public:
     std::int32_t next;   // the next triangle's number
     std::int32_t stopAt = std::numeric_limits<std::int32_t>::max();
     SmdReadResult result = kSmdRead;
+    // Vertex lines read before; one of the share's own when not given (a
+    // reader of blocks keeps one a thread across its blocks).
+    VertexLineMemo* memo = nullptr;
+    // For a sink: three a table entry, the corner (by file order) each
+    // corner's line repeats, or -1 (see TriangleSink::prepare).
+    std::int64_t* repeats = nullptr;
 
 private:
-    SmdReadResult readVertex(std::string_view line, SmdTriangle& triangle, int corner);
+    SmdReadResult readVertex(std::string_view line, SmdTriangle& triangle, int corner, std::int64_t* repeat);
+    bool readQuickly(std::string_view line, VertexRecord& record, std::int64_t number, std::int64_t& repeat);
+    [[gnu::noinline]] bool readCopied(std::string_view line, VertexRecord& record, std::int64_t number, std::int64_t& repeat);
+    void store(const VertexRecord& record, SmdTriangle& triangle, int corner);
+    std::int32_t materialOf(std::string_view name);
 
     std::span<SmdTriangle> table_;
     std::int32_t tableFirst_;
     std::vector<BoneLink>& pool_;
     const MaterialIndex& materialIndex_;
     const NodeNumbers& nodes_;
+    std::unique_ptr<VertexLineMemo> ownMemo_;
+    VertexRecord record_;       // the line being read
+    std::string lastMaterial_;  // runs of triangles share a material line
+    std::int32_t lastMaterialIndex_ = -1;
 };
 
 } // namespace veskar

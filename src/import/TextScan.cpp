@@ -9,17 +9,11 @@
 
 namespace veskar {
 
-namespace {
-
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-} // namespace
-
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
     return true;
 }
 
@@ -165,6 +159,15 @@ bool parseShortDecimal(const char* p, const char* end, float& value, std::string
 }
 
 } // namespace
+
+bool readPlainDecimal(const char* begin, const char* end, float& value)
+{
+    std::string_view rest(begin, static_cast<std::size_t>(end - begin));
+    float parsed = 0.0f;
+    if (!parseShortDecimal(begin, end, parsed, rest) || !rest.empty()) return false;
+    value = parsed;
+    return true;
+}
 
 ScanStatus FieldScanner::readFloat(float& value)
 {

@@ -12,12 +12,29 @@
 
 namespace veskar {
 
-inline bool isScanSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+// ' ', '\t', '\n', '\v', '\f', '\r'.
+inline bool isScanSpace(char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t'; }
+
+inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 // The first whitespace-delimited word of a line (empty for a blank line).
 std::string_view firstWord(std::string_view line);
+
+// equalsIgnoringCase(firstWord(line), word) for a lower-case word, without
+// finding the whole first word: a line of numbers is told apart at its first
+// byte.
+inline bool firstWordIs(std::string_view line, std::string_view word)
+{
+    std::size_t i = 0;
+    while (i < line.size() && isScanSpace(line[i])) ++i;
+    if (line.size() - i < word.size()) return false;
+    for (std::size_t k = 0; k < word.size(); ++k)
+        if (lowerAscii(line[i + k]) != word[k]) return false;
+    i += word.size();
+    return i == line.size() || isScanSpace(line[i]);
+}
 
 enum class ScanStatus { Ok, Missing, OutOfRange };
 
@@ -41,6 +58,11 @@ private:
     void skipSpace();
     std::string_view rest_;
 };
+
+// A plain decimal filling [begin, end) (an optional '-', digits, at most one
+// point) as "%f" reads it, the quick way; false when the text is no such
+// decimal or needs the general way.
+bool readPlainDecimal(const char* begin, const char* end, float& value);
 
 // Counts the lines of a buffer as LineCursor reads them (a last line without
 // an end counts).

@@ -21,6 +21,84 @@ constexpr std::size_t kChunkText = std::size_t{1} << 17;
 
 namespace veskar {
 
+// The two buffers the helper fills ahead and the calling thread empties, in
+// turn. A failed allocation on either thread ends both.
+class ChunkHandOver {
+public:
+    ChunkHandOver()
+    {
+        for (Slot& slot : slots_) slot.text.reserve(kChunkText);
+    }
+
+    // On the helper: the odd chunks, 1, 3, 5 and on, into the slots in turn,
+    // until they are done or stop() is called.
+    template <typename FormatChunk>
+    void fill(std::size_t chunks, const FormatChunk& formatChunk)
+    {
+        try {
+            for (std::size_t k = 1, n = 0; k < chunks; k += 2, ++n) {
+                Slot& slot = slots_[n % 2];
+                {
+                    std::unique_lock<std::mutex> lock(mutex_);
+                    changed_.wait(lock, [&] { return !slot.ready || stop_; });
+                    if (stop_) return;
+                }
+                slot.text.clear();
+                formatChunk(slot.text, k);
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    slot.ready = true;
+                }
+                changed_.notify_all();
+            }
+        } catch (const std::bad_alloc&) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                helperFailed_ = true;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    // On the calling thread: the helper's n-th chunk into out once it is
+    // ready; throws bad_alloc when the helper ran out of memory.
+    void take(TextWriter& out, std::size_t n)
+    {
+        Slot& slot = slots_[n % 2];
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] { return slot.ready || helperFailed_; });
+            if (!slot.ready) throw std::bad_alloc();
+        }
+        out.putBlock(slot.text.text());
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            slot.ready = false;
+        }
+        changed_.notify_all();
+    }
+
+    void stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    struct Slot {
+        TextWriter text;
+        bool ready = false;
+    };
+    std::array<Slot, 2> slots_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool stop_ = false;
+    bool helperFailed_ = false;
+};
+
 // format(writer, begin, end) puts items [begin, end) into writer.
 template <typename Format>
 void putChunked(TextWriter& out, std::size_t count, std::size_t chunk, Format format)
@@ -28,79 +106,26 @@ void putChunked(TextWriter& out, std::size_t count, std::size_t chunk, Format fo
     chunk = std::max<std::size_t>(chunk, 1);
     const std::size_t chunks = (count + chunk - 1) / chunk;
     const auto formatChunk = [&](TextWriter& to, std::size_t k) { format(to, k * chunk, std::min(count, (k + 1) * chunk)); };
-    struct Slot {
-        TextWriter text;
-        bool ready = false;
-    };
-    std::array<Slot, 2> slots;
-    for (Slot& slot : slots) slot.text.reserve(kChunkText);
-    std::mutex mutex;
-    std::condition_variable changed;
+    ChunkHandOver handOver;
     bool helperRuns = chunks >= 2;
-    // A failed allocation on either thread ends both; the calling thread then
-    // throws it on, to the file's own refusal, with the helper joined.
-    bool stop = false;
-    bool helperFailed = false;
     std::thread helper;
     if (helperRuns) {
         try {
-            // The helper takes the odd chunks.
-            helper = std::thread([&] {
-                try {
-                    for (std::size_t k = 1, n = 0; k < chunks; k += 2, ++n) {
-                        Slot& slot = slots[n % 2];
-                        {
-                            std::unique_lock<std::mutex> lock(mutex);
-                            changed.wait(lock, [&] { return !slot.ready || stop; });
-                            if (stop) return;
-                        }
-                        slot.text.clear();
-                        formatChunk(slot.text, k);
-                        {
-                            std::lock_guard<std::mutex> lock(mutex);
-                            slot.ready = true;
-                        }
-                        changed.notify_all();
-                    }
-                } catch (const std::bad_alloc&) {
-                    {
-                        std::lock_guard<std::mutex> lock(mutex);
-                        helperFailed = true;
-                    }
-                    changed.notify_all();
-                }
-            });
+            helper = std::thread([&] { handOver.fill(chunks, formatChunk); });
         } catch (const std::exception&) {
             helperRuns = false;   // no thread to be had: all chunks here
         }
     }
+    // A failure here stops the helper and is thrown on, to the file's own
+    // refusal, once the helper is joined.
     try {
         for (std::size_t k = 0, n = 0; k < chunks; ++k) {
-            if (!helperRuns || k % 2 == 0) {
-                formatChunk(out, k);
-            } else {
-                Slot& slot = slots[n % 2];
-                {
-                    std::unique_lock<std::mutex> lock(mutex);
-                    changed.wait(lock, [&] { return slot.ready || helperFailed; });
-                    if (!slot.ready) throw std::bad_alloc();
-                }
-                out.putBlock(slot.text.text());
-                {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    slot.ready = false;
-                    ++n;
-                }
-                changed.notify_all();
-            }
+            if (!helperRuns || k % 2 == 0) formatChunk(out, k);
+            else handOver.take(out, n++);
             out.spill();
         }
     } catch (...) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            stop = true;
-        }
-        changed.notify_all();
+        handOver.stop();
         if (helper.joinable()) helper.join();
         throw;
     }

@@ -11,7 +11,14 @@
 
 namespace veskar {
 
-using EngineModelReader = ModelReader<EngineModelRecords, EngineReadResult, kEngineRead, kEngineMalformed>;
+// What the mRef and mAni readers share: the model's records and the two
+// lines both formats open with.
+class EngineModelReader : public ModelReader<EngineModelRecords, EngineReadResult, kEngineRead, kEngineMalformed> {
+protected:
+    using ModelReader::ModelReader;
+    // "version 1", then kind ("ref" or "ani") as the second line's first word.
+    EngineReadResult readOpeningLines(const char* kind);
+};
 
 EngineReadResult readMRef(EngineModelRecords& model, EngineMesh& mesh, LineCursor& lines, const std::string& file, ReadSummary& summary);
 EngineReadResult readMAni(EngineModelRecords& model, EngineAnimation& animation, LineCursor& lines, const std::string& file, ReadSummary& summary);

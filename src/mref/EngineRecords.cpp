@@ -1,6 +1,10 @@
 #include "mref/EngineRecords.h"
 
+#include "import/LineCursor.h"
+#include "import/TextScan.h"
+
 #include <new>
+#include <string_view>
 
 namespace veskar {
 
@@ -62,6 +66,21 @@ void EngineModelRecords::destroy()
 {
     for (EngineMesh& mesh : meshes) mesh.release();
     for (EngineAnimation& animation : animations) animation.release();
+}
+
+std::int32_t mAniNodeCount(const std::string& path)
+{
+    LineCursor cursor;
+    std::string reason;
+    if (!cursor.openFile(path, reason)) return 0;
+    std::string_view line;
+    for (int i = 0; i < 3; ++i)
+        if (!cursor.next(line)) return 0;
+    FieldScanner scan(line);
+    std::string_view word;
+    std::int32_t nodes = 0;
+    scan.readWord(word);
+    return scan.readInt(nodes) == ScanStatus::Ok ? nodes : 0;
 }
 
 } // namespace veskar

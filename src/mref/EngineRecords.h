@@ -70,6 +70,9 @@ const char* engineRefusalMessage(EngineReadResult result, bool reference);
 // What a loader shows for a read: nothing when it succeeded or the file could
 // not be opened, the "Error" box otherwise. True when the read succeeded.
 bool reportEngineRead(EngineReadResult result, const Diagnostic& diagnostic, bool reference);
+// An mAni is read onto a model of as many nodes as its third line gives; 0
+// when the file or that line cannot be read.
+std::int32_t mAniNodeCount(const std::string& path);
 
 class EngineModelRecords {
 public:

@@ -32,13 +32,7 @@ private:
 
 EngineReadResult MAniReader::readHeader()
 {
-    const HeaderLine h = readHeaderLine(cursor_, model_.token, model_.headerValue);
-    if (h != HeaderLine::Ok || !equalsIgnoringCase(model_.token, "version") || model_.headerValue != 1)
-        return refuseAs(kEngineNotOurFile, 1, "the first line is not \"version 1\"");
-    std::string_view line;
-    const bool second = cursor_.next(line);
-    if (const EngineReadResult r = checkCursor(); r != kEngineRead) return r;
-    if (!second || !equalsIgnoringCase(firstWord(line), "ani")) return refuseAs(kEngineWrongKind, 2, "the second line is not \"ani\"");
+    if (const EngineReadResult r = readOpeningLines("ani"); r != kEngineRead) return r;
     const HeaderLine n = readHeaderLine(cursor_, model_.token, model_.headerValue);
     if (const EngineReadResult r = checkCursor(); r != kEngineRead) return r;
     // Onto a mesh the animation brings its own nodes, matched with the mesh's

@@ -34,13 +34,8 @@ EngineReadResult MRefReader::readHeader()
 {
     model_.nodeCount = model_.vertexCount = model_.triangleCount = 0;
     model_.textureName.clear();
-    const HeaderLine h = readHeaderLine(cursor_, model_.token, model_.headerValue);
-    if (h != HeaderLine::Ok || !equalsIgnoringCase(model_.token, "version") || model_.headerValue != 1)
-        return refuseAs(kEngineNotOurFile, 1, "the first line is not \"version 1\"");
+    if (const EngineReadResult r = readOpeningLines("ref"); r != kEngineRead) return r;
     std::string_view line;
-    const bool second = cursor_.next(line);
-    if (const EngineReadResult r = checkCursor(); r != kEngineRead) return r;
-    if (!second || !equalsIgnoringCase(firstWord(line), "ref")) return refuseAs(kEngineWrongKind, 2, "the second line is not \"ref\"");
     if (cursor_.next(line)) model_.textureName.assign(firstWord(line));
     for (int i = 0; i < 3; ++i) {
         std::string word;

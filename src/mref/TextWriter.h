@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace veskar {
 
@@ -51,6 +52,15 @@ public:
     // right-aligned; zeros go after the sign.
     TextWriter& putInt(std::int32_t v, int width, char fill = ' ')
     {
+        if (width == 3 && v >= 0 && v < 1000) {
+            // Node numbers of bone lines.
+            char* p = room(3);
+            p[0] = v >= 100 ? static_cast<char>('0' + v / 100) : fill;
+            p[1] = v >= 10 ? static_cast<char>('0' + v / 10 % 10) : fill;
+            p[2] = static_cast<char>('0' + v % 10);
+            size_ += 3;
+            return *this;
+        }
         char buffer[16];
         auto r = std::to_chars(buffer, buffer + sizeof buffer, v);
         const char* digits = buffer;
@@ -71,35 +81,31 @@ public:
     // "%f" of a float (promoted to double, as printf sees it).
     TextWriter& putFloat(float v)
     {
-        // A float is m * 2^e with m below 2^24, so v * 10^6 = m * 15625 * 2^(e+6)
-        // needs at most 38 significant bits: the product is exact, and rounding
-        // it to an integer (ties to even, as printf rounds the exact value) gives
-        // the six decimals. Values too large for that, inf and NaN go the
-        // general way.
-        const double scaled = static_cast<double>(v) * 1e6;
-        if (std::fabs(scaled) < 9.0e15) {
-            const auto units = static_cast<std::uint64_t>(std::fabs(std::nearbyint(scaled)));
-            std::uint64_t whole = units / 1000000;
-            auto fraction = static_cast<std::uint32_t>(units % 1000000);
-            char digits[20];
-            int n = 0;
-            do {
-                digits[n++] = static_cast<char>('0' + whole % 10);
-                whole /= 10;
-            } while (whole != 0);
-            char* const start = room(32);
-            char* p = start;
-            if (std::signbit(v)) *p++ = '-';
-            while (n > 0) *p++ = digits[--n];
-            *p++ = '.';
-            for (int i = 5; i >= 0; --i) {
-                p[i] = static_cast<char>('0' + fraction % 10);
-                fraction /= 10;
-            }
-            size_ += static_cast<std::size_t>(p + 6 - start);
+        char* const p = room(kQuickFloatBytes);
+        if (char* const end = writeQuickFloat(p, v)) {
+            size_ += static_cast<std::size_t>(end - p);
             return *this;
         }
         return putDouble(v);
+    }
+    // " %f" of each float: one line's numbers with one check for room.
+    TextWriter& putFloats(const float* values, std::size_t count)
+    {
+        char* const start = room(count * (kQuickFloatBytes + 1));
+        char* p = start;
+        for (std::size_t i = 0; i < count; ++i) {
+            *p = ' ';
+            char* const end = writeQuickFloat(p + 1, values[i]);
+            if (!end) {
+                // A value for the general way: it and the rest one at a time.
+                size_ += static_cast<std::size_t>(p - start);
+                for (; i < count; ++i) put(' ').putFloat(values[i]);
+                return *this;
+            }
+            p = end;
+        }
+        size_ += static_cast<std::size_t>(p - start);
+        return *this;
     }
     // "%f" of a double.
     TextWriter& putDouble(double v)
@@ -128,15 +134,60 @@ public:
         if (file_ && size_ >= kOutputPiece) drainTo(*file_);
     }
     // Puts text formatted elsewhere; with a file, what is there goes to it
-    // first when the buffer would have to grow (fresh memory is what costs).
+    // first, then the text itself, without a copy here.
     TextWriter& putBlock(std::string_view s)
     {
-        if (file_ && size_ > 0 && capacity_ - size_ < s.size()) drainTo(*file_);
-        return put(s);
+        if (!file_) return put(s);
+        if (size_ > 0) drainTo(*file_);
+        file_->append(s);
+        return *this;
     }
     std::string_view text() const { return {buffer_.get(), size_}; }
 
 private:
+    static constexpr std::size_t kQuickFloatBytes = 24;  // '-', ten digits, '.', six decimals
+
+    // "%f" of v at p when |v| * 10^6 is below 9e15 (at most kQuickFloatBytes
+    // bytes): where it ends; null for larger values, inf and NaN.
+    static char* writeQuickFloat(char* p, float v)
+    {
+        // A float is m * 2^e with m below 2^24, so v * 10^6 = m * 15625 * 2^(e+6)
+        // needs at most 38 significant bits: the product is exact, and rounding
+        // it to an integer (ties to even, as printf rounds the exact value) gives
+        // the six decimals.
+        double units = std::fabs(static_cast<double>(v) * 1e6);
+        if (!(units < 9.0e15)) return nullptr;
+        // Adding 2^52 and taking it away again rounds to an integer, ties to
+        // even, in the default rounding printf rounds in too; from 2^52 on
+        // every double is one.
+        constexpr double kTwoTo52 = 4503599627370496.0;
+        if (units < kTwoTo52) units = (units + kTwoTo52) - kTwoTo52;
+        const auto scaled = static_cast<std::uint64_t>(units);
+        const std::uint64_t whole = scaled / 1000000;
+        const auto fraction = static_cast<std::uint32_t>(scaled - whole * 1000000);
+        *p = '-';
+        p += std::signbit(v) ? 1 : 0;
+        if (whole < 10) {
+            *p++ = static_cast<char>('0' + whole);
+        } else if (whole < 100) {
+            putDigitPair(p, static_cast<std::uint32_t>(whole));
+            p += 2;
+        } else {
+            p = std::to_chars(p, p + 20, whole).ptr;
+        }
+        *p = '.';
+        putDigitPair(p + 1, fraction / 10000);
+        putDigitPair(p + 3, fraction / 100 % 100);
+        putDigitPair(p + 5, fraction % 100);
+        return p + 7;
+    }
+    static void putDigitPair(char* p, std::uint32_t n)
+    {
+        static constexpr char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                         "8081828384858687888990919293949596979899";
+        std::memcpy(p, kPairs + 2 * n, 2);
+    }
     // At least bytes of writable room after the text.
     char* room(std::size_t bytes)
     {
@@ -170,7 +221,11 @@ template <typename Real>
 TextWriter& putBoneLine(TextWriter& out, std::int32_t number, int numberWidth, const Real (&values)[6])
 {
     out.putInt(number, numberWidth);
-    for (Real v : values) out.put(' ').putReal(v);
+    if constexpr (std::is_same_v<Real, float>) {
+        out.putFloats(values, 6);
+    } else {
+        for (Real v : values) out.put(' ').putReal(v);
+    }
     return out.put('\n');
 }
 
@@ -180,7 +235,11 @@ template <typename Real>
 TextWriter& putVertexStart(TextWriter& out, std::int32_t parent, const Real (&values)[8], std::int32_t linkCount)
 {
     out.putInt(parent);
-    for (Real v : values) out.put(' ').putReal(v);
+    if constexpr (std::is_same_v<Real, float>) {
+        out.putFloats(values, 8);
+    } else {
+        for (Real v : values) out.put(' ').putReal(v);
+    }
     return out.put(' ').putInt(linkCount);
 }
 

@@ -31,17 +31,25 @@ constexpr UvRect kGoldHigh{0.78f, 0.55f, 0.97f, 0.95f};
 // chest emblem are painted.
 const Vector3 kFrontAtQuarter{-1.0f, 0.0f, 0.0f};
 
-void addTorso(MeshBuilder& mesh)
+// Every part of the body but the neck, and the sword's handle, is a tube
+// closed flat at both ends.
+Tube cappedTube(Vector3 origin, Vector3 axis, Vector3 sideHint, int segments, UvRect uv, UvRect capUv)
 {
     Tube t;
-    t.origin = {0, 0, 0};
-    t.axis = {0, 0, 1};
-    t.sideHint = kFrontAtQuarter;
-    t.segments = 16;
-    t.uv = kShirt;
+    t.origin = origin;
+    t.axis = axis;
+    t.sideHint = sideHint;
+    t.segments = segments;
+    t.uv = uv;
     t.startCap = Cap::Flat;
     t.endCap = Cap::Flat;
-    t.capUv = kShirtPatch;
+    t.capUv = capUv;
+    return t;
+}
+
+void addTorso(MeshBuilder& mesh)
+{
+    Tube t = cappedTube({0, 0, 0}, {0, 0, 1}, kFrontAtQuarter, 16, kShirt, kShirtPatch);
     t.rings = {
         {84, 14.0f, 10.0f, rigid(kPelvis)},
         {92, 15.5f, 10.5f, rigid(kPelvis)},
@@ -57,15 +65,7 @@ void addTorso(MeshBuilder& mesh)
 
 void addArm(MeshBuilder& mesh, const Side& s)
 {
-    Tube t;
-    t.origin = shoulder(s);
-    t.axis = armAxis(s);
-    t.sideHint = {s.sign, 0, 0};
-    t.segments = 10;
-    t.uv = kSleeve;
-    t.startCap = Cap::Flat;
-    t.endCap = Cap::Flat;
-    t.capUv = kShirtPatch;
+    Tube t = cappedTube(shoulder(s), armAxis(s), {s.sign, 0, 0}, 10, kSleeve, kShirtPatch);
     t.rings = {
         {-4, 5.6f, 5.6f, blend(s.upperArm, 0.7f, s.clavicle)},
         {3, 5.6f, 5.6f, rigid(s.upperArm)},
@@ -81,15 +81,7 @@ void addArm(MeshBuilder& mesh, const Side& s)
 
 void addLeg(MeshBuilder& mesh, const Side& s)
 {
-    Tube t;
-    t.origin = hip(s);
-    t.axis = {0, 0, -1};
-    t.sideHint = {1, 0, 0};
-    t.segments = 10;
-    t.uv = kPantsDown;
-    t.startCap = Cap::Flat;
-    t.endCap = Cap::Flat;
-    t.capUv = kPantsPatch;
+    Tube t = cappedTube(hip(s), {0, 0, -1}, {1, 0, 0}, 10, kPantsDown, kPantsPatch);
     auto ring = [](float at, float r, Skin skin) { return Ring{at, r, r * 1.05f, skin}; };
     t.rings = {
         ring(-4, 8.5f, blend(s.thigh, 0.6f, kPelvis)),
@@ -137,15 +129,7 @@ void addNeck(MeshBuilder& mesh)
 
 void addHead(MeshBuilder& mesh)
 {
-    Tube t;
-    t.origin = {0, 0, 0};
-    t.axis = {0, 0, 1};
-    t.sideHint = kFrontAtQuarter;
-    t.segments = 16;
-    t.uv = kFace;
-    t.startCap = Cap::Flat;
-    t.endCap = Cap::Flat;
-    t.capUv = kHair;
+    Tube t = cappedTube({0, 0, 0}, {0, 0, 1}, kFrontAtQuarter, 16, kFace, kHair);
     auto ring = [](float z, float r, Skin skin) { return Ring{z, r, r * 1.1f, skin}; };
     t.rings = {
         ring(154, 5.8f, blend(kHead, 0.5f, kNeck)),
@@ -230,15 +214,7 @@ SmdDocument buildWeapon()
 
     mesh.box(makeBox(vec3Add(grip, vec3Scale(axis, -7.5f)), vec3Scale(axis, 1.5f), vec3Scale(across, 1.8f), vec3Scale(up, 1.8f), skin, kGoldLow));
 
-    Tube handle;
-    handle.origin = grip;
-    handle.axis = axis;
-    handle.sideHint = across;
-    handle.segments = 8;
-    handle.uv = kLeather;
-    handle.startCap = Cap::Flat;
-    handle.endCap = Cap::Flat;
-    handle.capUv = kLeather;
+    Tube handle = cappedTube(grip, axis, across, 8, kLeather, kLeather);
     handle.rings = {{-6, 1.5f, 1.5f, skin}, {0, 1.6f, 1.6f, skin}, {5.5f, 1.5f, 1.5f, skin}};
     mesh.tube(handle);
 

@@ -17,6 +17,10 @@ struct LargeReferenceOptions {
     int bones = 50;
     std::uint64_t seed = 1;
     int links = 0;   // 1 to 4: that many links at every corner; 0: 1 to 4 by region
+    // Another exporter's layout of the same mesh: shortest decimals instead
+    // of "%f", groups set apart by two blanks, links by bone number and none
+    // written for a corner on one bone, four materials by region.
+    bool outside = false;
 };
 
 struct LargeAnimationOptions {

@@ -61,8 +61,9 @@ expect_listing() {
     [ "$got" = "$(printf '%s\n' "$@" | sort | tr '\n' ' ')" ] && ok || fail "$folder holds: $got; expected: $*"
 }
 
-write_reference() {
-    cat >"$1" <<'EOF'
+# The two-node skeleton both files open with, its bind pose as frame 0.
+skeleton_start() {
+    cat <<'EOF'
 version 1
 nodes
 0 "Bip01" -1
@@ -72,6 +73,12 @@ skeleton
 time 0
 0 0.000000 0.000000 0.000000 0.000000 0.000000 0.000000
 1 1.000000 0.000000 0.000000 0.000000 0.000000 0.000000
+EOF
+}
+
+write_reference() {
+    skeleton_start >"$1"
+    cat >>"$1" <<'EOF'
 end
 triangles
 skin.bmp
@@ -87,16 +94,8 @@ EOF
 }
 
 write_animation() {
-    cat >"$1" <<'EOF'
-version 1
-nodes
-0 "Bip01" -1
-1 "Bip01 L Hand" 0
-end
-skeleton
-time 0
-0 0.000000 0.000000 0.000000 0.000000 0.000000 0.000000
-1 1.000000 0.000000 0.000000 0.000000 0.000000 0.000000
+    skeleton_start >"$1"
+    cat >>"$1" <<'EOF'
 time 1
 0 0.000000 0.000000 1.000000 0.000000 0.000000 0.000000
 1 1.000000 0.000000 0.000000 0.000000 0.000000 0.500000

@@ -23,10 +23,15 @@ std::vector<std::string> filesIn(const fs::path& dir)
     return names;
 }
 
-TEST(ConvertCommands, OutputLiesBesideTheSourceWithItsExtensionReplaced)
-{
+// Every conversion runs in a fresh folder with the console and boxes recorded.
+class ConvertCommands : public ::testing::Test {
+protected:
     Capture capture;
     test::TempDir dir;
+};
+
+TEST_F(ConvertCommands, OutputLiesBesideTheSourceWithItsExtensionReplaced)
+{
     fs::create_directories(dir.path() / "my.models");
     struct Case {
         std::string source;
@@ -47,10 +52,8 @@ TEST(ConvertCommands, OutputLiesBesideTheSourceWithItsExtensionReplaced)
     EXPECT_NE(capture.console.text.find("[Ref] hero.old.mRef\n"), std::string::npos);
 }
 
-TEST(ConvertCommands, AnimationConvertsWithoutAReferenceAndKindsAreNotMixedUp)
+TEST_F(ConvertCommands, AnimationConvertsWithoutAReferenceAndKindsAreNotMixedUp)
 {
-    Capture capture;
-    test::TempDir dir;
     test::writeText(dir.file("walk.smd"), kAnimation);
     test::writeText(dir.file("hero.smd"), kReference);
     FormatConverter converter;
@@ -67,10 +70,8 @@ TEST(ConvertCommands, AnimationConvertsWithoutAReferenceAndKindsAreNotMixedUp)
     EXPECT_TRUE(capture.shell.boxes.empty());
 }
 
-TEST(ConvertCommands, AFailedConversionLeavesTheEarlierOutputAndNoStrayFile)
+TEST_F(ConvertCommands, AFailedConversionLeavesTheEarlierOutputAndNoStrayFile)
 {
-    Capture capture;
-    test::TempDir dir;
     test::writeText(dir.file("hero.smd"), kReference);
     FormatConverter first;
     ASSERT_TRUE(first.convertReference(dir.file("hero.smd")));
@@ -86,10 +87,8 @@ TEST(ConvertCommands, AFailedConversionLeavesTheEarlierOutputAndNoStrayFile)
     EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"hero.mRef", "hero.smd"}));
 }
 
-TEST(ConvertCommands, TheSourceIsNeverTheOutput)
+TEST_F(ConvertCommands, TheSourceIsNeverTheOutput)
 {
-    Capture capture;
-    test::TempDir dir;
     test::writeText(dir.file("hero.mRef"), kReference);
     FormatConverter converter;
     EXPECT_FALSE(converter.convertReference(dir.file("hero.mRef")));
@@ -97,10 +96,8 @@ TEST(ConvertCommands, TheSourceIsNeverTheOutput)
     EXPECT_NE(converter.diagnostic.what.find("overwrite the source"), std::string::npos);
 }
 
-TEST(ConvertCommands, AnUnwritableFolderGivesAClearReason)
+TEST_F(ConvertCommands, AnUnwritableFolderGivesAClearReason)
 {
-    Capture capture;
-    test::TempDir dir;
     fs::create_directories(dir.path() / "locked");
     test::writeText(dir.file("locked/hero.smd"), kReference);
     if (!test::denyWriting(dir.file("locked"))) GTEST_SKIP() << "this user can write to read-only folders (root, or on Windows)";

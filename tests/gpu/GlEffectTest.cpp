@@ -73,14 +73,6 @@ protected:
         effect_->end();
     }
 
-    static void expectQuadrants(const Image& image)
-    {
-        EXPECT_EQ(image.at(8, 8), (Rgba{255, 0, 0, 255}));
-        EXPECT_EQ(image.at(56, 8), (Rgba{0, 255, 0, 255}));
-        EXPECT_EQ(image.at(8, 56), (Rgba{0, 0, 255, 255}));
-        EXPECT_EQ(image.at(56, 56), (Rgba{255, 255, 255, 255}));
-    }
-
     Effect* effect_ = nullptr;
 };
 

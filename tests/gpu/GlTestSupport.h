@@ -116,6 +116,14 @@ protected:
         return t;
     }
 
+    // The quadrant texture drawn over the whole frame, point sampled.
+    static void expectQuadrants(const Image& image)
+    {
+        EXPECT_EQ(image.at(8, 8), (Rgba{255, 0, 0, 255}));
+        EXPECT_EQ(image.at(56, 8), (Rgba{0, 255, 0, 255}));
+        EXPECT_EQ(image.at(8, 56), (Rgba{0, 0, 255, 255}));
+        EXPECT_EQ(image.at(56, 56), (Rgba{255, 255, 255, 255}));
+    }
 };
 
 } // namespace veskar::test

@@ -292,14 +292,22 @@ TEST(MemoryDeviceTest, DrawsRecordTheStateTheyWereMadeWith)
     EXPECT_EQ(device.liveObjects(), 0);
 }
 
-TEST(EffectFileTest, ParametersAreSetByNameAndKind)
+// kEffectText written to a file and loaded on device; null after a failure.
+Effect* loadEffectText(MemoryDevice& device)
 {
     TempDir dir;
     writeText(dir.file("e.fx"), kEffectText);
-    MemoryDevice device;
     Effect* effect = nullptr;
     std::string errors;
-    ASSERT_EQ(device.createEffectFromFile(dir.file("e.fx").c_str(), &effect, &errors), kOk) << errors;
+    EXPECT_EQ(device.createEffectFromFile(dir.file("e.fx").c_str(), &effect, &errors), kOk) << errors;
+    return effect;
+}
+
+TEST(EffectFileTest, ParametersAreSetByNameAndKind)
+{
+    MemoryDevice device;
+    Effect* effect = loadEffectText(device);
+    ASSERT_NE(effect, nullptr);
 
     const EffectHandle technique = effect->getTechniqueByName("TShader");
     EXPECT_NE(technique, kNullHandle);
@@ -348,11 +356,9 @@ TEST(EffectFileTest, ParametersAreSetByNameAndKind)
 
 TEST(EffectFileTest, PassesFollowBeginPassCommitEndOrder)
 {
-    TempDir dir;
-    writeText(dir.file("e.fx"), kEffectText);
     MemoryDevice device;
-    Effect* effect = nullptr;
-    ASSERT_EQ(device.createEffectFromFile(dir.file("e.fx").c_str(), &effect, nullptr), kOk);
+    Effect* effect = loadEffectText(device);
+    ASSERT_NE(effect, nullptr);
 
     std::uint32_t passes = 0;
     EXPECT_EQ(effect->begin(&passes, 0), kInvalidCall) << "no technique chosen yet";
@@ -398,11 +404,9 @@ TEST(EffectFileTest, PassesFollowBeginPassCommitEndOrder)
 
 TEST(EffectFileTest, StagesKeepTheFileLineNumbers)
 {
-    TempDir dir;
-    writeText(dir.file("e.fx"), kEffectText);
     MemoryDevice device;
-    Effect* effect = nullptr;
-    ASSERT_EQ(device.createEffectFromFile(dir.file("e.fx").c_str(), &effect, nullptr), kOk);
+    Effect* effect = loadEffectText(device);
+    ASSERT_NE(effect, nullptr);
     EXPECT_EQ(effect->techniques, std::vector<std::string>{"TShader"});
     ASSERT_EQ(effect->parameters.size(), 3u);
     EXPECT_EQ(effect->parameters[0].kind, EffectParameterKind::Matrix);

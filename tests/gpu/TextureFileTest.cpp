@@ -24,17 +24,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::sameFile;
 using test::TempDir;
+using test::WorkingDirectory;
 using test::writeText;
 
-// Runs a test step from another folder and goes back afterwards.
-class WorkingDirectory {
-public:
-    explicit WorkingDirectory(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
-    ~WorkingDirectory() { fs::current_path(previous_); }
-
-private:
-    fs::path previous_;
-};
 
 constexpr int kW = 4, kH = 3;
 

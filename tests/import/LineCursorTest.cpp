@@ -1,5 +1,6 @@
-// A file read in pieces must give exactly the lines, numbers and offsets the
-// same text gives from memory, whatever the size of the pieces.
+// A file read in pieces or seen through mapped windows must give exactly the
+// lines, numbers and offsets the same text gives from memory, whatever the
+// size of the pieces and windows.
 
 #include "TestSupport.h"
 
@@ -60,10 +61,11 @@ TEST(LineCursor, FilesReadInPiecesGiveTheLinesOfTheSameTextInMemory)
         test::writeText(path, text);
         LineCursor memory(text);
         const Walked expected = walk(memory);
-        for (std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{64}, LineCursor::kDefaultPiece}) {
+        for (std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::size_t{64}, LineCursor::kDefaultPiece})
+        for (LineCursor::Access access : {LineCursor::Access::Mapped, LineCursor::Access::Read}) {
             LineCursor file;
             std::string reason;
-            ASSERT_TRUE(file.openFile(path, reason, piece)) << reason;
+            ASSERT_TRUE(file.openFile(path, reason, piece, access)) << reason;
             EXPECT_EQ(file.size(), text.size());
             const Walked got = walk(file);
             ASSERT_EQ(got.lines, expected.lines) << "piece " << piece;
@@ -118,11 +120,12 @@ TEST(LineCursor, LinesLongerThanTheLimitAndZeroBytesEndTheLinesAtTheirLine)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::writeText(dir.file("t"), c.text);
-        for (std::size_t piece : {std::size_t{0}, std::size_t{7}, LineCursor::kDefaultPiece}) {
+        for (std::size_t piece : {std::size_t{0}, std::size_t{7}, LineCursor::kDefaultPiece})
+        for (LineCursor::Access access : {LineCursor::Access::Mapped, LineCursor::Access::Read}) {
             LineCursor file;
             LineCursor memory(c.text);
             std::string reason;
-            ASSERT_TRUE(file.openFile(dir.file("t"), reason, piece)) << reason;
+            ASSERT_TRUE(file.openFile(dir.file("t"), reason, piece, access)) << reason;
             for (LineCursor* cursor : {&file, &memory}) {
                 std::vector<std::string> lines;
                 std::string_view line;
@@ -170,6 +173,26 @@ TEST(LineCursor, OnlyRegularFilesOpenAndOnlyTheirBytesAtOpeningAreRead)
     ASSERT_TRUE(cursor.next(line));
     EXPECT_EQ(line, "two");
     EXPECT_FALSE(cursor.next(line));
+
+    // A file cut short while it is read ends its lines early, not the
+    // program (a mapped page past the new end would otherwise kill it).
+    const std::string cut = dir.file("cut.smd");
+    std::string lines;
+    for (int i = 0; i < 100000; ++i) lines += "0 1.000000 2.000000 3.000000\n";
+    for (LineCursor::Access access : {LineCursor::Access::Mapped, LineCursor::Access::Read}) {
+        test::writeText(cut, lines);
+        ASSERT_TRUE(cursor.openFile(cut, reason, LineCursor::kDefaultPiece, access));
+        ASSERT_TRUE(cursor.next(line));
+        std::filesystem::resize_file(cut, 8192);  // a page boundary: the next page is gone
+        // Read in pieces, the last line may be what was read of it.
+        const std::string_view whole = "0 1.000000 2.000000 3.000000";
+        long read = 1;
+        for (; cursor.next(line); ++read) ASSERT_EQ(whole.substr(0, line.size()), line);
+        EXPECT_LT(read, 100000);
+        if (!cursor.failure().empty()) {
+            EXPECT_EQ(cursor.failure(), "the file became shorter while it was read");
+        }
+    }
 
     // An empty file has no lines.
     test::writeText(path, "");

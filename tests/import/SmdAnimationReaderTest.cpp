@@ -1,8 +1,11 @@
 #include "TestSupport.h"
 
+#include "import/AnimationKeys.h"
+#include "import/LineCursor.h"
 #include "import/SmdRecords.h"
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace veskar {
@@ -24,7 +27,32 @@ std::string block(int frame, int count, float x)
     return s;
 }
 
-SmdReadResult read(SmdModelRecords& model, const std::string& text) { return model.readAnimation(text, "walk.smd"); }
+// The viewer's frame tables; a converter reading the same text into keys
+// (in one pass where it can) must give the same outcome and the same numbers
+// (of a first animation read without a reference, which would refit it).
+SmdReadResult read(SmdModelRecords& model, const std::string& text)
+{
+    const bool first = model.animationCount == 0 && !model.hasMesh;
+    const SmdReadResult r = model.readAnimation(text, "walk.smd");
+    if (!first) return r;
+    SmdModelRecords keysModel;
+    AnimationKeys keys;
+    LineCursor lines(text);
+    EXPECT_EQ(keysModel.readAnimationKeys(lines, "walk.smd", keys), r);
+    EXPECT_EQ(keysModel.diagnostic.text(), model.diagnostic.text());
+    if (r != kSmdRead) return r;
+    const SmdAnimation& a = model.animations[0];
+    EXPECT_TRUE(keys.frameCount == a.frameCount && keys.nodeCount == a.nodeCount && keys.matchesCounts());
+    for (std::int32_t f = 0; f < keys.frameCount; ++f)
+        for (std::int32_t n = 0; n < keys.nodeCount; ++n) {
+            const SmdNode& node = a.frame(f)[static_cast<std::size_t>(n)];
+            const float pose[6] = {node.position[0], node.position[1], node.position[2], node.rotation[0], node.rotation[1], node.rotation[2]};
+            EXPECT_EQ(std::memcmp(pose, keys.key(f, n).data(), sizeof pose), 0) << "frame " << f << " node " << n;
+            EXPECT_EQ(node.name, keys.names[static_cast<std::size_t>(n)]);
+            EXPECT_EQ(node.parent, keys.parents[static_cast<std::size_t>(n)]);
+        }
+    return r;
+}
 
 TEST(SmdAnimationReader, ReadsEveryFrameAsAFullTableAndLogsCounts)
 {
@@ -104,14 +132,20 @@ TEST(SmdAnimationReader, FrameNumbersAreUsedAsGivenOrByOrderWhenIncreasing)
 TEST(SmdAnimationReader, BonesLeftOutOfABlockKeepThePreviousBlocksPose)
 {
     SmdModelRecords model;
-    // The first block lists no bone at all (zero pose); the third lists only bone 1.
-    const std::string text = nodes(2) + "skeleton\ntime 0\ntime 1\n0 1 2 3 0 0 0\n1 4 5 6 0 0 0\ntime 2\n1 7 8 9 0 0 0\nend\n";
+    // The first block lists no bone at all (zero pose); the third lists only bone 1. Blank lines are no bones.
+    const std::string text = nodes(2) + "skeleton\ntime 0\ntime 1\n0 1 2 3 0 0 0\n\n \t \n1 4 5 6 0 0 0\ntime 2\n1 7 8 9 0 0 0\nend\n";
     ASSERT_EQ(read(model, text), kSmdRead);
     const SmdAnimation& a = model.animations[0];
     EXPECT_FLOAT_EQ(a.frame(0)[0].position[0], 0.0f);
     EXPECT_FLOAT_EQ(a.frame(0)[1].position[2], 0.0f);
     EXPECT_FLOAT_EQ(a.frame(2)[0].position[1], 2.0f);
     EXPECT_FLOAT_EQ(a.frame(2)[1].position[0], 7.0f);
+    // The previous frame by number, not the block before in the file.
+    SmdModelRecords shuffled;
+    ASSERT_EQ(read(shuffled, nodes(2) + "skeleton\ntime 0\n0 1 0 0 0 0 0\n1 2 0 0 0 0 0\ntime 2\n1 7 0 0 0 0 0\ntime 1\n0 5 0 0 0 0 0\nend\n"),
+              kSmdRead);
+    EXPECT_FLOAT_EQ(shuffled.animations[0].frame(2)[0].position[0], 5.0f);
+    EXPECT_FLOAT_EQ(shuffled.animations[0].frame(1)[1].position[0], 2.0f);
 }
 
 TEST(SmdAnimationReader, NodeNumbersAreNamesTheNodesTakeTheirPlacesInListedOrder)
@@ -152,6 +186,8 @@ TEST(SmdAnimationReader, RefusesWhatTheTablesCannotHold)
     } cases[] = {
         {nodes(2) + "skeleton\ntime 0\n2 0 0 0 0 0 0\nend\n", "node number 2"},
         {nodes(2) + "skeleton\ntime 0\n0 0 0\nend\n", "bone line"},
+        {nodes(2) + "skeleton\ntime 0\n0 0 0 0 0 0 0\ntime 1\n1 0 nan 0 0 0 0\nend\n", "not a finite number"},
+        {nodes(2) + "skeleton\ntime 0\n0 0 0 0 0 1e39 0\nend\n", "not a finite number"},
         {"version 1\nnodes\nend\nskeleton\ntime 0\nend\n", "no nodes"},
         {nodes(2) + "skeleton\nend\n", "no \"time\""},
         {"version 1\nnodes\n0 \"a\" 1\n1 \"b\" 0\nend\nskeleton\ntime 0\nend\n", "loop"},

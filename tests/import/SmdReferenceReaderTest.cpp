@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <random>
 
 namespace veskar {
@@ -301,6 +302,7 @@ TEST(SmdReferenceReader, FileThatCannotBeOpenedFailsWithoutABox)
 // Windows line ends here and there, and a second triangles section.
 std::string largeReference(int triangles, std::mt19937& rng)
 {
+    std::vector<std::string> corners;
     std::string text = "version 1\nnodes\n";
     char line[64];
     for (int n = 0; n < 6; ++n) {
@@ -318,21 +320,29 @@ std::string largeReference(int triangles, std::mt19937& rng)
         text += (t / 7) % 3 == 0 ? "skin.png\n" : "cloth.png\n";
         char field[32];
         for (int c = 0; c < 3; ++c) {
-            text += std::to_string(rng() % 6);
+            // Meshes write a shared corner again for each triangle: half the
+            // corners repeat one of the last few, byte for byte.
+            if (!corners.empty() && rng() % 2 == 0) {
+                text += corners[corners.size() - 1 - rng() % std::min<std::size_t>(corners.size(), 40)];
+                continue;
+            }
+            std::string corner = std::to_string(rng() % 6);
             for (int f = 0; f < 8; ++f) {
                 std::snprintf(field, sizeof field, " %d.%u", static_cast<int>(rng() % 2000) - 1000, static_cast<unsigned>(rng() % 1000));
-                text += field;
+                corner += field;
             }
             const int links = static_cast<int>(rng() % 5);
             if (links > 0) {
                 std::snprintf(field, sizeof field, " %d", links);
-                text += field;
+                corner += field;
             }
             for (int k = 0; k < links; ++k) {
                 std::snprintf(field, sizeof field, " %u 0.%u", static_cast<unsigned>(rng() % 6), static_cast<unsigned>(rng() % 100));
-                text += field;
+                corner += field;
             }
-            text += rng() % 5 == 0 ? "\r\n" : "\n";
+            corner += rng() % 5 == 0 ? "\r\n" : "\n";
+            corners.push_back(corner);
+            text += corner;
         }
     }
     return text + "end\n";
@@ -344,9 +354,11 @@ struct ReadOutcome {
     std::vector<SmdTriangle> triangles;
     std::vector<BoneLink> links;
     std::vector<SmdVertex> bind;
+    std::size_t repeated = 0;  // corners a sink was told repeat an earlier one
 };
 
-// Gathers the blocks a reader hands over into one table, as the mesh holds it.
+// Gathers the blocks a reader hands over into one table, as the mesh holds
+// it, and holds each corner said to repeat an earlier one to being the same.
 class GatheringSink final : public TriangleSink {
 public:
     std::string expect(std::int32_t, std::size_t lanes) override
@@ -354,21 +366,44 @@ public:
         blocks_.resize(lanes);
         return {};
     }
-    void prepare(std::size_t lane, std::span<const SmdTriangle> block, std::span<const BoneLink> pool) override
+    void prepare(std::size_t lane, std::span<const SmdTriangle> block, std::span<const BoneLink> pool,
+                 std::span<const std::int64_t> repeats) override
     {
-        blocks_[lane].triangles.assign(block.begin(), block.end());
-        blocks_[lane].links.assign(pool.begin(), pool.end());
+        EXPECT_LT(blocks_[lane].size(), kBlocksAhead);
+        Block& kept = blocks_[lane].emplace_back();
+        kept.triangles.assign(block.begin(), block.end());
+        kept.links.assign(pool.begin(), pool.end());
+        kept.repeats.assign(repeats.begin(), repeats.end());
     }
     std::string take(std::size_t lane) override
     {
+        const Block taken = std::move(blocks_[lane].front());
+        blocks_[lane].pop_front();
         const auto base = static_cast<std::uint32_t>(links.size());
-        links.insert(links.end(), blocks_[lane].links.begin(), blocks_[lane].links.end());
-        for (SmdTriangle t : blocks_[lane].triangles) {
+        const std::size_t first = triangles.size();
+        links.insert(links.end(), taken.links.begin(), taken.links.end());
+        for (SmdTriangle t : taken.triangles) {
             for (std::uint32_t& start : t.linkStart) start += base;
             triangles.push_back(t);
         }
+        const std::vector<std::int64_t>& repeats = taken.repeats;
+        for (std::size_t c = 0; c < repeats.size(); ++c) {
+            if (repeats[c] < 0) continue;
+            const std::size_t number = first * 3 + c;
+            EXPECT_LT(repeats[c], static_cast<std::int64_t>(number));
+            const auto earlier = static_cast<std::size_t>(repeats[c]);
+            const SmdTriangle& a = triangles[number / 3];
+            const SmdTriangle& b = triangles[earlier / 3];
+            const int ka = static_cast<int>(number % 3), kb = static_cast<int>(earlier % 3);
+            EXPECT_EQ(std::memcmp(&a.vertices[ka], &b.vertices[kb], sizeof(SmdVertex)), 0) << "corner " << number;
+            EXPECT_EQ(a.linkCount[ka], b.linkCount[kb]);
+            if (a.linkCount[ka] != b.linkCount[kb]) continue;
+            EXPECT_EQ(std::memcmp(&links[a.linkStart[ka]], &links[b.linkStart[kb]], sizeof(BoneLink) * static_cast<std::size_t>(a.linkCount[ka])), 0);
+            ++repeated;
+        }
         return {};
     }
+    std::size_t repeated = 0;
     std::vector<SmdTriangle> triangles;
     std::vector<BoneLink> links;
 
@@ -376,8 +411,9 @@ private:
     struct Block {
         std::vector<SmdTriangle> triangles;
         std::vector<BoneLink> links;
+        std::vector<std::int64_t> repeats;
     };
-    std::vector<Block> blocks_;
+    std::vector<std::deque<Block>> blocks_;  // prepared, not yet taken, oldest first
 };
 
 ReadOutcome readWith(const std::string& text, const std::string& path, int threads, bool fromFile, bool intoSink = false)
@@ -405,6 +441,7 @@ ReadOutcome readWith(const std::string& text, const std::string& path, int threa
         outcome.triangles = intoSink ? sink.triangles : model.meshes[0].triangles;
         outcome.links = intoSink ? sink.links : model.meshes[0].linkPool;
         outcome.bind = model.meshes[0].bindVertices;
+        outcome.repeated = sink.repeated;
     }
     return outcome;
 }
@@ -438,6 +475,7 @@ TEST(SmdReferenceReader, SharedReadingGivesWhatReadingInOrderGives)
     ASSERT_EQ(inOrder.result, kSmdRead) << inOrder.diagnostic;
     ASSERT_EQ(inOrder.triangles.size(), 400u);
     const ReadOutcome unposed = readWith(text, dir.file("a.smd"), 1, false, true);
+    EXPECT_GT(unposed.repeated, 300u);
     ReadOutcome posed = unposed;
     posed.bind = inOrder.bind;  // a model read into a sink is not posed
     expectSame(inOrder, posed, "into a sink");
@@ -453,7 +491,8 @@ TEST(SmdReferenceReader, SharedReadingGivesWhatReadingInOrderGives)
         if (text[i] == '\n' && i + 1 < text.size()) lineStarts.push_back(i + 1);
     for (double where : {0.1, 0.3, 0.5, 0.62, 0.9, 0.99}) {
         std::size_t at = lineStarts[static_cast<std::size_t>(where * static_cast<double>(lineStarts.size()))];
-        for (const char* damage : {"9 1 2 3\n", "0 1 2 3 4 5 6 7 8 17\n", "end\n", "0 1 2 3 4 5 6 7 8 2 1 0.5\n"}) {
+        for (const char* damage : {"9 1 2 3\n", "0 1 2 3 4 5 6 7 8 17\n", "end\n", "0 1 2 3 4 5 6 7 8 2 1 0.5\n", "0 1 nan 3 4 5 6 7 8\n",
+                                   "0 1 2 3 4 5 6 7 1e39 1 0 1\n", "0 1 2 3 4 5 6 7 8 1 0 inf\n"}) {
             std::string broken(text, 0, at);
             broken += damage;
             broken.append(text, at, std::string::npos);

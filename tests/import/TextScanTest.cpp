@@ -2,6 +2,7 @@
 // scanner has to read every field to the same value and stop at the same
 // character, or a vertex line would shift its later fields.
 
+#include "import/LineScan.h"
 #include "import/TextScan.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,26 @@ std::string nextWordOf(FieldScanner& scan)
     return scan.readWord(word) ? std::string(word) : std::string();
 }
 
+// The quick scans read a field or leave it to the general way; what they
+// read must be what the general way reads, in every implementation.
+void expectQuickDecimalsAgree(const std::string& line, const std::vector<float>& expected)
+{
+    std::string padded = line + std::string(kScanSlack, '\0');
+    const std::string_view text(padded.data(), line.size());
+    for (const LineScanner* scanner : availableLineScanners()) {
+        SCOPED_TRACE(scanner->name);
+        LineFields fields;
+        ASSERT_TRUE(scanner->splitFields(text, fields));
+        ASSERT_EQ(fields.count, static_cast<int>(expected.size()));
+        std::uint8_t which[LineFields::kMaxFields];
+        for (int i = 0; i < fields.count; ++i) which[i] = static_cast<std::uint8_t>(i);
+        float got[LineFields::kMaxFields];
+        if (!scanner->readDecimals(padded.data(), fields, which, fields.count, got)) continue;
+        for (int i = 0; i < fields.count; ++i)
+            EXPECT_EQ(std::memcmp(&got[i], &expected[static_cast<std::size_t>(i)], sizeof(float)), 0) << "field " << i << ": " << got[i];
+    }
+}
+
 std::vector<std::string> floatInputs()
 {
     std::vector<std::string> inputs = {
@@ -35,11 +56,15 @@ std::vector<std::string> floatInputs()
         "5.", "3.250000 4.5", "\t-12.75\t9", "1,5", "1e-3x", "inf", "-inf", "+inf", "INF", "Infinity", "infx", "nan", "-nan",
         "NaN", "1e39", "-1e39", "1e400", "3.4028235e38", "1e-45", "1e-40", "1e-50", "0x1p3", "-0x1p3", "0X1P3", "0x1.8p1",
         "0.1", "16777217", "0.30000001192092896", "abc", "", "   ", "-", "+", ".", "-.", "- 5", "+-3", "in", "inx", ".e1", "e5",
+        // Lengths and shapes at the quick scans' limits: 15 and 16 digits,
+        // the point first or last, two points, a sign inside.
+        "123456789012345", "1234567890123456", "1234567.12345678", "0.123456789012345", "-99999999.9999999", "12345678.",
+        "-.000001", "1.2.3", "1-2", "-0.0", "-0", "0000000000000.5", "\v7.25\f", "3.40282346e38",
     };
     // Longer than any line the formats were written with; the whole number is still one field.
-    inputs.push_back("1" + std::string(600, '0') + " 7");
-    inputs.push_back("0." + std::string(600, '0') + "1 7");
-    inputs.push_back("0.5" + std::string(600, '0') + " 7");
+    inputs.push_back(std::string("1").append(600, '0').append(" 7"));
+    inputs.push_back(std::string("0.").append(600, '0').append("1 7"));
+    inputs.push_back(std::string("0.5").append(600, '0').append(" 7"));
     return inputs;
 }
 
@@ -65,6 +90,10 @@ TEST(TextScanTest, ReadFloatMatchesSscanf)
         } else {
             // Bit for bit: the sign of zero and denormals count.
             EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << "got " << got << ", sscanf " << expected;
+            // A field the number fills alone may be taken the quick way.
+            const std::string_view word = firstWord(text);
+            if (word.data() + word.size() == text.data() + consumed && nextWordAfter(text, consumed).empty())
+                expectQuickDecimalsAgree(text, {expected});
         }
         EXPECT_EQ(std::signbit(got), std::signbit(expected));
         EXPECT_EQ(nextWordOf(scan), nextWordAfter(text, consumed)) << "stopped at another character";
@@ -136,6 +165,76 @@ TEST(TextScanTest, FieldsAreReadLeftToRight)
     EXPECT_EQ(words.readInt(n), ScanStatus::Ok);
     EXPECT_EQ(n, 12);
     EXPECT_FALSE(words.readWord(w));
+}
+
+// Every implementation of the scans splits a line into the words the
+// scanner reads, and finds the same line break, whatever the line's length
+// against their 16-, 32- and 64-byte steps.
+TEST(TextScanTest, QuickScansAgreeOnFieldsAndLineBreaks)
+{
+    std::vector<std::string> lines = {
+        "", " ", "0", "  8   2.7949  13.5896 2  9 0.000  8 1.000", "0\t-1.5\v2\f3.25 \r", "a b", "\t\tend", std::string(70, ' ') + "y",
+        "  9 -6.6976 -4.5335 54.3559 -0.3161 -0.2570 -0.9132 0.3371 0.3275 3 12 0.000 0 0.000 9 1.000",
+    };
+    std::mt19937 rng(5);
+    const char alphabet[] = {'1', '.', '-', ' ', '\t', 'e', '\v', '\x80'};
+    for (int i = 0; i < 3000; ++i) {
+        std::string line(rng() % 200, ' ');
+        for (char& c : line) c = alphabet[rng() % sizeof alphabet];
+        lines.push_back(line);
+    }
+    for (const std::string& line : lines) {
+        SCOPED_TRACE("line \"" + line + "\"");
+        std::vector<std::string> words;
+        FieldScanner scan(line);
+        for (std::string_view w; scan.readWord(w);) words.emplace_back(w);
+        std::string padded = line + std::string(kScanSlack, 'x');
+        for (const LineScanner* scanner : availableLineScanners()) {
+            SCOPED_TRACE(scanner->name);
+            LineFields fields;
+            ASSERT_TRUE(scanner->splitFields(std::string_view(padded.data(), line.size()), fields) || words.size() > LineFields::kMaxFields);
+            if (words.size() > LineFields::kMaxFields) continue;
+            ASSERT_EQ(fields.count, static_cast<int>(words.size()));
+            for (int k = 0; k < fields.count; ++k)
+                EXPECT_EQ(std::string(fields.begin(padded.data(), k), static_cast<std::size_t>(fields.length(k))), words[static_cast<std::size_t>(k)]);
+        }
+    }
+    // Line ends listed ahead: what every implementation lists is the start
+    // of the list a line-by-line walk gives (lines ended by '\n' alone, none
+    // longer than the limit, up to the first '\r' or zero byte).
+    for (int i = 0; i < 3000; ++i) {
+        std::string text(rng() % 700, 'a');
+        for (char& c : text) c = "aaaaaaaaaaaa\n\n\n\r"[rng() % (i % 3 == 0 ? 16 : 15)];
+        if (i % 5 == 0 && !text.empty()) text[rng() % text.size()] = '\0';
+        const std::size_t maxLine = i % 4 == 0 ? 20 : 1000;
+        std::vector<std::uint32_t> expected;
+        for (std::size_t at = 0, start = 0; at < text.size() && text[at] != '\r' && text[at] != '\0'; ++at) {
+            if (text[at] != '\n') continue;
+            if (at - start > maxLine) break;
+            expected.push_back(static_cast<std::uint32_t>(at));
+            start = at + 1;
+        }
+        for (const LineScanner* scanner : availableLineScanners()) {
+            std::uint32_t ends[64];
+            const std::size_t found = scanner->findLineEnds(text.data(), text.data() + text.size(), ends, 64, maxLine);
+            ASSERT_LE(found, std::min<std::size_t>(expected.size(), 64)) << scanner->name;
+            if (std::string(scanner->name) == "plain") {
+                EXPECT_EQ(found, std::min<std::size_t>(expected.size(), 64));
+            }
+            for (std::size_t k = 0; k < found; ++k) ASSERT_EQ(ends[k], expected[k]) << scanner->name << " end " << k;
+        }
+    }
+    for (int i = 0; i < 3000; ++i) {
+        std::string text(rng() % 300, 'a');
+        const std::size_t breakAt = rng() % (text.size() + 1);
+        if (breakAt < text.size()) text[breakAt] = "\n\r"[rng() % 3];
+        for (const LineScanner* scanner : availableLineScanners()) {
+            const std::size_t from = rng() % (text.size() + 1);
+            const char* found = scanner->findLineBreak(text.data() + from, text.data() + text.size());
+            const std::size_t expected = breakAt >= from ? breakAt : text.size();
+            EXPECT_EQ(static_cast<std::size_t>(found - text.data()), std::min(expected, text.size())) << scanner->name << " from " << from;
+        }
+    }
 }
 
 TEST(TextScanTest, ReadQuotedTakesTheNameBetweenQuotes)
@@ -281,6 +380,7 @@ void expectStrtofValue(int decimals, double x, bool room)
     const float expected = std::strtof(text, nullptr);
     ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << text << " gave " << got << " not " << expected;
     ASSERT_TRUE(scan.atEnd()) << text;
+    expectQuickDecimalsAgree(text, {expected});
 }
 
 // The short-decimal path must give strtof's value bit for bit: random numbers

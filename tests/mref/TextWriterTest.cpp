@@ -75,6 +75,14 @@ TEST(TextWriter, TiesAndLongTextsMatchPrintf)
     }
     EXPECT_EQ(all.text(), expected);
     EXPECT_EQ(all.size(), expected.size());
+
+    // A line's numbers at once, one of them too large for the quick way.
+    const float line[] = {1.5f, -0.0f, 3e20f, 7.25f, -123456.789f, std::numeric_limits<float>::infinity(), 0.0000005f};
+    TextWriter together;
+    together.putFloats(line, 7);
+    std::string oneByOne;
+    for (float v : line) oneByOne.append(" ").append(printfFloat(v));
+    EXPECT_EQ(together.text(), oneByOne);
 }
 
 TEST(TextWriter, IntegersMatchPrintf)
@@ -84,13 +92,17 @@ TEST(TextWriter, IntegersMatchPrintf)
         std::snprintf(d, sizeof d, "%d", v);
         std::snprintf(d3, sizeof d3, "%3d", v);
         std::snprintf(z6, sizeof z6, "%06d", v);
-        TextWriter a, b, c;
+        char z3[32];
+        std::snprintf(z3, sizeof z3, "%03d", v);
+        TextWriter a, b, c, e;
         a.putInt(v);
         b.putInt(v, 3);
         c.putInt(v, 6, '0');
+        e.putInt(v, 3, '0');
         EXPECT_EQ(a.text(), d);
         EXPECT_EQ(b.text(), d3);
         EXPECT_EQ(c.text(), z6);
+        EXPECT_EQ(e.text(), z3);
     }
 }
 

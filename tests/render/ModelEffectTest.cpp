@@ -21,18 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 using test::Capture;
 using test::TempDir;
+using test::WorkingDirectory;
 using test::writeText;
-
-class WorkingDirectory {
-public:
-    explicit WorkingDirectory(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
-    ~WorkingDirectory() { fs::current_path(previous_); }
-    WorkingDirectory(const WorkingDirectory&) = delete;
-    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
-
-private:
-    fs::path previous_;
-};
 
 const char* const kMinimalEffect =
     "#technique TShader\n"
@@ -118,6 +108,17 @@ TEST(ModelEffectTest, EachModelCompilesTheEffectFromTheWorkingFolder)
     EXPECT_EQ(device.liveObjects(), 0);
 }
 
+// A model made without its effect: no effect, no technique, and one "ERROR"
+// box whose text holds naming.
+void expectNoEffectAndOneBox(const SmdModel& model, const Capture& capture, const std::string& naming)
+{
+    EXPECT_EQ(model.effect, nullptr);
+    EXPECT_EQ(model.technique, kNullHandle);
+    ASSERT_EQ(capture.shell.boxes.size(), 1u);
+    EXPECT_EQ(capture.shell.boxes[0].caption, "ERROR");
+    EXPECT_NE(capture.shell.boxes[0].text.find(naming), std::string::npos) << capture.shell.boxes[0].text;
+}
+
 TEST(ModelEffectTest, MissingEffectShowsOneErrorBoxAndLeavesAUsableModel)
 {
     FolderWithoutEffect folder;
@@ -125,11 +126,7 @@ TEST(ModelEffectTest, MissingEffectShowsOneErrorBoxAndLeavesAUsableModel)
     MemoryDevice device;
     {
         SmdModel smd(&device);
-        EXPECT_EQ(smd.effect, nullptr);
-        EXPECT_EQ(smd.technique, kNullHandle);
-        ASSERT_EQ(capture.shell.boxes.size(), 1u);
-        EXPECT_EQ(capture.shell.boxes[0].caption, "ERROR");
-        EXPECT_NE(capture.shell.boxes[0].text.find("./Shaders/Phong.fx"), std::string::npos) << capture.shell.boxes[0].text;
+        expectNoEffectAndOneBox(smd, capture, "./Shaders/Phong.fx");
 
         // The loaders do not need the effect.
         EXPECT_TRUE(smd.loadReferenceFromMemory(kSmallReference, (folder.dir().path() / "hero.smd").string())) << smd.diagnostic.text();
@@ -156,11 +153,7 @@ TEST(ModelEffectTest, BrokenEffectFileNamesTheLineInItsBox)
     Capture capture;
     MemoryDevice device;
     SmdModel smd(&device);
-    EXPECT_EQ(smd.effect, nullptr);
-    EXPECT_EQ(smd.technique, kNullHandle);
-    ASSERT_EQ(capture.shell.boxes.size(), 1u);
-    EXPECT_EQ(capture.shell.boxes[0].caption, "ERROR");
-    EXPECT_NE(capture.shell.boxes[0].text.find("./Shaders/Phong.fx:2:"), std::string::npos) << capture.shell.boxes[0].text;
+    expectNoEffectAndOneBox(smd, capture, "./Shaders/Phong.fx:2:");
     EXPECT_EQ(device.liveObjects(), 0);
 }
 

@@ -2,6 +2,7 @@
 // grey stand-in for a missing file), vertex and index buffers, and nothing
 // left behind by a refused file.
 
+#include "SampleMRef.h"
 #include "TestSupport.h"
 
 #include "gpu/MemoryDevice.h"
@@ -51,27 +52,13 @@ TEST(SmdModelUpload, WithADeviceMakesTexturesAndAVertexBufferAndMissingTexturesA
     EXPECT_EQ(device.liveObjects(), 0);
 }
 
-// Four vertices in two triangles over four bones, as the converter wrote them.
-constexpr const char* kMRef =
-    "version 1\nref\nskin.png\nnode 4\nvertex 4\nindex 2\n"
-    "nodes\n0 \"Bip01\" -1\n1 \"Bip01 Spine\" 0\n2 \"Bip01 L Hand\" 1\n3 \"x\" 2\nend\n"
-    "skeleton\ntime 0\n"
-    "  0 0.000000 0.000000 0.000000 0.000000 0.000000 0.000000\n"
-    "  1 0.000000 0.000000 10.000000 0.000000 0.000000 0.500000\n"
-    "  2 5.000000 0.000000 0.000000 0.250000 0.000000 0.000000\n"
-    "  3 1.000000 1.000000 1.000000 0.000000 0.000000 0.000000\nend\n"
-    "vertices\n"
-    "0 1.000000 2.000000 3.000000 0.000000 0.000000 1.000000 0.500000 0.250000 1 0 1.000000\n"
-    "1 4.000000 5.000000 6.000000 0.000000 1.000000 0.000000 0.750000 1.000000 2 1 0.500000 2 0.500000\n"
-    "2 7.000000 8.000000 9.000000 1.000000 0.000000 0.000000 0.000000 0.000000 2 2 0.250000 3 0.750000\n"
-    "0 0.000000 0.000000 0.000000 0.000000 0.000000 1.000000 0.000000 0.000000 1 0 1.000000\nend\n"
-    "indices\n0 1 2\n1 0 3\nend\n";
+using test::kConvertedMRef;
 
 TEST(EngineModelUpload, BuffersHoldTheDrawableCopiesOnAMemoryDevice)
 {
     Capture capture;
     test::TempDir dir;
-    test::writeText(dir.file("hero.mRef"), kMRef);
+    test::writeText(dir.file("hero.mRef"), kConvertedMRef);
     MemoryDevice device;
     {
         EngineModel model(&device);
@@ -107,7 +94,7 @@ TEST(EngineModelUpload, ARefusedFileLeavesTheDeviceAsItWas)
     MemoryDevice device;
     EngineModel model(&device);
     const int objectsBefore = device.liveObjects();
-    std::string text = kMRef;
+    std::string text = kConvertedMRef;
     text.replace(text.find("index 2"), 7, "index 3");
     EXPECT_FALSE(model.loadReferenceFromMemory(text, "m.mRef"));
     EXPECT_EQ(model.meshCount, 0);

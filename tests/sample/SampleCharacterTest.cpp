@@ -106,9 +106,11 @@ Parsed parse(const std::string& text)
                     k.text = lines[i];
                     int used = 0;
                     const char* s = lines[i].c_str();
-                    if (std::sscanf(s, "%d %f %f %f %f %f %f %f %f %d%n", &k.parent, &k.position.x, &k.position.y, &k.position.z, &k.normal.x,
-                                    &k.normal.y, &k.normal.z, &k.u, &k.v, &k.linkCount, &used) != 10 ||
-                        k.linkCount < 0 || k.linkCount > 16) {
+                    // A line without a link count (the vertex on its parent alone) has no links.
+                    const int read = std::sscanf(s, "%d %f %f %f %f %f %f %f %f %d%n", &k.parent, &k.position.x, &k.position.y, &k.position.z,
+                                                 &k.normal.x, &k.normal.y, &k.normal.z, &k.u, &k.v, &k.linkCount, &used);
+                    if (read == 9) used = static_cast<int>(lines[i].size());
+                    if ((read != 10 && read != 9) || k.linkCount < 0 || k.linkCount > 16) {
                         out.error = "vertex line: " + lines[i];
                         return out;
                     }
@@ -554,6 +556,40 @@ TEST(LargeReference, SharesCornersAcrossSeamsAndCreasesWithExactWeights)
     EXPECT_TRUE(std::any_of(uvsAt.begin(), uvsAt.end(), [](const auto& e) { return e.second.size() > 1; })) << "no texture seam";
     EXPECT_TRUE(std::any_of(normalsAt.begin(), normalsAt.end(), [](const auto& e) { return e.second.size() > 1; })) << "no hard edge";
     EXPECT_LE(p.longestLine, 255u);
+}
+
+// The benchmark's second layout: the same mesh, corner for corner, as
+// another exporter writes it.
+TEST(LargeReference, OutsideLayoutIsTheSameMeshWrittenAnotherWay)
+{
+    TempDir temp;
+    fs::create_directories(temp.path());
+    LargeReferenceOptions options;
+    options.triangles = 2001;
+    options.bones = 7;
+    options.seed = 3;
+    std::string error;
+    ASSERT_TRUE(writeLargeReference((temp.path() / "own.smd").string(), options, error)) << error;
+    options.outside = true;
+    ASSERT_TRUE(writeLargeReference((temp.path() / "outside.smd").string(), options, error)) << error;
+    const Parsed own = parse(readFile(temp.path() / "own.smd"));
+    const Parsed outside = parse(readFile(temp.path() / "outside.smd"));
+    ASSERT_EQ(outside.error, "");
+    ASSERT_EQ(outside.triangles.size(), own.triangles.size());
+    EXPECT_EQ(std::set<std::string>(outside.materials.begin(), outside.materials.end()).size(), 4u);
+    EXPECT_GT(runCount(outside.materials), 100) << "materials change along a row";
+    EXPECT_EQ(distinctCorners(outside), distinctCorners(own));
+    for (std::size_t t = 0; t < own.triangles.size(); ++t)
+        for (int c = 0; c < 3; ++c) {
+            const Corner& a = own.triangles[t][static_cast<std::size_t>(c)];
+            const Corner& b = outside.triangles[t][static_cast<std::size_t>(c)];
+            ASSERT_NEAR(a.position.z, b.position.z, 1e-5f) << b.text;
+            ASSERT_NEAR(a.u, b.u, 1e-6f) << b.text;
+            std::set<int> ownBones(a.bones, a.bones + a.linkCount), outsideBones(b.bones, b.bones + b.linkCount);
+            if (b.linkCount == 0) outsideBones = {b.parent};
+            ASSERT_EQ(ownBones, outsideBones) << b.text;
+            ASSERT_TRUE(std::is_sorted(b.bones, b.bones + b.linkCount)) << b.text;
+        }
 }
 
 TEST(LargeReference, SameSeedSameBytesOtherSeedOtherBytes)

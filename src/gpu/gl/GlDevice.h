@@ -96,6 +96,7 @@ public:
     bool readPixels(std::vector<std::uint8_t>& rgba, int& width, int& height) override;
 
 protected:
+    // The backend hooks of Device, as MemoryDevice.h implements them in memory.
     Result drawArrays(PrimitiveType type, std::uint32_t startVertex, std::uint32_t vertexCount, std::uint32_t primitiveCount) override;
     Result drawElements(PrimitiveType type, std::int32_t baseVertex, std::uint32_t startIndex, std::uint32_t indexCount,
                         std::uint32_t primitiveCount) override;

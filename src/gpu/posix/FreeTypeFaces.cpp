@@ -128,6 +128,7 @@ struct FontFaces::Impl {
     bool bold = false;
 };
 
+// The same interface over stb_truetype is win32/StbTrueTypeFaces.cpp.
 FontFaces::FontFaces() : impl_(std::make_unique<Impl>()) {}
 
 FontFaces::~FontFaces() { close(); }

@@ -230,6 +230,7 @@ struct FontFaces::Impl {
     bool bold = false;
 };
 
+// The same interface over FreeType is posix/FreeTypeFaces.cpp.
 FontFaces::FontFaces() : impl_(std::make_unique<Impl>()) {}
 
 FontFaces::~FontFaces() { close(); }

@@ -199,6 +199,7 @@ bool AtomicFile::create(const std::string& path, std::string& reason)
     return false;
 }
 
+// Its twin, with HANDLEs and WriteFile, is win32/AtomicFile.cpp.
 void AtomicFile::append(std::string_view bytes)
 {
     if (handle_ < 0 || !error_.empty()) return;

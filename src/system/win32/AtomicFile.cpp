@@ -102,6 +102,7 @@ bool AtomicFile::create(const std::string& path, std::string& reason)
     return false;
 }
 
+// Its twin, with descriptors and write(), is posix/AtomicFile.cpp.
 void AtomicFile::append(std::string_view bytes)
 {
     if (handle_ < 0 || !error_.empty()) return;

@@ -77,4 +77,15 @@ std::int64_t InputFile::readAt(std::uint64_t offset, char* buffer, std::size_t l
     return -1;
 }
 
+// Windows reads with ReadFile: no windows are mapped.
+const char* InputFile::mapWindow(std::uint64_t, std::size_t) const { return nullptr; }
+
+void InputFile::unmapWindow(const char*, std::size_t) {}
+
+bool InputFile::cutShort() const
+{
+    LARGE_INTEGER now{};
+    return handle_ != kClosed && GetFileSizeEx(reinterpret_cast<HANDLE>(handle_), &now) && static_cast<std::uint64_t>(now.QuadPart) < size_;
+}
+
 } // namespace veskar
