@@ -48,7 +48,11 @@ VESKAR_FUZZ_TARGET("walk.mAni")
     VESKAR_FUZZ_CHECK(model.loadReferenceFromMemory(kReference, fuzz::emptyFolder() + "/model.mRef"), model.diagnostic.text());
     VESKAR_FUZZ_CHECK(model.loadAnimationFromMemory(kAnimation, name), model.diagnostic.text());
     if (model.loadAnimationFromMemory(text, name)) {
-        VESKAR_FUZZ_CHECK(model.animations[0].nodeCount == 3 && model.animations[0].frameCount == model.frameCount, "frame table size");
+        // Each animation takes the next slot; the earlier one stays as it was.
+        const EngineAnimation& added = model.animations[1];
+        VESKAR_FUZZ_CHECK(model.animationCount == 2 && added.nodeCount == 3 && added.frameCount == model.frameCount && added.hasFrames() &&
+                              model.animations[0].frameCount == 2,
+                          "frame table size");
     } else {
         fuzz::checkRefusal(model.diagnostic, text, name);
         VESKAR_FUZZ_CHECK(model.animationCount == 1 && model.animations[0].frameCount == 2 && model.animations[0].nodeCount == 3 &&
