@@ -4,9 +4,11 @@
 // writer in order, so the text is the one formatting in order gives. The
 // helper keeps at most two chunks ahead.
 
-// About the text a chunk should come to: small, since a chunk's buffer is
-// fresh memory, and every chunk is a hand-over between the threads.
-constexpr std::size_t kChunkText = std::size_t{1} << 17;
+// About the text a chunk should come to. Every chunk is a hand-over between
+// the threads, and the calling thread waits at each for the helper; the
+// helper's two buffers are filled again and again, so larger chunks cost
+// little fresh memory.
+constexpr std::size_t kChunkText = std::size_t{1} << 19;
 
 #include "mref/TextWriter.h"
 
