@@ -162,7 +162,8 @@ private:
         // every double is one.
         constexpr double kTwoTo52 = 4503599627370496.0;
         if (units < kTwoTo52) units = (units + kTwoTo52) - kTwoTo52;
-        const auto scaled = static_cast<std::uint64_t>(units);
+        // Below 2^63: the signed conversion, one instruction, does.
+        const auto scaled = static_cast<std::uint64_t>(static_cast<std::int64_t>(units));
         const std::uint64_t whole = scaled / 1000000;
         const auto fraction = static_cast<std::uint32_t>(scaled - whole * 1000000);
         *p = '-';
