@@ -177,20 +177,30 @@ VESKAR_SKINNING_CLONES bool skinStream(std::span<const SkinSource> in, std::span
     return valid;
 }
 
+namespace {
+
+// to's position and normal: from's carried by m.
+void transformPositionAndNormal(const SkinVertex& from, const Matrix& m, SkinVertex& to)
+{
+    const Vector3 p = transformPoint({from.position[0], from.position[1], from.position[2]}, m);
+    const Vector3 n = vec3TransformNormal({from.normal[0], from.normal[1], from.normal[2]}, m);
+    to.position[0] = p.x;
+    to.position[1] = p.y;
+    to.position[2] = p.z;
+    to.normal[0] = n.x;
+    to.normal[1] = n.y;
+    to.normal[2] = n.z;
+}
+
+} // namespace
+
 bool placeAttachedVertices(std::span<const EngineVertex> in, const Matrix& attachMatrix, std::span<SkinVertex> out)
 {
     if (out.size() < in.size()) return false;
     for (std::size_t i = 0; i < in.size(); ++i) {
         const SkinVertex& source = in[i].bindVertex;
         SkinVertex& target = out[i];
-        const Vector3 p = transformPoint({source.position[0], source.position[1], source.position[2]}, attachMatrix);
-        const Vector3 n = vec3TransformNormal({source.normal[0], source.normal[1], source.normal[2]}, attachMatrix);
-        target.position[0] = p.x;
-        target.position[1] = p.y;
-        target.position[2] = p.z;
-        target.normal[0] = n.x;
-        target.normal[1] = n.y;
-        target.normal[2] = n.z;
+        transformPositionAndNormal(source, attachMatrix, target);
         target.u = source.u;
         target.v = source.v;
     }
@@ -204,14 +214,7 @@ bool bindVerticesToHand(std::span<EngineVertex> vertices, const Matrix& handMatr
     for (EngineVertex& v : vertices) {
         const SkinVertex& rest = v.restVertex;
         SkinVertex bound = rest;   // u, v, weights and bone numbers as at rest
-        const Vector3 p = transformPoint({rest.position[0], rest.position[1], rest.position[2]}, toHand);
-        const Vector3 n = vec3TransformNormal({rest.normal[0], rest.normal[1], rest.normal[2]}, toHand);
-        bound.position[0] = p.x;
-        bound.position[1] = p.y;
-        bound.position[2] = p.z;
-        bound.normal[0] = n.x;
-        bound.normal[1] = n.y;
-        bound.normal[2] = n.z;
+        transformPositionAndNormal(rest, toHand, bound);
         v.bindVertex = bound;
     }
     return invertible;

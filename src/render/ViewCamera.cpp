@@ -2,29 +2,21 @@
 
 namespace veskar {
 
-void ViewCamera::walk(float d)
+namespace {
+
+// On the ground the camera keeps its height whichever way it faces.
+void moveAlong(Vector3& position, const Vector3& along, float d, CameraMode mode)
 {
-    if (mode == CameraMode::Ground) {
-        position.x += look.x * d;
-        position.z += look.z * d;
-        return;
-    }
-    position.x += look.x * d;
-    position.y += look.y * d;
-    position.z += look.z * d;
+    position.x += along.x * d;
+    if (mode != CameraMode::Ground) position.y += along.y * d;
+    position.z += along.z * d;
 }
 
-void ViewCamera::strafe(float d)
-{
-    if (mode == CameraMode::Ground) {
-        position.x += right.x * d;
-        position.z += right.z * d;
-        return;
-    }
-    position.x += right.x * d;
-    position.y += right.y * d;
-    position.z += right.z * d;
-}
+} // namespace
+
+void ViewCamera::walk(float d) { moveAlong(position, look, d, mode); }
+
+void ViewCamera::strafe(float d) { moveAlong(position, right, d, mode); }
 
 void ViewCamera::fly(float d)
 {

@@ -9,14 +9,8 @@ veskar=${1:?path to veskar}
 sample=${2:?path to veskar-sample}
 convert_tool=${3:?path to veskar-convert}
 
-for tool in Xvfb openbox xdotool xwininfo import convert od; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIP: $tool is not installed (packages: xvfb openbox xdotool x11-utils imagemagick)"
-        exit 0
-    fi
-done
-
 . "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
+require_tools "packages: xvfb openbox xdotool x11-utils imagemagick" Xvfb openbox xdotool xwininfo import convert od
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-gui.XXXXXX")
 chmod 700 "$work"
@@ -175,6 +169,15 @@ open_dialog_choose() {
 window_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
 has_window() { [[ -n $(window_named "$1") ]]; }
 no_window() { [[ -z $(window_named "$1") ]]; }
+close_error_box() { # Return on the "Error" box, which closes it
+    local box
+    box=$(window_named '^Error$')
+    [[ -n $box ]] || return 0
+    sleep 1
+    activate "$box"
+    xdotool key Return
+    check "Return closes the error box" wait_until 10 no_window '^Error$'
+}
 alive() { kill -0 "$viewer_pid" 2>/dev/null && has_window "$title_pattern"; }
 
 # The picture has settled on something other than the given digest of a box.
@@ -261,13 +264,7 @@ if start_viewer empty; then
     keys --delay 150 alt+o s r
     if open_dialog_choose "$data/notes.smd"; then
         check "a text file chosen as SMD reference brings up the \"Error\" box" wait_until 10 has_window '^Error$'
-        box=$(window_named '^Error$')
-        if [[ -n $box ]]; then
-            sleep 1
-            activate "$box"
-            xdotool key Return
-            check "Return closes the error box" wait_until 10 no_window '^Error$'
-        fi
+        close_error_box
         check "the viewer is still there after the error" alive
         wait_until 10 redrawn
         before=$(digest "$work/now.png" $line2)
@@ -541,13 +538,7 @@ fi
 echo "# bad file at start-up"
 if start_viewer badfile --open-smd-ref "$data/notes.smd"; then
     check "a text file given as SMD reference brings up the \"Error\" box" wait_until 20 has_window '^Error$'
-    box=$(window_named '^Error$')
-    if [[ -n $box ]]; then
-        sleep 1
-        activate "$box"
-        xdotool key Return
-        check "Return closes the error box" wait_until 10 no_window '^Error$'
-    fi
+    close_error_box
     check "the viewer is still there after the error" alive
     # Closing through the window manager (its Alt+F4) is the close button's way.
     activate "$main_window"

@@ -10,14 +10,8 @@ sample=${2:?path to veskar-sample}
 convert_tool=${3:?path to veskar-convert}
 corpus=${4:-../shared/corpus}
 
-for tool in convert identify compare od; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIP: $tool is not installed (package: imagemagick)"
-        exit 0
-    fi
-done
-
 . "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
+require_tools "package: imagemagick" convert identify compare od
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-headless.XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -14,14 +14,8 @@ linux_bin=${2:?}
 shift 2
 runner=("$@")
 
-for tool in Xvfb openbox xdotool import convert od; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIP: $tool is not installed (packages: xvfb openbox xdotool imagemagick)"
-        exit 0
-    fi
-done
-
 . "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
+require_tools "packages: xvfb openbox xdotool imagemagick" Xvfb openbox xdotool import convert od
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-win32.XXXXXX")
 xvfb_pid=

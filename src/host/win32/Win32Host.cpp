@@ -62,6 +62,7 @@ struct Win32Host::Impl {
 
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK viewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static Impl* ownerOf(HWND window, UINT message, LPARAM lParam, HWND Impl::*slot);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleView(UINT message, WPARAM wParam, LPARAM lParam);
     bool registerClasses(std::string& error);
@@ -96,28 +97,28 @@ struct Win32Host::Impl {
     bool inExpose = false;
 };
 
-LRESULT CALLBACK Win32Host::Impl::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+// The Impl a window of ours belongs to, kept in its user data from WM_NCCREATE
+// on (with the window's handle in slot); null before that.
+Win32Host::Impl* Win32Host::Impl::ownerOf(HWND window, UINT message, LPARAM lParam, HWND Impl::*slot)
 {
     if (message == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        static_cast<Impl*>(create->lpCreateParams)->window = window;
+        static_cast<Impl*>(create->lpCreateParams)->*slot = window;
     }
-    auto* impl = reinterpret_cast<Impl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!impl) return DefWindowProcW(window, message, wParam, lParam);
-    return impl->handle(message, wParam, lParam);
+    return reinterpret_cast<Impl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK Win32Host::Impl::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Impl* impl = ownerOf(window, message, lParam, &Impl::window);
+    return impl ? impl->handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK Win32Host::Impl::viewProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        static_cast<Impl*>(create->lpCreateParams)->view = window;
-    }
-    auto* impl = reinterpret_cast<Impl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!impl) return DefWindowProcW(window, message, wParam, lParam);
-    return impl->handleView(message, wParam, lParam);
+    Impl* impl = ownerOf(window, message, lParam, &Impl::view);
+    return impl ? impl->handleView(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT Win32Host::Impl::handle(UINT message, WPARAM wParam, LPARAM lParam)
