@@ -64,7 +64,9 @@ std::uint64_t avx2Blanks(const char* p)
            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(blankBytes(high)))) << 32);
 }
 
-// Fields begin and end where a blank meets a byte that is none.
+// Fields begin and end where a blank meets a byte that is none. The twin of
+// splitByBlanks in LineScanX86.cpp, written out here so that this file shares
+// no inline code with files built without AVX2.
 bool avx2SplitFields(std::string_view line, LineFields& fields)
 {
     const std::size_t n = line.size();
