@@ -1,6 +1,7 @@
 #include "import/ReaderFrame.h"
 
 #include "import/ConsoleLog.h"
+#include "import/FixedBoneLine.h"
 #include "import/LineScan.h"
 #include "import/SmdRecords.h"
 #include "system/Shell.h"
@@ -53,11 +54,13 @@ template <typename Places>
 bool readPlainBoneLineIn(std::string_view line, const Places& places, BoneLine& bone)
 {
     static constexpr std::uint8_t kValueFields[6] = {1, 2, 3, 4, 5, 6};
-    LineFields fields;
     std::int32_t number = 0;
-    if (!splitFields(line, fields) || fields.count < 7 || !readSmallInt(line.data(), fields, 0, number) ||
-        !readDecimals(line.data(), fields, kValueFields, 6, bone.values))
-        return false;
+    if (!readFixedBoneLine(line, number, bone.values)) {
+        LineFields fields;
+        if (!splitFields(line, fields) || fields.count < 7 || !readSmallInt(line.data(), fields, 0, number) ||
+            !readDecimals(line.data(), fields, kValueFields, 6, bone.values))
+            return false;
+    }
     bone.number = places.place(number);
     return bone.number != NodeNumbers::kUndeclared;
 }

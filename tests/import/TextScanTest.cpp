@@ -2,6 +2,7 @@
 // scanner has to read every field to the same value and stop at the same
 // character, or a vertex line would shift its later fields.
 
+#include "import/FixedBoneLine.h"
 #include "import/LineScan.h"
 #include "import/TextScan.h"
 
@@ -47,6 +48,16 @@ void expectQuickDecimalsAgree(const std::string& line, const std::vector<float>&
         for (int i = 0; i < fields.count; ++i)
             EXPECT_EQ(std::memcmp(&got[i], &expected[static_cast<std::size_t>(i)], sizeof(float)), 0) << "field " << i << ": " << got[i];
     }
+    // A bone line of the number six times, where the fixed layout takes it.
+    if (expected.size() != 1) return;
+    std::string bone = "12";
+    for (int i = 0; i < 6; ++i) bone += " " + line;
+    padded = bone + std::string(kScanSlack, '\0');
+    std::int32_t number = 0;
+    float values[6];
+    if (!readFixedBoneLine(std::string_view(padded.data(), bone.size()), number, values)) return;
+    EXPECT_EQ(number, 12);
+    for (float v : values) EXPECT_EQ(std::memcmp(&v, &expected[0], sizeof(float)), 0) << bone << ": " << v;
 }
 
 std::vector<std::string> floatInputs()
