@@ -268,8 +268,7 @@ bool AnimationReader::readBlocksOnce(OnePass& pass)
             if (frames.size() == 1) firstBlockAt = cursor_.offset();
             if (frames.size() == 2 && cursor_.offset() > firstBlockAt) {
                 const std::uint64_t blocks = std::min(cursor_.size() / (cursor_.offset() - firstBlockAt) + 2, cursor_.size() / nodes + 1);
-                pass.blocks.reserve(static_cast<std::size_t>(blocks) * nodes * AnimationKeys::kValuesPerKey);
-                preferLargePages(pass.blocks);
+                reserveWithLargePages(pass.blocks, static_cast<std::size_t>(blocks) * nodes * AnimationKeys::kValuesPerKey);
             }
             inBlock = true;
             continue;

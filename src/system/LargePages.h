@@ -19,4 +19,15 @@ void preferLargePages(const std::vector<T>& v)
     preferLargePages(v.data(), v.capacity() * sizeof(T));
 }
 
+// Room for count elements with a large page inside it: a table of a few MiB
+// seldom holds a whole aligned one by chance, so the room grows by one large
+// page (address space only: pages never written cost nothing).
+template <typename T>
+void reserveWithLargePages(std::vector<T>& v, std::size_t count)
+{
+    constexpr std::size_t kLargePage = std::size_t{2} << 20;
+    v.reserve(count * sizeof(T) >= kLargePage / 2 ? count + kLargePage / sizeof(T) : count);
+    preferLargePages(v);
+}
+
 } // namespace veskar
