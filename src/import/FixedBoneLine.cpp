@@ -1,4 +1,7 @@
-#include "import/FixedBoneLine.h"
+// The fixed bone line read a byte and eight bytes at a time, in plain C++:
+// the way every processor can take.
+
+#include "import/LineScanVariants.h"
 
 #include <bit>
 #include <cstring>
@@ -72,7 +75,7 @@ const char* readFixedDecimal(const char* p, const char* end, float& value)
 
 } // namespace
 
-bool readFixedBoneLine(std::string_view line, std::int32_t& number, float (&values)[6])
+bool plainReadFixedBoneLine(std::string_view line, std::int32_t& number, float (&values)[6])
 {
     const char* p = line.data();
     const char* const end = p + line.size();

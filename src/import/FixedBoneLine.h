@@ -12,7 +12,8 @@ namespace veskar {
 // The line's number and values, each value exactly strtof's, when the line
 // has that layout and no value lies close to a rounding boundary; false for
 // anything else, which the caller reads the general way. Reads, never uses,
-// up to 16 bytes after the line: the caller keeps them readable.
+// up to kScanSlack bytes after the line: the caller keeps them readable.
+// Each implementation of the scans has its own (LineScan.h).
 bool readFixedBoneLine(std::string_view line, std::int32_t& number, float (&values)[6]);
 
 } // namespace veskar

@@ -3,6 +3,7 @@
 
 #include "import/LineScan.h"
 
+#include "import/FixedBoneLine.h"
 #include "import/LineScanVariants.h"
 #include "import/TextScan.h"
 
@@ -77,7 +78,7 @@ bool plainReadDecimals(const char* line, const LineFields& fields, const std::ui
     return true;
 }
 
-const LineScanner kPlainLineScanner = {"plain", plainFindLineBreak, plainFindLineEnds, plainSplitFields, plainReadDecimals};
+const LineScanner kPlainLineScanner = {"plain", plainFindLineBreak, plainFindLineEnds, plainSplitFields, plainReadDecimals, plainReadFixedBoneLine};
 
 std::vector<const LineScanner*> availableLineScanners()
 {
@@ -104,6 +105,11 @@ bool splitFields(std::string_view line, LineFields& fields) { return chosenLineS
 bool readDecimals(const char* line, const LineFields& fields, const std::uint8_t* which, int count, float* values)
 {
     return chosenLineScanner().readDecimals(line, fields, which, count, values);
+}
+
+bool readFixedBoneLine(std::string_view line, std::int32_t& number, float (&values)[6])
+{
+    return chosenLineScanner().readFixedBoneLine(line, number, values);
 }
 
 } // namespace veskar

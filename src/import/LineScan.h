@@ -79,6 +79,8 @@ struct LineScanner {
     std::size_t (*findLineEnds)(const char* begin, const char* end, std::uint32_t* ends, std::size_t count, std::size_t maxLine);
     bool (*splitFields)(std::string_view line, LineFields& fields);
     bool (*readDecimals)(const char* line, const LineFields& fields, const std::uint8_t* which, int count, float* values);
+    // readFixedBoneLine (FixedBoneLine.h).
+    bool (*readFixedBoneLine)(std::string_view line, std::int32_t& number, float (&values)[6]);
 };
 
 // Every implementation this processor can run, the plain one first and the

@@ -159,6 +159,44 @@ bool exactQuotient(double mantissa, int fraction, double& quotient)
     return (__builtin_bit_cast(std::uint64_t, quotient) & kDroppedMask) != static_cast<std::uint64_t>(kHalfway) && quotient >= kSmallestNormal;
 }
 
+// Six numbers of six decimals, as their digits (below 2^52) and signs, to
+// floats the way convertFour turns them.
+bool sixDecimalsToFloats(const std::int64_t (&digits)[8], const std::int64_t (&negative)[8], float (&values)[6])
+{
+    // A double with the exponent of 2^52 holds an integer below 2^52 in its
+    // mantissa bits: setting them and taking 2^52 away converts it exactly.
+    const __m256i twoTo52 = _mm256_set1_epi64x(0x4330000000000000ll);
+    const auto toDouble = [&](__m256i v) { return _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(v, twoTo52)), _mm256_castsi256_pd(twoTo52)); };
+    alignas(32) double mantissa[8], quotient[8];
+    for (int half = 0; half < 8; half += 4) {
+        const __m256d m = toDouble(_mm256_load_si256(reinterpret_cast<const __m256i*>(digits + half)));
+        const __m256d q = _mm256_mul_pd(m, _mm256_set1_pd(kTenths[6]));
+        _mm256_store_pd(mantissa + half, m);
+        _mm256_store_pd(quotient + half, q);
+    }
+    // Near a halfway point, or below the normal floats: each one looked at.
+    const __m256i near0 = _mm256_sub_epi64(_mm256_and_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(quotient)), _mm256_set1_epi64x(static_cast<long long>(kDroppedMask))),
+                                           _mm256_set1_epi64x(kHalfway - 16));
+    const __m256i near1 = _mm256_sub_epi64(_mm256_and_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(quotient + 4)), _mm256_set1_epi64x(static_cast<long long>(kDroppedMask))),
+                                           _mm256_set1_epi64x(kHalfway - 16));
+    const __m256i limit = _mm256_set1_epi64x(33);
+    const int close = _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_and_si256(_mm256_cmpgt_epi64(limit, near0), _mm256_cmpgt_epi64(near0, _mm256_set1_epi64x(-1))))) |
+                      _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_and_si256(_mm256_cmpgt_epi64(limit, near1), _mm256_cmpgt_epi64(near1, _mm256_set1_epi64x(-1))))) << 4;
+    // Six decimals are at least 10^-6 unless zero: never below the normal floats.
+    if (close & 0x3F)
+        for (int k = 0; k < 6; ++k)
+            if (!exactQuotient(mantissa[k], 6, quotient[k])) return false;
+    for (int half = 0; half < 8; half += 4) {
+        const __m128 floats = _mm256_cvtpd_ps(_mm256_load_pd(quotient + half));
+        const __m128i signs = _mm_slli_epi32(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(negative + half)),
+                                                                                                  _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6))), 31);
+        alignas(16) float four[4];
+        _mm_store_ps(four, _mm_xor_ps(floats, _mm_castsi128_ps(signs)));
+        for (int k = 0; k < 4 && half + k < 6; ++k) values[half + k] = four[k];
+    }
+    return true;
+}
+
 // Four gathered numbers (count of them real) to floats, the way the plain
 // parser turns digits into a float: the digits as an exact double times the
 // double nearest 10^-fraction, the exact quotient where that lands near a
@@ -226,8 +264,97 @@ bool avx2ReadDecimals(const char* line, const LineFields& fields, const std::uin
     return true;
 }
 
+// The bytes of a 64-byte step that equal c, as bits.
+std::uint64_t bytesEqual(__m256i low, __m256i high, char c)
+{
+    const __m256i v = _mm256_set1_epi8(c);
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, v))) |
+           static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, v)))) << 32;
+}
+
+std::uint64_t digitBytes(__m256i low, __m256i high)
+{
+    const auto digits = [](__m256i v) {
+        const __m256i d = _mm256_sub_epi8(v, _mm256_set1_epi8('0'));
+        return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(9)), d)));
+    };
+    return digits(low) | static_cast<std::uint64_t>(digits(high)) << 32;
+}
+
+// Eight digit values (bytes 0 to 9), the first in the lowest byte, as their number.
+std::uint64_t eightDigitValue(std::uint64_t d)
+{
+    d = d * 10 + (d >> 8);
+    return (((d & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) + (((d >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >> 32;
+}
+
+std::uint64_t loadEight(const char* p)
+{
+    std::uint64_t x;
+    __builtin_memcpy(&x, p, 8);
+    return x;
+}
+
+// The fixed bone line (see FixedBoneLine.h) from the masks of its bytes: the
+// layout is checked for the whole line at once, then each value's whole
+// digits and six decimals are taken eight bytes at a time.
+bool avx2ReadBoneLine(std::string_view line, std::int32_t& number, float (&values)[6])
+{
+    const std::size_t n = line.size();
+    if (n >= 64) return false;
+    const char* p = line.data();
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+    const std::uint64_t inLine = (std::uint64_t{1} << n) - 1;
+    const std::uint64_t digit = digitBytes(low, high) & inLine, point = bytesEqual(low, high, '.') & inLine;
+    const std::uint64_t minus = bytesEqual(low, high, '-') & inLine, space = bytesEqual(low, high, ' ') & inLine;
+    if ((digit | point | minus | space) != inLine) return false;
+    const std::uint64_t filled = inLine & ~space;
+    std::uint64_t starts = filled & ~(filled << 1);
+    const std::uint64_t ends = filled & ~(filled >> 1);
+    if (_mm_popcnt_u64(starts) != 7) return false;
+    // The node number: one to nine digits.
+    const std::uint64_t firstStart = _blsi_u64(starts), firstEnd = _blsi_u64(ends);
+    const std::uint64_t firstField = (firstEnd << 1) - firstStart;
+    if ((firstField & ~digit) || _mm_popcnt_u64(firstField) > 9) return false;
+    // Each value: a '-' only first, a digit before the point and six after
+    // it to the field's end, so one point a value.
+    std::uint64_t decimals = 0;
+    for (int k = 1; k <= 6; ++k) decimals |= point << k;
+    if ((point << 6) != (ends & ~firstEnd) || (decimals & ~digit) || ((point >> 1) & ~digit) || (minus & ~starts)) return false;
+    std::int32_t value = 0;
+    for (auto i = static_cast<std::size_t>(_tzcnt_u64(firstStart)); i <= _tzcnt_u64(firstEnd); ++i) value = value * 10 + (p[i] - '0');
+    starts = _blsr_u64(starts);
+    std::uint64_t points = point;
+    alignas(32) std::int64_t digits[8] = {};
+    alignas(32) std::int64_t negative[8] = {};
+    for (int k = 0; k < 6; ++k) {
+        const auto start = static_cast<std::size_t>(_tzcnt_u64(starts)), at = static_cast<std::size_t>(_tzcnt_u64(points));
+        negative[k] = static_cast<std::int64_t>((minus >> start) & 1);
+        const std::size_t wholeDigits = at - start - static_cast<std::size_t>(negative[k]);
+        const std::uint64_t sixDecimals = loadEight(p + at + 1) << 16;
+        if (wholeDigits <= 2) {
+            // Up to two digits before the point and the six after it are
+            // eight digits: the byte before a single digit counts as '0'.
+            const std::uint64_t keep = ~std::uint64_t{0} << (8 * (2 - wholeDigits));
+            const std::uint64_t eight = (((loadEight(p + at - 2) & 0xFFFF) | sixDecimals) & keep) | (0x3030u & ~keep);
+            digits[k] = static_cast<std::int64_t>(eightDigitValue(eight - 0x3030303030303030ull));
+        } else {
+            if (wholeDigits > 8) return false;
+            // Borrows from the bytes after the whole digits only reach bytes shifted out.
+            const std::uint64_t whole = (loadEight(p + start + negative[k]) - 0x3030303030303030ull) << (8 * (8 - wholeDigits));
+            digits[k] = static_cast<std::int64_t>(eightDigitValue(whole) * 1000000 + eightDigitValue((sixDecimals | 0x3030u) - 0x3030303030303030ull));
+        }
+        starts = _blsr_u64(starts);
+        points = _blsr_u64(points);
+    }
+    if (!sixDecimalsToFloats(digits, negative, values)) return false;
+    number = value;
+    return true;
+}
+
 } // namespace
 
-const LineScanner kAvx2LineScanner = {"avx2", avx2FindLineBreak, avx2FindLineEnds, avx2SplitFields, avx2ReadDecimals};
+const LineScanner kAvx2LineScanner = {"avx2", avx2FindLineBreak, avx2FindLineEnds, avx2SplitFields, avx2ReadDecimals, avx2ReadBoneLine};
 
 } // namespace veskar

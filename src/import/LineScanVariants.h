@@ -13,6 +13,7 @@ namespace veskar {
 extern const LineScanner kPlainLineScanner;
 const char* plainFindLineBreak(const char* begin, const char* end);
 bool plainReadDecimals(const char* line, const LineFields& fields, const std::uint8_t* which, int count, float* values);
+bool plainReadFixedBoneLine(std::string_view line, std::int32_t& number, float (&values)[6]);
 
 // The faster implementations this processor can run, best last.
 std::vector<const LineScanner*> fasterLineScanners();

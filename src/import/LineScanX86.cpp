@@ -97,7 +97,7 @@ bool sse2SplitFields(std::string_view line, LineFields& fields) { return splitBy
 } // namespace
 
 // SSE2 has no byte shuffle to gather digits with: numbers go the plain way.
-const LineScanner kSse2LineScanner = {"sse2", sse2FindLineBreak, sse2FindLineEnds, sse2SplitFields, plainReadDecimals};
+const LineScanner kSse2LineScanner = {"sse2", sse2FindLineBreak, sse2FindLineEnds, sse2SplitFields, plainReadDecimals, plainReadFixedBoneLine};
 
 std::vector<const LineScanner*> fasterLineScanners()
 {

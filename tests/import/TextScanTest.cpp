@@ -2,7 +2,6 @@
 // scanner has to read every field to the same value and stop at the same
 // character, or a vertex line would shift its later fields.
 
-#include "import/FixedBoneLine.h"
 #include "import/LineScan.h"
 #include "import/TextScan.h"
 
@@ -53,11 +52,13 @@ void expectQuickDecimalsAgree(const std::string& line, const std::vector<float>&
     std::string bone = "12";
     for (int i = 0; i < 6; ++i) bone += " " + line;
     padded = bone + std::string(kScanSlack, '\0');
-    std::int32_t number = 0;
-    float values[6];
-    if (!readFixedBoneLine(std::string_view(padded.data(), bone.size()), number, values)) return;
-    EXPECT_EQ(number, 12);
-    for (float v : values) EXPECT_EQ(std::memcmp(&v, &expected[0], sizeof(float)), 0) << bone << ": " << v;
+    for (const LineScanner* scanner : availableLineScanners()) {
+        std::int32_t number = 0;
+        float values[6];
+        if (!scanner->readFixedBoneLine(std::string_view(padded.data(), bone.size()), number, values)) continue;
+        EXPECT_EQ(number, 12) << scanner->name;
+        for (float v : values) EXPECT_EQ(std::memcmp(&v, &expected[0], sizeof(float)), 0) << scanner->name << " " << bone << ": " << v;
+    }
 }
 
 std::vector<std::string> floatInputs()
