@@ -23,6 +23,11 @@ const char* avx2FindLineBreak(const char* p, const char* end)
     return plainFindLineBreak(p, end);
 }
 
+// A file's text is met once and in order, a page at a time: the processor
+// fetches ahead within a page but not into the next, so asking for the bytes
+// a few steps ahead spares a wait at each page's start.
+constexpr std::size_t kPrefetchAhead = 4096;
+
 // Sixty-four bytes a step; the step's newlines before a '\r' or zero byte.
 std::size_t avx2FindLineEnds(const char* begin, const char* end, std::uint32_t* ends, std::size_t count, std::size_t maxLine)
 {
@@ -31,6 +36,7 @@ std::size_t avx2FindLineEnds(const char* begin, const char* end, std::uint32_t* 
     std::size_t found = 0, lineStart = 0;
     const auto size = static_cast<std::size_t>(end - begin);
     for (std::size_t base = 0; found < count && base + 64 <= size; base += 64) {
+        _mm_prefetch(begin + base + kPrefetchAhead, _MM_HINT_T0);
         const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(begin + base));
         const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(begin + base + 32));
         std::uint64_t ends64 = bits(_mm256_cmpeq_epi8(low, newline)) | bits(_mm256_cmpeq_epi8(high, newline)) << 32;
