@@ -21,8 +21,32 @@ std::string_view firstWord(std::string_view line)
 {
     std::size_t begin = 0;
     while (begin < line.size() && isScanSpace(line[begin])) ++begin;
+    // A material's name is a long word: eight bytes at a time up to the
+    // first byte at or below ' ', as every blank is (the lowest flagged byte
+    // is exact), then a byte at a time past any that is no blank.
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    const auto lowBytes = [&](std::size_t at) {
+        std::uint64_t x;
+        std::memcpy(&x, line.data() + at, 8);
+        return (x - kOnes * 0x21) & ~x & kHighs;
+    };
+    const std::size_t size = line.size();
     std::size_t end = begin;
-    while (end < line.size() && !isScanSpace(line[end])) ++end;
+    bool stopped = false;
+    for (; size - end >= 8; end += 8) {
+        if (const std::uint64_t low = lowBytes(end)) {
+            end += static_cast<std::size_t>(std::countr_zero(low)) / 8;
+            stopped = true;
+            break;
+        }
+    }
+    // The last bytes as the eight that end the line: those before end are
+    // known to be above ' '.
+    if (!stopped && end > begin && end < size) {
+        const std::uint64_t low = lowBytes(size - 8);
+        end = low ? size - 8 + static_cast<std::size_t>(std::countr_zero(low)) / 8 : size;
+    }
+    while (end < size && !isScanSpace(line[end])) ++end;
     return line.substr(begin, end - begin);
 }
 

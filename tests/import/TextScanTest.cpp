@@ -288,6 +288,13 @@ TEST(TextScanTest, WordsAndKeywords)
     EXPECT_EQ(firstWord("skin.bmp"), "skin.bmp");
     EXPECT_EQ(firstWord(""), "");
     EXPECT_EQ(firstWord(" \t\r\v\f"), "");
+    // Words longer than eight bytes, ending in the last eight or before
+    // them, with a control byte that is no blank, and in UTF-8.
+    EXPECT_EQ(firstWord("  body/Skin_D.tga"), "body/Skin_D.tga");
+    EXPECT_EQ(firstWord("skin_body.tga\r"), "skin_body.tga");
+    EXPECT_EQ(firstWord("large_stone.png x"), "large_stone.png");
+    EXPECT_EQ(firstWord("ab\x01" "cdefghij\tk"), "ab\x01" "cdefghij");
+    EXPECT_EQ(firstWord("\xEA\xB0\x91\xEC\x98\xB7_\xED\x94\xBC\xEB\xB6\x80.tga"), "\xEA\xB0\x91\xEC\x98\xB7_\xED\x94\xBC\xEB\xB6\x80.tga");
 
     EXPECT_TRUE(equalsIgnoringCase("END", "end"));
     EXPECT_TRUE(equalsIgnoringCase("Triangles", "tRIANGLES"));
