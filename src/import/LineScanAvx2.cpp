@@ -25,7 +25,7 @@ const char* avx2FindLineBreak(const char* p, const char* end)
 
 // A file's text is met once and in order, a page at a time: the processor
 // fetches ahead within a page but not into the next, so asking for the bytes
-// a few steps ahead spares a wait at each page's start.
+// a page ahead spares a wait at each page's start.
 constexpr std::size_t kPrefetchAhead = 4096;
 
 // Sixty-four bytes a step; the step's newlines before a '\r' or zero byte.
@@ -180,7 +180,7 @@ bool sixDecimalsToFloats(const std::int64_t (&digits)[8], const std::int64_t (&n
         _mm256_store_pd(mantissa + half, m);
         _mm256_store_pd(quotient + half, q);
     }
-    // Near a halfway point, or below the normal floats: each one looked at.
+    // Near a halfway point between two floats: each one looked at again.
     const __m256i near0 = _mm256_sub_epi64(_mm256_and_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(quotient)), _mm256_set1_epi64x(static_cast<long long>(kDroppedMask))),
                                            _mm256_set1_epi64x(kHalfway - 16));
     const __m256i near1 = _mm256_sub_epi64(_mm256_and_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(quotient + 4)), _mm256_set1_epi64x(static_cast<long long>(kDroppedMask))),
