@@ -10,6 +10,11 @@
 // little fresh memory.
 constexpr std::size_t kChunkText = std::size_t{1} << 19;
 
+// Fewer chunks than this are formatted on the calling thread alone: the
+// helper's start, the fresh pages of its buffers and the hand-overs cost
+// more processor time than a short text takes to format.
+constexpr std::size_t kChunksForHelper = 16;
+
 #include "mref/TextWriter.h"
 
 #include <algorithm>
@@ -109,7 +114,7 @@ void putChunked(TextWriter& out, std::size_t count, std::size_t chunk, Format fo
     const std::size_t chunks = (count + chunk - 1) / chunk;
     const auto formatChunk = [&](TextWriter& to, std::size_t k) { format(to, k * chunk, std::min(count, (k + 1) * chunk)); };
     ChunkHandOver handOver;
-    bool helperRuns = chunks >= 2;
+    bool helperRuns = chunks >= kChunksForHelper;
     std::thread helper;
     if (helperRuns) {
         try {
