@@ -10,7 +10,7 @@ int AxisGrid::build(Device* dev)
 {
     device = dev;
     releaseVertices();
-    vertices = new (std::nothrow) GridVertex[kVertexCount];
+    vertices = new (std::nothrow) LineVertex[kVertexCount];
     if (!vertices) return -1;
     int n = 0;
     auto line = [&](float x0, float y0, float z0, float x1, float y1, float z1, std::uint32_t colour) {
@@ -52,7 +52,7 @@ void AxisGrid::draw()
     if (!device || !vertices) return;
     setUnlitUntexturedStates(*device);
     device->setFVF(fvf::kXyz | fvf::kDiffuse);
-    device->drawPrimitiveUP(PrimitiveType::LineList, kLineCount, vertices, sizeof(GridVertex));
+    device->drawPrimitiveUP(PrimitiveType::LineList, kLineCount, vertices, sizeof(LineVertex));
     device->setRenderState(RenderState::Lighting, 1);
 }
 

@@ -1,17 +1,11 @@
 #pragma once
 // The coordinate axes and the ground grid drawn first in every frame.
 
-#include <cstdint>
+#include "render/LineVertex.h"
 
 namespace veskar {
 
 class Device;
-
-struct GridVertex {
-    float x, y, z;
-    std::uint32_t colour;  // ARGB
-};
-static_assert(sizeof(GridVertex) == 16, "XYZ | DIFFUSE");
 
 class AxisGrid {
 public:
@@ -25,7 +19,7 @@ public:
     void releaseVertices();
 
     Device* device = nullptr;
-    GridVertex* vertices = nullptr;
+    LineVertex* vertices = nullptr;
 };
 
 // The sampler and render states the grid and the root markers draw with.

@@ -114,13 +114,18 @@ Matrix matrixLookAtLH(const Vector3& eye, const Vector3& at, const Vector3& up)
     const Vector3 zaxis = vec3Normalize({at.x - eye.x, at.y - eye.y, at.z - eye.z});
     const Vector3 xaxis = vec3Normalize(vec3Cross(up, zaxis));
     const Vector3 yaxis = vec3Cross(zaxis, xaxis);
+    return matrixViewFromAxes(xaxis, yaxis, zaxis, eye);
+}
+
+Matrix matrixViewFromAxes(const Vector3& right, const Vector3& up, const Vector3& look, const Vector3& eye)
+{
     Matrix r;
-    r.m[0][0] = xaxis.x; r.m[0][1] = yaxis.x; r.m[0][2] = zaxis.x; r.m[0][3] = 0;
-    r.m[1][0] = xaxis.y; r.m[1][1] = yaxis.y; r.m[1][2] = zaxis.y; r.m[1][3] = 0;
-    r.m[2][0] = xaxis.z; r.m[2][1] = yaxis.z; r.m[2][2] = zaxis.z; r.m[2][3] = 0;
-    r.m[3][0] = -vec3Dot(xaxis, eye);
-    r.m[3][1] = -vec3Dot(yaxis, eye);
-    r.m[3][2] = -vec3Dot(zaxis, eye);
+    r.m[0][0] = right.x; r.m[0][1] = up.x; r.m[0][2] = look.x; r.m[0][3] = 0;
+    r.m[1][0] = right.y; r.m[1][1] = up.y; r.m[1][2] = look.y; r.m[1][3] = 0;
+    r.m[2][0] = right.z; r.m[2][1] = up.z; r.m[2][2] = look.z; r.m[2][3] = 0;
+    r.m[3][0] = -vec3Dot(right, eye);
+    r.m[3][1] = -vec3Dot(up, eye);
+    r.m[3][2] = -vec3Dot(look, eye);
     r.m[3][3] = 1;
     return r;
 }

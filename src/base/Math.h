@@ -30,6 +30,9 @@ bool matrixInverse(const Matrix& in, Matrix& out);
 Matrix matrixInverse(const Matrix& in);
 Matrix matrixTranspose(const Matrix& in);
 Matrix matrixLookAtLH(const Vector3& eye, const Vector3& at, const Vector3& up);
+// The view from eye along the orthonormal axes right, up and look (left-handed,
+// as matrixLookAtLH builds it from its own axes).
+Matrix matrixViewFromAxes(const Vector3& right, const Vector3& up, const Vector3& look, const Vector3& eye);
 Matrix matrixPerspectiveFovLH(float fovY, float aspect, float zNear, float zFar);
 // D3DXMatrixOrthoLH: a box width x height across, from zNear to zFar ahead.
 Matrix matrixOrthoLH(float width, float height, float zNear, float zFar);

@@ -1,5 +1,7 @@
 #include "import/AnimationFit.h"
 
+#include "import/ConsoleLog.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -71,6 +73,12 @@ AnimationFitting fitAnimationByName(SkeletonAnimation& animation, std::span<cons
     animation = std::move(fitted);
     fitting.fit = AnimationFit::ByName;
     return fitting;
+}
+
+bool keepFitting(const AnimationFitting& fitting)
+{
+    if (fitting.fit == AnimationFit::ByName) consoleLog().print("%s\n", fitting.report.c_str());
+    return fitting.fit == AnimationFit::SameNodes || fitting.fit == AnimationFit::ByName;
 }
 
 } // namespace veskar

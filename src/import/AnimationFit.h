@@ -35,4 +35,8 @@ struct AnimationFitting {
 // and world matrices, as a read gives them; without, only their values.
 AnimationFitting fitAnimationByName(SkeletonAnimation& animation, std::span<const SkeletonNode> model, bool composeMatrices);
 
+// Whether the fitted animation may be kept; a fit by name says so on the
+// console, as every reader of an animation does.
+bool keepFitting(const AnimationFitting& fitting);
+
 } // namespace veskar

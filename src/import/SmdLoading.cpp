@@ -3,7 +3,6 @@
 
 #include "import/AnimationFit.h"
 #include "import/AnimationKeys.h"
-#include "import/ConsoleLog.h"
 #include "import/SmdMeshSetup.h"
 #include "import/SmdReaders.h"
 #include "import/ReaderFrame.h"
@@ -22,15 +21,9 @@ SmdReadResult fitOntoMesh(SmdModelRecords& model, SmdAnimation& animation, const
     // kept as the file numbers it.
     if (!model.hasMesh || model.meshCount <= 0) return kSmdRead;
     const AnimationFitting fitting = fitAnimationByName(animation, std::span<const SmdNode>(model.meshes[0].nodes), model.buildPoseMatrices);
-    switch (fitting.fit) {
-    case AnimationFit::SameNodes: break;
-    case AnimationFit::ByName: consoleLog().print("%s\n", fitting.report.c_str()); break;
-    case AnimationFit::TooFewMatch:
-    case AnimationFit::NoMemory:
-        model.diagnostic = {displayName, 0, fitting.report};
-        return fitting.fit == AnimationFit::TooFewMatch ? kSmdNodesDiffer : kSmdMalformed;
-    }
-    return kSmdRead;
+    if (keepFitting(fitting)) return kSmdRead;
+    model.diagnostic = {displayName, 0, fitting.report};
+    return fitting.fit == AnimationFit::TooFewMatch ? kSmdNodesDiffer : kSmdMalformed;
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 
 #include "mref/EngineReaders.h"
 #include "import/AnimationFit.h"
-#include "import/ConsoleLog.h"
 
 #include <utility>
 
@@ -72,11 +71,7 @@ EngineReadResult EngineModelRecords::readAnimation(LineCursor& lines, const std:
     if (r != kEngineRead) return r;
     if (hasMesh) {
         const AnimationFitting fitting = fitAnimationByName(animation, meshes[0].nodes, true);
-        switch (fitting.fit) {
-        case AnimationFit::SameNodes: break;
-        case AnimationFit::ByName: consoleLog().print("%s\n", fitting.report.c_str()); break;
-        case AnimationFit::TooFewMatch:
-        case AnimationFit::NoMemory:
+        if (!keepFitting(fitting)) {
             diagnostic = {displayName, 0, fitting.report};
             return fitting.fit == AnimationFit::TooFewMatch ? kEngineNodeCountDiffers : kEngineMalformed;
         }

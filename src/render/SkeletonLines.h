@@ -5,6 +5,7 @@
 
 #include "render/EngineModel.h"
 #include "render/SmdModel.h"
+#include "render/LineVertex.h"
 #include "base/Math.h"
 
 #include <cstdint>
@@ -15,12 +16,6 @@
 namespace veskar {
 
 class Device;
-
-struct LineVertex {
-    float x, y, z;
-    std::uint32_t colour;  // ARGB
-};
-static_assert(sizeof(LineVertex) == 16, "XYZ | DIFFUSE");
 
 // Colours that read on the dark teal background and on the models.
 constexpr std::uint32_t kBoneColour = 0xFFFFFF00;   // yellow

@@ -33,15 +33,36 @@ inline Float4 loadRow(const Matrix& m, int row)
 
 inline Float4 splat(float x) { return Float4{x, x, x, x}; }
 
+inline const Matrix& matrixOf(const Matrix& m) { return m; }
+inline const Matrix& matrixOf(const SkeletonNode& node) { return node.worldMatrix; }
+
+// The matrices links name, kept in a palette or in the skeleton's nodes. A
+// bone names one when it is below the count, compared unsigned so that a
+// negative bone names none.
+template <typename Entry>
+class MatrixTable {
+public:
+    explicit MatrixTable(std::span<const Entry> entries)
+        : entries_(entries.data()), count_(static_cast<std::uint32_t>(std::min<std::size_t>(entries.size(), UINT32_MAX)))
+    {
+    }
+    bool holds(std::int32_t bone) const { return static_cast<std::uint32_t>(bone) < count_; }
+    const Matrix& operator[](std::int32_t bone) const { return matrixOf(entries_[bone]); }
+
+private:
+    const Entry* entries_;
+    std::uint32_t count_;
+};
+
 // The weighted sum for one vertex. Scaling a matrix by w and transforming by
 // it equals w times the transformed point (every term, the translation row
 // included, carries w once), so the point is transformed by the bone and
 // then weighted: no per-link matrix copy, the same value within rounding.
 // The fourth lane is the matrices' fourth column, computed and dropped.
 // The first link alone gives the normal. Links naming no matrix are left out.
-template <typename LinkAt, typename MatrixOf>
-inline bool skinPoint(const float* p, const float* n, int count, LinkAt linkAt, MatrixOf matrixOf, std::uint32_t matrixCount,
-                      Float4& outPosition, Float4& outNormal)
+template <typename LinkAt, typename Table>
+inline bool skinPoint(const float* p, const float* n, int count, LinkAt linkAt, const Table& matrices, Float4& outPosition,
+                      Float4& outNormal)
 {
     bool valid = true;
     Float4 position = splat(0.0f);
@@ -49,8 +70,8 @@ inline bool skinPoint(const float* p, const float* n, int count, LinkAt linkAt, 
     if (count > 0) {
         const Float4 px = splat(p[0]), py = splat(p[1]), pz = splat(p[2]);
         const auto first = linkAt(0);
-        if (static_cast<std::uint32_t>(first.bone) < matrixCount) {
-            const Matrix& m = matrixOf(first.bone);
+        if (matrices.holds(first.bone)) {
+            const Matrix& m = matrices[first.bone];
             const Float4 r0 = loadRow(m, 0), r1 = loadRow(m, 1), r2 = loadRow(m, 2), r3 = loadRow(m, 3);
             const Float4 w = splat(first.weight);
             position = w * (px * r0 + py * r1 + pz * r2 + r3);
@@ -60,11 +81,11 @@ inline bool skinPoint(const float* p, const float* n, int count, LinkAt linkAt, 
         }
         for (int j = 1; j < count; ++j) {
             const auto link = linkAt(j);
-            if (static_cast<std::uint32_t>(link.bone) >= matrixCount) {
+            if (!matrices.holds(link.bone)) {
                 valid = false;
                 continue;
             }
-            const Matrix& m = matrixOf(link.bone);
+            const Matrix& m = matrices[link.bone];
             position += splat(link.weight) * (px * loadRow(m, 0) + py * loadRow(m, 1) + pz * loadRow(m, 2) + loadRow(m, 3));
         }
     }
@@ -136,9 +157,7 @@ VESKAR_SKINNING_CLONES bool skinVertices(std::span<const EngineVertex> in, std::
 {
     if (out.size() < in.size()) return false;
     bool valid = true;
-    const Matrix* matrices = palette.data();
-    const auto matrixCount = static_cast<std::uint32_t>(std::min<std::size_t>(palette.size(), UINT32_MAX));
-    const auto matrixOf = [matrices](std::int32_t bone) -> const Matrix& { return matrices[bone]; };
+    const MatrixTable<Matrix> matrices(palette);
     for (std::size_t i = 0; i < in.size(); ++i) {
         const EngineVertex& v = in[i];
         const SkinVertex& source = v.bindVertex;
@@ -147,7 +166,7 @@ VESKAR_SKINNING_CLONES bool skinVertices(std::span<const EngineVertex> in, std::
         const BoneLinks& links = v.links;
         const auto linkAt = [&links](int j) { return Link{links.bone[j], links.weight[j]}; };
         Float4 position, normal;
-        valid &= skinPoint(source.position, source.normal, count, linkAt, matrixOf, matrixCount, position, normal);
+        valid &= skinPoint(source.position, source.normal, count, linkAt, matrices, position, normal);
         storeSkinned(target, position, normal, source);
     }
     return valid;
@@ -157,9 +176,7 @@ VESKAR_SKINNING_CLONES bool skinStream(std::span<const SkinSource> in, std::span
 {
     if (out.size() < in.size()) return false;
     bool valid = true;
-    const Matrix* matrices = palette.data();
-    const auto matrixCount = static_cast<std::uint32_t>(std::min<std::size_t>(palette.size(), UINT32_MAX));
-    const auto matrixOf = [matrices](std::int32_t bone) -> const Matrix& { return matrices[bone]; };
+    const MatrixTable<Matrix> matrices(palette);
     for (std::size_t i = 0; i < in.size(); ++i) {
         const SkinSource& source = in[i];
         SkinVertex& target = out[i];
@@ -171,7 +188,7 @@ VESKAR_SKINNING_CLONES bool skinStream(std::span<const SkinSource> in, std::span
         const BoneLink* first = links.data() + source.linkStart;
         const auto linkAt = [first](int j) { return Link{first[j].bone, first[j].weight}; };
         Float4 position, normal;
-        valid &= skinPoint(source.position, source.normal, count, linkAt, matrixOf, matrixCount, position, normal);
+        valid &= skinPoint(source.position, source.normal, count, linkAt, matrices, position, normal);
         storeSkinned(target, position, normal, source);
     }
     return valid;
@@ -225,9 +242,7 @@ VESKAR_SKINNING_CLONES bool skinTriangles(std::span<const SmdTriangle> triangles
 {
     if (out.size() / 3 < triangles.size() || bindVertices.size() / 3 < triangles.size()) return false;
     bool valid = true;
-    const SkeletonNode* table = nodes.data();
-    const auto matrixCount = static_cast<std::uint32_t>(std::min<std::size_t>(nodes.size(), UINT32_MAX));
-    const auto matrixOf = [table](std::int32_t bone) -> const Matrix& { return table[bone].worldMatrix; };
+    const MatrixTable<SkeletonNode> matrices(nodes);
     for (std::size_t t = 0; t < triangles.size(); ++t) {
         const SmdTriangle& triangle = triangles[t];
         for (int c = 0; c < 3; ++c) {
@@ -242,7 +257,7 @@ VESKAR_SKINNING_CLONES bool skinTriangles(std::span<const SmdTriangle> triangles
             const BoneLink* links = linkPool.data() + (count > 0 ? start : 0);
             const auto linkAt = [links](int j) { return Link{links[j].bone, links[j].weight}; };
             Float4 position, normal;
-            valid &= skinPoint(source.position, source.normal, count, linkAt, matrixOf, matrixCount, position, normal);
+            valid &= skinPoint(source.position, source.normal, count, linkAt, matrices, position, normal);
             storeSkinned(target, position, normal, source);
         }
     }

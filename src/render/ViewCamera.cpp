@@ -57,14 +57,7 @@ void ViewCamera::buildViewMatrix(Matrix& out)
     look = vec3Normalize(look);
     up = vec3Normalize(vec3Cross(look, right));
     right = vec3Normalize(vec3Cross(up, look));
-
-    out.m[0][0] = right.x; out.m[0][1] = up.x; out.m[0][2] = look.x; out.m[0][3] = 0.0f;
-    out.m[1][0] = right.y; out.m[1][1] = up.y; out.m[1][2] = look.y; out.m[1][3] = 0.0f;
-    out.m[2][0] = right.z; out.m[2][1] = up.z; out.m[2][2] = look.z; out.m[2][3] = 0.0f;
-    out.m[3][0] = -vec3Dot(position, right);
-    out.m[3][1] = -vec3Dot(position, up);
-    out.m[3][2] = -vec3Dot(position, look);
-    out.m[3][3] = 1.0f;
+    out = matrixViewFromAxes(right, up, look, position);
 }
 
 } // namespace veskar

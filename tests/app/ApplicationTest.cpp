@@ -95,6 +95,15 @@ struct Running {
     }
 };
 
+// The converted character open as the first model of a running viewer, where
+// most tests of what is drawn and framed begin.
+struct CharacterOpen {
+    Files files;
+    Running r;
+    Application& app = r.app;
+    CharacterOpen() { r.command(command::kOpenKovr1Ref, files.characterRef); }
+};
+
 TEST(Application, StartsWithTheWindowMenuAndOverlayAndClearsToTheBackground)
 {
     Running r(2);
@@ -271,9 +280,8 @@ TEST(Application, SmdCommandsAndConversionFromTheMenu)
 
 TEST(Scene, PrimaryIsMovedOntoTheSecondarysRootKeyInViewerSpace)
 {
-    Files files;
-    Running r;
-    r.command(command::kOpenKovr1Ref, files.characterRef);
+    CharacterOpen open;
+    auto& [files, r, app] = open;
     r.command(command::kOpenKovr1Ani, files.walkA);
     r.app.renderFrame();
     EXPECT_FLOAT_EQ(r.app.scene->rootOffset[0], 0.0f);  // one character: no offset
@@ -349,9 +357,8 @@ TEST(Playback, KeysFollowTheClockWhateverTheFrameRate)
 
 TEST(Playback, PauseHoldsEveryAnimationAndCommaAndPeriodStepIt)
 {
-    Files files;
-    Running r;
-    r.command(command::kOpenKovr1Ref, files.characterRef);
+    CharacterOpen open;
+    auto& [files, r, app] = open;
     r.command(command::kOpenKovr1Ani, files.walkA);
     r.command(command::kOpenSmdRef, files.dir.file("hero.smd"));
     r.command(command::kOpenSmdAni, files.dir.file("walka.smd"));
@@ -399,10 +406,8 @@ float distance(const Vector3& a, const Vector3& b) { return std::sqrt(vec3Dot({a
 
 TEST(View, TheFirstModelIsFramedAndTheCameraOrbitsZoomsAndResets)
 {
-    Files files;
-    Running r;
-    Application& app = r.app;
-    r.command(command::kOpenKovr1Ref, files.characterRef);
+    CharacterOpen open;
+    auto& [files, r, app] = open;
     const Bounds bounds = app.shownBounds();
     ASSERT_FALSE(bounds.empty());
     EXPECT_TRUE(inView(app, bounds));
@@ -521,9 +526,8 @@ std::set<std::uint32_t> colours(const std::vector<RecordedDraw>& draws, Primitiv
 
 TEST(View, InPlaceHoldsTheRootOverTheOriginAndTheSkeletonIsDrawnOnTop)
 {
-    Files files;
-    Running r;
-    r.command(command::kOpenKovr1Ref, files.characterRef);
+    CharacterOpen open;
+    auto& [files, r, app] = open;
     r.command(command::kOpenKovr1Ani, files.walkB);   // the root key at (3, 5, 7): viewer (-3, 7, 5)
     r.frames(1);
     const Matrix& root = r.app.scene->primary->meshes[0].bonePalette[0];
@@ -637,10 +641,8 @@ TEST(Files, F12WritesThePictureAsAPngNamedByTheTimeAndNeverOverAnother)
 
 TEST(Animations, EachModelKeepsItsAnimationsPlaysItsPickAndTheTimelineFollowsThePrimary)
 {
-    Files files;
-    Running r;
-    Application& app = r.app;
-    r.command(command::kOpenKovr1Ref, files.characterRef);
+    CharacterOpen open;
+    auto& [files, r, app] = open;
     r.command(command::kOpenKovr1Ani, files.walkA);      // 4 keys
     r.command(command::kOpenKovr1Ani, files.walkLong);   // 64 keys; the one opened last plays
     r.command(command::kOpenSmdRef, files.dir.file("hero.smd"));
@@ -700,10 +702,8 @@ TEST(Animations, EachModelKeepsItsAnimationsPlaysItsPickAndTheTimelineFollowsThe
 
 TEST(View, KeypadViewsLookAtTheSidesOfWhatIsFramedAndFiveSwitchesToOrthographic)
 {
-    Files files;
-    Running r;
-    Application& app = r.app;
-    r.command(command::kOpenKovr1Ref, files.characterRef);
+    CharacterOpen open;
+    auto& [files, r, app] = open;
     const Bounds bounds = app.shownBounds();
     const struct {
         std::uint32_t key;
@@ -740,10 +740,8 @@ TEST(View, NamesNormalsWeightsAndWireframeAreDrawnOverTheModels)
                                                     {1.0f, 0xFFFF0000u}, {NAN, 0xFF0000FFu},    {7.0f, 0xFFFF0000u}};
     for (const auto& [weight, colour] : heat) EXPECT_EQ(heatColour(weight), colour) << weight;
 
-    Files files;
-    Running r;
-    Application& app = r.app;
-    r.command(command::kOpenKovr1Ref, files.characterRef);
+    CharacterOpen open;
+    auto& [files, r, app] = open;
     r.command(command::kOpenKovr1Ani, files.walkA);
     r.frames(1);
     const int texts = r.host.memory().textDraws;

@@ -10,6 +10,7 @@ sample=${2:?path to veskar-sample}
 convert_tool=${3:?path to veskar-convert}
 
 . "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../lib/viewer_scripts.sh"
 require_tools "packages: xvfb openbox xdotool x11-utils imagemagick" Xvfb openbox xdotool xwininfo import convert od
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-gui.XXXXXX")
@@ -32,44 +33,16 @@ export XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$wo
 export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
 
-# wait_until SECONDS COMMAND...: polls every 0.1 s; status of the last try.
-wait_until() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS >= deadline)) && return 1
-        sleep 0.1
-    done
-}
-
 started=$SECONDS
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-if ! wait_until 20 grep -q '[0-9]' "$work/display"; then
-    echo "Xvfb did not start:"
-    cat "$work/xvfb.log"
-    exit 1
-fi
-display=$(tr -dc '0-9' <"$work/display")
-export DISPLAY=:$display
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
+start_display 1024x768x24 "$work"
 wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
 if command -v xprop >/dev/null 2>&1; then wait_until 20 wm_running; else sleep 1; fi
 
-# The sample character, converted; side.mAni is its walk with the root key
-# moved 40 units sideways, so that the second character's root marker has a
-# place of its own and "in place" has a root to bring back.
+# The sample character, converted; side.mAni also gives "in place" a root to
+# bring back.
 data=$work/data
 mkdir "$data"
-if ! { "$sample" character "$data" && "$convert_tool" ref "$data/hero.smd" "$data/weapon.smd" &&
-    awk '/^skeleton/ {s = 1} /^end/ {s = 0} s && $1 == "0" && NF == 7 {$2 = sprintf("%f", $2 + 40)} {print}' \
-        "$data/walk.smd" >"$data/side.smd" &&
-    "$convert_tool" ani "$data/walk.smd" "$data/side.smd"; } >"$work/sample.log" 2>&1; then
-    echo "could not make the sample:"
-    cat "$work/sample.log"
-    exit 1
-fi
+make_sample "$sample" "$convert_tool" "$data" "$work/sample.log"
 echo "This is a plain text file." >"$data/notes.smd"
 
 # --- helpers on the running viewer -------------------------------------------
@@ -108,16 +81,8 @@ keys() {
 
 shot() { import -window "$client_window" "$1" 2>/dev/null; }
 
-# count IMAGE GEOMETRY CONDITION: pixels of the box whose r, g, b satisfy the
-# awk condition.
-count() {
-    convert "$1" -crop "$2" +repage -depth 8 rgb:- 2>/dev/null | od -An -v -tu1 -w3 |
-        awk "{r = \$1; g = \$2; b = \$3} $3 {n++} END {print n + 0}"
-}
 digest() { convert "$1" -crop "$2" +repage -depth 8 rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
 
-background='r == 0 && g == 64 && b == 64'
-cyan='r <= 60 && g >= 150 && b >= 150 && g - b < 30'
 red='r >= 200 && g <= 60 && b <= 60'
 green='g >= 200 && r <= 60 && b <= 60'
 blue='b >= 200 && r <= 60 && g <= 60'
@@ -183,6 +148,12 @@ alive() { kill -0 "$viewer_pid" 2>/dev/null && has_window "$title_pattern"; }
 # The picture has settled on something other than the given digest of a box.
 box_changed() { shot "$work/now.png" && [[ $(digest "$work/now.png" "$2") != "$1" ]]; }
 box_is() { shot "$work/now.png" && [[ $(digest "$work/now.png" "$2") == "$1" ]]; }
+# key_shows KEY DESCRIPTION box_changed|box_is DIGEST BOX: after KEY the box
+# settles, within 5 s, away from or on the given digest.
+key_shows() {
+    keys "$1"
+    check "$2" wait_until 5 "$3" "$4" "$5"
+}
 
 # A window not painted yet is all black or white: "not background" too.
 painted() { (($(count "$1" 800x600+0+0 "$background") > 200000)); }
@@ -231,10 +202,8 @@ if start_viewer empty; then
     sleep 0.3
     shot "$work/again.png"
     check "the camera line stays as it is without keys" [ "$(digest "$work/again.png" $line2)" = "$steady" ]
-    keys w
-    check "W changes the camera line" wait_until 5 box_changed "$steady" $line2
-    keys s
-    check "S walks back: the camera line is as before" wait_until 5 box_is "$steady" $line2
+    key_shows w "W changes the camera line" box_changed "$steady" $line2
+    key_shows s "S walks back: the camera line is as before" box_is "$steady" $line2
 
     # From above the grid the x and z axes leave the grid's line.
     keys --delay 30 r r r r r d d d
@@ -257,8 +226,7 @@ if start_viewer empty; then
     fi
     wait_until 10 redrawn
     before=$(digest "$work/now.png" $line2)
-    keys f
-    check "the viewer goes on after the dialog: F moves the camera" wait_until 5 box_changed "$before" $line2
+    key_shows f "the viewer goes on after the dialog: F moves the camera" box_changed "$before" $line2
 
     # Open > SMD > Ref with a file that is no SMD: the error box.
     keys --delay 150 alt+o s r
@@ -268,8 +236,7 @@ if start_viewer empty; then
         check "the viewer is still there after the error" alive
         wait_until 10 redrawn
         before=$(digest "$work/now.png" $line2)
-        keys r
-        check "the viewer goes on after the error: R moves the camera" wait_until 5 box_changed "$before" $line2
+        key_shows r "the viewer goes on after the error: R moves the camera" box_changed "$before" $line2
     else
         fail "a text file can be chosen in the Open dialog"
     fi
@@ -373,19 +340,15 @@ if start_viewer controls --screenshot-dir "$work/shots" --open-kovr1-mref "$own/
     keys p
     check "P pauses: the picture holds still" wait_until 5 stable $walks
     held=$(digest "$work/s2.png" $walks)
-    keys period
-    check ". steps one key forward" wait_until 5 box_changed "$held" $walks
+    key_shows period ". steps one key forward" box_changed "$held" $walks
     on_key=$(digest "$work/now.png" $walks)
-    keys period
-    check ". again: the next key" wait_until 5 box_changed "$on_key" $walks
-    keys comma
-    check ", steps back to the same pose" wait_until 5 box_is "$on_key" $walks
+    key_shows period ". again: the next key" box_changed "$on_key" $walks
+    key_shows comma ", steps back to the same pose" box_is "$on_key" $walks
     paused_line=$(digest "$work/now.png" $keyline)
     keys F1
     no_overlay() { shot "$work/now.png" && (($(count "$work/now.png" 600x200+0+0 "$cyan") == 0)); }
     check "F1 hides the overlay" wait_until 5 no_overlay
-    keys F1
-    check "F1 shows it again" wait_until 5 box_is "$paused_line" $keyline
+    key_shows F1 "F1 shows it again" box_is "$paused_line" $keyline
     keys b
     yellow='r >= 250 && g >= 250 && b <= 30'
     bones() { shot "$work/now.png" && (($(count "$work/now.png" $walks "$yellow") >= 100)); }
@@ -417,10 +380,8 @@ if start_viewer controls --screenshot-dir "$work/shots" --open-kovr1-mref "$own/
     check "F5 reloads: the character is grey now its texture is gone" wait_until 20 grey_now
     check "and the console says which texture was not found" grep -qF "[Texture] not found: $own/hero_body.png" "$log"
 
-    keys BackSpace
-    check "Backspace returns to the start camera" wait_until 5 box_is "$start_camera" $camera_text
-    keys Home
-    check "Home frames the character again" wait_until 5 box_changed "$start_camera" $camera_text
+    key_shows BackSpace "Backspace returns to the start camera" box_is "$start_camera" $camera_text
+    key_shows Home "Home frames the character again" box_changed "$start_camera" $camera_text
     homed=$(digest "$work/now.png" $line2)
     xdotool mousemove --window "$client_window" 400 300 mousedown 1 mousemove --window "$client_window" 460 320 \
         mousemove --window "$client_window" 520 340 mouseup 1
@@ -484,8 +445,7 @@ if start_viewer workbench --open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani 
     keys End
     check "End on the slider goes to the last key" wait_until 5 stable $keyline
     last=$(digest "$work/s2.png" $keyline)
-    keys Home
-    check "Home on the slider to the first" wait_until 5 box_changed "$last" $keyline
+    key_shows Home "Home on the slider to the first" box_changed "$last" $keyline
     first=$(digest "$work/now.png" $keyline)
     on_strip 80 mousedown 1
     on_strip 200
@@ -499,10 +459,8 @@ if start_viewer workbench --open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani 
     check "the animations' list picks the walk in place" wait_until 5 walking_here
     check "and the playback line names it" box_changed "$scrubbed" $keyline
     plain=$(digest "$work/now.png" $below)
-    keys n
-    check "N writes the bones' names at their joints" wait_until 5 box_changed "$plain" $below
-    keys n
-    check "N again takes them away" wait_until 5 box_is "$plain" $below
+    key_shows n "N writes the bones' names at their joints" box_changed "$plain" $below
+    key_shows n "N again takes them away" box_is "$plain" $below
     on_strip 720 click 1
     sleep 1
     xdotool key Down Down Return
@@ -517,16 +475,12 @@ if start_viewer workbench --open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani 
     keys Home
     wait_until 5 stable $camera_text
     front=$(digest "$work/s2.png" $camera_text)
-    keys KP_3
-    check "keypad 3 looks from the right" wait_until 5 box_changed "$front" $camera_text
-    keys KP_1
-    check "keypad 1 from the front, as Home does" wait_until 5 box_is "$front" $camera_text
+    key_shows KP_3 "keypad 3 looks from the right" box_changed "$front" $camera_text
+    key_shows KP_1 "keypad 1 from the front, as Home does" box_is "$front" $camera_text
     wait_until 5 stable $below
     framed=$(digest "$work/s2.png" $below)
-    keys KP_5
-    check "keypad 5 turns the picture orthographic" wait_until 5 box_changed "$framed" $below
-    keys KP_5
-    check "and back" wait_until 5 box_is "$framed" $below
+    key_shows KP_5 "keypad 5 turns the picture orthographic" box_changed "$framed" $below
+    key_shows KP_5 "and back" box_is "$framed" $below
     keys Escape
     check "Esc ends the viewer with status 0" ends_with 0 20
 else

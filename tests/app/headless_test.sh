@@ -11,38 +11,22 @@ convert_tool=${3:?path to veskar-convert}
 corpus=${4:-../shared/corpus}
 
 . "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../lib/viewer_scripts.sh"
 require_tools "package: imagemagick" convert identify compare od
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-headless.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# The sample character, converted; side.mAni is its walk with the root key
-# moved 40 units sideways.
 data=$work/data
 mkdir "$data"
-if ! { "$sample" character "$data" && "$convert_tool" ref "$data/hero.smd" "$data/weapon.smd" &&
-    awk '/^skeleton/ {s = 1} /^end/ {s = 0} s && $1 == "0" && NF == 7 {$2 = sprintf("%f", $2 + 40)} {print}' \
-        "$data/walk.smd" >"$data/side.smd" &&
-    "$convert_tool" ani "$data/walk.smd" "$data/side.smd"; } >"$work/sample.log" 2>&1; then
-    echo "could not make the sample:"
-    cat "$work/sample.log"
-    exit 1
-fi
+make_sample "$sample" "$convert_tool" "$data" "$work/sample.log"
 
-# count IMAGE GEOMETRY CONDITION: pixels of the box whose r, g, b satisfy the
-# awk condition.
-count() {
-    convert "$1" -crop "$2" +repage -depth 8 rgb:- 2>/dev/null | od -An -v -tu1 -w3 |
-        awk "{r = \$1; g = \$2; b = \$3} $3 {n++} END {print n + 0}"
-}
 # differing IMAGE1 IMAGE2 GEOMETRY: pixels of the box that differ.
 differing() {
     convert "$1" "$2" -alpha off -compose difference -composite -crop "$3" +repage -depth 8 rgb:- 2>/dev/null |
         od -An -v -tu1 -w3 | awk '$1 + $2 + $3 > 0 {n++} END {print n + 0}'
 }
 
-background='r == 0 && g == 64 && b == 64'
-cyan='r <= 60 && g >= 150 && b >= 150 && g - b < 30'
 white='r >= 220 && g >= 220 && b >= 220'
 gold='r >= 170 && g >= 120 && b <= 100 && r > g'   # the sword's guard and pommel
 
@@ -167,27 +151,31 @@ else
     fail "renders 30 frames"
 fi
 
+# without_texture NAME LINE ONCE SAYS MODEL: the sample's mRef in folder NAME,
+# its texture unusable, is drawn light grey, not black; LINE is on the
+# console and ONCE (a pattern) there once. SAYS and MODEL name the checks.
+without_texture() {
+    if render "$1" --open-kovr1-mref "$work/$1/hero.mRef"; then
+        grep -qF "$2" "$work/$1.log"
+        check "$4" [ $? -eq 0 -a "$(grep -c "$3" "$work/$1.log")" -eq 1 ]
+        check "and drawn light grey, not black" [ "$(count "$work/$1.png" $legs 'r == g && g == b && r >= 90')" -ge 2000 ]
+    else
+        fail "renders a model $5"
+    fi
+}
+
 echo "# a model whose texture is missing"
 mkdir "$work/bare" && cp "$data/hero.mRef" "$work/bare/"
-if render bare --open-kovr1-mref "$work/bare/hero.mRef"; then
-    grep -qF "[Texture] not found: $work/bare/hero_body.png" "$work/bare.log"
-    check "is named once on the console as not found" [ $? -eq 0 -a "$(grep -c 'not found' "$work/bare.log")" -eq 1 ]
-    check "and drawn light grey, not black" [ "$(count "$work/bare.png" $legs 'r == g && g == b && r >= 90')" -ge 2000 ]
-else
-    fail "renders a model without its texture"
-fi
+without_texture bare "[Texture] not found: $work/bare/hero_body.png" 'not found' \
+    "is named once on the console as not found" "without its texture"
 
 echo "# a texture declaring 16000 x 16000 pixels in a file of 67 bytes"
 mkdir "$work/bomb" && cp "$data/hero.mRef" "$work/bomb/"
 printf '\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x3e\x80\0\0\x3e\x80\x08\x06\0\0\0\x1f\x15\xc4\x89\0\0\0\x0aIDATx\x9cc\0\x01\0\0\x05\0\x01\x0d\x0a\x2d\xb4\0\0\0\0IEND\xaeB`\x82' \
     >"$work/bomb/hero_body.png"
-if render bomb --open-kovr1-mref "$work/bomb/hero.mRef"; then
-    grep -qF "[Texture] refused: $work/bomb/hero_body.png: 16000 x 16000 pixels: 977 MiB decoded, more than the 256 MiB a texture may take" "$work/bomb.log"
-    check "is refused for its size, once, on the console" [ $? -eq 0 -a "$(grep -c 'hero_body' "$work/bomb.log")" -eq 1 ]
-    check "and drawn light grey" [ "$(count "$work/bomb.png" $legs 'r == g && g == b && r >= 90')" -ge 2000 ]
-else
-    fail "renders a model whose texture is too large"
-fi
+without_texture bomb \
+    "[Texture] refused: $work/bomb/hero_body.png: 16000 x 16000 pixels: 977 MiB decoded, more than the 256 MiB a texture may take" \
+    hero_body "is refused for its size, once, on the console" "whose texture is too large"
 
 echo "# a DDS texture (BC1, with mip levels, as ImageMagick writes it)"
 mkdir "$work/dds" && sed '3s/hero_body\.png/hero_body.dds/' "$data/hero.mRef" >"$work/dds/hero.mRef"
@@ -236,26 +224,24 @@ if [[ -d $corpus ]]; then
     "$convert_tool" ref "$pairs/kbat_bate_sparse_ids.smd" "$pairs/pathos_motorbike_reference_messy_ids.smd" >"$work/pairs.log" 2>&1 &&
         "$convert_tool" ani "$pairs/kbat_idle.smd" "$pairs/pathos_motorbike_idle.smd" >>"$work/pairs.log" 2>&1 ||
         { fail "the corpus pairs convert"; sed 's/^/    /' "$work/pairs.log"; }
-    # Pixels below the overlay that the animation moved away from the bind pose.
-    moved() { convert "$1" "$2" -alpha off -compose difference -composite -crop 800x440+0+160 +repage -depth 8 rgb:- 2>/dev/null |
-        od -An -v -tu1 -w3 | awk '$1 + $2 + $3 > 0 {n++} END {print n + 0}'; }
-    # pair MODEL ANIMATION LEAST: as SMD and converted, the animation poses the model (at least LEAST pixels moved).
+    # poses NAME LEAST WHAT MODEL_OPTION MODEL ANIMATION_OPTION ANIMATION: the
+    # animation is matched by name and moves at least LEAST pixels below the
+    # overlay away from the bind pose. Pictures NAME-bind.png and NAME.png.
+    poses() {
+        local name=$1 least=$2 what=$3 n
+        if render "$name-bind" "$4" "$5" && render "$name" "$4" "$5" "$6" "$7"; then
+            n=$(differing "$work/$name-bind.png" "$work/$name.png" 800x440+0+160)
+            check "$what: matched by name and posed away from the bind pose ($n pixels)" \
+                [ "$n" -ge "$least" -a "$(grep -c '^\[Match\]' "$work/$name.log")" -eq 1 ]
+        else
+            fail "renders $what"
+        fi
+    }
+    # pair MODEL ANIMATION LEAST: as SMD and converted, the animation poses the model.
     pair() {
-        local ref=$pairs/$1 ani=$pairs/$2 least=$3
-        if render "$1-bind" --open-smd-ref "$ref.smd" && render "$1-smd" --open-smd-ref "$ref.smd" --open-smd-ani "$ani.smd"; then
-            n=$(moved "$work/$1-bind.png" "$work/$1-smd.png")
-            check "$2 on $1 as SMD: matched by name and posed away from the bind pose ($n pixels)" \
-                [ "$n" -ge "$least" -a "$(grep -c '^\[Match\]' "$work/$1-smd.log")" -eq 1 ]
-        else
-            fail "renders $2 on $1 as SMD"
-        fi
-        if render "$1-mref" --open-kovr1-mref "$ref.mRef" && render "$1-mani" --open-kovr1-mref "$ref.mRef" --open-kovr1-mani "$ani.mAni"; then
-            n=$(moved "$work/$1-mref.png" "$work/$1-mani.png")
-            check "$2 on $1 converted: matched by name and posed away from the bind pose ($n pixels)" \
-                [ "$n" -ge "$least" -a "$(grep -c '^\[Match\]' "$work/$1-mani.log")" -eq 1 ]
-        else
-            fail "renders $2 on $1 converted"
-        fi
+        local ref=$pairs/$1 ani=$pairs/$2
+        poses "$1-smd" "$3" "$2 on $1 as SMD" --open-smd-ref "$ref.smd" --open-smd-ani "$ani.smd"
+        poses "$1-mref" "$3" "$2 on $1 converted" --open-kovr1-mref "$ref.mRef" --open-kovr1-mani "$ani.mAni"
     }
     pair kbat_bate_sparse_ids kbat_idle 20
     pair pathos_motorbike_reference_messy_ids pathos_motorbike_idle 500
@@ -277,14 +263,22 @@ echo "# the workbench: keys, animations, what is drawn, views and pictures"
 # scenes give equal files).
 still() { FRAMES=1 render "$@"; }
 same_file() { cmp -s "$work/$1.png" "$work/$2.png"; }
+# paused_on_keys NAME WHO A B LEAST ARGS...: ARGS paused on key A twice give
+# the same picture, on key B one with LEAST pixels or more apart below the
+# overlay. Pictures NAME<key>.png; WHO names the checks.
+paused_on_keys() {
+    local name=$1 who=$2 a=$3 b=$4 least=$5 apart
+    shift 5
+    if still "$name$a" "$@" --key "$a" && still "$name${a}again" "$@" --key "$a" && still "$name$b" "$@" --key "$b"; then
+        check "$who: the same --key twice gives the same picture" same_file "$name$a" "$name${a}again"
+        apart=$(differing "$work/$name$a.png" "$work/$name$b.png" 800x440+0+160)
+        check "$who: another key another ($apart pixels differ below the overlay)" [ "$apart" -ge "$least" ]
+    else
+        fail "renders $who paused on keys $a and $b"
+    fi
+}
 walks=(--open-kovr1-mref "$data/hero.mRef" --open-kovr1-mani "$data/walk.mAni")
-if still key5 "${walks[@]}" --key 5 && still key5again "${walks[@]}" --key 5 && still key20 "${walks[@]}" --key 20; then
-    check "the same --key twice gives the same picture" same_file key5 key5again
-    check "another key another ($(differing "$work/key5.png" "$work/key20.png" 800x440+0+160) pixels differ below the overlay)" \
-        [ "$(differing "$work/key5.png" "$work/key20.png" 800x440+0+160)" -ge 500 ]
-else
-    fail "renders the walk paused on keys 5 and 20"
-fi
+paused_on_keys key "the walk" 5 20 500 "${walks[@]}"
 two=("${walks[@]}" --open-kovr1-mani "$data/side.mAni")
 # Framed the same way (over the animation that plays), so that only the
 # animation can make the pictures differ.
@@ -308,13 +302,7 @@ fi
 if [[ -d $corpus ]]; then
     torso=(--open-smd-ref "$corpus/pathos_replica_torso_reference.smd")
     barney=(--open-smd-ref "$corpus/hlu_player_template_biped_barney.smd" --open-smd-ani "$corpus/hlu_player_idle.smd")
-    if still idle3 "${barney[@]}" --key 3 && still idle3again "${barney[@]}" --key 3 && still idle30 "${barney[@]}" --key 30; then
-        check "a corpus character: the same --key twice, the same picture" same_file idle3 idle3again
-        check "another key, another ($(differing "$work/idle3.png" "$work/idle30.png" 800x440+0+160) pixels)" \
-            [ "$(differing "$work/idle3.png" "$work/idle30.png" 800x440+0+160)" -ge 20 ]
-    else
-        fail "renders a corpus character paused on keys 3 and 30"
-    fi
+    paused_on_keys idle "a corpus character" 3 30 20 "${barney[@]}"
     if still plain "${torso[@]}" --show none && still normals "${torso[@]}" --show normals && still weights "${torso[@]}" --show none --weights "bip01 SPINE1" &&
         still side "${torso[@]}" --show none --view left; then
         check "--show normals draws them as light blue lines" \

@@ -30,34 +30,36 @@ std::string mAni(int nodes, int frames, float x = 1.0f, const std::string& words
     return s + "end\n";
 }
 
+// Frames by their number, the file's nodes matched by name to the model's.
 TEST(MAniReader, LoadsFramesByTheirNumberAndLogsCounts)
 {
-    Capture capture;
-    EngineModelRecords model;
-    ASSERT_TRUE(model.loadReferenceFromMemory(mRef(3), "a.mRef"));
-    ASSERT_TRUE(model.loadAnimationFromMemory(mAni(3, 6), "walk.mAni")) << model.diagnostic.text();
-    EXPECT_EQ(capture.console.text, "[Node] 3\n[Time] 6\n");
-    const EngineAnimation& a = model.animations[0];
-    EXPECT_EQ(a.frameCount, 6);
-    EXPECT_EQ(model.animationCount, 1);
-    EXPECT_TRUE(model.hasAnimation);
-    EXPECT_FLOAT_EQ(a.frame(5)[2].position[0], 5.0f);
-    EXPECT_EQ(a.frame(5)[2].name, "n2");
-    // Chain of three bones, each 5 along x, seen in the viewer's axes.
-    EXPECT_NEAR(a.frame(5)[2].worldMatrix.m[3][0], -15.0f, 1e-4f);
-}
-
-TEST(MAniReader, AnAnimationWithMoreNodesThanTheModelIsMatchedByName)
-{
-    Capture capture;
-    EngineModelRecords model;
-    ASSERT_TRUE(model.loadReferenceFromMemory(mRef(2), "a.mRef"));
-    ASSERT_TRUE(model.loadAnimationFromMemory(mAni(3, 2), "walk.mAni")) << model.diagnostic.text();
-    EXPECT_EQ(capture.console.text, "[Node] 3\n[Time] 2\n[Match] 2 of 2 nodes by name; ignored: \"n2\"\n");
-    const EngineAnimation& a = model.animations[0];
-    ASSERT_EQ(a.nodeCount, 2);
-    EXPECT_EQ(a.frame(1)[1].name, "n1");
-    EXPECT_NEAR(a.frame(1)[1].worldMatrix.m[3][0], -2.0f, 1e-4f);
+    const struct {
+        int modelNodes, fileNodes, frames;
+        const char* console;
+        const char* lastName;
+        float lastX;  // the last node's world x on the last frame, in the viewer's axes
+    } rows[] = {
+        // A chain of three bones, each 5 along x.
+        {3, 3, 6, "[Node] 3\n[Time] 6\n", "n2", -15.0f},
+        // More nodes than the model has: the model's found by name, the rest ignored.
+        {2, 3, 2, "[Node] 3\n[Time] 2\n[Match] 2 of 2 nodes by name; ignored: \"n2\"\n", "n1", -2.0f},
+    };
+    for (const auto& row : rows) {
+        Capture capture;
+        EngineModelRecords model;
+        ASSERT_TRUE(model.loadReferenceFromMemory(mRef(row.modelNodes), "a.mRef"));
+        ASSERT_TRUE(model.loadAnimationFromMemory(mAni(row.fileNodes, row.frames), "walk.mAni")) << model.diagnostic.text();
+        EXPECT_EQ(capture.console.text, row.console);
+        const EngineAnimation& a = model.animations[0];
+        EXPECT_EQ(a.frameCount, row.frames);
+        EXPECT_EQ(model.animationCount, 1);
+        EXPECT_TRUE(model.hasAnimation);
+        ASSERT_EQ(a.nodeCount, row.modelNodes);
+        const auto& last = a.frame(row.frames - 1)[row.modelNodes - 1];
+        EXPECT_FLOAT_EQ(last.position[0], static_cast<float>(row.frames - 1));
+        EXPECT_EQ(last.name, row.lastName);
+        EXPECT_NEAR(last.worldMatrix.m[3][0], row.lastX, 1e-4f);
+    }
 }
 
 TEST(MAniReader, WordsCompareWithoutCase)

@@ -1,3 +1,5 @@
+#include "TestSupport.h"
+
 #include "sample/LargeSmd.h"
 #include "sample/SampleCharacter.h"
 #include "base/Math.h"
@@ -12,7 +14,6 @@
 #include <fstream>
 #include <map>
 #include <numeric>
-#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -23,6 +24,7 @@ namespace {
 using namespace veskar;
 using namespace veskar::sample;
 namespace fs = std::filesystem;
+using test::TempDir;
 
 // Reads back what the generators write, with the scan formats the SMD
 // readers use, so a file that parses here parses there.
@@ -159,26 +161,6 @@ int nodeNamed(const std::vector<SampleNode>& nodes, const std::string& name)
         if (nodes[i].name == name) return static_cast<int>(i);
     return -1;
 }
-
-class TempDir {
-public:
-    TempDir()
-    {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        std::random_device random;
-        path_ = fs::temp_directory_path() /
-                (std::string("veskar-sample-") + info->test_suite_name() + "-" + info->name() + "-" + std::to_string(random()));
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    fs::path path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 std::string readFile(const fs::path& path)
 {
@@ -491,7 +473,6 @@ TEST(SampleCharacterSet, WritesEveryFileAndDecodableOpaqueTextures)
 TEST(SampleCharacterSet, ReportsADirectoryThatCannotBeMade)
 {
     TempDir temp;
-    fs::create_directories(temp.path());
     std::ofstream(temp.path() / "file") << "x";
     std::vector<std::string> written;
     std::string error;
@@ -505,7 +486,6 @@ TEST(SampleCharacterSet, ReportsADirectoryThatCannotBeMade)
 TEST(LargeReference, SharesCornersAcrossSeamsAndCreasesWithExactWeights)
 {
     TempDir temp;
-    fs::create_directories(temp.path());
     const fs::path file = temp.path() / "large.smd";
     LargeReferenceOptions options;
     options.triangles = 2001; // odd: the last quad gives one triangle
@@ -563,7 +543,6 @@ TEST(LargeReference, SharesCornersAcrossSeamsAndCreasesWithExactWeights)
 TEST(LargeReference, OutsideLayoutIsTheSameMeshWrittenAnotherWay)
 {
     TempDir temp;
-    fs::create_directories(temp.path());
     LargeReferenceOptions options;
     options.triangles = 2001;
     options.bones = 7;
@@ -595,7 +574,6 @@ TEST(LargeReference, OutsideLayoutIsTheSameMeshWrittenAnotherWay)
 TEST(LargeReference, SameSeedSameBytesOtherSeedOtherBytes)
 {
     TempDir temp;
-    fs::create_directories(temp.path());
     auto make = [&](std::uint64_t seed, const char* name) {
         LargeReferenceOptions options;
         options.triangles = 500;
@@ -633,7 +611,6 @@ TEST(LargeReference, RefusesOptionsOutOfRangeAndUnwritablePaths)
 TEST(LargeAnimation, EveryBoneInEveryFrameOnTheReferenceChain)
 {
     TempDir temp;
-    fs::create_directories(temp.path());
     LargeAnimationOptions options;
     options.bones = 5;
     options.frames = 40;

@@ -15,6 +15,7 @@ shift 2
 runner=("$@")
 
 . "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../lib/viewer_scripts.sh"
 require_tools "packages: xvfb openbox xdotool imagemagick" Xvfb openbox xdotool import convert od
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/veskar-win32.XXXXXX")
@@ -34,26 +35,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wait_until() { # wait_until SECONDS COMMAND...: polls every 0.2 s
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        ((SECONDS >= deadline)) && return 1
-        sleep 0.2
-    done
-}
-
 # Room for the window at 150 %.
-Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-if ! wait_until 20 grep -q '[0-9]' "$work/display"; then
-    echo "Xvfb did not start:"
-    cat "$work/xvfb.log"
-    exit 1
-fi
-export DISPLAY=:$(tr -dc '0-9' <"$work/display")
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
+start_display 1600x1200x24 "$work"
 sleep 1
 
 # The sample, made and converted by the Linux programs, in a folder with a
@@ -62,26 +45,11 @@ sleep 1
 data="$work/내 모델"
 dialog="$work/my models"
 mkdir -p "$data" "$dialog"
-# side.mAni is the walk with its root key 40 units to the side.
-if ! { "$linux_bin/veskar-sample" character "$data" && "$linux_bin/veskar-convert" ref "$data/hero.smd" "$data/weapon.smd" &&
-    awk '/^skeleton/ {s = 1} /^end/ {s = 0} s && $1 == "0" && NF == 7 {$2 = sprintf("%f", $2 + 40)} {print}' \
-        "$data/walk.smd" >"$data/side.smd" &&
-    "$linux_bin/veskar-convert" ani "$data/walk.smd" "$data/side.smd"; } >"$work/sample.log" 2>&1; then
-    echo "could not make the sample:"
-    cat "$work/sample.log"
-    exit 1
-fi
+make_sample "$linux_bin/veskar-sample" "$linux_bin/veskar-convert" "$data" "$work/sample.log"
 cp "$data/hero.smd" "$dialog/영웅 캐릭터.smd"
 cp "$data/"*.png "$dialog/"
 windows_name() { local p=$1; echo "Z:${p//\//\\}"; }  # Wine's Z: is the root folder
 
-background='r == 0 && g == 64 && b == 64'
-cyan='r <= 60 && g >= 150 && b >= 150 && g - b < 30'
-# count IMAGE GEOMETRY CONDITION: pixels of the box whose r, g, b satisfy the condition.
-count() {
-    convert "$1" -crop "$2" +repage -depth 8 rgb:- 2>/dev/null | od -An -v -tu1 -w3 |
-        awk "{r = \$1; g = \$2; b = \$3} $3 {n++} END {print n + 0}"
-}
 # right_edge IMAGE GEOMETRY: one past the rightmost cyan pixel of the box.
 right_edge() {
     local width=${2%%x*}

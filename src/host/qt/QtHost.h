@@ -29,6 +29,7 @@ namespace veskar {
 
 class QtShell;
 
+// Its twin over Win32, the same Host interface, is win32/Win32Host.h.
 class QtHost final : public Host {
 public:
     QtHost();

@@ -55,6 +55,11 @@ UINT dpiOf(HWND window)
     return dpi > 0 ? dpi : kDefaultDpi;
 }
 
+bool isKeyMessage(UINT message)
+{
+    return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN || message == WM_SYSKEYUP;
+}
+
 } // namespace
 
 struct Win32Host::Impl {
@@ -65,6 +70,7 @@ struct Win32Host::Impl {
     static Impl* ownerOf(HWND window, UINT message, LPARAM lParam, HWND Impl::*slot);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleView(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleKey(HWND to, UINT message, WPARAM wParam, LPARAM lParam);
     bool registerClasses(std::string& error);
     void layout();
     int stripHeight() const { return strip.created() ? Win32TimelineStrip::heightAt(dpiOf(window)) : 0; }
@@ -124,20 +130,12 @@ LRESULT CALLBACK Win32Host::Impl::viewProcedure(HWND window, UINT message, WPARA
 LRESULT Win32Host::Impl::handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     const auto pass = [&] { host.post({message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam), {}}); };
+    if (isKeyMessage(message)) return handleKey(window, message, wParam, lParam);
     switch (message) {
     case WM_CLOSE:
         // Closing is the application's decision.
         pass();
         return 0;
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-        pass();
-        return 0;
-    case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP:
-        // Alt with a menu's letter, F10 and Alt+F4 still work as Windows has them.
-        pass();
-        break;
     case WM_COMMAND:
         // Menus and accelerators have no control window; the strip's
         // controls post what they mean.
@@ -177,16 +175,8 @@ LRESULT Win32Host::Impl::handle(UINT message, WPARAM wParam, LPARAM lParam)
 LRESULT Win32Host::Impl::handleView(UINT message, WPARAM wParam, LPARAM lParam)
 {
     const auto pass = [&] { host.post({message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam), {}}); };
+    if (isKeyMessage(message)) return handleKey(view, message, wParam, lParam);
     switch (message) {
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-        pass();
-        return 0;
-    case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP:
-        // The default hands Alt and the menus' letters to the main window.
-        pass();
-        break;
     case WM_SIZE:
         if (wParam != SIZE_MINIMIZED && LOWORD(lParam) > 0 && HIWORD(lParam) > 0) {
             if (device) device->setRenderTarget(0, LOWORD(lParam), HIWORD(lParam));
@@ -224,6 +214,16 @@ LRESULT Win32Host::Impl::handleView(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return DefWindowProcW(view, message, wParam, lParam);
+}
+
+// Keys reach the application from either window. The system keys go on to
+// Windows too, so that Alt with a menu's letter, F10 and Alt+F4 work as it has
+// them: the picture's default hands them to the main window.
+LRESULT Win32Host::Impl::handleKey(HWND to, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    host.post({message, static_cast<std::uintptr_t>(wParam), static_cast<std::intptr_t>(lParam), {}});
+    if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP) return DefWindowProcW(to, message, wParam, lParam);
+    return 0;
 }
 
 void Win32Host::Impl::layout()

@@ -19,6 +19,7 @@
 
 namespace veskar {
 
+// Its twin over Qt, the same Host interface, is qt/QtHost.h.
 class Win32Host final : public Host {
 public:
     Win32Host();
