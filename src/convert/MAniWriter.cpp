@@ -3,6 +3,7 @@
 #include "mref/SkeletonText.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace veskar {
 
@@ -22,12 +23,14 @@ bool FormatConverter::writeAnimation()
         // About kChunkText a chunk: a bone line comes to about 70 bytes.
         const std::size_t framesAChunk = std::max<std::size_t>(1, kChunkText / 72 / static_cast<std::size_t>(std::max(1, keys.nodeCount)));
         putChunked(out, frames, framesAChunk, [&keys](TextWriter& to, std::size_t begin, std::size_t end) {
+            // A bone's numbers as its last frame in this chunk wrote them.
+            std::vector<RepeatedFloats> kept(static_cast<std::size_t>(keys.nodeCount));
             for (auto t = static_cast<std::int32_t>(begin); t < static_cast<std::int32_t>(end); ++t) {
                 to.put("time ").putInt(t).put('\n');
                 for (std::int32_t n = 0; n < keys.nodeCount; ++n) {
                     const auto key = keys.key(t, n);
                     const float pose[6] = {key[0], key[1], key[2], key[3], key[4], key[5]};
-                    putBoneLine(to, n, 3, pose);
+                    to.putInt(n, 3).putFloatsRepeating(pose, kept[static_cast<std::size_t>(n)]).put('\n');
                 }
             }
         });

@@ -6,6 +6,7 @@
 
 #include "system/AtomicFile.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -19,6 +20,20 @@ namespace veskar {
 
 // Outputs go to their file in pieces of about this size.
 constexpr std::size_t kOutputPiece = std::size_t{1} << 20;
+
+// The longest "%f" the quick way writes: '-', ten digits, '.', six decimals,
+// and room to spare.
+constexpr std::size_t kQuickFloatBytes = 24;
+
+// The text of a line's six floats, kept to be copied where the same float
+// comes again: in an animation most of a bone's numbers (its position above
+// all) stay the same from one frame to the next, and a copy costs a fraction
+// of formatting. Zeros keep nothing.
+struct RepeatedFloats {
+    std::uint32_t bits[6];
+    std::uint8_t length[6];  // 0: nothing kept in this slot
+    char text[6][kQuickFloatBytes];
+};
 
 class TextWriter {
 public:
@@ -107,6 +122,34 @@ public:
         size_ += static_cast<std::size_t>(p - start);
         return *this;
     }
+    // " %f" of each of six floats, as putFloats writes them: a float that is,
+    // bit for bit, the one kept in its slot is copied from there.
+    TextWriter& putFloatsRepeating(const float (&values)[6], RepeatedFloats& kept)
+    {
+        char* const start = room(6 * (kQuickFloatBytes + 1));
+        char* p = start;
+        for (std::size_t i = 0; i < 6; ++i) {
+            *p++ = ' ';
+            const auto bits = std::bit_cast<std::uint32_t>(values[i]);
+            if (kept.length[i] != 0 && kept.bits[i] == bits) {
+                std::memcpy(p, kept.text[i], kQuickFloatBytes);
+                p += kept.length[i];
+                continue;
+            }
+            char* const end = writeQuickFloat(p, values[i]);
+            if (!end) {
+                size_ += static_cast<std::size_t>(p - 1 - start);
+                for (; i < 6; ++i) put(' ').putFloat(values[i]);
+                return *this;
+            }
+            kept.bits[i] = bits;
+            kept.length[i] = static_cast<std::uint8_t>(end - p);
+            std::memcpy(kept.text[i], p, kQuickFloatBytes);
+            p = end;
+        }
+        size_ += static_cast<std::size_t>(p - start);
+        return *this;
+    }
     // "%f" of a double.
     TextWriter& putDouble(double v)
     {
@@ -145,8 +188,6 @@ public:
     std::string_view text() const { return {buffer_.get(), size_}; }
 
 private:
-    static constexpr std::size_t kQuickFloatBytes = 24;  // '-', ten digits, '.', six decimals
-
     // "%f" of v at p when |v| * 10^6 is below 9e15 (at most kQuickFloatBytes
     // bytes): where it ends; null for larger values, inf and NaN.
     static char* writeQuickFloat(char* p, float v)

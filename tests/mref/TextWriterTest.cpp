@@ -83,6 +83,22 @@ TEST(TextWriter, TiesAndLongTextsMatchPrintf)
     std::string oneByOne;
     for (float v : line) oneByOne.append(" ").append(printfFloat(v));
     EXPECT_EQ(together.text(), oneByOne);
+
+    // The same through the kept text of the line before: zero after minus
+    // zero, a large value coming back, the line too large for the quick way.
+    const float lines[][6] = {{1.5f, -0.0f, 7.25f, 3e20f, 2.0f, 0.0000005f},
+                              {1.5f, 0.0f, 7.25f, 3e20f, 2.5f, 0.0000005f},
+                              {std::numeric_limits<float>::infinity(), 0.0f, -7.25f, 3e20f, 2.5f, 0.0f},
+                              {1.5f, -0.0f, -7.25f, 4e20f, 2.5f, 0.0000005f}};
+    RepeatedFloats kept{};
+    TextWriter repeating;
+    std::string plain;
+    for (const auto& values : lines) {
+        repeating.putFloatsRepeating(values, kept).put('\n');
+        for (float v : values) plain.append(" ").append(printfFloat(v));
+        plain += '\n';
+    }
+    EXPECT_EQ(repeating.text(), plain);
 }
 
 TEST(TextWriter, IntegersMatchPrintf)
