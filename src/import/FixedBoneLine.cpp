@@ -2,8 +2,8 @@
 // the way every processor can take.
 
 #include "import/LineScanVariants.h"
+#include "import/TextScan.h"
 
-#include <bit>
 #include <cstring>
 
 namespace veskar {
@@ -31,28 +31,6 @@ std::uint32_t eightDigitValue(std::uint64_t x)
     return static_cast<std::uint32_t>(x);
 }
 
-// The general parser's float for digits / 10^6 (see parseShortDecimal): the
-// product with the double nearest 10^-6, the exact quotient where that lies
-// near a point halfway between two floats; false at such a point itself and
-// below the normal floats.
-bool toFloat(std::uint64_t digits, bool negative, float& value)
-{
-    constexpr std::uint64_t kDroppedMask = (std::uint64_t{1} << 29) - 1;
-    constexpr std::int64_t kHalfway = std::int64_t{1} << 28;
-    // Below 2^53: the signed conversion is exact and one instruction.
-    const auto exact = static_cast<double>(static_cast<std::int64_t>(digits));
-    double quotient = exact * 1e-6;
-    const std::int64_t fromHalfway = static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(quotient) & kDroppedMask) - kHalfway;
-    if (fromHalfway >= -16 && fromHalfway <= 16) {
-        quotient = exact / 1e6;
-        if ((std::bit_cast<std::uint64_t>(quotient) & kDroppedMask) == static_cast<std::uint64_t>(kHalfway)) return false;
-    }
-    if (quotient != 0.0 && quotient < 1.1754943508222875e-38) return false;
-    const auto v = static_cast<float>(quotient);
-    value = negative ? -v : v;
-    return true;
-}
-
 // "-ddd.dddddd" at p, one to eight digits before the point: where it ends,
 // or null.
 const char* readFixedDecimal(const char* p, const char* end, float& value)
@@ -69,7 +47,7 @@ const char* readFixedDecimal(const char* p, const char* end, float& value)
     if (n == 0 || n > 8 || p[n] != '.' || end - p < n + 7) return nullptr;
     // The six decimals behind two '0's make eight digits.
     const std::uint64_t decimals = (loadEight(p + n + 1) << 16) | 0x3030u;
-    if (!eightDigits(decimals) || !toFloat(whole * 1000000 + eightDigitValue(decimals), negative, value)) return nullptr;
+    if (!eightDigits(decimals) || !decimalToFloat(whole * 1000000 + eightDigitValue(decimals), 6, negative, value)) return nullptr;
     return p + n + 7;
 }
 

@@ -160,29 +160,37 @@ bool parseShortDecimal(const char* p, const char* end, float& value, std::string
     }
     if (digits == 0) return false;
     if (q < end && !isScanSpace(*q)) return false;  // exponents, hex, "nan" and the like
-    if (mantissa > (std::uint64_t{1} << 53) || fraction > 22) return false;
+    if (!decimalToFloat(mantissa, fraction, negative, value)) return false;
+    rest.remove_prefix(static_cast<std::size_t>(q - rest.data()));
+    return true;
+}
+
+} // namespace
+
+bool decimalToFloat(std::uint64_t mantissa, int fraction, bool negative, float& value)
+{
+    if (mantissa > (std::uint64_t{1} << 53) || fraction < 0 || fraction > 22) return false;
     // A float keeps 24 of the double's 53 bits: halfway between two floats
     // shows as a one followed by 28 zeros in the 29 bits that are dropped.
     constexpr std::uint64_t kDroppedMask = (std::uint64_t{1} << 29) - 1;
     constexpr std::int64_t kHalfway = std::int64_t{1} << 28;
+    // At most 2^53: the signed conversion is exact and one instruction.
+    const auto exact = static_cast<double>(static_cast<std::int64_t>(mantissa));
     // Multiplying by the nearest double to 10^-k is within a few units of the
     // last place of the exact quotient and far cheaper than dividing; it
     // rounds to the same float unless a halfway point lies that close, and
     // then the exact division decides.
-    double quotient = static_cast<double>(mantissa) * kInversePowersOfTen[fraction];
+    double quotient = exact * kInversePowersOfTen[fraction];
     const std::int64_t fromHalfway = static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(quotient) & kDroppedMask) - kHalfway;
-    if (fromHalfway >= -16 && fromHalfway <= 16) quotient = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+    if (fromHalfway >= -16 && fromHalfway <= 16) quotient = exact / kPowersOfTen[fraction];
     if (quotient != 0.0) {
         if ((std::bit_cast<std::uint64_t>(quotient) & kDroppedMask) == static_cast<std::uint64_t>(kHalfway)) return false;
         if (quotient < 1.1754943508222875e-38) return false;  // below the normal floats
     }
     const float v = static_cast<float>(quotient);
     value = negative ? -v : v;
-    rest.remove_prefix(static_cast<std::size_t>(q - rest.data()));
     return true;
 }
-
-} // namespace
 
 bool readPlainDecimal(const char* begin, const char* end, float& value)
 {

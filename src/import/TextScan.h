@@ -59,6 +59,12 @@ private:
     std::string_view rest_;
 };
 
+// mantissa / 10^fraction, negated when negative, as strtof reads the decimal
+// written with those digits; false where that needs the general way (a value
+// exactly halfway between two floats, one below the normal floats, more than
+// 2^53 as digits or 22 decimals).
+bool decimalToFloat(std::uint64_t mantissa, int fraction, bool negative, float& value);
+
 // A plain decimal filling [begin, end) (an optional '-', digits, at most one
 // point) as "%f" reads it, the quick way; false when the text is no such
 // decimal or needs the general way.
