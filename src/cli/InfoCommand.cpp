@@ -22,6 +22,7 @@ public:
     std::string expect(std::int32_t, std::size_t) override { return {}; }
     void prepare(std::size_t, std::span<const SmdTriangle>, std::span<const BoneLink>, std::span<const std::int64_t>) override {}
     std::string take(std::size_t) override { return {}; }
+    void restart() override {}
 };
 
 // Every line is read and checked as for a conversion, but the triangles go

@@ -42,6 +42,11 @@ public:
         const Block& block = l.blocks[l.taken++ % kBlocksAhead];
         return block.ok && welder_.add(block.corners) ? std::string() : kNoMemory;
     }
+    void restart() override
+    {
+        welder_.clear();
+        prepared_.clear();
+    }
 
 private:
     static constexpr const char* kNoMemory = "not enough memory to weld the vertices";

@@ -87,10 +87,14 @@ bool LineCursor::fillWindow()
     const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(skip + windowBytes_, size_ - start));
     const char* view = file_->mapWindow(start, length);
     if (!view) {
-        mapping_ = false;
+        // The unfinished line is copied from the old window, which stays
+        // mapped until then; a piece that cannot be had leaves the cursor as
+        // it was (the allocation throws before anything changed).
         const std::size_t keep = filled_ - position_;
+        const char* unfinished = data_ + position_;
         allocatePiece(std::max(windowBytes_, keep));
-        if (keep > 0) std::memcpy(piece_.get(), data_ + position_, keep);
+        mapping_ = false;
+        if (keep > 0) std::memcpy(piece_.get(), unfinished, keep);
         releaseWindow();
         filled_ = keep;
         position_ = 0;

@@ -2,11 +2,13 @@
 // the tables, then a reading pass over the same lines (a file is read twice
 // rather than held), large triangle sections in shares on several threads.
 // A model with a triangle sink has its triangles handed over in blocks, in
-// file order, instead of kept.
+// file order, instead of kept; such a file is read once where it allows,
+// and in two passes where it does not.
 
 #include "import/SmdReaders.h"
 #include "import/SmdSections.h"
 #include "import/SmdTriangleShare.h"
+#include "import/SmdTrianglePipeline.h"
 #include "import/TriangleSink.h"
 #include "system/LargePages.h"
 
@@ -18,6 +20,7 @@
 #include <mutex>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -36,6 +39,8 @@ public:
     SmdReadResult run();
 
 private:
+    std::optional<SmdReadResult> readInOnePass();
+    bool readHeadSections(long trianglesLine);
     SmdReadResult count();
     SmdReadResult allocate();
     SmdReadResult readNodes();
@@ -118,7 +123,6 @@ SmdReadResult ReferenceReader::allocate()
         return refuse("not enough memory for " + std::to_string(model_.nodeCount) + " nodes", 0);
     if (model_.triangleSink) {
         mesh_.triangleCount = model_.triangleCount;
-        for (std::int32_t i = 0; i < model_.materialCount; ++i) materialIndex_[model_.materialNames[static_cast<std::size_t>(i)]] = i;
         const std::size_t lanes = static_cast<std::size_t>(std::max(1, model_.readerThreads));
         if (const std::string why = model_.triangleSink->expect(model_.triangleCount, lanes); !why.empty()) return refuse(why, 0);
         return kSmdRead;
@@ -138,8 +142,81 @@ SmdReadResult ReferenceReader::allocate()
     return kSmdRead;
 }
 
+// About one triangle to this many bytes of text: a material line and three
+// corners of one to four links, as exporters write them. A hint for the
+// sink's first tables only.
+constexpr std::uint64_t kTextOfATriangle = 384;
+
+// Reading once, for a sink: the sections before the first "triangles" are
+// counted and read as in two passes, its triangles are piped into the sink,
+// and the rest of the file is only looked over. Nothing when the file holds
+// more than that one pass can read in order (a refused line, a section after
+// the triangles): it is then read in two passes, which give the refusal.
+std::optional<SmdReadResult> ReferenceReader::readInOnePass()
+{
+    model_.nodeCount = model_.frameCount = model_.materialCount = model_.triangleCount = 0;
+    model_.materialNames.clear();
+    if (!readSmdHeader(cursor_, model_.token, model_.headerValue))
+        return refuseAs(kSmdNotSmd, cursor_.lineNumber(), "the first line is not \"version 1\"");
+    counts_.stopAtTriangles = true;
+    std::vector<std::string> names;
+    countSmdSections(cursor_, counts_, names);
+    if (!counts_.trianglesLine || counts_.frameCount > 1 || model_.meshCount >= kModelSlots) return std::nullopt;
+    if (!readHeadSections(counts_.trianglesLine)) return std::nullopt;
+
+    summary_.triangleSection = true;
+    TriangleSink& sink = *model_.triangleSink;
+    const std::uint64_t estimate = std::max<std::uint64_t>(1, (cursor_.size() - cursor_.offset()) / kTextOfATriangle);
+    if (!sink.expect(static_cast<std::int32_t>(std::min<std::uint64_t>(estimate, std::numeric_limits<std::int32_t>::max())), 1).empty())
+        return std::nullopt;
+    const TrianglePipe pipe{std::max(1, model_.minimumShare / 32), model_.readerThreads > 1};
+    PipedTriangles piped;
+    if (!pipeTriangles(cursor_, file_, counts_.nodes, sink, pipe, piped)) return std::nullopt;
+    std::string_view line;
+    while (cursor_.next(line)) {
+        const std::string_view word = firstWord(line);
+        if (equalsIgnoringCase(word, "nodes") || equalsIgnoringCase(word, "skeleton") || equalsIgnoringCase(word, "triangles")) return std::nullopt;
+    }
+    if (!cursor_.failure().empty() || composeWorld(mesh_.nodes) != kSmdRead) return std::nullopt;
+    model_.triangleCount = mesh_.triangleCount = piped.count;
+    model_.materialCount = static_cast<std::int32_t>(piped.materialRuns.size());
+    model_.materialNames = std::move(piped.materialRuns);
+    return kSmdRead;
+}
+
+// The nodes and skeleton sections up to the "triangles" line, which is read
+// last; false for anything the two passes would refuse.
+bool ReferenceReader::readHeadSections(long trianglesLine)
+{
+    model_.nodeCount = counts_.nodes.count();
+    model_.frameCount = counts_.frameCount;
+    if (!cursor_.failure().empty() || model_.nodeCount <= 0 || !mesh_.allocateNodes(model_.nodeCount) || !cursor_.rewind()) return false;
+    std::string token;
+    std::int32_t value = 0;
+    readSmdHeader(cursor_, token, value);
+    std::string_view line;
+    while (cursor_.lineNumber() < trianglesLine && cursor_.next(line)) {
+        const std::string_view word = firstWord(line);
+        SmdReadResult r = kSmdRead;
+        if (equalsIgnoringCase(word, "nodes")) r = readNodes();
+        else if (equalsIgnoringCase(word, "skeleton")) r = readSkeleton();
+        if (r != kSmdRead) return false;
+    }
+    return cursor_.lineNumber() == trianglesLine && cursor_.failure().empty();
+}
+
 SmdReadResult ReferenceReader::run()
 {
+    if (model_.triangleSink) {
+        if (const std::optional<SmdReadResult> r = readInOnePass()) return *r;
+        // Lines that ended early end the two passes' count at the same line.
+        if (!cursor_.failure().empty()) return checkCursor();
+        model_.triangleSink->restart();
+        diagnostic_.clear();
+        summary_.triangleSection = false;
+        counts_ = SmdCounts{};
+        if (!cursor_.rewind()) return refuse("cannot read the file again: " + cursor_.failure(), 0);
+    }
     if (const SmdReadResult r = count(); r != kSmdRead) return r;
     if (const SmdReadResult r = allocate(); r != kSmdRead) return r;
 

@@ -53,6 +53,10 @@ bool countSmdSections(LineCursor& cursor, SmdCounts& counts, std::vector<std::st
                 counts.frameNumbers.push_back(number);
             }
         } else if (equalsIgnoringCase(word, "triangles")) {
+            if (counts.stopAtTriangles) {
+                counts.trianglesLine = cursor.lineNumber();
+                break;
+            }
             // The previous name is compared from its copy: a line read from a
             // file does not outlive the next one.
             const std::size_t runStart = namesWritten;

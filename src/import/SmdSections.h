@@ -40,6 +40,10 @@ struct SmdCounts {
     long frameLineWithoutNumber = 0;         // line of a "time" without a number, 0 if none
     std::int32_t markSpacing = 0;            // set before counting; 0: no marks
     std::vector<TriangleSection> triangleSections;
+    // Set before counting: the pass ends after the first "triangles" line,
+    // and trianglesLine gets its number (0 if the file has none).
+    bool stopAtTriangles = false;
+    long trianglesLine = 0;
 };
 
 // Finds the header: comment lines ("//") and blank lines before it are passed

@@ -105,6 +105,7 @@ std::int32_t TriangleShare::materialOf(std::string_view name)
         const auto found = materialIndex_.find(name);
         lastMaterialIndex_ = found != materialIndex_.end() ? found->second : 0;
         lastMaterial_.assign(name);
+        if (materialRuns && (materialRuns->empty() || materialRuns->back() != name)) materialRuns->emplace_back(name);
     }
     return lastMaterialIndex_;
 }

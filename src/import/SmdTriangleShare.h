@@ -11,6 +11,7 @@
 #include <limits>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -48,6 +49,9 @@ public:
     // For a sink: three a table entry, the corner (by file order) each
     // corner's line repeats, or -1 (see TriangleSink::prepare).
     std::int64_t* repeats = nullptr;
+    // Where given, each run of equal material names is appended once (a
+    // run goes on from the last name there).
+    std::vector<std::string>* materialRuns = nullptr;
 
 private:
     SmdReadResult readVertex(std::string_view line, SmdTriangle& triangle, int corner, std::int64_t* repeat);

@@ -4,7 +4,8 @@
 // blocks of whole triangles, read by several lanes (threads) at once and
 // taken strictly in file order. A lane reads a run of kBlocksAhead
 // consecutive blocks, preparing each, before it hands them over in their
-// turns. A triangle's linkStart points into its block's own link pool.
+// turns. A triangle's linkStart points into its block's own link pool; its
+// material is left 0 (the names are the model's materialNames).
 
 #include "import/SmdRecords.h"
 
@@ -23,6 +24,8 @@ public:
     // Once the triangles are counted, before the first block, with the number
     // of lanes that will read them. Empty when it can go on, otherwise why not
     // (the read is refused with it).
+    // A reader that reads the file once gives an estimate instead, made from
+    // the size of the text: more or fewer triangles may come.
     virtual std::string expect(std::int32_t triangleCount, std::size_t lanes) = 0;
     // On lane's own thread as soon as it has read a block, before the
     // block's turn: work that looks at one block alone; the spans are reused
@@ -36,6 +39,9 @@ public:
     // The oldest block lane prepared and did not hand over, in its turn; the
     // same answer as expect.
     virtual std::string take(std::size_t lane) = 0;
+    // Every block taken is to be forgotten: the reader starts again from the
+    // first triangle, with a new expect.
+    virtual void restart() = 0;
 };
 
 } // namespace veskar
