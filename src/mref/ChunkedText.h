@@ -129,7 +129,7 @@ void putChunked(TextWriter& out, std::size_t count, std::size_t chunk, Format fo
         for (std::size_t k = 0, n = 0; k < chunks; ++k) {
             if (!helperRuns || k % 2 == 0) formatChunk(out, k);
             else handOver.take(out, n++);
-            out.spill();
+            out.spillAll();
         }
     } catch (...) {
         handOver.stop();

@@ -176,6 +176,13 @@ public:
     {
         if (file_ && size_ >= kOutputPiece) drainTo(*file_);
     }
+    // With a file, hands over what has gathered, however little: after a
+    // chunk formatted in one go, so the buffer holds one chunk at most, never
+    // grows, and its pages stay few and warm.
+    void spillAll()
+    {
+        if (file_ && size_ > 0) drainTo(*file_);
+    }
     // Puts text formatted elsewhere; with a file, what is there goes to it
     // first, then the text itself, without a copy here.
     TextWriter& putBlock(std::string_view s)
