@@ -40,7 +40,12 @@ public:
     {
         Lane& l = prepared_[lane];
         const Block& block = l.blocks[l.taken++ % kBlocksAhead];
-        return block.ok && welder_.add(block.corners) ? std::string() : kNoMemory;
+        const bool added = block.ok && welder_.add(block.corners);
+        // A lane with nothing waiting starts the ring again: one that hands
+        // each block over as soon as it is prepared keeps using one block's
+        // memory instead of touching all of them.
+        if (l.taken == l.prepared) l.taken = l.prepared = 0;
+        return added ? std::string() : kNoMemory;
     }
     void restart() override
     {
