@@ -87,7 +87,10 @@ bool CornerWelder::expect(std::int32_t triangleCount)
 {
     const auto count = static_cast<std::size_t>(std::max(0, triangleCount));
     try {
-        triangles.reserve(count);
+        // The count may be an estimate from the size of the text: room for a
+        // quarter more saves moving the indices when it was low (room never
+        // written costs no memory).
+        triangles.reserve(count + count / 4);
         preferLargePages(triangles);
         if (table_.empty()) {
             // Exported meshes have about half as many vertices as triangles:

@@ -43,7 +43,8 @@ struct PreparedCorners {
 
 class CornerWelder {
 public:
-    // Room for the indices of count triangles; false without the memory.
+    // Room for the indices of about count triangles (an estimate will do);
+    // false without the memory.
     bool expect(std::int32_t triangleCount);
     // Welds the next corners, three a triangle, and appends their vertex
     // numbers to triangles. False without the memory.

@@ -144,9 +144,8 @@ SmdReadResult ReferenceReader::allocate()
 
 // About one triangle to this many bytes of text: a material line and three
 // corners of one to four links, as exporters write them (320 to 400). A hint
-// for the sink's first tables only, on the low side: a table that has to
-// grow costs a copy and fresh pages, room never used costs nothing.
-constexpr std::uint64_t kTextOfATriangle = 320;
+// for the sink's first tables only.
+constexpr std::uint64_t kTextOfATriangle = 384;
 
 // Reading once, for a sink: the sections before the first "triangles" are
 // counted and read as in two passes, its triangles are piped into the sink,
