@@ -39,6 +39,10 @@ private:
     std::intptr_t handle_ = -1;
     int guard_ = -1;    // what lets an interrupting signal remove temp_
     std::string error_;
+    // A file that replaces another has its text sent to the disk as it comes
+    // (POSIX): the replacing rename then waits for little.
+    bool replacing_ = false;
+    std::uint64_t written_ = 0;
 };
 
 // The whole text at once. False with a reason when the file could not be

@@ -160,7 +160,9 @@ bool AtomicFile::create(const std::string& path, std::string& reason)
     path_ = path;
     error_.clear();
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    replacing_ = ::stat(path.c_str(), &st) == 0;
+    written_ = 0;
+    if (replacing_ && !S_ISREG(st.st_mode)) {
         reason = S_ISDIR(st.st_mode) ? "cannot replace the file: it is a folder" : "cannot replace the file: it is not a regular file";
         return false;
     }
@@ -216,6 +218,12 @@ void AtomicFile::append(std::string_view bytes)
         }
         done += static_cast<std::size_t>(n);
     }
+    // ext4 writes a file that is renamed over another out during the rename,
+    // and the rename waits for it (the safeguard that keeps a replaced file
+    // from coming back empty after a crash). Started as the text comes, that
+    // writing goes on beside the formatting instead.
+    if (replacing_) ::sync_file_range(fd, static_cast<off_t>(written_), static_cast<off_t>(bytes.size()), SYNC_FILE_RANGE_WRITE);
+    written_ += bytes.size();
 }
 
 bool AtomicFile::commit(std::string& reason)
