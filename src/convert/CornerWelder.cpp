@@ -178,66 +178,87 @@ bool CornerWelder::add(std::span<const SmdTriangle> block, std::span<const BoneL
 bool CornerWelder::add(const PreparedCorners& block)
 {
     if (table_.empty() && !expect(0)) return false;
-    constexpr std::size_t kAhead = 8;   // table slots fetched this many corners ahead
-    constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
     const std::size_t count = block.corners.size();
+    // A slot is a miss in a table of megabytes: the slots of the next
+    // kAhead corners that look one up are fetched ahead. Counted over those
+    // corners, not all: most corners of a mesh repeat an earlier one and
+    // look nothing up, so a fixed distance in corners falls short.
+    constexpr std::size_t kAhead = 16;
+    std::size_t fetchedTo = 0, fetched = 0, lookedUp = 0;
+    const auto fetchAhead = [&] {
+        for (; fetchedTo < count && fetched < lookedUp + kAhead; ++fetchedTo) {
+            if (block.repeats[fetchedTo] >= 0 || !block.hashable[fetchedTo]) continue;
+            __builtin_prefetch(&table_[block.hashes[fetchedTo] & (table_.size() - 1)]);
+            ++fetched;
+        }
+    };
+    fetchAhead();
+    // Corner c's vertex; first and second are those of the triangle's
+    // corners before it. One the same as an earlier corner takes that one's
+    // vertex, from its triangle (this one's, when that is not done yet).
+    const auto numberOf = [&](std::size_t c, std::int32_t first, std::int32_t second) {
+        if (const std::int64_t earlier = block.repeats[c]; earlier >= 0) {
+            const auto t = static_cast<std::size_t>(earlier / 3);
+            const std::int64_t k = earlier % 3;
+            if (t < triangles.size()) return k == 0 ? triangles[t].a : k == 1 ? triangles[t].b : triangles[t].c;
+            return k == 0 ? first : second;
+        }
+        if (block.hashable[c]) {
+            ++lookedUp;
+            fetchAhead();
+        }
+        return weldCorner(block, c);
+    };
     try {
-        std::int32_t numbers[3];
-        for (std::size_t c = 0; c < count; ++c) {
-            if (const std::int64_t earlier = block.repeats[c]; earlier >= 0) {
-                // The same as an earlier corner: its vertex, from its triangle
-                // (this one's, when that is not done yet).
-                const auto t = static_cast<std::size_t>(earlier / 3);
-                const auto k = static_cast<int>(earlier % 3);
-                if (t < triangles.size()) numbers[c % 3] = k == 0 ? triangles[t].a : k == 1 ? triangles[t].b : triangles[t].c;
-                else numbers[c % 3] = numbers[k];
-                if (c % 3 == 2) triangles.push_back({numbers[0], numbers[1], numbers[2]});
-                continue;
-            }
-            std::size_t mask = table_.size() - 1;
-            if (c + kAhead < count) __builtin_prefetch(&table_[block.hashes[c + kAhead] & mask]);
-            const WeldedVertex& corner = block.corners[c];
-            const BoneLink* kept = block.links.data() + corner.linkStart;
-            const std::uint64_t hash = block.hashes[c];
-            const std::uint64_t tag = hash & kTagMask;
-            std::size_t at = hash & mask;
-            std::int32_t number = -1;
-            if (block.hashable[c]) {
-                // Kept vertices are pairwise distinct, so at most one can
-                // match: the one a scan from the start would find.
-                for (; table_[at] != kEmpty; at = (at + 1) & mask) {
-                    if ((table_[at] & kTagMask) != tag) continue;
-                    const std::size_t j = static_cast<std::uint32_t>(table_[at]) - 1;
-                    if (sameCorner(corner, kept, vertices[j], links.data() + vertices[j].linkStart)) {
-                        number = static_cast<std::int32_t>(j);
-                        break;
-                    }
-                }
-            }
-            if (number < 0) {
-                number = static_cast<std::int32_t>(vertices.size());
-                WeldedVertex& added = vertices.emplace_back(corner);
-                added.linkStart = static_cast<std::uint32_t>(links.size());
-                links.insert(links.end(), kept, kept + corner.linkCount);
-                hashes_.push_back(hash);
-                if (block.hashable[c]) {
-                    if ((inTable_ + 1) * 2 > table_.size()) {
-                        if (!grow()) return false;
-                        mask = table_.size() - 1;
-                        at = hash & mask;
-                        while (table_[at] != kEmpty) at = (at + 1) & mask;
-                    }
-                    table_[at] = tag | static_cast<std::uint64_t>(number + 1);
-                    ++inTable_;
-                }
-            }
-            numbers[c % 3] = number;
-            if (c % 3 == 2) triangles.push_back({numbers[0], numbers[1], numbers[2]});
+        // Three numbers kept apart, not in an array indexed by the corner:
+        // the indices are then stored straight from registers.
+        for (std::size_t c = 0; c + 2 < count; c += 3) {
+            const std::int32_t a = numberOf(c, -1, -1);
+            const std::int32_t b = numberOf(c + 1, a, -1);
+            const std::int32_t d = numberOf(c + 2, a, b);
+            if (a < 0 || b < 0 || d < 0) return false;
+            triangles.push_back({a, b, d});
         }
     } catch (const std::bad_alloc&) {
         return false;
     }
     return true;
+}
+
+std::int32_t CornerWelder::weldCorner(const PreparedCorners& block, std::size_t c)
+{
+    constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
+    const WeldedVertex& corner = block.corners[c];
+    const BoneLink* kept = block.links.data() + corner.linkStart;
+    const std::uint64_t hash = block.hashes[c];
+    const std::uint64_t tag = hash & kTagMask;
+    std::size_t mask = table_.size() - 1;
+    std::size_t at = hash & mask;
+    if (block.hashable[c]) {
+        // Kept vertices are pairwise distinct, so at most one can match: the
+        // one a scan from the start would find.
+        for (; table_[at] != kEmpty; at = (at + 1) & mask) {
+            if ((table_[at] & kTagMask) != tag) continue;
+            const std::size_t j = static_cast<std::uint32_t>(table_[at]) - 1;
+            if (sameCorner(corner, kept, vertices[j], links.data() + vertices[j].linkStart)) return static_cast<std::int32_t>(j);
+        }
+    }
+    const auto number = static_cast<std::int32_t>(vertices.size());
+    WeldedVertex& added = vertices.emplace_back(corner);
+    added.linkStart = static_cast<std::uint32_t>(links.size());
+    links.insert(links.end(), kept, kept + corner.linkCount);
+    hashes_.push_back(hash);
+    if (block.hashable[c]) {
+        if ((inTable_ + 1) * 2 > table_.size()) {
+            if (!grow()) return -1;
+            mask = table_.size() - 1;
+            at = hash & mask;
+            while (table_[at] != kEmpty) at = (at + 1) & mask;
+        }
+        table_[at] = tag | static_cast<std::uint64_t>(number + 1);
+        ++inTable_;
+    }
+    return number;
 }
 
 EngineVertex CornerWelder::engineVertex(std::size_t j) const

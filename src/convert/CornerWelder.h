@@ -62,6 +62,9 @@ public:
 
 private:
     bool grow();
+    // The vertex of the block's corner c, found or added; -1 without the
+    // memory.
+    std::int32_t weldCorner(const PreparedCorners& block, std::size_t c);
 
     // Open addressing on the vertices whose values hold no NaN: a slot holds
     // the upper half of a vertex's 64-bit hash and its number + 1 (0: empty),
