@@ -173,21 +173,19 @@ bool pipeTriangles(LineCursor& cursor, const std::string& file, const NodeNumber
     } catch (const std::bad_alloc&) {
         // Without one every line is read from its fields.
     }
-    if (!pipe.secondThread) {
-        try {
-            return readInline(r, sink);
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-    }
     BlockRing ring;
     std::thread welder;
     bool taken = false;
-    try {
-        welder = std::thread([&] { taken = emptyBlocks(sink, ring); });
-    } catch (const std::exception&) {
+    if (pipe.secondThread) {
         try {
-            return readInline(r, sink);  // no thread to be had
+            welder = std::thread([&] { taken = emptyBlocks(sink, ring); });
+        } catch (const std::exception&) {
+            // No thread to be had: the sink's work is done here.
+        }
+    }
+    if (!welder.joinable()) {
+        try {
+            return readInline(r, sink);
         } catch (const std::bad_alloc&) {
             return false;
         }
